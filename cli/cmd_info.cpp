@@ -1,0 +1,66 @@
+#include "ansicodec.h"
+#include "commands.h"
+#include "elementpath.h"
+#include "headerfields.h"
+#include "json.h"
+#include "messages.h"
+#include "stderrsink.h"
+#include "text.h"
+
+#include <iostream>
+#include <optional>
+
+namespace ondivo::cli {
+
+namespace {
+
+std::optional<std::string> inUtf8(const std::optional<std::string>& ansi) {
+    return ansi ? std::optional<std::string>(AnsiToUtf8(*ansi)) : std::nullopt;
+}
+
+} // namespace
+
+// The window's format query and its four header queries, without the window.
+int ComandoInfo(const Argomenti& argomenti) {
+    bool json = false;
+    std::string file;
+    for (const auto& a : argomenti) {
+        if (a == "--json")
+            json = true;
+        else if (file.empty() && !Trim(a).empty())
+            file = a;
+        else
+            return EsitoUso;
+    }
+    if (file.empty())
+        return EsitoUso;
+
+    StderrSink avvisi;
+    std::vector<std::string> lista;
+    if (!LeggiValoriXml(file, PercorsoFormato, lista, avvisi)) {
+        avvisi.ShowMessage(MsgDocumentoNonGestito);
+        return EsitoErrore;
+    }
+    const std::string formato = AnsiToUtf8(UnisciValori(lista));
+    const auto fornitore = inUtf8(LeggiCampoIntestazione(file, CampoFornitore, lista, avvisi));
+    const auto tipo = inUtf8(LeggiCampoIntestazione(file, CampoTipoDoc, lista, avvisi));
+    const auto data = inUtf8(LeggiCampoIntestazione(file, CampoData, lista, avvisi));
+    const auto numero = inUtf8(LeggiCampoIntestazione(file, CampoNumero, lista, avvisi));
+
+    if (json) {
+        std::cout << "{\"formato\": " << JsonValore(formato)
+                  << ", \"fornitore\": " << JsonValore(fornitore)
+                  << ", \"tipo_documento\": " << JsonValore(tipo)
+                  << ", \"data\": " << JsonValore(data) << ", \"numero\": " << JsonValore(numero)
+                  << "}\n";
+    } else {
+        std::cout << "Formato: " << formato << '\n'
+                  << "Cedente/Prestatore: " << fornitore.value_or("") << '\n'
+                  << "Tipo documento: " << tipo.value_or("") << '\n'
+                  << "Data: " << data.value_or("") << '\n'
+                  << "Numero: " << numero.value_or("") << '\n';
+    }
+    return avvisi.mostrato() ? EsitoErrore : EsitoOk;
+}
+
+} // namespace ondivo::cli

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace ondivo::cli {
+
+// Exit statuses of every subcommand.
+inline constexpr int EsitoOk = 0;
+inline constexpr int EsitoErrore = 1; // a message or an error was shown
+inline constexpr int EsitoUso = 2;    // wrong arguments
+
+using Argomenti = std::vector<std::string>;
+
+struct Comando {
+    const char* nome;
+    const char* uso;
+    int (*esegui)(const Argomenti& argomenti);
+};
+
+int ComandoInfo(const Argomenti& argomenti);
+
+} // namespace ondivo::cli

@@ -1,0 +1,31 @@
+#include "json.h"
+
+#include <cstdio>
+
+namespace ondivo::cli {
+
+std::string JsonValore(const std::optional<std::string>& utf8) {
+    if (!utf8)
+        return "null";
+    std::string out = "\"";
+    for (char c : *utf8) {
+        switch (c) {
+        case '"': out += "\\\""; break;
+        case '\\': out += "\\\\"; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        case '\t': out += "\\t"; break;
+        default:
+            if (static_cast<unsigned char>(c) < 0x20) {
+                char esc[8];
+                std::snprintf(esc, sizeof esc, "\\u%04x", static_cast<unsigned char>(c));
+                out += esc;
+            } else {
+                out += c;
+            }
+        }
+    }
+    return out + "\"";
+}
+
+} // namespace ondivo::cli

@@ -1,0 +1,45 @@
+#include "commands.h"
+#include "errors.h"
+#include "text.h"
+
+#include <array>
+#include <cstring>
+#include <exception>
+#include <iostream>
+
+using namespace ondivo;
+using namespace ondivo::cli;
+
+namespace {
+
+constexpr std::array kComandi = {
+    Comando{"info", "info FILE [--json]", ComandoInfo},
+};
+
+int uso() {
+    std::cerr << "Uso:\n";
+    for (const auto& c : kComandi)
+        std::cerr << "  ondivo-cli " << c.uso << '\n';
+    return EsitoUso;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2)
+        return uso();
+    for (const auto& c : kComandi) {
+        if (std::strcmp(argv[1], c.nome) != 0)
+            continue;
+        try {
+            const int esito = c.esegui(Argomenti(argv + 2, argv + argc));
+            return esito == EsitoUso ? uso() : esito;
+        } catch (const ESilentAbort&) {
+            return EsitoErrore;
+        } catch (const std::exception& e) {
+            std::cerr << TestoBoxErrore(e.what()) << '\n';
+            return EsitoErrore;
+        }
+    }
+    return uso();
+}

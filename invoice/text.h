@@ -1,0 +1,19 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace ondivo {
+
+// Removes every character with a code up to and including the space from both ends.
+std::string_view Trim(std::string_view s);
+
+// Joins entries each followed by CR LF, then trims: the way several query results become
+// one displayed value.
+std::string UnisciValori(const std::vector<std::string>& valori);
+
+// The error box's text: a "." is appended when the last character's code is above ".".
+std::string TestoBoxErrore(const std::string& messaggio);
+
+} // namespace ondivo

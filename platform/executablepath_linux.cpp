@@ -1,0 +1,14 @@
+#include "executablepath.h"
+
+#include <filesystem>
+#include <system_error>
+
+namespace ondivo::platform {
+
+std::string PercorsoEseguibile() {
+    std::error_code ec;
+    const auto percorso = std::filesystem::read_symlink("/proc/self/exe", ec);
+    return ec ? std::string() : percorso.string();
+}
+
+} // namespace ondivo::platform

@@ -1,0 +1,234 @@
+#include "elementpath.h"
+#include "errors.h"
+#include "fakesink.h"
+#include "tempdir.h"
+
+#include <gtest/gtest.h>
+
+using namespace ondivo;
+using ondivo::test::FakeSink;
+using ondivo::test::TempDir;
+
+namespace {
+
+struct NameCase {
+    const char* name;
+    std::string_view input;
+    std::string_view expected;
+};
+
+void PrintTo(const NameCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class SenzaPrefissoTest : public testing::TestWithParam<NameCase> {};
+
+TEST_P(SenzaPrefissoTest, DropsEverythingUpToTheFirstColon) {
+    EXPECT_EQ(SenzaPrefisso(GetParam().input), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, SenzaPrefissoTest,
+                         testing::Values(NameCase{"plain", "Numero", "Numero"},
+                                         NameCase{"prefixed", "p:Numero", "Numero"},
+                                         NameCase{"twoColons", "a:b:c", "b:c"},
+                                         NameCase{"onlyColonAtEnd", "p:", ""},
+                                         NameCase{"empty", "", ""}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(DividiPercorso, DropsEmptyPiecesAndPrefixes) {
+    EXPECT_EQ(DividiPercorso(".a..p:b."), (Componenti{"a", "b"}));
+    EXPECT_EQ(DividiPercorso("FormatoTrasmissione"), (Componenti{"FormatoTrasmissione"}));
+    EXPECT_TRUE(DividiPercorso("..").empty());
+}
+
+// A query on a document written to a file: either the entries, or the text-node error.
+struct QueryCase {
+    const char* name;
+    std::string xml;
+    std::string path;
+    std::vector<std::string> expected; // ANSI
+    bool docError = false;
+};
+
+void PrintTo(const QueryCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class QueryTest : public testing::TestWithParam<QueryCase> {};
+
+TEST_P(QueryTest, FindsTheElementsEndingTheChain) {
+    const auto& c = GetParam();
+    TempDir dir;
+    const auto file = dir.write("f.xml", c.xml);
+    FakeSink sink;
+    std::vector<std::string> result{"stale"};
+    if (c.docError) {
+        EXPECT_THROW(LeggiValoriXml(file, c.path, result, sink), EXMLDocError);
+    } else {
+        EXPECT_EQ(LeggiValoriXml(file, c.path, result, sink), !c.expected.empty());
+        EXPECT_EQ(result, c.expected);
+    }
+    EXPECT_TRUE(sink.messaggi.empty());
+}
+
+const std::string kTwoBodies = R"(<?xml version="1.0"?>
+<p:FatturaElettronica xmlns:p="urn:x">
+  <FatturaElettronicaHeader><DatiTrasmissione><FormatoTrasmissione>FPR12</FormatoTrasmissione></DatiTrasmissione></FatturaElettronicaHeader>
+  <FatturaElettronicaBody><DatiGenerali><DatiGeneraliDocumento><Numero>1</Numero></DatiGeneraliDocumento></DatiGenerali></FatturaElettronicaBody>
+  <FatturaElettronicaBody><DatiGenerali><DatiGeneraliDocumento><Numero>2</Numero></DatiGeneraliDocumento></DatiGenerali></FatturaElettronicaBody>
+</p:FatturaElettronica>)";
+
+INSTANTIATE_TEST_SUITE_P(
+    Paths, QueryTest,
+    testing::Values(
+        QueryCase{"oneComponentAtAnyDepthAnyPrefix",
+                  R"(<r xmlns:a="urn:a"><x><a:F>1</a:F></x><F>2</F></r>)", "F", {"1", "2"}},
+        QueryCase{"chainUnderEveryStart", kTwoBodies, "DatiGenerali.DatiGeneraliDocumento.Numero",
+                  {"1", "2"}},
+        QueryCase{"chainMayStartAtTheRoot", kTwoBodies,
+                  "FatturaElettronica.FatturaElettronicaHeader.DatiTrasmissione.FormatoTrasmissione",
+                  {"FPR12"}},
+        QueryCase{"prefixedComponent", kTwoBodies, "x:DatiGeneraliDocumento.q:Numero", {"1", "2"}},
+        QueryCase{"asciiLettersFold", kTwoBodies, "datigenerali.DATIGENERALIDOCUMENTO.numero",
+                  {"1", "2"}},
+        QueryCase{"defaultNamespace", R"(<r xmlns="urn:z"><N>7</N></r>)", "N", {"7"}},
+        QueryCase{"undeclaredPrefix", R"(<r><x:N>7</x:N></r>)", "N", {"7"}},
+        QueryCase{"accentedNameInAnsi", "<r><N\xC3\xA9>1</N\xC3\xA9></r>", "N\xE9", {"1"}},
+        QueryCase{"accentedLettersDoNotFold", "<r><N\xC3\xA9>1</N\xC3\xA9></r>", "N\xC9", {}},
+        QueryCase{"nameEndingInColonIsEmpty", R"(<r><N>1</N></r>)", "r.:N", {"1"}},
+        QueryCase{"onlyDirectChildren", R"(<r><D><x><N>1</N></x></D></r>)", "D.N", {}},
+        QueryCase{"nestedSameNameOuterFirstFails", R"(<r><N><N>1</N></N></r>)", "N", {}, true},
+        QueryCase{"groupedByChainStart", R"(<a><a><b>1</b></a><b>2</b></a>)", "a.b", {"2", "1"}},
+        QueryCase{"emptyElementCounts", R"(<r><N/></r>)", "N", {""}},
+        QueryCase{"blanksOnlyIsEmpty", "<r><N> \t\r\n </N></r>", "N", {""}},
+        QueryCase{"trimmedText", "<r><N>\n\t a  b \r\n</N></r>", "N", {"a  b"}},
+        QueryCase{"cdataWithBlanksAround", "<r><N>\n  <![CDATA[ x<y ]]>\n</N></r>", "N", {"x<y"}},
+        QueryCase{"blankCdataIsAChild", "<r><N><![CDATA[  ]]></N></r>", "N", {""}},
+        QueryCase{"entitiesReplaced", "<r><N>a &amp; b &#233;&#x20AC;</N></r>", "N",
+                  {"a & b \xE9\x80"}},
+        QueryCase{"outsideCodePage", "<r><N>\xD8\xAC\xC5\x82\xF0\x9F\x8E\x82</N></r>", "N",
+                  {"?l?"}},
+        QueryCase{"textAndComment", "<r><N>1<!-- c --></N></r>", "N", {}, true},
+        QueryCase{"textAndElement", "<r><N>1<b/></N></r>", "N", {}, true},
+        QueryCase{"onlyComment", "<r><N><!-- c --></N></r>", "N", {}, true},
+        QueryCase{"textAndCdata", "<r><N>a<![CDATA[b]]></N></r>", "N", {}, true},
+        QueryCase{"noMatch", R"(<r><N>1</N></r>)", "M", {}},
+        QueryCase{"declaredEncoding",
+                  "<?xml version=\"1.0\" encoding=\"windows-1252\"?><r><N>caff\xE8 \x80</N></r>", "N",
+                  {"caff\xE8 \x80"}},
+        QueryCase{"utf16WithBom",
+                  std::string("\xFF\xFE<\0r\0>\0<\0N\0>\0\xE8\0<\0/\0N\0>\0<\0/\0r\0>\0", 32), "N",
+                  {"\xE8"}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(LeggiValoriXml, ErrorKeepsTheEntriesBeforeTheFailingMatch) {
+    TempDir dir;
+    const auto file = dir.write("f.xml", "<r><N>1</N><N>2<b/></N></r>");
+    FakeSink sink;
+    std::vector<std::string> result;
+    EXPECT_THROW(LeggiValoriXml(file, "N", result, sink), EXMLDocError);
+    EXPECT_EQ(result, std::vector<std::string>{"1"});
+}
+
+TEST(LeggiValoriXml, MissingFileOrFolderIsSilentAndClearsTheList) {
+    TempDir dir;
+    for (const std::string& path : {(dir.path() / "nope.xml").string(), dir.path().string()}) {
+        FakeSink sink;
+        std::vector<std::string> result{"stale"};
+        EXPECT_FALSE(LeggiValoriXml(path, "N", result, sink)) << path;
+        EXPECT_TRUE(result.empty());
+        EXPECT_TRUE(sink.messaggi.empty());
+    }
+}
+
+TEST(LeggiValoriXml, ExternalEntityIsNeverRead) {
+    TempDir dir;
+    const auto secret = dir.write("secret.txt", "SEGRETO");
+    const auto file = dir.write(
+        "f.xml", "<!DOCTYPE r [<!ENTITY x SYSTEM \"" + secret + "\">]><r><N>&x;</N><M>ok</M></r>");
+    FakeSink sink;
+    std::vector<std::string> result;
+    EXPECT_TRUE(LeggiValoriXml(file, "M", result, sink));
+    EXPECT_EQ(result, std::vector<std::string>{"ok"});
+    // The reference stays a reference: never the file's text.
+    EXPECT_THROW(LeggiValoriXml(file, "N", result, sink), EXMLDocError);
+    EXPECT_TRUE(result.empty());
+}
+
+TEST(LeggiValoriXml, HugeTextNodeLoads) {
+    TempDir dir;
+    const std::string big(30 * 1024 * 1024, 'Q');
+    const auto file = dir.write("f.xml", "<r><A>" + big + "</A><C><![CDATA[" +
+                                             std::string(11 * 1024 * 1024, 'C') +
+                                             "]]></C><N>x</N></r>");
+    FakeSink sink;
+    std::vector<std::string> result;
+    ASSERT_TRUE(LeggiValoriXml(file, "A", result, sink)) << testing::PrintToString(sink.messaggi);
+    EXPECT_EQ(result.at(0).size(), big.size());
+    EXPECT_TRUE(LeggiValoriXml(file, "N", result, sink));
+}
+
+// Files that cannot be loaded: one message, built from the parser's reason, the line and the
+// start of the failing line; the result is false and the list empty.
+struct LoadErrorCase {
+    const char* name;
+    std::string xml;
+    std::string expectedTail; // "Line: N\r\n<line start>"
+};
+
+void PrintTo(const LoadErrorCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class LoadErrorTest : public testing::TestWithParam<LoadErrorCase> {};
+
+TEST_P(LoadErrorTest, ShowsOneMessageAndFindsNothing) {
+    const auto& c = GetParam();
+    TempDir dir;
+    const auto file = dir.write("f.xml", c.xml);
+    FakeSink sink;
+    std::vector<std::string> result{"stale"};
+    EXPECT_FALSE(LeggiValoriXml(file, "N", result, sink));
+    EXPECT_TRUE(result.empty());
+    ASSERT_EQ(sink.messaggi.size(), 1u);
+    const std::string& m = sink.messaggi[0];
+    EXPECT_EQ(m.rfind("ATTENZIONE, XML CON ERRORI (002)! \r\n\r\n", 0), 0u) << m;
+    const auto lineAt = m.find("\r\nLine: ");
+    ASSERT_NE(lineAt, std::string::npos) << m;
+    EXPECT_GT(lineAt, 39u) << "the parser's reason comes first: " << m;
+    EXPECT_EQ(m.substr(lineAt + 2), c.expectedTail) << m;
+}
+
+std::string deepNesting(int depth) {
+    std::string s;
+    for (int i = 0; i < depth; ++i)
+        s += "<N>";
+    return s;
+}
+
+const std::string kBomb = R"(<?xml version="1.0"?>
+<!DOCTYPE r [
+ <!ENTITY a "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa">
+ <!ENTITY b "&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;">
+ <!ENTITY c "&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;">
+ <!ENTITY d "&c;&c;&c;&c;&c;&c;&c;&c;&c;&c;&c;&c;&c;&c;&c;&c;&c;&c;&c;&c;">
+ <!ENTITY e "&d;&d;&d;&d;&d;&d;&d;&d;&d;&d;&d;&d;&d;&d;&d;&d;&d;&d;&d;&d;">
+ <!ENTITY f "&e;&e;&e;&e;&e;&e;&e;&e;&e;&e;&e;&e;&e;&e;&e;&e;&e;&e;&e;&e;">
+ <!ENTITY g "&f;&f;&f;&f;&f;&f;&f;&f;&f;&f;&f;&f;&f;&f;&f;&f;&f;&f;&f;&f;">
+]>
+<r><N>&g;</N></r>)";
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, LoadErrorTest,
+    testing::Values(
+        LoadErrorCase{"tagMismatch", "<r>\n  <N>1</M>\n</r>", "Line: 2\r\n  <N>1</M>"},
+        LoadErrorCase{"lineStartCutAt40Characters",
+                      "<r>\n<N>\xC3\xA8" + std::string(60, 'x') + "</M></r>",
+                      "Line: 2\r\n<N>\xC3\xA8" + std::string(36, 'x')},
+        LoadErrorCase{"emptyFile", "", "Line: 1\r\n"},
+        LoadErrorCase{"zeroBytes", std::string(16, '\0'), "Line: 1\r\n"},
+        LoadErrorCase{"entityBomb", kBomb, "Line: 11\r\n<r><N>&g;</N></r>"},
+        LoadErrorCase{"deepNesting", deepNesting(100000), "Line: 1\r\n" + deepNesting(13) + "<"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+} // namespace

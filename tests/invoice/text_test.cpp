@@ -1,0 +1,86 @@
+#include "ansicodec.h"
+#include "text.h"
+
+#include <gtest/gtest.h>
+
+using namespace ondivo;
+
+namespace {
+
+struct ConvCase {
+    const char* name;
+    std::string utf8;
+    std::string ansi;
+};
+
+void PrintTo(const ConvCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class Utf8ToAnsiTest : public testing::TestWithParam<ConvCase> {};
+
+TEST_P(Utf8ToAnsiTest, ConvertsOrSubstitutes) {
+    EXPECT_EQ(Utf8ToAnsi(GetParam().utf8), GetParam().ansi);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, Utf8ToAnsiTest,
+    testing::Values(
+        ConvCase{"ascii", "Numero 12/A", "Numero 12/A"},
+        ConvCase{"latin1", "Perch\xC3\xA9 cos\xC3\xAC \xC3\x80", "Perch\xE9 cos\xEC \xC0"},
+        ConvCase{"cp1252Specials", "\xE2\x82\xAC \xE2\x80\x9C\xC5\x92\xE2\x84\xA2",
+                 "\x80 \x93\x8C\x99"},
+        ConvCase{"nearestLetter", "\xC4\x80\xC5\x82\xC5\xA3\xC4\x8D", "Altc"},
+        ConvCase{"fullWidth", "\xEF\xBC\xA1\xEF\xBC\x91", "A1"},
+        ConvCase{"noSubstitute", "\xE4\xB8\xAD\xD8\xAC", "??"},
+        ConvCase{"beyondBmpIsOneQuestionMark", "a\xF0\x9F\x8E\x82z", "a?z"},
+        ConvCase{"malformedBytes", "a\xC3z\xFF", "a?z?"},
+        ConvCase{"truncatedAtEnd", "a\xE2\x82", "a??"},
+        ConvCase{"undefinedCp1252Slot", "\xC2\x81", "\x81"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(AnsiCodec, EveryByteSurvivesARoundTrip) {
+    std::string all;
+    for (int b = 0; b < 256; ++b)
+        all += static_cast<char>(b);
+    EXPECT_EQ(Utf8ToAnsi(AnsiToUtf8(all)), all);
+    EXPECT_EQ(AnsiToUtf8("\x80\xE8"), "\xE2\x82\xAC\xC3\xA8");
+}
+
+struct BoxCase {
+    const char* name;
+    std::string message;
+    std::string shown;
+};
+
+void PrintTo(const BoxCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class TestoBoxErroreTest : public testing::TestWithParam<BoxCase> {};
+
+TEST_P(TestoBoxErroreTest, AppendsAFullStopAfterCharactersAboveIt) {
+    EXPECT_EQ(TestoBoxErrore(GetParam().message), GetParam().shown);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Messages, TestoBoxErroreTest,
+    testing::Values(BoxCase{"letter", "Element does not contain a single text node",
+                            "Element does not contain a single text node."},
+                    BoxCase{"fullStop", "Uneven size.", "Uneven size."},
+                    BoxCase{"exclamation", "Errore!", "Errore!"},
+                    BoxCase{"parenthesis", "OpenSSL errore (ExitCode=2)", "OpenSSL errore (ExitCode=2)"},
+                    BoxCase{"blank", "File non trovato: ", "File non trovato: "},
+                    BoxCase{"slash", "Errore nel caricamento XSL: /a/b/", "Errore nel caricamento XSL: /a/b/."},
+                    BoxCase{"accented", "perch\xC3\xA9", "perch\xC3\xA9."},
+                    BoxCase{"empty", "", ""}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(UnisciValori, JoinsWithLineBreaksAndTrims) {
+    EXPECT_EQ(UnisciValori({"a", "b"}), "a\r\nb");
+    EXPECT_EQ(UnisciValori({"FPA12", ""}), "FPA12");
+    EXPECT_EQ(UnisciValori({}), "");
+    EXPECT_EQ(Trim(" \t\r\n\x01x y\x1F "), "x y");
+}
+
+} // namespace
