@@ -1,0 +1,66 @@
+#!/usr/bin/env bash
+# Sets up a Debian machine for Ondivo and then runs the viewer or the tests.
+#   scripts/setup.sh run    install what is missing, build, lay out build/ondivo/, start the viewer
+#   scripts/setup.sh test   the same set-up, then every test (CTest)
+#   scripts/setup.sh sanitize   the core libraries and their tests under ASan and UBSan
+set -euo pipefail
+
+mode=${1:-}
+case "$mode" in run|test|sanitize) ;; *) echo "uso: $0 run|test|sanitize" >&2; exit 2 ;; esac
+
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+cd "$root"
+
+packages=(
+    cmake ninja-build g++ pkg-config
+    qt6-base-dev qt6-webengine-dev libgl-dev
+    libxml2-dev libxslt1-dev openssl
+    libgtest-dev libgmock-dev libbenchmark-dev
+    xvfb xauth xsltproc libxml2-utils python3 time
+    fonts-dejavu-core xdg-utils
+)
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if ((${#missing[@]})); then
+    sudo=""
+    [ "$(id -u)" -eq 0 ] || sudo="sudo"
+    echo "Installazione dei pacchetti mancanti: ${missing[*]}"
+    $sudo apt-get update -q
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+
+jobs=$(nproc)
+build() { # folder, cmake options...
+    local dir=$1
+    shift
+    cmake -S . -B "$dir" -G Ninja "$@" >/dev/null
+    cmake --build "$dir" -j "$jobs"
+}
+
+# Chromium refuses to start as root inside its sandbox.
+if [ "$(id -u)" -eq 0 ]; then
+    export QTWEBENGINE_CHROMIUM_FLAGS="${QTWEBENGINE_CHROMIUM_FLAGS:---no-sandbox --disable-gpu}"
+fi
+
+case "$mode" in
+run)
+    build build
+    if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
+        echo "Nessuno schermo: avvio sotto xvfb-run (QT_QPA_PLATFORM=offscreen è un'alternativa)."
+        exec xvfb-run -a build/ondivo/ondivo "${@:2}"
+    fi
+    exec build/ondivo/ondivo "${@:2}"
+    ;;
+test)
+    build build
+    cd build
+    QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$jobs"
+    ;;
+sanitize)
+    build build-asan -DONDIVO_SANITIZE=ON -DONDIVO_BUILD_APP=OFF
+    cd build-asan
+    ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure -j "$jobs"
+    ;;
+esac
