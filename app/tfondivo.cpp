@@ -4,6 +4,7 @@
 #include "errors.h"
 #include "executablepath.h"
 #include "headerfields.h"
+#include "htmlview.h"
 #include "lctv.h"
 #include "messages.h"
 #include "text.h"
@@ -41,6 +42,8 @@ TFONDIVO::TFONDIVO(Prompts& prompts, QWidget* parent) : QMainWindow(parent), m_p
     LBAlleg->setObjectName(QStringLiteral("LBAlleg"));
     btnSelFile = new QPushButton(QStringLiteral("Seleziona"), centro);
     btnSelFile->setObjectName(QStringLiteral("btnSelFile"));
+    WebBrowser1 = new HtmlView(centro);
+    WebBrowser1->setObjectName(QStringLiteral("WebBrowser1"));
 
     auto* campi = new QFormLayout;
     campi->addRow(QStringLiteral("Nome file"), StFileXML);
@@ -53,7 +56,10 @@ TFONDIVO::TFONDIVO(Prompts& prompts, QWidget* parent) : QMainWindow(parent), m_p
     riga->addLayout(campi, 1);
     riga->addWidget(btnSelFile, 0, Qt::AlignTop);
     layout->addLayout(riga);
-    layout->addWidget(LBAlleg, 1);
+    auto* corpo = new QHBoxLayout;
+    corpo->addWidget(WebBrowser1, 4);
+    corpo->addWidget(LBAlleg, 1);
+    layout->addLayout(corpo, 1);
     setCentralWidget(centro);
 
     FormCreate();
@@ -96,6 +102,10 @@ void TFONDIVO::MostraDatiDocumento() {
     for (const auto& [campo, etichetta] : righe)
         if (const auto valore = LeggiCampoIntestazione(FFileXml, campo, lista, m_prompts))
             impostaTesto(etichetta, *valore);
+}
+
+void TFONDIVO::CaricaHtml(HtmlView* Browser, const std::string& Html) {
+    Browser->mostraHtml(QByteArray::fromStdString(Html));
 }
 
 void TFONDIVO::eseguiComando(const std::function<void()>& comando) {

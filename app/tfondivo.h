@@ -12,6 +12,10 @@ class QListWidget;
 class QPushButton;
 
 namespace ondivo {
+class HtmlView;
+}
+
+namespace ondivo {
 
 // The main window: the invoice view, its header labels and the attachment list.
 class TFONDIVO : public QMainWindow {
@@ -27,6 +31,8 @@ private:
     void FormCreate();
     void FormShow();
     void MostraDatiDocumento();
+    // Shows an ANSI (Windows-1252) HTML page in the view.
+    void CaricaHtml(HtmlView* Browser, const std::string& Html);
 
     // Runs a command handler; an error escaping it ends the command in the error box.
     void eseguiComando(const std::function<void()>& comando);
@@ -42,6 +48,7 @@ private:
     QLabel* StFornitore;
     QListWidget* LBAlleg;
     QPushButton* btnSelFile;
+    HtmlView* WebBrowser1;
 
     // Viewer state. Paths are native narrow strings.
     std::string FFileXml;

@@ -2,6 +2,7 @@
 #include "fakeprompts.h"
 #include "lctv.h"
 #include "tempdir.h"
+#include "testmain.h"
 #include "tfondivo.h"
 
 #include <QLabel>
@@ -87,5 +88,5 @@ private slots:
 
 } // namespace ondivo
 
-QTEST_MAIN(ondivo::TestTFONDIVO)
+ONDIVO_QTEST_MAIN(ondivo::TestTFONDIVO)
 #include "tfondivo_test.moc"

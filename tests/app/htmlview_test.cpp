@@ -1,0 +1,115 @@
+#include "htmlview.h"
+#include "testmain.h"
+
+#include <QApplication>
+#include <QMenu>
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QWebEnginePage>
+#include <QtTest>
+
+namespace ondivo {
+
+class TestHtmlView : public QObject {
+    Q_OBJECT
+
+private:
+    // Loads the page and waits until the view has finished with it.
+    static bool carica(HtmlView& view, const QByteArray& html) {
+        QSignalSpy finito(&view, &QWebEngineView::loadFinished);
+        view.mostraHtml(html);
+        return finito.wait(20000) && finito.last().at(0).toBool();
+    }
+
+    static QString testo(HtmlView& view) {
+        QString risultato;
+        bool pronto = false;
+        view.page()->toPlainText([&](const QString& t) {
+            risultato = t;
+            pronto = true;
+        });
+        if (!QTest::qWaitFor([&] { return pronto; }, 10000))
+            return QStringLiteral("(nessun testo)");
+        return risultato;
+    }
+
+private slots:
+    void showsWindows1252BytesOfAnySize() {
+        HtmlView view;
+        view.resize(800, 600);
+        view.show();
+        // About 30 MB, far beyond what setHtml accepts; the bulk sits in a comment so the
+        // test measures delivery, not the layout of a huge table.
+        // The meta that libxslt writes must not override the bytes' real encoding.
+        QByteArray html = "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; "
+                          "charset=UTF-8\"></head><body><p>Perch\xE8 cos\xEC: \x80 12,00</p><!--";
+        html += QByteArray(30 * 1024 * 1024, 'x');
+        html += "--><p>FINE</p></body></html>";
+        QVERIFY(carica(view, html));
+        const QString t = testo(view);
+        QVERIFY(t.startsWith(QString::fromUtf8("Perch\xC3\xA8 cos\xC3\xAC: \xE2\x82\xAC 12,00")));
+        QVERIFY(t.trimmed().endsWith(QStringLiteral("FINE")));
+    }
+
+    void laterPageReplacesEarlierOne() {
+        HtmlView view;
+        QSignalSpy finito(&view, &QWebEngineView::loadFinished);
+        view.mostraHtml("<p>PRIMA</p>");
+        view.mostraHtml("<p>SECONDA</p>");
+        QTRY_VERIFY_WITH_TIMEOUT(!finito.isEmpty() && finito.last().at(0).toBool(), 20000);
+        QCOMPARE(testo(view).trimmed(), QStringLiteral("SECONDA"));
+    }
+
+    void noRequestLeavesThePageAndNoScriptRuns() {
+        QTcpServer server;
+        QVERIFY(server.listen(QHostAddress::LocalHost));
+        const QByteArray url = "http://127.0.0.1:" + QByteArray::number(server.serverPort());
+        HtmlView view;
+        view.show();
+        const QByteArray html =
+            "<html><head><link rel=stylesheet href='" + url + "/a.css'>"
+            "<link rel=stylesheet href='file:///etc/hostname'>"
+            "<script>document.title='script';</script></head><body>"
+            "<img src='" + url + "/b.png'><iframe src='" + url + "/c'></iframe>"
+            "<p>TESTO</p></body></html>";
+        QVERIFY(carica(view, html));
+        QTest::qWait(300); // give a stray request the chance to arrive
+        QVERIFY(!server.hasPendingConnections());
+        QVERIFY(view.title() != QLatin1String("script"));
+        QVERIFY(testo(view).contains(QStringLiteral("TESTO")));
+    }
+
+    void pageCannotNavigateAway() {
+        QTcpServer server;
+        QVERIFY(server.listen(QHostAddress::LocalHost));
+        HtmlView view;
+        view.show();
+        const QByteArray html = "<html><head><meta http-equiv=refresh content='0;url=http://127.0.0.1:" +
+                                QByteArray::number(server.serverPort()) +
+                                "/'></head><body><p>RESTA</p></body></html>";
+        QVERIFY(carica(view, html));
+        QTest::qWait(500);
+        QVERIFY(!server.hasPendingConnections());
+        QCOMPARE(view.url().scheme(), QStringLiteral("ondivo"));
+        QCOMPARE(testo(view).trimmed(), QStringLiteral("RESTA"));
+    }
+
+    void rightClickOpensNoMenu() {
+        HtmlView view;
+        view.resize(400, 300);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        QVERIFY(carica(view, "<body style='height:2000px'><p>MENU</p></body>"));
+        QWidget* superficie = view.focusProxy() ? view.focusProxy() : &view;
+        QTest::mouseClick(superficie, Qt::RightButton, {}, QPoint(50, 50));
+        QTest::qWait(300);
+        QVERIFY(QApplication::activePopupWidget() == nullptr);
+        QVERIFY(view.findChildren<QMenu*>().isEmpty());
+    }
+};
+
+} // namespace ondivo
+
+ONDIVO_QTEST_MAIN(ondivo::TestHtmlView)
+
+#include "htmlview_test.moc"
