@@ -1,68 +1,41 @@
 #include "tfondivo.h"
 
 #include "ansicodec.h"
+#include "clickablelabel.h"
 #include "errors.h"
 #include "executablepath.h"
 #include "headerfields.h"
 #include "htmlview.h"
 #include "lctv.h"
+#include "linkaddress.h"
 #include "messages.h"
 #include "text.h"
+#include "vendor.h"
 
-#include <QFormLayout>
-#include <QHBoxLayout>
+#include <QApplication>
+#include <QDesktopServices>
 #include <QLabel>
 #include <QListWidget>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QShowEvent>
-#include <QVBoxLayout>
+#include <QUrl>
 
 namespace ondivo {
 
-namespace {
-
-QLabel* etichettaValore(const char* nome, QWidget* genitore) {
-    auto* etichetta = new QLabel(genitore);
-    etichetta->setObjectName(QString::fromLatin1(nome));
-    etichetta->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    return etichetta;
-}
-
-} // namespace
-
 TFONDIVO::TFONDIVO(Prompts& prompts, QWidget* parent) : QMainWindow(parent), m_prompts(prompts) {
     setObjectName(QStringLiteral("FONDIVO"));
-    auto* centro = new QWidget(this);
-    StFileXML = etichettaValore("StFileXML", centro);
-    STTipoDoc = etichettaValore("STTipoDoc", centro);
-    STNumDoc = etichettaValore("STNumDoc", centro);
-    StDataDoc = etichettaValore("StDataDoc", centro);
-    StFornitore = etichettaValore("StFornitore", centro);
-    LBAlleg = new QListWidget(centro);
-    LBAlleg->setObjectName(QStringLiteral("LBAlleg"));
-    btnSelFile = new QPushButton(QStringLiteral("Seleziona"), centro);
-    btnSelFile->setObjectName(QStringLiteral("btnSelFile"));
-    WebBrowser1 = new HtmlView(centro);
-    WebBrowser1->setObjectName(QStringLiteral("WebBrowser1"));
-
-    auto* campi = new QFormLayout;
-    campi->addRow(QStringLiteral("Nome file"), StFileXML);
-    campi->addRow(QStringLiteral("Tipo documento"), STTipoDoc);
-    campi->addRow(QStringLiteral("Cedente/Prestatore"), StFornitore);
-    campi->addRow(QStringLiteral("Numero"), STNumDoc);
-    campi->addRow(QStringLiteral("Data"), StDataDoc);
-    auto* layout = new QVBoxLayout(centro);
-    auto* riga = new QHBoxLayout;
-    riga->addLayout(campi, 1);
-    riga->addWidget(btnSelFile, 0, Qt::AlignTop);
-    layout->addLayout(riga);
-    auto* corpo = new QHBoxLayout;
-    corpo->addWidget(WebBrowser1, 4);
-    corpo->addWidget(LBAlleg, 1);
-    layout->addLayout(corpo, 1);
-    setCentralWidget(centro);
-
+    creaControlli();
+    collegaComandi();
+    qApp->installEventFilter(this);
     FormCreate();
+}
+
+void TFONDIVO::collegaComandi() {
+    collega(btnEsci, &QPushButton::clicked, &TFONDIVO::btnEsciClick);
+    collega(btnGuida, &QPushButton::clicked, &TFONDIVO::btnGuidaClick);
+    collega(imgBanner, &ClickableLabel::clicked, &TFONDIVO::imgBannerClick);
+    collega(lnkSito, &ClickableLabel::clicked, &TFONDIVO::lnkSitoClick);
 }
 
 void TFONDIVO::FormCreate() {
@@ -106,6 +79,37 @@ void TFONDIVO::MostraDatiDocumento() {
 
 void TFONDIVO::CaricaHtml(HtmlView* Browser, const std::string& Html) {
     Browser->mostraHtml(QByteArray::fromStdString(Html));
+}
+
+void TFONDIVO::btnEsciClick() {
+    close();
+}
+
+void TFONDIVO::btnGuidaClick() {
+    QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(AppDir() + vendor::Guida)));
+}
+
+void TFONDIVO::imgBannerClick() {
+    QDesktopServices::openUrl(QUrl(QString::fromUtf8(vendor::PaginaProdotto)));
+}
+
+void TFONDIVO::lnkSitoClick() {
+    const std::string indirizzo = IndirizzoLink(lnkSito->text().toStdString(), vendor::PrefissoLink);
+    if (!indirizzo.empty())
+        QDesktopServices::openUrl(QUrl(QString::fromStdString(indirizzo)));
+}
+
+bool TFONDIVO::eventFilter(QObject* oggetto, QEvent* evento) {
+    return ApplicationEvents1Message(oggetto, evento) || QMainWindow::eventFilter(oggetto, evento);
+}
+
+bool TFONDIVO::ApplicationEvents1Message(QObject* destinatario, QEvent* evento) {
+    if (evento->type() != QEvent::MouseButtonPress && evento->type() != QEvent::MouseButtonDblClick)
+        return false;
+    if (static_cast<QMouseEvent*>(evento)->button() != Qt::RightButton)
+        return false;
+    auto* widget = qobject_cast<QWidget*>(destinatario);
+    return widget && (widget == WebBrowser1 || WebBrowser1->isAncestorOf(widget));
 }
 
 void TFONDIVO::eseguiComando(const std::function<void()>& comando) {

@@ -7,15 +7,17 @@
 #include <functional>
 #include <string>
 
+class QFrame;
 class QLabel;
 class QListWidget;
+class QPlainTextEdit;
 class QPushButton;
+class QWidget;
 
 namespace ondivo {
+
+class ClickableLabel;
 class HtmlView;
-}
-
-namespace ondivo {
 
 // The main window: the invoice view, its header labels and the attachment list.
 class TFONDIVO : public QMainWindow {
@@ -26,29 +28,69 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* oggetto, QEvent* evento) override;
 
 private:
+    void creaControlli();
+    void collegaComandi();
+
     void FormCreate();
     void FormShow();
     void MostraDatiDocumento();
     // Shows an ANSI (Windows-1252) HTML page in the view.
     void CaricaHtml(HtmlView* Browser, const std::string& Html);
 
+    void btnEsciClick();
+    void btnGuidaClick();
+    void imgBannerClick();
+    void lnkSitoClick();
+    // Application-wide: right-button presses on the invoice view are discarded, so the page
+    // shows no context menu. True when the event is to be dropped.
+    bool ApplicationEvents1Message(QObject* destinatario, QEvent* evento);
+
     // Runs a command handler; an error escaping it ends the command in the error box.
     void eseguiComando(const std::function<void()>& comando);
+
+    // Every command handler is connected through eseguiComando.
+    template <class Sorgente, class Segnale>
+    void collega(Sorgente* sorgente, Segnale segnale, void (TFONDIVO::*gestore)()) {
+        connect(sorgente, segnale, this,
+                [this, gestore] { eseguiComando([this, gestore] { (this->*gestore)(); }); });
+    }
 
     static void impostaTesto(QLabel* etichetta, const std::string& ansi);
 
     Prompts& m_prompts;
+
+    QFrame* panTop;
+    QFrame* PanBottom;
+    QFrame* PanRight;
+    QFrame* PanClient;
+    QFrame* pnlLogo;
+    QFrame* panDocumento;
+    QFrame* panAllegati;
+    QFrame* panUtili;
 
     QLabel* StFileXML;
     QLabel* STTipoDoc;
     QLabel* STNumDoc;
     QLabel* StDataDoc;
     QLabel* StFornitore;
+    QLabel* STAllegati;
     QListWidget* LBAlleg;
     QPushButton* btnSelFile;
+    QPushButton* btnEsci;
+    QPushButton* btnGuida;
+    QPushButton* ButtonSave;
+    QPushButton* ButtonOpen;
+    QPushButton* btnEstraiPM7;
+    QPushButton* btnCodificaFile;
+    QPushButton* btndecodifica;
     HtmlView* WebBrowser1;
+    QPlainTextEdit* MemoXCodifica;
+    ClickableLabel* lnkSito;
+    QLabel* imgLogo;
+    ClickableLabel* imgBanner;
 
     // Viewer state. Paths are native narrow strings.
     std::string FFileXml;

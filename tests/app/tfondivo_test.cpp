@@ -1,12 +1,15 @@
 #include "errors.h"
 #include "fakeprompts.h"
 #include "lctv.h"
+#include "linkaddress.h"
+#include "htmlview.h"
 #include "tempdir.h"
 #include "testmain.h"
 #include "tfondivo.h"
 
 #include <QLabel>
 #include <QListWidget>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QtTest>
 
@@ -72,6 +75,59 @@ private slots:
         QCOMPARE(label(w, "STNumDoc"), QStringLiteral("old"));
         QCOMPARE(prompts.shown,
                  std::vector<std::string>{"error: Element does not contain a single text node."});
+    }
+
+    void linkAddress_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("address");
+        QTest::newRow("bare") << "www.ondivo.it" << "https://www.ondivo.it";
+        QTest::newRow("blanksTrimmed") << "  www.ondivo.it " << "https://www.ondivo.it";
+        QTest::newRow("prefixedKeptUntrimmed") << " https://a.it " << " https://a.it ";
+        QTest::newRow("otherSchemeGetsPrefix") << "http://a.it" << "https://http://a.it";
+        QTest::newRow("blankOpensNothing") << " \t" << "";
+    }
+
+    void linkAddress() {
+        QFETCH(QString, text);
+        QFETCH(QString, address);
+        QCOMPARE(QString::fromStdString(IndirizzoLink(text.toStdString(), "https://")), address);
+    }
+
+    void rightButtonPressesOnTheViewAreDropped() {
+        test::FakePrompts prompts;
+        TFONDIVO w(prompts);
+        const QPointF p(5, 5);
+        QMouseEvent destraPremuto(QEvent::MouseButtonPress, p, p, Qt::RightButton, Qt::RightButton, {});
+        QMouseEvent destraDoppio(QEvent::MouseButtonDblClick, p, p, Qt::RightButton, Qt::RightButton, {});
+        QMouseEvent destraRilascio(QEvent::MouseButtonRelease, p, p, Qt::RightButton, {}, {});
+        QMouseEvent sinistraPremuto(QEvent::MouseButtonPress, p, p, Qt::LeftButton, Qt::LeftButton, {});
+        auto* figlio = new QWidget(w.WebBrowser1);
+        QVERIFY(w.ApplicationEvents1Message(w.WebBrowser1, &destraPremuto));
+        QVERIFY(w.ApplicationEvents1Message(figlio, &destraPremuto));
+        QVERIFY(w.ApplicationEvents1Message(figlio, &destraDoppio));
+        QVERIFY(!w.ApplicationEvents1Message(figlio, &destraRilascio));
+        QVERIFY(!w.ApplicationEvents1Message(figlio, &sinistraPremuto));
+        QVERIFY(!w.ApplicationEvents1Message(w.LBAlleg, &destraPremuto));
+        QVERIFY(!w.ApplicationEvents1Message(w.StFileXML, &destraPremuto));
+    }
+
+    void esciClosesAtOnce() {
+        test::FakePrompts prompts;
+        TFONDIVO w(prompts);
+        w.show();
+        QTest::mouseClick(w.btnEsci, Qt::LeftButton);
+        QVERIFY(!w.isVisible());
+        QVERIFY(prompts.shown.empty());
+    }
+
+    void hiddenControlsStayHidden() {
+        test::FakePrompts prompts;
+        TFONDIVO w(prompts);
+        w.show();
+        QVERIFY(!w.panUtili->isVisible());
+        QVERIFY(!w.MemoXCodifica->isVisible());
+        QCOMPARE(w.MemoXCodifica->toPlainText(), QStringLiteral("MemoXCodica"));
+        QVERIFY(w.LBAlleg->isSortingEnabled());
     }
 
     void commandWrapperShowsErrorsOnly() {
