@@ -2,15 +2,29 @@
 
 #include "messagesink.h"
 
+#include <optional>
 #include <string>
 
 namespace ondivo {
+
+// How a command sets up the window's file dialog before showing it.
+struct ConfigurazioneDialogo {
+    std::string cartellaIniziale;
+    std::string estensionePredefinita; // "*.xml", or "*.*" for none
+    std::string filtro;                // "label|pattern|label|pattern…", patterns joined by ";"
+    std::string titolo;
+};
 
 // Everything the window asks of the user, behind one interface so tests substitute a fake.
 class Prompts : public MessageSink {
 public:
     // The error box: stop icon, one OK button. The text is shown as given.
     virtual void ShowError(const std::string& testo) = 0;
+
+    // The window's one file dialog (OpenDialog1), set up anew by every command. The filter
+    // entry confirmed last and the file name chosen last carry over between commands. A typed
+    // name of a missing file is accepted. Returns the chosen path, or nothing on cancel.
+    virtual std::optional<std::string> ScegliFile(const ConfigurazioneDialogo& configurazione) = 0;
 };
 
 } // namespace ondivo

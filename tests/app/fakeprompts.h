@@ -12,7 +12,20 @@ class FakePrompts : public Prompts {
 public:
     void ShowMessage(const std::string& testo) override { shown.push_back("message: " + testo); }
     void ShowError(const std::string& testo) override { shown.push_back("error: " + testo); }
+
+    // Answers the next file dialogs in order: a path, or nothing for cancel.
+    std::optional<std::string> ScegliFile(const ConfigurazioneDialogo& c) override {
+        dialogs.push_back(c);
+        if (answers.empty())
+            return std::nullopt;
+        auto a = answers.front();
+        answers.erase(answers.begin());
+        return a;
+    }
+
     std::vector<std::string> shown;
+    std::vector<ConfigurazioneDialogo> dialogs;
+    std::vector<std::optional<std::string>> answers;
 };
 
 } // namespace ondivo::test

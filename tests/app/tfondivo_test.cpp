@@ -2,6 +2,7 @@
 #include "fakeprompts.h"
 #include "lctv.h"
 #include "linkaddress.h"
+#include "qtprompts.h"
 #include "htmlview.h"
 #include "tempdir.h"
 #include "testmain.h"
@@ -91,6 +92,15 @@ private slots:
         QFETCH(QString, text);
         QFETCH(QString, address);
         QCOMPARE(QString::fromStdString(IndirizzoLink(text.toStdString(), "https://")), address);
+    }
+
+    void dialogFiltersInQtForm() {
+        QCOMPARE(FiltriQt("fatture (.xml)|*.xml|fatture firmate (.p7m)|*.p7m|tutte le fatture "
+                          "(.xml, .p7m)|*.xml;*.p7m|tutti i file (*.*)|*.*"),
+                 (QStringList{"fatture (.xml) (*.xml)", "fatture firmate (.p7m) (*.p7m)",
+                              "tutte le fatture (.xml, .p7m) (*.xml *.p7m)",
+                              "tutti i file (*.*) (*.*)"}));
+        QCOMPARE(FiltriQt("solo etichetta"), QStringList());
     }
 
     void rightButtonPressesOnTheViewAreDropped() {
