@@ -29,27 +29,27 @@ constexpr auto kTabella = costruisciTabella();
 } // namespace
 
 std::optional<std::string> DecodificaTestoBase64(std::string_view testo) {
-    std::string out;
-    out.reserve(testo.size() / 4 * 3 + 3);
+    std::string out(testo.size() / 4 * 3 + 3, '\0');
+    char* scrivi = out.data();
     std::uint32_t accumulo = 0;
     std::size_t cifre = 0; // Base64 digits seen
     std::size_t uguali = 0;
     for (char c : testo) {
         const std::int8_t v = kTabella[static_cast<unsigned char>(c)];
-        if (v == kSpazio)
-            continue;
-        if (v == kUguale) {
+        if (v >= 0) {
+            if (uguali > 0)
+                return std::nullopt;
+            accumulo = (accumulo << 6) | static_cast<std::uint32_t>(v);
+            if (++cifre % 4 == 0) {
+                *scrivi++ = static_cast<char>(accumulo >> 16);
+                *scrivi++ = static_cast<char>(accumulo >> 8);
+                *scrivi++ = static_cast<char>(accumulo);
+                accumulo = 0;
+            }
+        } else if (v == kUguale) {
             ++uguali;
-            continue;
-        }
-        if (v == kNonValido || uguali > 0)
+        } else if (v == kNonValido) {
             return std::nullopt;
-        accumulo = (accumulo << 6) | static_cast<std::uint32_t>(v);
-        if (++cifre % 4 == 0) {
-            out += static_cast<char>(accumulo >> 16);
-            out += static_cast<char>(accumulo >> 8);
-            out += static_cast<char>(accumulo);
-            accumulo = 0;
         }
     }
     const std::size_t resto = cifre % 4;
@@ -57,11 +57,12 @@ std::optional<std::string> DecodificaTestoBase64(std::string_view testo) {
         return std::nullopt;
     // The last group's spare low bits are dropped, whatever they hold.
     if (resto == 2) {
-        out += static_cast<char>(accumulo >> 4);
+        *scrivi++ = static_cast<char>(accumulo >> 4);
     } else if (resto == 3) {
-        out += static_cast<char>(accumulo >> 10);
-        out += static_cast<char>(accumulo >> 2);
+        *scrivi++ = static_cast<char>(accumulo >> 10);
+        *scrivi++ = static_cast<char>(accumulo >> 2);
     }
+    out.resize(static_cast<std::size_t>(scrivi - out.data()));
     return out;
 }
 

@@ -9,7 +9,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <optional>
 #include <system_error>
 
@@ -54,7 +53,13 @@ std::optional<std::string> derDaBase64(const std::string& p7m) {
     std::ifstream in(p7m, std::ios::binary);
     if (!in || in.peek() == std::char_traits<char>::to_int_type(kInizioDer))
         return std::nullopt;
-    std::string contenuto{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    std::error_code ec;
+    const auto dimensione = std::filesystem::file_size(p7m, ec);
+    if (ec)
+        return std::nullopt;
+    std::string contenuto(static_cast<std::size_t>(dimensione), '\0');
+    in.read(contenuto.data(), static_cast<std::streamsize>(contenuto.size()));
+    contenuto.resize(static_cast<std::size_t>(in.gcount()));
     bool decodificato = false;
     for (int giro = 0; giro < kGiriBase64 && (contenuto.empty() || contenuto[0] != kInizioDer);
          ++giro) {
