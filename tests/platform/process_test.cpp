@@ -146,13 +146,6 @@ TEST(EseguiProgramma, StartsWithDefaultSignalHandling) {
 // ---------------------------------------------------------------------------------------------
 // The time-out.
 
-TEST(EseguiProgramma, EndsAProgramThatOutlivesTheWait) {
-    const auto inizio = std::chrono::steady_clock::now();
-    const auto esito = EseguiProgramma({"/bin/sh", "-c", "exec sleep 600"}, "/", 100ms);
-    EXPECT_EQ(esito.fine, Fine::Scaduto);
-    EXPECT_LT(std::chrono::steady_clock::now() - inizio, 60s);
-}
-
 TEST(EseguiProgramma, EndsWhatTheProgramStartedToo) {
     TempDir dir;
     // The shell records its child's id and waits for it; the time-out must end both.
@@ -171,12 +164,6 @@ TEST(EseguiProgramma, EndsWhatTheProgramStartedToo) {
     pollfd voce{pidfd, POLLIN, 0};
     EXPECT_EQ(::poll(&voce, 1, 30'000), 1) << "the child is still running";
     ::close(pidfd);
-}
-
-TEST(EseguiProgramma, AQuickProgramIsNotCutShort) {
-    const auto esito = EseguiProgramma({"/bin/sh", "-c", "exit 3"}, "/", 30s);
-    EXPECT_EQ(esito.fine, Fine::Terminato);
-    EXPECT_EQ(esito.codiceUscita, 3u);
 }
 
 } // namespace
