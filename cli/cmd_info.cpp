@@ -4,6 +4,7 @@
 #include "headerfields.h"
 #include "json.h"
 #include "messages.h"
+#include "p7menvelope.h"
 #include "stderrsink.h"
 #include "text.h"
 
@@ -34,6 +35,7 @@ int ComandoInfo(const Argomenti& argomenti) {
     }
     if (file.empty())
         return EsitoUso;
+    file = XmlPathToOpen(file);
 
     StderrSink avvisi;
     std::vector<std::string> lista;

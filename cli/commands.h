@@ -19,5 +19,6 @@ struct Comando {
 };
 
 int ComandoInfo(const Argomenti& argomenti);
+int ComandoP7m(const Argomenti& argomenti);
 
 } // namespace ondivo::cli

@@ -1,5 +1,7 @@
 #include "commands.h"
 #include "errors.h"
+#include "executablepath.h"
+#include "lctv.h"
 #include "text.h"
 
 #include <array>
@@ -14,6 +16,7 @@ namespace {
 
 constexpr std::array kComandi = {
     Comando{"info", "info FILE [--json]", ComandoInfo},
+    Comando{"p7m", "p7m FILE.p7m", ComandoP7m},
 };
 
 int uso() {
@@ -28,6 +31,7 @@ int uso() {
 int main(int argc, char** argv) {
     if (argc < 2)
         return uso();
+    ImpostaAppDir(CartellaProgramma(platform::PercorsoEseguibile()));
     for (const auto& c : kComandi) {
         if (std::strcmp(argv[1], c.nome) != 0)
             continue;

@@ -1,0 +1,19 @@
+#include "commands.h"
+#include "p7menvelope.h"
+#include "text.h"
+
+#include <iostream>
+
+namespace ondivo::cli {
+
+// Unwraps an envelope as the window does and prints the path of the XML written beside it.
+int ComandoP7m(const Argomenti& argomenti) {
+    if (argomenti.size() != 1 || Trim(argomenti[0]).empty())
+        return EsitoUso;
+    std::string xml;
+    EstraiXmlDaP7m(argomenti[0], xml);
+    std::cout << xml << '\n';
+    return EsitoOk;
+}
+
+} // namespace ondivo::cli

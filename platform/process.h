@@ -1,0 +1,32 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace ondivo::platform {
+
+// How a program started by EseguiProgramma ended.
+struct EsitoProgramma {
+    enum class Fine {
+        NonAvviato, // the system could not start it (missing, not executable, bad folder)
+        Terminato,  // it ended by itself; codiceUscita holds its status
+        Scaduto,    // it was still running when the wait ran out, and was ended
+    };
+    Fine fine = Fine::NonAvviato;
+    // The program's exit status; a program killed by a signal counts as a failure, with a
+    // non-zero code (128 + the signal's number on Linux).
+    std::uint32_t codiceUscita = 0;
+};
+
+// Starts the program argomenti[0] (a full path, not looked up in PATH) with the rest as its
+// arguments, in the given working folder, with the caller's environment, without a window,
+// with no standard streams (they lead nowhere, so nothing can block on a full pipe) and no
+// inherited handles, and waits for it to end. When attesaMassima passes first, the program and
+// whatever it started are ended before the call returns Scaduto.
+EsitoProgramma EseguiProgramma(const std::vector<std::string>& argomenti,
+                               const std::string& cartellaLavoro,
+                               std::chrono::milliseconds attesaMassima);
+
+} // namespace ondivo::platform

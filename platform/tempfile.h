@@ -1,0 +1,29 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace ondivo::platform {
+
+// A file of our own in the system's temporary folder, readable by the user only, removed
+// when the object goes out of scope.
+class FileTemporaneo {
+public:
+    FileTemporaneo() = default;
+    ~FileTemporaneo();
+    FileTemporaneo(const FileTemporaneo&) = delete;
+    FileTemporaneo& operator=(const FileTemporaneo&) = delete;
+
+    // Creates a new file whose name starts with prefisso and writes the bytes into it. On
+    // failure returns false with the system's reason in errore; nothing is left behind, and
+    // percorso() names the file that was tried.
+    bool crea(std::string_view prefisso, std::string_view contenuto, std::string& errore);
+
+    const std::string& percorso() const { return m_percorso; }
+
+private:
+    std::string m_percorso;
+    bool m_creato = false;
+};
+
+} // namespace ondivo::platform

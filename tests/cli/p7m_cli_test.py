@@ -1,0 +1,90 @@
+#!/usr/bin/env python3
+"""ondivo-cli p7m and info on signed envelopes, against openssl's own extraction.
+
+The program folder's ossl/openssl must be in place (the build links the system's tool). Each
+envelope is copied into a temporary folder first: the XML is written next to it.
+"""
+import base64
+import pathlib
+import shutil
+import subprocess
+import sys
+import tempfile
+
+CLI, CORPUS = str(pathlib.Path(sys.argv[1]).resolve()), pathlib.Path(sys.argv[2]) / "p7m"
+
+passed = failed = 0
+
+
+def check(ok, label, detail=""):
+    global passed, failed
+    if ok:
+        passed += 1
+    else:
+        failed += 1
+        print("FAIL %s %s" % (label, detail))
+
+
+def cli(*args, cwd=None):
+    return subprocess.run([CLI, *map(str, args)], capture_output=True, check=False, cwd=cwd)
+
+
+def oracle(envelope, work):
+    data = envelope.read_bytes()
+    if data[:1] != b"\x30":
+        data = base64.b64decode(b"".join(data.split()))
+    der = work / "oracle.der"
+    der.write_bytes(data)
+    out = work / "oracle.xml"
+    subprocess.run(["openssl", "cms", "-verify", "-noverify", "-inform", "DER", "-binary",
+                    "-in", der, "-out", out], capture_output=True, check=True)
+    return out.read_bytes()
+
+
+with tempfile.TemporaryDirectory() as tmp:
+    work = pathlib.Path(tmp)
+    for envelope in sorted([*(CORPUS / "der").iterdir(), *(CORPUS / "base64").iterdir()]):
+        label = "p7m " + envelope.name
+        copy = work / envelope.name
+        shutil.copyfile(envelope, copy)
+        res = cli("p7m", copy)
+        xml = copy.with_suffix("")
+        check(res.returncode == 0 and res.stdout.decode() == "%s\n" % xml, label,
+              repr((res.returncode, res.stdout, res.stderr)))
+        check(xml.exists() and xml.read_bytes() == oracle(envelope, work), label, "payload")
+
+        # info on the envelope, named in capitals, says what info on the extracted XML says.
+        upper = work / "UPPER.XML.P7M"
+        shutil.copyfile(envelope, upper)
+        on_envelope = cli("info", upper, "--json")
+        on_xml = cli("info", xml, "--json")
+        check(on_envelope.returncode == on_xml.returncode and on_envelope.stdout == on_xml.stdout
+              and (work / "UPPER.XML").exists(), "info " + envelope.name,
+              repr((on_envelope.stdout, on_envelope.stderr, on_xml.stdout)))
+
+    for envelope in sorted((CORPUS / "broken").iterdir()):
+        copy = work / ("broken-" + envelope.name)
+        shutil.copyfile(envelope, copy)
+        res = cli("info", copy)
+        check(res.returncode == 1 and res.stderr.startswith(b"OpenSSL errore (ExitCode=")
+              and not copy.with_suffix("").exists(), "broken " + envelope.name, repr(res.stderr))
+
+    # A relative name works although the tool runs in its own folder.
+    shutil.copyfile(CORPUS / "der/IT02182030391_31.xml.p7m", work / "rel.xml.p7m")
+    res = cli("p7m", "rel.xml.p7m", cwd=work)
+    check(res.returncode == 0 and res.stdout == b"rel.xml\n", "relative", repr(res))
+
+    missing = work / "missing.xml.p7m"
+    res = cli("p7m", missing)
+    check(res.returncode == 1 and res.stderr.decode() == "File non trovato: %s.\n" % missing,
+          "missing", repr(res.stderr))
+    check(cli("p7m").returncode == 2 and cli("p7m", "a.p7m", "b.p7m").returncode == 2, "usage")
+
+    # An XML whose name merely contains .p7m is read as XML, not unwrapped.
+    not_envelope = work / "fattura.p7m.xml"
+    not_envelope.write_text("<a/>")
+    res = cli("info", not_envelope)
+    check(res.returncode == 1 and b"OpenSSL" not in res.stderr, "p7m.xml", repr(res.stderr))
+
+print("%d passed, %d failed" % (passed, failed))
+sys.exit(1 if failed else 0)

@@ -1,0 +1,119 @@
+#pragma once
+
+#include "lctv.h"
+#include "process.h"
+#include "tempdir.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace ondivo::test {
+
+inline std::string LeggiFile(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// Runs a helper program (openssl, mostly) in the temporary folder; true when it ended with 0.
+inline bool Esegui(const std::vector<std::string>& argomenti) {
+    const auto esito = platform::EseguiProgramma(
+        argomenti, std::filesystem::temp_directory_path().string(), std::chrono::seconds(60));
+    return esito.fine == platform::EsitoProgramma::Fine::Terminato && esito.codiceUscita == 0;
+}
+
+// A key and a self-signed certificate made once per test run, to sign envelopes with.
+class Firmatario {
+public:
+    static const Firmatario& get() {
+        static const Firmatario firmatario;
+        return firmatario;
+    }
+
+    // Signs the payload file into an envelope in DER (BER with indefinite lengths when
+    // extra holds -stream) and returns its bytes.
+    std::string firma(const std::string& payload,
+                      const std::vector<std::string>& extra = {}) const {
+        const auto out = (m_dir.path() / "envelope.der").string();
+        std::vector<std::string> argomenti = {
+            ONDIVO_OPENSSL, "cms",     "-sign", "-nodetach", "-binary", "-outform", "DER", "-in",
+            payload,        "-signer", m_cert,  "-inkey",    m_key,     "-out",     out};
+        argomenti.insert(argomenti.end(), extra.begin(), extra.end());
+        EXPECT_TRUE(Esegui(argomenti)) << "openssl cms -sign failed";
+        return LeggiFile(out);
+    }
+
+private:
+    Firmatario()
+        : m_key((m_dir.path() / "key.pem").string()), m_cert((m_dir.path() / "cert.pem").string()) {
+        EXPECT_TRUE(Esegui({ONDIVO_OPENSSL, "req", "-x509", "-newkey", "ec", "-pkeyopt",
+                            "ec_paramgen_curve:prime256v1", "-nodes", "-keyout", m_key, "-out",
+                            m_cert, "-subj", "/CN=Ondivo test", "-days", "2"}))
+            << "openssl req failed";
+    }
+
+    TempDir m_dir;
+    std::string m_key;
+    std::string m_cert;
+};
+
+// A program folder of its own in a temporary folder, made AppDir for the test's length.
+class ProgramFolder {
+public:
+    ProgramFolder() : m_appDir((m_dir.path() / "app").string() + "/") {
+        std::filesystem::create_directories(m_appDir);
+        ImpostaAppDir(m_appDir);
+    }
+    ~ProgramFolder() { ImpostaAppDir(std::string()); }
+
+    const TempDir& dir() const { return m_dir; }
+    std::string tool() const { return m_appDir + "ossl/openssl"; }
+
+    // ossl/openssl as a link to the real tool.
+    void linkRealTool() const {
+        std::filesystem::create_directories(m_appDir + "ossl");
+        std::filesystem::create_symlink(ONDIVO_OPENSSL, tool());
+    }
+    // ossl/openssl as a script with the given text.
+    void fakeTool(const std::string& testo,
+                  std::filesystem::perms permessi = std::filesystem::perms::owner_all) const {
+        m_dir.write("app/ossl/openssl", testo);
+        std::filesystem::permissions(tool(), permessi);
+    }
+
+private:
+    TempDir m_dir;
+    std::string m_appDir;
+};
+
+// Points TMPDIR at a folder of the test's own while it lives, so that temporary files left
+// behind can be seen.
+class ScopedTmpDir {
+public:
+    explicit ScopedTmpDir(const std::filesystem::path& cartella) : m_cartella(cartella) {
+        std::filesystem::create_directories(cartella);
+        if (const char* prima = std::getenv("TMPDIR"))
+            m_prima = prima;
+        ::setenv("TMPDIR", cartella.c_str(), 1);
+    }
+    ~ScopedTmpDir() {
+        if (m_prima)
+            ::setenv("TMPDIR", m_prima->c_str(), 1);
+        else
+            ::unsetenv("TMPDIR");
+    }
+    bool empty() const { return std::filesystem::is_empty(m_cartella); }
+
+private:
+    std::filesystem::path m_cartella;
+    std::optional<std::string> m_prima;
+};
+
+} // namespace ondivo::test
