@@ -1,0 +1,878 @@
+<?xml version="1.0" encoding="UTF-8"?>
+<!--
+  Ondivo - shared rendering of FatturaPA invoices (FPA12, FPR12, FSM10 and
+  the older SdI 1.1 format) as a single HTML page.
+
+  The three public stylesheets import this module; it renders every format,
+  so a document routed to the "wrong" sheet still shows all of its data.
+
+  Elements are always matched by local name: the namespace URI (or its
+  absence, or a broken one) never matters.
+
+  Layout of the modules:
+    fatturapa_comune.xsl  page frame, CSS, header band, parties,
+                          transmission data, value formatting helpers
+    fatturapa_corpo.xsl   one invoice body (general data, lines, VAT
+                          summary, payments, attachments), both the
+                          ordinary and the simplified structure
+    fatturapa_codici.xsl  code tables and their lookup
+-->
+<xsl:stylesheet version="1.0" xmlns:xsl="http://www.w3.org/1999/XSL/Transform">
+
+  <xsl:include href="fatturapa_codici.xsl"/>
+  <xsl:include href="fatturapa_corpo.xsl"/>
+
+  <xsl:strip-space elements="*"/>
+
+  <!-- Set by the importing sheet, shown in the page footer. -->
+  <xsl:variable name="foglio" select="''"/>
+
+  <xsl:decimal-format name="it" decimal-separator="," grouping-separator="."/>
+
+  <!-- Elements holding an xs:date or xs:dateTime. -->
+  <xsl:variable name="campi-data">|Data|DataDDT|DataOraConsegna|DataOraRitiro|DataInizioTrasporto|DataIscrizioneAlbo|DataInizioPeriodo|DataFinePeriodo|RiferimentoData|DataFatturaPrincipale|DataRiferimentoTerminiPagamento|DataScadenzaPagamento|DataLimitePagamentoAnticipato|DataDecorrenzaPenale|DataFR|</xsl:variable>
+
+  <!-- Percentages: shown with a trailing "%" inside composite rows. -->
+  <xsl:variable name="campi-percentuale">|AliquotaRitenuta|AlCassa|AliquotaIVA|Percentuale|Aliquota|</xsl:variable>
+
+  <!-- Parts of a name: they make up the heading of a party, not a row. -->
+  <xsl:variable name="parti-nome">|Titolo|Denominazione|Nome|Cognome|</xsl:variable>
+
+  <!-- Row labels, looked up first as "Parent/Element", then as "Element". -->
+  <xsl:variable name="etichette">|IdTrasmittente=Identificativo trasmittente|ProgressivoInvio=Progressivo invio|FormatoTrasmissione=Formato trasmissione|CodiceDestinatario=Codice destinatario|PECDestinatario=PEC destinatario|Telefono=Telefono|Fax=Fax|Email=E-mail|ContattiTrasmittente/Telefono=Telefono trasmittente|ContattiTrasmittente/Email=E-mail trasmittente|IdFiscaleIVA=Partita IVA|CodiceFiscale=Codice fiscale|CodEORI=Codice EORI|AlboProfessionale=Albo professionale|ProvinciaAlbo=Provincia albo|NumeroIscrizioneAlbo=Numero iscrizione albo|DataIscrizioneAlbo=Data iscrizione albo|RegimeFiscale=Regime fiscale|Sede=Sede|StabileOrganizzazione=Stabile organizzazione|IscrizioneREA=Iscrizione REA|RiferimentoAmministrazione=Riferimento amministrazione|RappresentanteFiscale=Rappresentante fiscale|SoggettoEmittente=Soggetto emittente|TipoDocumento=Tipo documento|Divisa=Divisa|DatiGeneraliDocumento/Data=Data documento|DatiGeneraliDocumento/Numero=Numero documento|ImportoTotaleDocumento=Importo totale documento|Arrotondamento=Arrotondamento|Causale=Causale|Art73=Art. 73|BolloVirtuale=Bollo virtuale|DatiBollo=Bollo|DatiRitenuta=Ritenuta|DatiCassaPrevidenziale=Cassa previdenziale|ScontoMaggiorazione=Sconto/maggiorazione|DatiAnagraficiVettore=Vettore|MezzoTrasporto=Mezzo di trasporto|CausaleTrasporto=Causale trasporto|NumeroColli=Numero colli|DatiTrasporto/Descrizione=Descrizione beni trasportati|UnitaMisuraPeso=Unità di misura del peso|PesoLordo=Peso lordo|PesoNetto=Peso netto|DataOraRitiro=Data e ora ritiro|DataInizioTrasporto=Data inizio trasporto|TipoResa=Resa|IndirizzoResa=Indirizzo di resa|DataOraConsegna=Data e ora consegna|NumeroFatturaPrincipale=Numero fattura principale|DataFatturaPrincipale=Data fattura principale|DatiVeicoli/Data=Data prima immatricolazione|TotalePercorso=Percorso totale (km o ore)|NumeroFR=Numero fattura rettificata|DataFR=Data fattura rettificata|ElementiRettificati=Elementi rettificati|Beneficiario=Beneficiario|DataRiferimentoTerminiPagamento=Data riferimento termini|GiorniTerminiPagamento=Giorni termini pagamento|CodUfficioPostale=Codice ufficio postale|CognomeQuietanzante=Cognome quietanzante|NomeQuietanzante=Nome quietanzante|CFQuietanzante=Codice fiscale quietanzante|TitoloQuietanzante=Titolo quietanzante|IstitutoFinanziario=Istituto finanziario|IBAN=IBAN|ABI=ABI|CAB=CAB|BIC=BIC|ScontoPagamentoAnticipato=Sconto pagamento anticipato|DataLimitePagamentoAnticipato=Data limite pagamento anticipato|PenalitaPagamentiRitardati=Penalità pagamenti ritardati|DataDecorrenzaPenale=Data decorrenza penale|CodicePagamento=Codice pagamento|ModalitaPagamento=Modalità|DataScadenzaPagamento=Scadenza|ImportoPagamento=Importo|TipoCessionePrestazione=Tipo cessione/prestazione|Ritenuta=Ritenuta|DatiSAL=Stato avanzamento lavori|RiferimentoFase=Fase|</xsl:variable>
+
+  <!-- Prefixes of the parts of a composite value; absent means "Name: ". -->
+  <xsl:variable name="prefissi">|DatiRitenuta/TipoRitenuta=|DatiRitenuta/ImportoRitenuta=importo |DatiRitenuta/AliquotaRitenuta=aliquota |DatiRitenuta/CausalePagamento=causale pagamento |DatiBollo/BolloVirtuale=|DatiBollo/ImportoBollo=importo |DatiCassaPrevidenziale/TipoCassa=|DatiCassaPrevidenziale/AlCassa=contributo |DatiCassaPrevidenziale/ImportoContributoCassa=importo contributo |DatiCassaPrevidenziale/ImponibileCassa=imponibile |DatiCassaPrevidenziale/AliquotaIVA=IVA |DatiCassaPrevidenziale/Ritenuta=ritenuta |DatiCassaPrevidenziale/Natura=natura |DatiCassaPrevidenziale/RiferimentoAmministrazione=rif. amministrazione |ScontoMaggiorazione/Tipo=|ScontoMaggiorazione/Percentuale=|ScontoMaggiorazione/Importo=importo |IscrizioneREA/Ufficio=ufficio |IscrizioneREA/NumeroREA=n. |IscrizioneREA/CapitaleSociale=capitale sociale |IscrizioneREA/SocioUnico=|IscrizioneREA/StatoLiquidazione=|IdFiscaleIVA=P.IVA |CodiceFiscale=C.F. |Denominazione=|Nome=|Cognome=|Titolo=|Anagrafica=|NumeroLicenzaGuida=licenza di guida |AltriDatiGestionali/TipoDato=|AltriDatiGestionali/RiferimentoTesto=|AltriDatiGestionali/RiferimentoNumero=|AltriDatiGestionali/RiferimentoData=|DatiSAL/RiferimentoFase=fase |CodiceArticolo/CodiceTipo=|CodiceArticolo/CodiceValore=|</xsl:variable>
+
+  <!-- ============================================================ page -->
+
+  <xsl:template match="/">
+    <!-- The invoice is the element holding the header: normally the
+         document element, but a wrapper around it is tolerated. -->
+    <xsl:variable name="fattura" select="/*[*[local-name()='FatturaElettronicaHeader']] | /*[not(*[local-name()='FatturaElettronicaHeader'])]//*[local-name()='FatturaElettronicaHeader'][1]/.."/>
+    <html lang="it">
+      <head>
+        <title>
+          <xsl:call-template name="titolo-pagina">
+            <xsl:with-param name="f" select="$fattura[1]"/>
+          </xsl:call-template>
+        </title>
+        <style type="text/css">
+          <xsl:call-template name="css"/>
+        </style>
+      </head>
+      <body>
+        <div class="pagina">
+          <xsl:choose>
+            <xsl:when test="$fattura">
+              <xsl:apply-templates select="$fattura[1]" mode="fattura"/>
+            </xsl:when>
+            <xsl:otherwise>
+              <xsl:call-template name="documento-sconosciuto"/>
+            </xsl:otherwise>
+          </xsl:choose>
+          <div class="piede">
+            <xsl:text>Visualizzazione Ondivo della fattura elettronica</xsl:text>
+            <xsl:if test="$foglio != ''">
+              <xsl:text> · foglio di stile </xsl:text>
+              <xsl:value-of select="$foglio"/>
+            </xsl:if>
+          </div>
+        </div>
+      </body>
+    </html>
+  </xsl:template>
+
+  <xsl:template name="titolo-pagina">
+    <xsl:param name="f"/>
+    <xsl:variable name="corpi" select="$f/*[local-name()='FatturaElettronicaBody']"/>
+    <xsl:variable name="doc" select="$corpi[1]/*[local-name()='DatiGenerali']/*[local-name()='DatiGeneraliDocumento']"/>
+    <xsl:choose>
+      <xsl:when test="count($corpi) &gt; 1">
+        <xsl:text>Lotto di </xsl:text>
+        <xsl:value-of select="count($corpi)"/>
+        <xsl:text> documenti</xsl:text>
+      </xsl:when>
+      <xsl:when test="$doc">
+        <xsl:call-template name="titolo-documento">
+          <xsl:with-param name="doc" select="$doc"/>
+        </xsl:call-template>
+      </xsl:when>
+      <xsl:otherwise>Fattura elettronica</xsl:otherwise>
+    </xsl:choose>
+    <xsl:variable name="ced" select="$f/*[local-name()='FatturaElettronicaHeader']/*[local-name()='CedentePrestatore']"/>
+    <xsl:if test="$ced">
+      <xsl:text> - </xsl:text>
+      <xsl:call-template name="nome-soggetto">
+        <xsl:with-param name="p" select="$ced"/>
+      </xsl:call-template>
+    </xsl:if>
+  </xsl:template>
+
+  <!-- The invoice root: header band, parties, transmission, bodies. -->
+  <xsl:template match="*" mode="fattura">
+    <xsl:variable name="h" select="*[local-name()='FatturaElettronicaHeader']"/>
+    <xsl:variable name="corpi" select="*[local-name()='FatturaElettronicaBody']"/>
+    <xsl:call-template name="testata">
+      <xsl:with-param name="h" select="$h"/>
+      <xsl:with-param name="corpi" select="$corpi"/>
+    </xsl:call-template>
+    <xsl:call-template name="soggetti">
+      <xsl:with-param name="h" select="$h"/>
+    </xsl:call-template>
+    <xsl:call-template name="trasmissione">
+      <xsl:with-param name="h" select="$h"/>
+    </xsl:call-template>
+    <xsl:for-each select="$corpi">
+      <xsl:call-template name="corpo">
+        <xsl:with-param name="n" select="position()"/>
+        <xsl:with-param name="totale" select="count($corpi)"/>
+      </xsl:call-template>
+    </xsl:for-each>
+    <xsl:variable name="altri" select="*[local-name()!='FatturaElettronicaHeader' and local-name()!='FatturaElettronicaBody' and local-name()!='Signature']"/>
+    <xsl:if test="$altri">
+      <h3>Altri dati</h3>
+      <table class="kv">
+        <xsl:apply-templates select="$altri" mode="kv"/>
+      </table>
+    </xsl:if>
+  </xsl:template>
+
+  <!-- Header band: document type, number, date and total (or the list of
+       documents of a batch). -->
+  <xsl:template name="testata">
+    <xsl:param name="h"/>
+    <xsl:param name="corpi"/>
+    <xsl:variable name="formato" select="$h/*[local-name()='DatiTrasmissione']/*[local-name()='FormatoTrasmissione']"/>
+    <div class="testata">
+      <div class="formato">
+        <xsl:text>Fattura elettronica</xsl:text>
+        <xsl:for-each select="$formato[normalize-space()][1]">
+          <xsl:text> · </xsl:text>
+          <xsl:call-template name="codice">
+            <xsl:with-param name="tab" select="$tab-formato"/>
+          </xsl:call-template>
+        </xsl:for-each>
+      </div>
+      <xsl:choose>
+        <xsl:when test="count($corpi) = 1">
+          <xsl:variable name="doc" select="$corpi/*[local-name()='DatiGenerali']/*[local-name()='DatiGeneraliDocumento']"/>
+          <table class="banda">
+            <tr>
+              <td>
+                <h1>
+                  <xsl:call-template name="titolo-documento">
+                    <xsl:with-param name="doc" select="$doc"/>
+                  </xsl:call-template>
+                </h1>
+                <xsl:for-each select="$doc/*[local-name()='TipoDocumento'][1]">
+                  <div class="tipo">
+                    <xsl:call-template name="codice">
+                      <xsl:with-param name="tab" select="$tab-tipo-documento"/>
+                    </xsl:call-template>
+                  </div>
+                </xsl:for-each>
+              </td>
+              <xsl:for-each select="$doc/*[local-name()='ImportoTotaleDocumento'][normalize-space()][1]">
+                <td class="totale">
+                  <span class="etichetta">Totale documento</span>
+                  <br/>
+                  <span class="cifra">
+                    <xsl:value-of select="normalize-space()"/>
+                    <xsl:text> </xsl:text>
+                    <xsl:value-of select="normalize-space(../*[local-name()='Divisa'])"/>
+                  </span>
+                </td>
+              </xsl:for-each>
+            </tr>
+          </table>
+        </xsl:when>
+        <xsl:otherwise>
+          <h1>
+            <xsl:text>Lotto di </xsl:text>
+            <xsl:value-of select="count($corpi)"/>
+            <xsl:text> documenti</xsl:text>
+          </h1>
+          <ol class="lotto">
+            <xsl:for-each select="$corpi">
+              <xsl:variable name="doc" select="*[local-name()='DatiGenerali']/*[local-name()='DatiGeneraliDocumento']"/>
+              <li>
+                <xsl:call-template name="titolo-documento">
+                  <xsl:with-param name="doc" select="$doc"/>
+                </xsl:call-template>
+                <xsl:for-each select="$doc/*[local-name()='TipoDocumento'][1]">
+                  <xsl:text> (</xsl:text>
+                  <xsl:value-of select="normalize-space()"/>
+                  <xsl:text>)</xsl:text>
+                </xsl:for-each>
+                <xsl:for-each select="$doc/*[local-name()='ImportoTotaleDocumento'][normalize-space()][1]">
+                  <xsl:text> - totale </xsl:text>
+                  <xsl:value-of select="normalize-space()"/>
+                  <xsl:text> </xsl:text>
+                  <xsl:value-of select="normalize-space(../*[local-name()='Divisa'])"/>
+                </xsl:for-each>
+              </li>
+            </xsl:for-each>
+          </ol>
+        </xsl:otherwise>
+      </xsl:choose>
+    </div>
+  </xsl:template>
+
+  <!-- "Fattura n. 12 del 01/02/2024": the document type in words. -->
+  <xsl:template name="titolo-documento">
+    <xsl:param name="doc"/>
+    <xsl:variable name="descr">
+      <xsl:call-template name="descrizione-codice">
+        <xsl:with-param name="tab" select="$tab-tipo-documento"/>
+        <xsl:with-param name="v" select="normalize-space($doc/*[local-name()='TipoDocumento'])"/>
+      </xsl:call-template>
+    </xsl:variable>
+    <xsl:choose>
+      <xsl:when test="string($descr) != ''">
+        <xsl:value-of select="translate(substring($descr, 1, 1), 'abcdefghijklmnopqrstuvwxyz', 'ABCDEFGHIJKLMNOPQRSTUVWXYZ')"/>
+        <xsl:value-of select="substring($descr, 2)"/>
+      </xsl:when>
+      <xsl:otherwise>Documento</xsl:otherwise>
+    </xsl:choose>
+    <xsl:for-each select="$doc/*[local-name()='Numero'][1]">
+      <xsl:text> n. </xsl:text>
+      <xsl:value-of select="normalize-space()"/>
+    </xsl:for-each>
+    <xsl:for-each select="$doc/*[local-name()='Data'][1]">
+      <xsl:text> del </xsl:text>
+      <xsl:call-template name="data"/>
+    </xsl:for-each>
+  </xsl:template>
+
+  <!-- ========================================================= parties -->
+
+  <xsl:template name="soggetti">
+    <xsl:param name="h"/>
+    <xsl:variable name="ced" select="$h/*[local-name()='CedentePrestatore']"/>
+    <xsl:variable name="ces" select="$h/*[local-name()='CessionarioCommittente']"/>
+    <xsl:variable name="rapp" select="$h/*[local-name()='RappresentanteFiscale']"/>
+    <xsl:variable name="terzo" select="$h/*[local-name()='TerzoIntermediarioOSoggettoEmittente']"/>
+    <table class="soggetti">
+      <tr>
+        <xsl:call-template name="soggetto">
+          <xsl:with-param name="p" select="$ced"/>
+          <xsl:with-param name="titolo" select="'Cedente / prestatore'"/>
+        </xsl:call-template>
+        <xsl:call-template name="soggetto">
+          <xsl:with-param name="p" select="$ces"/>
+          <xsl:with-param name="titolo" select="'Cessionario / committente'"/>
+        </xsl:call-template>
+      </tr>
+      <xsl:if test="$rapp or $terzo">
+        <tr>
+          <xsl:call-template name="soggetto">
+            <xsl:with-param name="p" select="$rapp"/>
+            <xsl:with-param name="titolo" select="'Rappresentante fiscale del cedente / prestatore'"/>
+          </xsl:call-template>
+          <xsl:call-template name="soggetto">
+            <xsl:with-param name="p" select="$terzo"/>
+            <xsl:with-param name="titolo" select="'Terzo intermediario / soggetto emittente'"/>
+          </xsl:call-template>
+        </tr>
+      </xsl:if>
+    </table>
+    <xsl:for-each select="$h/*[local-name()='SoggettoEmittente'][normalize-space()]">
+      <p class="nota">
+        <xsl:text>Fattura emessa da: </xsl:text>
+        <xsl:call-template name="codice">
+          <xsl:with-param name="tab" select="$tab-soggetto-emittente"/>
+        </xsl:call-template>
+        <xsl:text> per conto del cedente / prestatore</xsl:text>
+      </p>
+    </xsl:for-each>
+    <xsl:variable name="altri" select="$h/*[local-name()!='DatiTrasmissione' and local-name()!='CedentePrestatore' and local-name()!='CessionarioCommittente' and local-name()!='RappresentanteFiscale' and local-name()!='TerzoIntermediarioOSoggettoEmittente' and local-name()!='SoggettoEmittente']"/>
+    <xsl:if test="$altri">
+      <h3>Altri dati della testata</h3>
+      <table class="kv">
+        <xsl:apply-templates select="$altri" mode="kv"/>
+      </table>
+    </xsl:if>
+  </xsl:template>
+
+  <!-- One party box: the name as heading, then every field as a row.
+       Works for the ordinary structure (DatiAnagrafici/Anagrafica) and for
+       the simplified one (fields directly under the party, or under
+       IdentificativiFiscali / AltriDatiIdentificativi). -->
+  <xsl:template name="soggetto">
+    <xsl:param name="p"/>
+    <xsl:param name="titolo"/>
+    <xsl:choose>
+      <xsl:when test="$p">
+        <td class="soggetto">
+          <h3><xsl:value-of select="$titolo"/></h3>
+          <div class="nome">
+            <xsl:call-template name="nome-soggetto">
+              <xsl:with-param name="p" select="$p"/>
+            </xsl:call-template>
+          </div>
+          <xsl:for-each select="$p/*[local-name()='Sede'] | $p/*[local-name()='AltriDatiIdentificativi']/*[local-name()='Sede']">
+            <div class="sede">
+              <xsl:call-template name="indirizzo">
+                <xsl:with-param name="a-capo" select="true()"/>
+              </xsl:call-template>
+            </div>
+          </xsl:for-each>
+          <table class="kv">
+            <xsl:apply-templates select="$p/*" mode="kv"/>
+          </table>
+        </td>
+      </xsl:when>
+      <xsl:otherwise>
+        <td class="vuoto"></td>
+      </xsl:otherwise>
+    </xsl:choose>
+  </xsl:template>
+
+  <xsl:template name="nome-soggetto">
+    <xsl:param name="p"/>
+    <xsl:variable name="contenitori" select="$p | $p/*[local-name()='DatiAnagrafici' or local-name()='AltriDatiIdentificativi'] | $p/*[local-name()='DatiAnagrafici']/*[local-name()='Anagrafica']"/>
+    <xsl:variable name="parti" select="$contenitori/*[contains($parti-nome, concat('|', local-name(), '|'))][normalize-space()]"/>
+    <xsl:choose>
+      <xsl:when test="$parti">
+        <xsl:call-template name="nome">
+          <xsl:with-param name="parti" select="$parti"/>
+        </xsl:call-template>
+      </xsl:when>
+      <xsl:otherwise>(nominativo non indicato)</xsl:otherwise>
+    </xsl:choose>
+  </xsl:template>
+
+  <!-- Title first, then the other parts in document order. -->
+  <xsl:template name="nome">
+    <xsl:param name="parti"/>
+    <xsl:for-each select="$parti[local-name()='Titolo']">
+      <xsl:value-of select="normalize-space()"/>
+      <xsl:text> </xsl:text>
+    </xsl:for-each>
+    <xsl:for-each select="$parti[local-name()!='Titolo']">
+      <xsl:if test="position() &gt; 1">
+        <xsl:text> </xsl:text>
+      </xsl:if>
+      <xsl:value-of select="normalize-space()"/>
+    </xsl:for-each>
+  </xsl:template>
+
+  <!-- ==================================================== transmission -->
+
+  <xsl:template name="trasmissione">
+    <xsl:param name="h"/>
+    <xsl:variable name="radice" select="$h/.."/>
+    <div class="riquadro trasmissione">
+      <h3>Dati di trasmissione</h3>
+      <table class="kv">
+        <xsl:apply-templates select="$h/*[local-name()='DatiTrasmissione']/*" mode="kv"/>
+        <xsl:for-each select="$radice/@versione[normalize-space() != normalize-space($h/*[local-name()='DatiTrasmissione']/*[local-name()='FormatoTrasmissione'])]">
+          <tr>
+            <th>Versione</th>
+            <td>
+              <xsl:call-template name="codice">
+                <xsl:with-param name="tab" select="$tab-formato"/>
+                <xsl:with-param name="ignoti" select="false()"/>
+              </xsl:call-template>
+            </td>
+          </tr>
+        </xsl:for-each>
+        <xsl:for-each select="$radice/@SistemaEmittente">
+          <tr>
+            <th>Sistema emittente</th>
+            <td><xsl:value-of select="normalize-space()"/></td>
+          </tr>
+        </xsl:for-each>
+        <xsl:if test="$radice/*[local-name()='Signature']">
+          <tr>
+            <th>Firma</th>
+            <td>il file contiene una firma elettronica XML</td>
+          </tr>
+        </xsl:if>
+      </table>
+    </div>
+  </xsl:template>
+
+  <!-- ============================================ key/value rows (kv) -->
+
+  <!-- Default: a leaf becomes a row; an element with children becomes one
+       row holding its parts. -->
+  <xsl:template match="*" mode="kv">
+    <xsl:choose>
+      <xsl:when test="*">
+        <tr>
+          <th><xsl:call-template name="etichetta"/></th>
+          <td><xsl:call-template name="composto"/></td>
+        </tr>
+      </xsl:when>
+      <xsl:when test="normalize-space()">
+        <tr>
+          <th><xsl:call-template name="etichetta"/></th>
+          <td><xsl:call-template name="valore"/></td>
+        </tr>
+      </xsl:when>
+    </xsl:choose>
+  </xsl:template>
+
+  <!-- Containers whose fields are listed one per row. -->
+  <xsl:template match="*[local-name()='DatiAnagrafici' or local-name()='Anagrafica' or local-name()='Contatti' or local-name()='ContattiTrasmittente' or local-name()='IdentificativiFiscali' or local-name()='AltriDatiIdentificativi']" mode="kv">
+    <xsl:apply-templates select="*" mode="kv"/>
+  </xsl:template>
+
+  <!-- Name parts are already in the party heading. -->
+  <xsl:template match="*[local-name()='Denominazione' or local-name()='Nome' or local-name()='Cognome' or local-name()='Titolo']" mode="kv"/>
+
+  <xsl:template match="*[local-name()='IdFiscaleIVA' or local-name()='IdTrasmittente']" mode="kv">
+    <tr>
+      <th><xsl:call-template name="etichetta"/></th>
+      <td><xsl:call-template name="id-fiscale"/></td>
+    </tr>
+  </xsl:template>
+
+  <!-- The registered office is printed under the party name. -->
+  <xsl:template match="*[local-name()='Sede']" mode="kv"/>
+
+  <xsl:template match="*[local-name()='StabileOrganizzazione' or local-name()='IndirizzoResa']" mode="kv">
+    <tr>
+      <th><xsl:call-template name="etichetta"/></th>
+      <td>
+        <xsl:call-template name="indirizzo">
+          <xsl:with-param name="a-capo" select="true()"/>
+        </xsl:call-template>
+      </td>
+    </tr>
+  </xsl:template>
+
+  <!-- Repeated Causale elements continue one text: one row for all. -->
+  <xsl:template match="*[local-name()='Causale']" mode="kv">
+    <xsl:if test="not(preceding-sibling::*[local-name()='Causale'])">
+      <tr>
+        <th>Causale</th>
+        <td class="testo">
+          <xsl:for-each select="../*[local-name()='Causale']">
+            <xsl:if test="position() &gt; 1">
+              <xsl:text>&#10;</xsl:text>
+            </xsl:if>
+            <xsl:call-template name="testo-libero"/>
+          </xsl:for-each>
+        </td>
+      </tr>
+    </xsl:if>
+  </xsl:template>
+
+  <!-- Row label: "Parent/Element" entry, else "Element" entry, else the
+       element name itself. -->
+  <xsl:template name="etichetta">
+    <xsl:param name="n" select="local-name()"/>
+    <xsl:variable name="chiave" select="concat('|', local-name(..), '/', $n, '=')"/>
+    <xsl:choose>
+      <xsl:when test="contains($etichette, $chiave)">
+        <xsl:value-of select="substring-before(substring-after($etichette, $chiave), '|')"/>
+      </xsl:when>
+      <xsl:when test="contains($etichette, concat('|', $n, '='))">
+        <xsl:value-of select="substring-before(substring-after($etichette, concat('|', $n, '=')), '|')"/>
+      </xsl:when>
+      <xsl:otherwise>
+        <xsl:value-of select="$n"/>
+      </xsl:otherwise>
+    </xsl:choose>
+  </xsl:template>
+
+  <!-- A composite element on one line: "part · part · part", each part
+       with its prefix (see $prefissi). -->
+  <xsl:template name="composto">
+    <xsl:for-each select="*[normalize-space() or *]">
+      <xsl:variable name="n" select="local-name()"/>
+      <xsl:if test="position() &gt; 1">
+        <xsl:choose>
+          <xsl:when test="contains($parti-nome, concat('|', $n, '|')) and contains($parti-nome, concat('|', local-name(preceding-sibling::*[1]), '|'))">
+            <xsl:text> </xsl:text>
+          </xsl:when>
+          <xsl:otherwise>
+            <xsl:text> · </xsl:text>
+          </xsl:otherwise>
+        </xsl:choose>
+      </xsl:if>
+      <xsl:call-template name="prefisso"/>
+      <xsl:choose>
+        <xsl:when test="$n = 'IdFiscaleIVA' or $n = 'IdTrasmittente'">
+          <xsl:call-template name="id-fiscale"/>
+        </xsl:when>
+        <xsl:when test="$n = 'Sede' or $n = 'StabileOrganizzazione' or $n = 'IndirizzoResa'">
+          <xsl:call-template name="indirizzo"/>
+        </xsl:when>
+        <xsl:when test="*">
+          <xsl:call-template name="composto"/>
+        </xsl:when>
+        <xsl:otherwise>
+          <xsl:call-template name="valore"/>
+          <xsl:if test="contains($campi-percentuale, concat('|', $n, '|'))">
+            <xsl:text>%</xsl:text>
+          </xsl:if>
+        </xsl:otherwise>
+      </xsl:choose>
+    </xsl:for-each>
+  </xsl:template>
+
+  <xsl:template name="prefisso">
+    <xsl:variable name="n" select="local-name()"/>
+    <xsl:variable name="chiave" select="concat('|', local-name(..), '/', $n, '=')"/>
+    <xsl:choose>
+      <xsl:when test="contains($prefissi, $chiave)">
+        <xsl:value-of select="substring-before(substring-after($prefissi, $chiave), '|')"/>
+      </xsl:when>
+      <xsl:when test="contains($prefissi, concat('|', $n, '='))">
+        <xsl:value-of select="substring-before(substring-after($prefissi, concat('|', $n, '=')), '|')"/>
+      </xsl:when>
+      <xsl:otherwise>
+        <xsl:call-template name="etichetta"/>
+        <xsl:text>: </xsl:text>
+      </xsl:otherwise>
+    </xsl:choose>
+  </xsl:template>
+
+  <!-- Extra rows for children not shown by the caller (unknown or new
+       elements), so no data is silently dropped. -->
+  <xsl:template name="ignoti">
+    <xsl:param name="nodi"/>
+    <xsl:param name="noti"/>
+    <xsl:for-each select="$nodi[not(contains($noti, concat('|', local-name(), '|')))][normalize-space() or *]">
+      <div class="x">
+        <xsl:call-template name="etichetta"/>
+        <xsl:text>: </xsl:text>
+        <xsl:choose>
+          <xsl:when test="*">
+            <xsl:call-template name="composto"/>
+          </xsl:when>
+          <xsl:otherwise>
+            <xsl:call-template name="valore"/>
+          </xsl:otherwise>
+        </xsl:choose>
+      </div>
+    </xsl:for-each>
+  </xsl:template>
+
+  <!-- ========================================================== values -->
+
+  <!-- A leaf value as the user should read it: dates as dd/mm/yyyy, codes
+       with their meaning, attachment content as its size, the rest as
+       written. -->
+  <xsl:template name="valore">
+    <xsl:variable name="n" select="local-name()"/>
+    <xsl:choose>
+      <xsl:when test="contains($campi-data, concat('|', $n, '|'))">
+        <xsl:call-template name="data"/>
+      </xsl:when>
+      <xsl:when test="$n = 'TipoDocumento'">
+        <xsl:call-template name="codice"><xsl:with-param name="tab" select="$tab-tipo-documento"/></xsl:call-template>
+      </xsl:when>
+      <xsl:when test="$n = 'RegimeFiscale'">
+        <xsl:call-template name="codice"><xsl:with-param name="tab" select="$tab-regime-fiscale"/></xsl:call-template>
+      </xsl:when>
+      <xsl:when test="$n = 'ModalitaPagamento'">
+        <xsl:call-template name="codice"><xsl:with-param name="tab" select="$tab-modalita-pagamento"/></xsl:call-template>
+      </xsl:when>
+      <xsl:when test="$n = 'CondizioniPagamento'">
+        <xsl:call-template name="codice"><xsl:with-param name="tab" select="$tab-condizioni-pagamento"/></xsl:call-template>
+      </xsl:when>
+      <xsl:when test="$n = 'Natura'">
+        <xsl:call-template name="codice"><xsl:with-param name="tab" select="$tab-natura"/></xsl:call-template>
+      </xsl:when>
+      <xsl:when test="$n = 'EsigibilitaIVA'">
+        <xsl:call-template name="codice"><xsl:with-param name="tab" select="$tab-esigibilita"/></xsl:call-template>
+      </xsl:when>
+      <xsl:when test="$n = 'SoggettoEmittente'">
+        <xsl:call-template name="codice"><xsl:with-param name="tab" select="$tab-soggetto-emittente"/></xsl:call-template>
+      </xsl:when>
+      <xsl:when test="$n = 'TipoRitenuta'">
+        <xsl:call-template name="codice"><xsl:with-param name="tab" select="$tab-tipo-ritenuta"/></xsl:call-template>
+      </xsl:when>
+      <xsl:when test="$n = 'CausalePagamento'">
+        <xsl:call-template name="codice"><xsl:with-param name="tab" select="$tab-causale-pagamento"/></xsl:call-template>
+      </xsl:when>
+      <xsl:when test="$n = 'TipoCassa'">
+        <xsl:call-template name="codice"><xsl:with-param name="tab" select="$tab-tipo-cassa"/></xsl:call-template>
+      </xsl:when>
+      <xsl:when test="$n = 'TipoCessionePrestazione'">
+        <xsl:call-template name="codice"><xsl:with-param name="tab" select="$tab-tipo-cessione"/></xsl:call-template>
+      </xsl:when>
+      <xsl:when test="$n = 'Tipo' and local-name(..) = 'ScontoMaggiorazione'">
+        <xsl:call-template name="codice"><xsl:with-param name="tab" select="$tab-sconto-maggiorazione"/></xsl:call-template>
+      </xsl:when>
+      <xsl:when test="$n = 'SocioUnico'">
+        <xsl:call-template name="codice"><xsl:with-param name="tab" select="$tab-socio-unico"/></xsl:call-template>
+      </xsl:when>
+      <xsl:when test="$n = 'StatoLiquidazione'">
+        <xsl:call-template name="codice"><xsl:with-param name="tab" select="$tab-stato-liquidazione"/></xsl:call-template>
+      </xsl:when>
+      <xsl:when test="$n = 'Art73'">
+        <xsl:call-template name="codice"><xsl:with-param name="tab" select="$tab-art73"/></xsl:call-template>
+      </xsl:when>
+      <xsl:when test="$n = 'Ritenuta'">
+        <xsl:call-template name="codice"><xsl:with-param name="tab" select="$tab-ritenuta"/></xsl:call-template>
+      </xsl:when>
+      <xsl:when test="$n = 'BolloVirtuale'">
+        <xsl:call-template name="codice"><xsl:with-param name="tab" select="$tab-bollo"/></xsl:call-template>
+      </xsl:when>
+      <xsl:when test="$n = 'FormatoTrasmissione'">
+        <xsl:call-template name="codice"><xsl:with-param name="tab" select="$tab-formato"/></xsl:call-template>
+      </xsl:when>
+      <xsl:when test="$n = 'TipoResa'">
+        <xsl:call-template name="codice">
+          <xsl:with-param name="tab" select="$tab-resa"/>
+          <xsl:with-param name="ignoti" select="false()"/>
+        </xsl:call-template>
+      </xsl:when>
+      <xsl:when test="$n = 'CodiceDestinatario'">
+        <xsl:call-template name="codice">
+          <xsl:with-param name="tab" select="$tab-destinatario"/>
+          <xsl:with-param name="ignoti" select="false()"/>
+        </xsl:call-template>
+      </xsl:when>
+      <xsl:when test="$n = 'Attachment'">
+        <xsl:call-template name="dimensione-allegato"/>
+      </xsl:when>
+      <xsl:otherwise>
+        <xsl:value-of select="normalize-space()"/>
+      </xsl:otherwise>
+    </xsl:choose>
+  </xsl:template>
+
+  <!-- Free text (descriptions, causale): line breaks are kept by the
+       "testo" CSS class, only the leading blank space is dropped. -->
+  <xsl:template name="testo-libero">
+    <xsl:param name="s" select="string(.)"/>
+    <xsl:choose>
+      <xsl:when test="translate(substring($s, 1, 1), ' &#9;&#10;&#13;', '') = '' and normalize-space($s) != ''">
+        <xsl:value-of select="substring($s, string-length(substring-before($s, substring(normalize-space($s), 1, 1))) + 1)"/>
+      </xsl:when>
+      <xsl:otherwise>
+        <xsl:value-of select="$s"/>
+      </xsl:otherwise>
+    </xsl:choose>
+  </xsl:template>
+
+  <!-- xs:date "YYYY-MM-DD" becomes "DD/MM/YYYY"; an xs:dateTime keeps its
+       time part as written after the date ("DD/MM/YYYY hh:mm:ss..."), a
+       time zone on a date is kept the same way. Anything that is not a
+       real calendar date is printed as written. -->
+  <xsl:template name="data">
+    <xsl:param name="v" select="normalize-space(.)"/>
+    <xsl:variable name="a" select="substring($v, 1, 4)"/>
+    <xsl:variable name="m" select="substring($v, 6, 2)"/>
+    <xsl:variable name="g" select="substring($v, 9, 2)"/>
+    <xsl:variable name="resto" select="substring($v, 11)"/>
+    <xsl:variable name="cifre" select="concat($a, $m, $g)"/>
+    <xsl:variable name="bisestile" select="($a mod 4 = 0 and $a mod 100 != 0) or $a mod 400 = 0"/>
+    <xsl:variable name="valida" select="string-length($v) &gt;= 10
+        and substring($v, 5, 1) = '-' and substring($v, 8, 1) = '-'
+        and string-length($cifre) = 8 and translate($cifre, '0123456789', '') = ''
+        and $a &gt;= 1 and $m &gt;= 1 and $m &lt;= 12 and $g &gt;= 1
+        and ($g &lt;= 28
+             or ($g &lt;= 29 and ($m != 2 or $bisestile))
+             or ($g &lt;= 30 and $m != 2)
+             or ($g = 31 and contains('|01|03|05|07|08|10|12|', concat('|', $m, '|'))))
+        and ($resto = '' or substring($resto, 1, 1) = 'T' or $resto = 'Z'
+             or ((substring($resto, 1, 1) = '+' or substring($resto, 1, 1) = '-') and string-length($resto) = 6 and substring($resto, 4, 1) = ':'))"/>
+    <xsl:choose>
+      <xsl:when test="$valida">
+        <xsl:value-of select="concat($g, '/', $m, '/', $a)"/>
+        <xsl:choose>
+          <xsl:when test="substring($resto, 1, 1) = 'T'">
+            <xsl:text> </xsl:text>
+            <xsl:value-of select="substring($resto, 2)"/>
+          </xsl:when>
+          <xsl:when test="$resto != ''">
+            <xsl:text> </xsl:text>
+            <xsl:value-of select="$resto"/>
+          </xsl:when>
+        </xsl:choose>
+      </xsl:when>
+      <xsl:otherwise>
+        <xsl:value-of select="$v"/>
+      </xsl:otherwise>
+    </xsl:choose>
+  </xsl:template>
+
+  <!-- "IT01234567890" from IdPaese + IdCodice (and anything else inside). -->
+  <xsl:template name="id-fiscale">
+    <xsl:value-of select="normalize-space(*[local-name()='IdPaese'])"/>
+    <xsl:value-of select="normalize-space(*[local-name()='IdCodice'])"/>
+    <xsl:for-each select="*[local-name()!='IdPaese' and local-name()!='IdCodice'][normalize-space()]">
+      <xsl:text> </xsl:text>
+      <xsl:value-of select="normalize-space()"/>
+    </xsl:for-each>
+  </xsl:template>
+
+  <!-- "Via Roma 1, 00100 Roma (RM) IT"; with a-capo the street and the
+       town go on two lines. -->
+  <xsl:template name="indirizzo">
+    <xsl:param name="a-capo" select="false()"/>
+    <xsl:value-of select="normalize-space(*[local-name()='Indirizzo'])"/>
+    <xsl:for-each select="*[local-name()='NumeroCivico'][normalize-space()]">
+      <xsl:text> </xsl:text>
+      <xsl:value-of select="normalize-space()"/>
+    </xsl:for-each>
+    <xsl:choose>
+      <xsl:when test="$a-capo"><br/></xsl:when>
+      <xsl:otherwise><xsl:text>, </xsl:text></xsl:otherwise>
+    </xsl:choose>
+    <xsl:value-of select="normalize-space(*[local-name()='CAP'])"/>
+    <xsl:text> </xsl:text>
+    <xsl:value-of select="normalize-space(*[local-name()='Comune'])"/>
+    <xsl:for-each select="*[local-name()='Provincia'][normalize-space()]">
+      <xsl:text> (</xsl:text>
+      <xsl:value-of select="normalize-space()"/>
+      <xsl:text>)</xsl:text>
+    </xsl:for-each>
+    <xsl:for-each select="*[local-name()='Nazione'][normalize-space()]">
+      <xsl:text> </xsl:text>
+      <xsl:value-of select="normalize-space()"/>
+    </xsl:for-each>
+    <xsl:for-each select="*[not(contains('|Indirizzo|NumeroCivico|CAP|Comune|Provincia|Nazione|', concat('|', local-name(), '|')))][normalize-space()]">
+      <xsl:text> · </xsl:text>
+      <xsl:value-of select="local-name()"/>
+      <xsl:text>: </xsl:text>
+      <xsl:value-of select="normalize-space()"/>
+    </xsl:for-each>
+  </xsl:template>
+
+  <!-- Size of a Base64 attachment: 3 bytes per 4 characters, less the
+       padding; white space inside the Base64 text does not count. -->
+  <xsl:template name="dimensione-allegato">
+    <xsl:variable name="b" select="translate(., ' &#9;&#10;&#13;', '')"/>
+    <xsl:variable name="byte" select="floor(string-length($b) * 3 div 4) - (string-length($b) - string-length(translate($b, '=', '')))"/>
+    <xsl:choose>
+      <xsl:when test="$byte &lt; 1024">
+        <xsl:value-of select="$byte"/>
+        <xsl:text> byte</xsl:text>
+      </xsl:when>
+      <xsl:when test="$byte &lt; 1048576">
+        <xsl:text>circa </xsl:text>
+        <xsl:value-of select="format-number($byte div 1024, '#.##0,0', 'it')"/>
+        <xsl:text> KB</xsl:text>
+      </xsl:when>
+      <xsl:otherwise>
+        <xsl:text>circa </xsl:text>
+        <xsl:value-of select="format-number($byte div 1048576, '#.##0,0', 'it')"/>
+        <xsl:text> MB</xsl:text>
+      </xsl:otherwise>
+    </xsl:choose>
+  </xsl:template>
+
+  <!-- ================================================ unknown documents -->
+
+  <!-- Not an invoice we recognise: list every value with its path. -->
+  <xsl:template name="documento-sconosciuto">
+    <div class="testata">
+      <div class="formato">Documento XML</div>
+      <h1>Il file non contiene una fattura elettronica riconoscibile</h1>
+    </div>
+    <p class="nota">Sono elencati tutti i dati presenti nel file.</p>
+    <table class="t">
+      <thead>
+        <tr><th>Elemento</th><th>Valore</th></tr>
+      </thead>
+      <tbody>
+        <xsl:for-each select="//*[not(*)][normalize-space()][not(ancestor-or-self::*[local-name()='Signature'])]">
+          <tr>
+            <td>
+              <xsl:for-each select="ancestor-or-self::*">
+                <xsl:if test="position() &gt; 1">
+                  <xsl:text> / </xsl:text>
+                </xsl:if>
+                <xsl:value-of select="local-name()"/>
+              </xsl:for-each>
+            </td>
+            <td class="testo"><xsl:call-template name="valore"/></td>
+          </tr>
+        </xsl:for-each>
+      </tbody>
+    </table>
+  </xsl:template>
+
+  <!-- ============================================================= CSS -->
+
+  <xsl:template name="css">
+    <xsl:text>
+body { margin: 0; background: #e8ebef; color: #1d2330; font: 13px/1.45 "Segoe UI", "Helvetica Neue", Arial, "Liberation Sans", "DejaVu Sans", sans-serif; }
+.pagina { max-width: 1120px; margin: 18px auto; background: #fff; padding: 22px 28px 16px; border: 1px solid #cfd5dd; }
+h1 { font-size: 21px; margin: 2px 0 2px; font-weight: bold; }
+h2 { font-size: 16px; margin: 26px 0 8px; padding: 6px 10px; background: #eef2f6; border-left: 5px solid #1f4e79; color: #12324f; }
+h3 { font-size: 11px; margin: 16px 0 5px; text-transform: uppercase; letter-spacing: 0.06em; color: #1f4e79; }
+p { margin: 4px 0; }
+table { border-collapse: collapse; }
+.testata { background: #1f4e79; color: #fff; padding: 12px 16px; }
+.testata .formato { font-size: 12px; color: #d3e0ec; }
+.testata .tipo { font-size: 12px; color: #d3e0ec; }
+table.banda { width: 100%; }
+table.banda td { vertical-align: bottom; padding: 0; }
+table.banda td.totale { text-align: right; white-space: nowrap; padding-left: 20px; }
+.totale .etichetta { font-size: 11px; text-transform: uppercase; letter-spacing: 0.06em; color: #d3e0ec; }
+.totale .cifra { font-size: 22px; font-weight: bold; }
+ol.lotto { margin: 6px 0 0; padding-left: 22px; }
+table.soggetti { width: calc(100% + 24px); margin: 2px -12px 0; border-collapse: separate; border-spacing: 12px 10px; }
+td.soggetto { width: 50%; vertical-align: top; border: 1px solid #cfd5dd; border-top: 3px solid #1f4e79; padding: 6px 12px 10px; }
+td.soggetto h3 { margin-top: 2px; }
+td.vuoto { width: 50%; }
+.nome { font-size: 15px; font-weight: bold; }
+.sede { margin-bottom: 6px; }
+table.kv { width: 100%; }
+table.kv th { width: 34%; text-align: left; font-weight: normal; color: #5a6472; padding: 2px 10px 2px 0; vertical-align: top; }
+table.kv td { padding: 2px 0; vertical-align: top; }
+.riquadro { border: 1px solid #cfd5dd; padding: 4px 12px 8px; margin: 0 0 6px; }
+.trasmissione table.kv tr { display: inline-block; width: 49.5%; vertical-align: top; }
+.trasmissione table.kv th { width: 190px; }
+.corpo table.kv th { width: 26%; }
+table.t { width: 100%; margin: 2px 0 6px; }
+table.t th, table.t td { border: 1px solid #cfd5dd; padding: 3px 6px; vertical-align: top; text-align: left; }
+table.t thead th { background: #eef2f6; font-size: 11px; font-weight: bold; color: #33404f; }
+table.t td.r, table.t th.r { text-align: right; }
+table.t td.r { white-space: nowrap; }
+table.t td.c { text-align: center; color: #5a6472; }
+table.righe { table-layout: fixed; }
+table.righe td { white-space: pre-line; overflow-wrap: break-word; }
+table.righe td.r { white-space: pre-wrap; }
+table.righe td.k { font-size: 12px; }
+table.righe th { box-sizing: border-box; }
+table.righe th.w-n { width: 4%; }
+table.righe th.w-cod { width: 12%; }
+table.righe th.w-qta { width: 8%; }
+table.righe th.w-um { width: 5%; }
+table.righe th.w-prezzo { width: 10%; }
+table.righe th.w-sc { width: 8%; }
+table.righe th.w-iva { width: 6%; }
+table.righe tbody tr:nth-child(even) td { background: #f7f9fb; }
+.testo { white-space: pre-line; }
+.x { font-size: 11px; color: #5a6472; white-space: normal; }
+.l { color: #5a6472; }
+.legenda { font-size: 11px; color: #5a6472; }
+.nota { font-size: 12px; color: #5a6472; }
+table.totali { margin: 6px 0 6px auto; }
+table.totali th { text-align: right; font-weight: normal; color: #5a6472; padding: 2px 12px; }
+table.totali td { text-align: right; padding: 2px 0 2px 12px; white-space: nowrap; }
+table.totali tr.grande th { font-weight: bold; color: #1d2330; }
+table.totali tr.grande td { font-size: 18px; font-weight: bold; border-top: 2px solid #1f4e79; }
+.corpo { margin-top: 10px; }
+.piede { margin-top: 22px; padding-top: 6px; border-top: 1px solid #cfd5dd; font-size: 10px; color: #7a8491; }
+@media print {
+  @page { size: A4; margin: 12mm 10mm; }
+  body { background: #fff; font-size: 9pt; }
+  .pagina { max-width: none; margin: 0; padding: 0 1px; border: 0; }
+  table.righe { font-size: 8.5pt; }
+  table.t th, table.t td { padding: 2px 3px; }
+  table.righe td.k { font-size: 8pt; }
+  .testata { background: #fff; color: #000; border: 2px solid #1f4e79; }
+  .testata .formato, .testata .tipo, .totale .etichetta { color: #33404f; }
+  h2 { background: #fff; border: 0; border-bottom: 2px solid #1f4e79; padding-left: 0; }
+  thead { display: table-header-group; }
+  tr { page-break-inside: avoid; }
+  h2, h3 { page-break-after: avoid; }
+  .corpo + .corpo { page-break-before: always; }
+  table.righe tbody tr:nth-child(even) td { background: #fff; }
+}
+</xsl:text>
+  </xsl:template>
+
+</xsl:stylesheet>

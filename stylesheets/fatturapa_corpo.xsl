@@ -1,0 +1,691 @@
+<?xml version="1.0" encoding="UTF-8"?>
+<!--
+  Ondivo - one FatturaElettronicaBody: general data, references, transport,
+  lines (ordinary) or goods/services (simplified), VAT summary, vehicles,
+  payments and attachments. Included by fatturapa_comune.xsl, whose
+  helpers (kv mode, valore, data, codice, ignoti...) it uses.
+
+  The line table is the part that grows with the invoice: it emits one <tr>
+  per line with plain <td> cells, optional columns only when some line
+  uses them, and extra details only when present.
+-->
+<xsl:stylesheet version="1.0" xmlns:xsl="http://www.w3.org/1999/XSL/Transform">
+
+  <!-- Distinct Natura codes of the lines of one body, for the legend. -->
+  <xsl:key name="natura-righe"
+           match="*[local-name()='DettaglioLinee']/*[local-name()='Natura']"
+           use="concat(generate-id(../../..), '|', normalize-space())"/>
+
+  <xsl:variable name="noti-dati-generali">|DatiGeneraliDocumento|DatiOrdineAcquisto|DatiContratto|DatiConvenzione|DatiRicezione|DatiFattureCollegate|DatiSAL|DatiDDT|DatiTrasporto|FatturaPrincipale|DatiFatturaRettificata|</xsl:variable>
+  <xsl:variable name="noti-corpo">|DatiGenerali|DatiBeniServizi|DatiVeicoli|DatiPagamento|Allegati|</xsl:variable>
+  <xsl:variable name="noti-riferimento">|RiferimentoNumeroLinea|IdDocumento|Data|NumItem|CodiceCommessaConvenzione|CodiceCUP|CodiceCIG|</xsl:variable>
+  <xsl:variable name="noti-riga">|NumeroLinea|CodiceArticolo|Descrizione|Quantita|UnitaMisura|PrezzoUnitario|ScontoMaggiorazione|PrezzoTotale|AliquotaIVA|Natura|</xsl:variable>
+  <xsl:variable name="noti-riepilogo">|AliquotaIVA|Natura|SpeseAccessorie|Arrotondamento|ImponibileImporto|Imposta|EsigibilitaIVA|RiferimentoNormativo|</xsl:variable>
+  <xsl:variable name="noti-bene-semplificato">|Descrizione|Importo|DatiIVA|Natura|RiferimentoNormativo|</xsl:variable>
+  <xsl:variable name="noti-pagamento">|ModalitaPagamento|DataScadenzaPagamento|ImportoPagamento|</xsl:variable>
+  <xsl:variable name="noti-allegato">|NomeAttachment|AlgoritmoCompressione|FormatoAttachment|DescrizioneAttachment|Attachment|</xsl:variable>
+
+  <xsl:variable name="tipi-riferimento">|DatiOrdineAcquisto=Ordine di acquisto|DatiContratto=Contratto|DatiConvenzione=Convenzione|DatiRicezione=Ricezione|DatiFattureCollegate=Fattura collegata|</xsl:variable>
+
+  <!-- Context: a FatturaElettronicaBody. -->
+  <xsl:template name="corpo">
+    <xsl:param name="n" select="1"/>
+    <xsl:param name="totale" select="1"/>
+    <xsl:variable name="dg" select="*[local-name()='DatiGenerali']"/>
+    <xsl:variable name="doc" select="$dg/*[local-name()='DatiGeneraliDocumento']"/>
+    <xsl:variable name="bs" select="*[local-name()='DatiBeniServizi']"/>
+    <div class="corpo">
+      <h2>
+        <xsl:if test="$totale &gt; 1">
+          <xsl:text>Documento </xsl:text>
+          <xsl:value-of select="$n"/>
+          <xsl:text> di </xsl:text>
+          <xsl:value-of select="$totale"/>
+          <xsl:text> · </xsl:text>
+        </xsl:if>
+        <xsl:call-template name="titolo-documento">
+          <xsl:with-param name="doc" select="$doc"/>
+        </xsl:call-template>
+      </h2>
+
+      <h3>Dati generali</h3>
+      <table class="kv">
+        <xsl:apply-templates select="$doc/*" mode="kv"/>
+      </table>
+
+      <xsl:for-each select="$dg/*[local-name()='DatiFatturaRettificata']">
+        <h3>Fattura rettificata</h3>
+        <table class="kv">
+          <xsl:apply-templates select="*" mode="kv"/>
+        </table>
+      </xsl:for-each>
+
+      <xsl:call-template name="riferimenti">
+        <xsl:with-param name="rif" select="$dg/*[local-name()='DatiOrdineAcquisto' or local-name()='DatiContratto' or local-name()='DatiConvenzione' or local-name()='DatiRicezione' or local-name()='DatiFattureCollegate']"/>
+      </xsl:call-template>
+
+      <xsl:variable name="sal" select="$dg/*[local-name()='DatiSAL'][normalize-space() or *]"/>
+      <xsl:if test="$sal">
+        <table class="kv">
+          <tr>
+            <th>Stato avanzamento lavori</th>
+            <td>
+              <xsl:for-each select="$sal">
+                <xsl:if test="position() &gt; 1">
+                  <xsl:text>, </xsl:text>
+                </xsl:if>
+                <xsl:call-template name="composto"/>
+              </xsl:for-each>
+            </td>
+          </tr>
+        </table>
+      </xsl:if>
+
+      <xsl:call-template name="ddt">
+        <xsl:with-param name="ddt" select="$dg/*[local-name()='DatiDDT']"/>
+      </xsl:call-template>
+
+      <xsl:for-each select="$dg/*[local-name()='DatiTrasporto']">
+        <h3>Trasporto</h3>
+        <table class="kv">
+          <xsl:apply-templates select="*" mode="kv"/>
+        </table>
+      </xsl:for-each>
+
+      <xsl:for-each select="$dg/*[local-name()='FatturaPrincipale']">
+        <h3>Fattura principale</h3>
+        <table class="kv">
+          <xsl:apply-templates select="*" mode="kv"/>
+        </table>
+      </xsl:for-each>
+
+      <xsl:variable name="altri-dg" select="$dg/*[not(contains($noti-dati-generali, concat('|', local-name(), '|')))]"/>
+      <xsl:if test="$altri-dg">
+        <h3>Altri dati generali</h3>
+        <table class="kv">
+          <xsl:apply-templates select="$altri-dg" mode="kv"/>
+        </table>
+      </xsl:if>
+
+      <xsl:variable name="righe" select="$bs/*[local-name()='DettaglioLinee']"/>
+      <xsl:if test="$righe">
+        <xsl:call-template name="righe">
+          <xsl:with-param name="righe" select="$righe"/>
+        </xsl:call-template>
+      </xsl:if>
+
+      <xsl:variable name="semplici" select="$bs[*[local-name()='Descrizione' or local-name()='Importo' or local-name()='DatiIVA']]"/>
+      <xsl:if test="$semplici">
+        <xsl:call-template name="beni-semplificati">
+          <xsl:with-param name="beni" select="$semplici"/>
+        </xsl:call-template>
+      </xsl:if>
+
+      <xsl:variable name="altri-bs" select="$bs[not(*[local-name()='Descrizione' or local-name()='Importo' or local-name()='DatiIVA'])]/*[local-name()!='DettaglioLinee' and local-name()!='DatiRiepilogo']"/>
+      <xsl:if test="$altri-bs">
+        <table class="kv">
+          <xsl:apply-templates select="$altri-bs" mode="kv"/>
+        </table>
+      </xsl:if>
+
+      <xsl:variable name="riepilogo" select="$bs/*[local-name()='DatiRiepilogo']"/>
+      <xsl:if test="$riepilogo">
+        <xsl:call-template name="riepilogo">
+          <xsl:with-param name="r" select="$riepilogo"/>
+        </xsl:call-template>
+      </xsl:if>
+
+      <xsl:for-each select="$doc/*[local-name()='ImportoTotaleDocumento'][normalize-space()][1]">
+        <table class="totali">
+          <tr class="grande">
+            <th>Totale documento</th>
+            <td>
+              <xsl:value-of select="normalize-space()"/>
+              <xsl:text> </xsl:text>
+              <xsl:value-of select="normalize-space(../*[local-name()='Divisa'])"/>
+            </td>
+          </tr>
+          <xsl:for-each select="../*[local-name()='DatiRitenuta'][*[local-name()='ImportoRitenuta'][normalize-space()]]">
+            <tr>
+              <th>
+                <xsl:text>Ritenuta </xsl:text>
+                <xsl:value-of select="normalize-space(*[local-name()='TipoRitenuta'])"/>
+              </th>
+              <td><xsl:value-of select="normalize-space(*[local-name()='ImportoRitenuta'])"/></td>
+            </tr>
+          </xsl:for-each>
+        </table>
+      </xsl:for-each>
+
+      <xsl:for-each select="*[local-name()='DatiVeicoli']">
+        <h3>Veicoli</h3>
+        <table class="kv">
+          <xsl:apply-templates select="*" mode="kv"/>
+        </table>
+      </xsl:for-each>
+
+      <xsl:call-template name="pagamenti">
+        <xsl:with-param name="dp" select="*[local-name()='DatiPagamento']"/>
+      </xsl:call-template>
+
+      <xsl:call-template name="allegati">
+        <xsl:with-param name="a" select="*[local-name()='Allegati']"/>
+      </xsl:call-template>
+
+      <xsl:variable name="altri" select="*[not(contains($noti-corpo, concat('|', local-name(), '|')))]"/>
+      <xsl:if test="$altri">
+        <h3>Altri dati</h3>
+        <table class="kv">
+          <xsl:apply-templates select="$altri" mode="kv"/>
+        </table>
+      </xsl:if>
+    </div>
+  </xsl:template>
+
+  <!-- ====================================== orders, contracts, receipts -->
+
+  <xsl:template name="riferimenti">
+    <xsl:param name="rif"/>
+    <xsl:if test="$rif">
+      <xsl:variable name="k-data" select="boolean($rif/*[local-name()='Data'])"/>
+      <xsl:variable name="k-item" select="boolean($rif/*[local-name()='NumItem'])"/>
+      <xsl:variable name="k-comm" select="boolean($rif/*[local-name()='CodiceCommessaConvenzione'])"/>
+      <xsl:variable name="k-cup" select="boolean($rif/*[local-name()='CodiceCUP'])"/>
+      <xsl:variable name="k-cig" select="boolean($rif/*[local-name()='CodiceCIG'])"/>
+      <xsl:variable name="k-linee" select="boolean($rif/*[local-name()='RiferimentoNumeroLinea'])"/>
+      <h3>Documenti di riferimento</h3>
+      <table class="t">
+        <thead>
+          <tr>
+            <th>Tipo</th>
+            <th>Identificativo</th>
+            <xsl:if test="$k-data"><th>Data</th></xsl:if>
+            <xsl:if test="$k-item"><th>Item</th></xsl:if>
+            <xsl:if test="$k-comm"><th>Commessa / convenzione</th></xsl:if>
+            <xsl:if test="$k-cup"><th>Codice CUP</th></xsl:if>
+            <xsl:if test="$k-cig"><th>Codice CIG</th></xsl:if>
+            <xsl:if test="$k-linee"><th>Linee fattura</th></xsl:if>
+          </tr>
+        </thead>
+        <tbody>
+          <xsl:for-each select="$rif">
+            <tr>
+              <td>
+                <xsl:value-of select="substring-before(substring-after($tipi-riferimento, concat('|', local-name(), '=')), '|')"/>
+              </td>
+              <td>
+                <xsl:value-of select="normalize-space(*[local-name()='IdDocumento'])"/>
+                <xsl:call-template name="ignoti">
+                  <xsl:with-param name="nodi" select="*"/>
+                  <xsl:with-param name="noti" select="$noti-riferimento"/>
+                </xsl:call-template>
+              </td>
+              <xsl:if test="$k-data">
+                <td>
+                  <xsl:for-each select="*[local-name()='Data']">
+                    <xsl:call-template name="data"/>
+                  </xsl:for-each>
+                </td>
+              </xsl:if>
+              <xsl:if test="$k-item">
+                <td><xsl:value-of select="normalize-space(*[local-name()='NumItem'])"/></td>
+              </xsl:if>
+              <xsl:if test="$k-comm">
+                <td><xsl:value-of select="normalize-space(*[local-name()='CodiceCommessaConvenzione'])"/></td>
+              </xsl:if>
+              <xsl:if test="$k-cup">
+                <td><xsl:value-of select="normalize-space(*[local-name()='CodiceCUP'])"/></td>
+              </xsl:if>
+              <xsl:if test="$k-cig">
+                <td><xsl:value-of select="normalize-space(*[local-name()='CodiceCIG'])"/></td>
+              </xsl:if>
+              <xsl:if test="$k-linee">
+                <td>
+                  <xsl:call-template name="elenco-linee"/>
+                </td>
+              </xsl:if>
+            </tr>
+          </xsl:for-each>
+        </tbody>
+      </table>
+    </xsl:if>
+  </xsl:template>
+
+  <!-- "1, 2, 5" from the RiferimentoNumeroLinea children. -->
+  <xsl:template name="elenco-linee">
+    <xsl:for-each select="*[local-name()='RiferimentoNumeroLinea'][normalize-space()]">
+      <xsl:if test="position() &gt; 1">
+        <xsl:text>, </xsl:text>
+      </xsl:if>
+      <xsl:value-of select="normalize-space()"/>
+    </xsl:for-each>
+  </xsl:template>
+
+  <xsl:template name="ddt">
+    <xsl:param name="ddt"/>
+    <xsl:if test="$ddt">
+      <h3>Documenti di trasporto (DDT)</h3>
+      <table class="t">
+        <thead>
+          <tr>
+            <th>Numero DDT</th>
+            <th>Data DDT</th>
+            <th>Linee fattura</th>
+          </tr>
+        </thead>
+        <tbody>
+          <xsl:for-each select="$ddt">
+            <tr>
+              <td><xsl:value-of select="normalize-space(*[local-name()='NumeroDDT'])"/></td>
+              <td>
+                <xsl:for-each select="*[local-name()='DataDDT']">
+                  <xsl:call-template name="data"/>
+                </xsl:for-each>
+              </td>
+              <td>
+                <xsl:call-template name="elenco-linee"/>
+                <xsl:call-template name="ignoti">
+                  <xsl:with-param name="nodi" select="*"/>
+                  <xsl:with-param name="noti" select="'|NumeroDDT|DataDDT|RiferimentoNumeroLinea|'"/>
+                </xsl:call-template>
+              </td>
+            </tr>
+          </xsl:for-each>
+        </tbody>
+      </table>
+    </xsl:if>
+  </xsl:template>
+
+  <!-- ============================================================ lines -->
+
+  <xsl:template name="righe">
+    <xsl:param name="righe"/>
+    <xsl:variable name="k-cod" select="boolean($righe/*[local-name()='CodiceArticolo'])"/>
+    <xsl:variable name="k-qta" select="boolean($righe/*[local-name()='Quantita' or local-name()='UnitaMisura'])"/>
+    <xsl:variable name="k-sc" select="boolean($righe/*[local-name()='ScontoMaggiorazione'])"/>
+    <h3>Dettaglio beni e servizi</h3>
+    <table class="t righe">
+      <thead>
+        <tr>
+          <th class="c w-n">N.</th>
+          <xsl:if test="$k-cod"><th class="w-cod">Codice articolo</th></xsl:if>
+          <th>Descrizione</th>
+          <xsl:if test="$k-qta"><th class="r w-qta">Quantità</th><th class="w-um">U.M.</th></xsl:if>
+          <th class="r w-prezzo">Prezzo unitario</th>
+          <xsl:if test="$k-sc"><th class="r w-sc">Sconto / magg.</th></xsl:if>
+          <th class="r w-prezzo">Prezzo totale</th>
+          <th class="r w-iva">IVA %</th>
+        </tr>
+      </thead>
+      <tbody>
+        <xsl:for-each select="$righe">
+          <tr>
+            <td class="c"><xsl:value-of select="normalize-space(*[local-name()='NumeroLinea'])"/></td>
+            <xsl:if test="$k-cod">
+              <td class="k">
+                <xsl:for-each select="*[local-name()='CodiceArticolo']">
+                  <xsl:if test="position() &gt; 1">
+                    <xsl:text>&#10;</xsl:text>
+                  </xsl:if>
+                  <xsl:value-of select="normalize-space(*[local-name()='CodiceTipo'])"/>
+                  <xsl:text> </xsl:text>
+                  <xsl:value-of select="normalize-space(*[local-name()='CodiceValore'])"/>
+                  <xsl:for-each select="*[local-name()!='CodiceTipo' and local-name()!='CodiceValore'][normalize-space()]">
+                    <xsl:text> </xsl:text>
+                    <xsl:value-of select="normalize-space()"/>
+                  </xsl:for-each>
+                </xsl:for-each>
+              </td>
+            </xsl:if>
+            <td>
+              <xsl:for-each select="*[local-name()='Descrizione']">
+                <xsl:call-template name="testo-libero"/>
+              </xsl:for-each>
+              <xsl:call-template name="dettagli-riga"/>
+            </td>
+            <xsl:if test="$k-qta">
+              <td class="r"><xsl:value-of select="normalize-space(*[local-name()='Quantita'])"/></td>
+              <td><xsl:value-of select="normalize-space(*[local-name()='UnitaMisura'])"/></td>
+            </xsl:if>
+            <td class="r"><xsl:value-of select="normalize-space(*[local-name()='PrezzoUnitario'])"/></td>
+            <xsl:if test="$k-sc">
+              <td class="r">
+                <xsl:for-each select="*[local-name()='ScontoMaggiorazione']">
+                  <xsl:if test="position() &gt; 1">
+                    <xsl:text>&#10;</xsl:text>
+                  </xsl:if>
+                  <xsl:value-of select="normalize-space(*[local-name()='Tipo'])"/>
+                  <xsl:for-each select="*[local-name()='Percentuale'][normalize-space()]">
+                    <xsl:text> </xsl:text>
+                    <xsl:value-of select="normalize-space()"/>
+                    <xsl:text>%</xsl:text>
+                  </xsl:for-each>
+                  <xsl:for-each select="*[local-name()='Importo'][normalize-space()]">
+                    <xsl:text> </xsl:text>
+                    <xsl:value-of select="normalize-space()"/>
+                  </xsl:for-each>
+                </xsl:for-each>
+              </td>
+            </xsl:if>
+            <td class="r"><xsl:value-of select="normalize-space(*[local-name()='PrezzoTotale'])"/></td>
+            <td class="r">
+              <xsl:value-of select="normalize-space(*[local-name()='AliquotaIVA'])"/>
+              <xsl:for-each select="*[local-name()='Natura'][normalize-space()]">
+                <xsl:text>&#10;</xsl:text>
+                <xsl:value-of select="normalize-space()"/>
+              </xsl:for-each>
+            </td>
+          </tr>
+        </xsl:for-each>
+      </tbody>
+    </table>
+    <xsl:call-template name="legenda-nature">
+      <xsl:with-param name="righe" select="$righe"/>
+    </xsl:call-template>
+    <xsl:if test="$k-sc">
+      <xsl:variable name="tipi" select="$righe/*[local-name()='ScontoMaggiorazione']/*[local-name()='Tipo']"/>
+      <p class="legenda">
+        <xsl:text>Sconti e maggiorazioni: </xsl:text>
+        <xsl:if test="$tipi[normalize-space() = 'SC']">SC sconto</xsl:if>
+        <xsl:if test="$tipi[normalize-space() = 'SC'] and $tipi[normalize-space() = 'MG']">; </xsl:if>
+        <xsl:if test="$tipi[normalize-space() = 'MG']">MG maggiorazione</xsl:if>
+        <xsl:text> (percentuale e/o importo)</xsl:text>
+      </p>
+    </xsl:if>
+  </xsl:template>
+
+  <!-- The less common line fields, under the description; only present
+       ones produce output. -->
+  <xsl:template name="dettagli-riga">
+    <xsl:for-each select="*[not(contains($noti-riga, concat('|', local-name(), '|')))][normalize-space() or *]">
+      <xsl:variable name="n" select="local-name()"/>
+      <xsl:choose>
+        <xsl:when test="$n = 'DataInizioPeriodo'">
+          <div class="x">
+            <xsl:text>Periodo dal </xsl:text>
+            <xsl:call-template name="data"/>
+            <xsl:for-each select="../*[local-name()='DataFinePeriodo'][normalize-space()]">
+              <xsl:text> al </xsl:text>
+              <xsl:call-template name="data"/>
+            </xsl:for-each>
+          </div>
+        </xsl:when>
+        <xsl:when test="$n = 'DataFinePeriodo'">
+          <xsl:if test="not(../*[local-name()='DataInizioPeriodo'][normalize-space()])">
+            <div class="x">
+              <xsl:text>Periodo fino al </xsl:text>
+              <xsl:call-template name="data"/>
+            </div>
+          </xsl:if>
+        </xsl:when>
+        <xsl:when test="$n = 'AltriDatiGestionali'">
+          <div class="x">
+            <xsl:text>Altri dati gestionali: </xsl:text>
+            <xsl:call-template name="composto"/>
+          </div>
+        </xsl:when>
+        <xsl:otherwise>
+          <div class="x">
+            <xsl:call-template name="etichetta"/>
+            <xsl:text>: </xsl:text>
+            <xsl:choose>
+              <xsl:when test="*">
+                <xsl:call-template name="composto"/>
+              </xsl:when>
+              <xsl:otherwise>
+                <xsl:call-template name="valore"/>
+              </xsl:otherwise>
+            </xsl:choose>
+          </div>
+        </xsl:otherwise>
+      </xsl:choose>
+    </xsl:for-each>
+  </xsl:template>
+
+  <!-- Meaning of each Natura code used by the lines (the line table shows
+       the code only, to stay compact). -->
+  <xsl:template name="legenda-nature">
+    <xsl:param name="righe"/>
+    <xsl:variable name="id-corpo" select="generate-id($righe[1]/../..)"/>
+    <xsl:variable name="nature" select="$righe/*[local-name()='Natura'][normalize-space()][generate-id() = generate-id(key('natura-righe', concat($id-corpo, '|', normalize-space()))[1])]"/>
+    <xsl:if test="$nature">
+      <p class="legenda">
+        <xsl:text>Natura delle operazioni senza IVA: </xsl:text>
+        <xsl:for-each select="$nature">
+          <xsl:if test="position() &gt; 1">
+            <xsl:text>; </xsl:text>
+          </xsl:if>
+          <xsl:call-template name="valore"/>
+        </xsl:for-each>
+      </p>
+    </xsl:if>
+  </xsl:template>
+
+  <!-- ================================ simplified invoice: goods/services -->
+
+  <xsl:template name="beni-semplificati">
+    <xsl:param name="beni"/>
+    <xsl:variable name="k-natura" select="boolean($beni/*[local-name()='Natura'])"/>
+    <xsl:variable name="k-rif" select="boolean($beni/*[local-name()='RiferimentoNormativo'])"/>
+    <h3>Beni e servizi</h3>
+    <table class="t">
+      <thead>
+        <tr>
+          <th>Descrizione</th>
+          <th class="r">Importo</th>
+          <th class="r">Aliquota IVA %</th>
+          <th class="r">Imposta</th>
+          <xsl:if test="$k-natura"><th>Natura</th></xsl:if>
+          <xsl:if test="$k-rif"><th>Riferimento normativo</th></xsl:if>
+        </tr>
+      </thead>
+      <tbody>
+        <xsl:for-each select="$beni">
+          <xsl:variable name="iva" select="*[local-name()='DatiIVA']"/>
+          <tr>
+            <td class="testo">
+              <xsl:for-each select="*[local-name()='Descrizione']">
+                <xsl:call-template name="testo-libero"/>
+              </xsl:for-each>
+              <xsl:call-template name="ignoti">
+                <xsl:with-param name="nodi" select="* | $iva/*[local-name()!='Aliquota' and local-name()!='Imposta']"/>
+                <xsl:with-param name="noti" select="$noti-bene-semplificato"/>
+              </xsl:call-template>
+            </td>
+            <td class="r"><xsl:value-of select="normalize-space(*[local-name()='Importo'])"/></td>
+            <td class="r"><xsl:value-of select="normalize-space($iva/*[local-name()='Aliquota'])"/></td>
+            <td class="r"><xsl:value-of select="normalize-space($iva/*[local-name()='Imposta'])"/></td>
+            <xsl:if test="$k-natura">
+              <td>
+                <xsl:for-each select="*[local-name()='Natura'][normalize-space()]">
+                  <xsl:call-template name="valore"/>
+                </xsl:for-each>
+              </td>
+            </xsl:if>
+            <xsl:if test="$k-rif">
+              <td><xsl:value-of select="normalize-space(*[local-name()='RiferimentoNormativo'])"/></td>
+            </xsl:if>
+          </tr>
+        </xsl:for-each>
+      </tbody>
+    </table>
+  </xsl:template>
+
+  <!-- ====================================================== VAT summary -->
+
+  <xsl:template name="riepilogo">
+    <xsl:param name="r"/>
+    <xsl:variable name="k-natura" select="boolean($r/*[local-name()='Natura'])"/>
+    <xsl:variable name="k-spese" select="boolean($r/*[local-name()='SpeseAccessorie'])"/>
+    <xsl:variable name="k-arr" select="boolean($r/*[local-name()='Arrotondamento'])"/>
+    <xsl:variable name="k-esig" select="boolean($r/*[local-name()='EsigibilitaIVA'])"/>
+    <xsl:variable name="k-rif" select="boolean($r/*[local-name()='RiferimentoNormativo' or not(contains($noti-riepilogo, concat('|', local-name(), '|')))])"/>
+    <h3>Riepilogo IVA</h3>
+    <table class="t">
+      <thead>
+        <tr>
+          <th class="r">Aliquota IVA %</th>
+          <xsl:if test="$k-natura"><th>Natura</th></xsl:if>
+          <xsl:if test="$k-spese"><th class="r">Spese accessorie</th></xsl:if>
+          <xsl:if test="$k-arr"><th class="r">Arrotondamento</th></xsl:if>
+          <th class="r">Imponibile</th>
+          <th class="r">Imposta</th>
+          <xsl:if test="$k-esig"><th>Esigibilità IVA</th></xsl:if>
+          <xsl:if test="$k-rif"><th>Riferimento normativo</th></xsl:if>
+        </tr>
+      </thead>
+      <tbody>
+        <xsl:for-each select="$r">
+          <tr>
+            <td class="r"><xsl:value-of select="normalize-space(*[local-name()='AliquotaIVA'])"/></td>
+            <xsl:if test="$k-natura">
+              <td>
+                <xsl:for-each select="*[local-name()='Natura'][normalize-space()]">
+                  <xsl:call-template name="valore"/>
+                </xsl:for-each>
+              </td>
+            </xsl:if>
+            <xsl:if test="$k-spese">
+              <td class="r"><xsl:value-of select="normalize-space(*[local-name()='SpeseAccessorie'])"/></td>
+            </xsl:if>
+            <xsl:if test="$k-arr">
+              <td class="r"><xsl:value-of select="normalize-space(*[local-name()='Arrotondamento'])"/></td>
+            </xsl:if>
+            <td class="r"><xsl:value-of select="normalize-space(*[local-name()='ImponibileImporto'])"/></td>
+            <td class="r"><xsl:value-of select="normalize-space(*[local-name()='Imposta'])"/></td>
+            <xsl:if test="$k-esig">
+              <td>
+                <xsl:for-each select="*[local-name()='EsigibilitaIVA'][normalize-space()]">
+                  <xsl:call-template name="valore"/>
+                </xsl:for-each>
+              </td>
+            </xsl:if>
+            <xsl:if test="$k-rif">
+              <td>
+                <xsl:value-of select="normalize-space(*[local-name()='RiferimentoNormativo'])"/>
+                <xsl:call-template name="ignoti">
+                  <xsl:with-param name="nodi" select="*"/>
+                  <xsl:with-param name="noti" select="$noti-riepilogo"/>
+                </xsl:call-template>
+              </td>
+            </xsl:if>
+          </tr>
+        </xsl:for-each>
+      </tbody>
+    </table>
+  </xsl:template>
+
+  <!-- ========================================================= payments -->
+
+  <xsl:template name="pagamenti">
+    <xsl:param name="dp"/>
+    <xsl:if test="$dp">
+      <h3>Pagamento</h3>
+      <xsl:for-each select="$dp">
+        <p>
+          <span class="l">Condizioni di pagamento: </span>
+          <xsl:for-each select="*[local-name()='CondizioniPagamento']">
+            <xsl:call-template name="valore"/>
+          </xsl:for-each>
+        </p>
+        <xsl:call-template name="ignoti">
+          <xsl:with-param name="nodi" select="*"/>
+          <xsl:with-param name="noti" select="'|CondizioniPagamento|DettaglioPagamento|'"/>
+        </xsl:call-template>
+        <xsl:variable name="dettagli" select="*[local-name()='DettaglioPagamento']"/>
+        <xsl:if test="$dettagli">
+          <table class="t">
+            <thead>
+              <tr>
+                <th>Modalità</th>
+                <th>Scadenza</th>
+                <th class="r">Importo</th>
+                <th>Dettagli</th>
+              </tr>
+            </thead>
+            <tbody>
+              <xsl:for-each select="$dettagli">
+                <tr>
+                  <td>
+                    <xsl:for-each select="*[local-name()='ModalitaPagamento']">
+                      <xsl:call-template name="valore"/>
+                    </xsl:for-each>
+                  </td>
+                  <td>
+                    <xsl:for-each select="*[local-name()='DataScadenzaPagamento']">
+                      <xsl:call-template name="data"/>
+                    </xsl:for-each>
+                  </td>
+                  <td class="r"><xsl:value-of select="normalize-space(*[local-name()='ImportoPagamento'])"/></td>
+                  <td>
+                    <xsl:for-each select="*[not(contains($noti-pagamento, concat('|', local-name(), '|')))][normalize-space() or *]">
+                      <xsl:if test="position() &gt; 1">
+                        <br/>
+                      </xsl:if>
+                      <span class="l">
+                        <xsl:call-template name="etichetta"/>
+                        <xsl:text>: </xsl:text>
+                      </span>
+                      <xsl:choose>
+                        <xsl:when test="*">
+                          <xsl:call-template name="composto"/>
+                        </xsl:when>
+                        <xsl:otherwise>
+                          <xsl:call-template name="valore"/>
+                        </xsl:otherwise>
+                      </xsl:choose>
+                    </xsl:for-each>
+                  </td>
+                </tr>
+              </xsl:for-each>
+            </tbody>
+          </table>
+        </xsl:if>
+      </xsl:for-each>
+    </xsl:if>
+  </xsl:template>
+
+  <!-- ====================================================== attachments -->
+
+  <!-- Attachments are listed with their size; the Base64 content itself is
+       never written into the page. -->
+  <xsl:template name="allegati">
+    <xsl:param name="a"/>
+    <xsl:if test="$a">
+      <h3>Allegati</h3>
+      <table class="t">
+        <thead>
+          <tr>
+            <th>Nome file</th>
+            <th>Formato</th>
+            <th>Compressione</th>
+            <th>Descrizione</th>
+            <th class="r">Dimensione</th>
+          </tr>
+        </thead>
+        <tbody>
+          <xsl:for-each select="$a">
+            <tr>
+              <td><xsl:value-of select="normalize-space(*[local-name()='NomeAttachment'])"/></td>
+              <td><xsl:value-of select="normalize-space(*[local-name()='FormatoAttachment'])"/></td>
+              <td><xsl:value-of select="normalize-space(*[local-name()='AlgoritmoCompressione'])"/></td>
+              <td>
+                <xsl:value-of select="normalize-space(*[local-name()='DescrizioneAttachment'])"/>
+                <xsl:call-template name="ignoti">
+                  <xsl:with-param name="nodi" select="*"/>
+                  <xsl:with-param name="noti" select="$noti-allegato"/>
+                </xsl:call-template>
+              </td>
+              <td class="r">
+                <xsl:for-each select="*[local-name()='Attachment'][1]">
+                  <xsl:call-template name="dimensione-allegato"/>
+                </xsl:for-each>
+              </td>
+            </tr>
+          </xsl:for-each>
+        </tbody>
+      </table>
+    </xsl:if>
+  </xsl:template>
+
+</xsl:stylesheet>
