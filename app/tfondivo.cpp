@@ -72,9 +72,10 @@ void TFONDIVO::MostraDatiDocumento() {
         {CampoNumero, STNumDoc},
     };
     std::vector<std::string> lista;
+    // A label whose query finds nothing is emptied, so no value of the previous invoice stays
+    // beside the new one.
     for (const auto& [campo, etichetta] : righe)
-        if (const auto valore = LeggiCampoIntestazione(FFileXml, campo, lista, m_prompts))
-            impostaTesto(etichetta, *valore);
+        impostaTesto(etichetta, LeggiCampoIntestazione(FFileXml, campo, lista, m_prompts).value_or(""));
 }
 
 void TFONDIVO::CaricaHtml(HtmlView* Browser, const std::string& Html) {

@@ -30,9 +30,9 @@ bool isAscii(std::string_view s) {
     return true;
 }
 
-// The element's name as written in the file (prefix, colon, local name), in ANSI and
-// without its prefix, compared with a component.
-bool nomeCorrisponde(const xmlNode* elemento, const std::string& componente) {
+} // namespace
+
+bool NomeCorrisponde(const xmlNode* elemento, const std::string& componente) {
     const std::string_view nome = reinterpret_cast<const char*>(elemento->name);
     const std::string_view prefisso = (elemento->ns && elemento->ns->prefix)
                                           ? reinterpret_cast<const char*>(elemento->ns->prefix)
@@ -48,6 +48,8 @@ bool nomeCorrisponde(const xmlNode* elemento, const std::string& componente) {
     const std::string ansi = Utf8ToAnsi(qualificato);
     return stessoNome(SenzaPrefisso(ansi), componente);
 }
+
+namespace {
 
 bool isBlankText(const xmlNode* nodo) {
     if (nodo->type != XML_TEXT_NODE || !nodo->content)
@@ -83,7 +85,7 @@ bool CercaPercorso(xmlNode* elemento, const Componenti& componenti, std::size_t 
                    Corrispondenze& trovati) {
     if (!elemento || livello >= componenti.size())
         return false;
-    if (!nomeCorrisponde(elemento, componenti[livello]))
+    if (!NomeCorrisponde(elemento, componenti[livello]))
         return false;
     if (livello + 1 == componenti.size()) {
         trovati.push_back(elemento);

@@ -21,6 +21,10 @@ using Corrispondenze = std::vector<xmlNode*>;
 // The name after its first ":", or the name unchanged when it has none.
 std::string_view SenzaPrefisso(std::string_view nome);
 
+// True when the element's name, as written, converted to ANSI and without its prefix, equals
+// the component (ASCII letters folded).
+bool NomeCorrisponde(const xmlNode* elemento, const std::string& componente);
+
 // Splits a dotted path; empty pieces are dropped, each piece loses its prefix.
 Componenti DividiPercorso(std::string_view percorso);
 

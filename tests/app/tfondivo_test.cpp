@@ -62,6 +62,21 @@ private slots:
         QVERIFY(prompts.shown.empty());
     }
 
+    void labelsOfMissingValuesAreEmptied() {
+        test::TempDir dir;
+        test::FakePrompts prompts;
+        TFONDIVO w(prompts);
+        for (QLabel* l : {w.StFornitore, w.STTipoDoc, w.StDataDoc, w.STNumDoc})
+            l->setText(QStringLiteral("fattura precedente"));
+        w.FFileXml = dir.write("f.xml", "<F><DatiGenerali><DatiGeneraliDocumento><Numero>9"
+                                        "</Numero></DatiGeneraliDocumento></DatiGenerali></F>");
+        w.MostraDatiDocumento();
+        QCOMPARE(label(w, "StFornitore"), QString());
+        QCOMPARE(label(w, "STTipoDoc"), QString());
+        QCOMPARE(label(w, "StDataDoc"), QString());
+        QCOMPARE(label(w, "STNumDoc"), QStringLiteral("9"));
+    }
+
     void textNodeErrorStopsAtThatLabel() {
         test::TempDir dir;
         test::FakePrompts prompts;

@@ -88,6 +88,25 @@ INSTANTIATE_TEST_SUITE_P(
                    documento("TD01", "2024-01-01", "1") + documento("TD01", "2024-02-01", "2"),
                    std::nullopt, "", "2024-01-01\r\n2024-02-01", "1\r\n2"},
         HeaderCase{"emptyElementsAreFound", documento("", "", ""), std::nullopt, "", "", ""},
+        HeaderCase{"supplierIsAPerson",
+                   "<CedentePrestatore><DatiAnagrafici><Anagrafica><Titolo>Dott.</Titolo><Nome>Anna"
+                   "</Nome><Cognome> Bianchi </Cognome></Anagrafica></DatiAnagrafici>"
+                   "</CedentePrestatore><CessionarioCommittente><DatiAnagrafici><Anagrafica>"
+                   "<Denominazione>Cliente</Denominazione></Anagrafica></DatiAnagrafici>"
+                   "</CessionarioCommittente>",
+                   "Anna Bianchi", std::nullopt, std::nullopt, std::nullopt},
+        HeaderCase{"simplifiedInvoiceSupplier",
+                   "<CedentePrestatore><IdFiscaleIVA/><Denominazione>Bar Sport</Denominazione>"
+                   "</CedentePrestatore>",
+                   "Bar Sport", std::nullopt, std::nullopt, std::nullopt},
+        HeaderCase{"simplifiedInvoicePerson",
+                   "<p:CedentePrestatore><p:Cognome>Verdi</p:Cognome><p:Nome>Luca</p:Nome>"
+                   "</p:CedentePrestatore>",
+                   "Luca Verdi", std::nullopt, std::nullopt, std::nullopt},
+        HeaderCase{"supplierWithoutAnyName",
+                   "<CedentePrestatore><Sede><Comune>Roma</Comune></Sede></CedentePrestatore>"
+                   "<Denominazione>not a supplier</Denominazione>",
+                   std::nullopt, std::nullopt, std::nullopt, std::nullopt},
         HeaderCase{"supplierAccentsToAnsi",
                    "<CedentePrestatore><DatiAnagrafici><Anagrafica><Denominazione>Caff\xC3\xA8 "
                    "\xE2\x82\xAC</Denominazione></Anagrafica></DatiAnagrafici></CedentePrestatore>",
