@@ -19,5 +19,6 @@ struct Comando {
 };
 
 int ComandoInfo(const Argomenti& argomenti);
+int ComandoHtml(const Argomenti& argomenti);
 
 } // namespace ondivo::cli

@@ -14,6 +14,7 @@ namespace {
 
 constexpr std::array kComandi = {
     Comando{"info", "info FILE [--json]", ComandoInfo},
+    Comando{"html", "html FILE [-o OUT]", ComandoHtml},
 };
 
 int uso() {
