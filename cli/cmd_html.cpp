@@ -4,6 +4,7 @@
 #include "elementpath.h"
 #include "errors.h"
 #include "executablepath.h"
+#include "fileutil.h"
 #include "headerfields.h"
 #include "lctv.h"
 #include "messages.h"
@@ -11,11 +12,13 @@
 #include "stylesheetchoice.h"
 #include "text.h"
 #include "transform.h"
+#include "xmldocument.h"
 
 #include <cerrno>
 #include <cstring>
 #include <fstream>
 #include <iostream>
+#include <optional>
 
 namespace ondivo::cli {
 
@@ -37,6 +40,29 @@ std::string estensione(const std::string& percorso) {
 constexpr const char* kP7mNonGestito =
     "Le fatture firmate (.p7m) non sono ancora visualizzabili da riga di comando: estrarre "
     "prima il file xml dalla busta";
+
+// The format query as LeggiValoriXml runs it (same load, same messages, same entries), keeping
+// the loaded invoice for the transformation: one parse instead of two. Nothing when the file is
+// missing, cannot be loaded or has no FormatoTrasmissione element; else the joined entries.
+std::optional<std::string> leggiFormato(const std::string& file, XmlDocPtr& fattura,
+                                        MessageSink& avvisi) {
+    if (!FileEsiste(file))
+        return std::nullopt;
+    try {
+        fattura = CaricaXml(file);
+    } catch (const XmlLoadError& e) {
+        avvisi.ShowMessage(MessaggioXmlConErrori(e.motivo(), e.riga(), e.testoRiga()));
+        return std::nullopt;
+    }
+    Corrispondenze trovati;
+    VisitaNodi(xmlDocGetRootElement(fattura.get()), DividiPercorso(PercorsoFormato), trovati);
+    if (trovati.empty())
+        return std::nullopt;
+    std::vector<std::string> lista;
+    for (const xmlNode* elemento : trovati)
+        lista.push_back(TestoElemento(elemento));
+    return UnisciValori(lista);
+}
 
 void scrivi(const std::string& byte, const std::string& uscita) {
     if (uscita.empty()) {
@@ -78,18 +104,19 @@ int ComandoHtml(const Argomenti& argomenti) {
         avvisi.ShowMessage(kP7mNonGestito);
         return EsitoErrore;
     }
-    std::vector<std::string> lista;
-    if (!LeggiValoriXml(file, PercorsoFormato, lista, avvisi)) {
+    XmlDocPtr fattura;
+    const auto formato = leggiFormato(file, fattura, avvisi);
+    if (!formato) {
         avvisi.ShowMessage(MsgDocumentoNonGestito);
         return EsitoErrore;
     }
 
     ImpostaAppDir(CartellaProgramma(platform::PercorsoEseguibile()));
     std::string fogliostile = FoglioStilePredefinito();
-    ScegliFoglioStile(UnisciValori(lista), fogliostile);
+    ScegliFoglioStile(*formato, fogliostile);
 
     std::string html;
-    TrasformaXml(file, fogliostile, html);
+    TrasformaXml(fattura.get(), fogliostile, html);
     scrivi(Utf8ToAnsi(PiegaAccenti(std::move(html))), uscita);
     return EsitoOk;
 }

@@ -49,12 +49,14 @@ bool containsFoldable(std::string_view s) {
 
 constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
 
-// The text as the ANSI round trip and the folding leave it, in one pass. Every replacement is
-// plain ASCII and no sequence grows, so the result fits in the input's length.
-std::string foldThroughCodePage(std::string_view in) {
-    std::string out(in.size(), '\0');
-    char* o = out.data();
-    const char* p = in.data();
+// Rewrites the text, in place, as the ANSI round trip and the folding leave it, in one pass.
+// No character's new form is longer than its UTF-8 form, so the write position never passes
+// the read position, and every character is read before anything is written over it.
+void foldThroughCodePage(std::string& testo) {
+    char* const inizio = testo.data();
+    const std::string_view in(inizio, testo.size());
+    const char* p = inizio;
+    char* o = inizio;
     const std::size_t n = in.size();
     std::size_t i = 0;
     while (i < n) {
@@ -63,7 +65,7 @@ std::string foldThroughCodePage(std::string_view in) {
             std::memcpy(&w, p + i, 8);
             if (w & kHighBits)
                 break;
-            std::memcpy(o, p + i, 8);
+            std::memcpy(o, &w, 8);
             o += 8;
             i += 8;
         }
@@ -76,16 +78,11 @@ std::string foldThroughCodePage(std::string_view in) {
         if ((c == 0xC3 || c == 0xC2) && i + 1 < n && isContinuation(p[i + 1])) {
             const auto c2 = static_cast<unsigned char>(p[i + 1]);
             const char lettera = c == 0xC3 ? kLetteraC3[c2 - 0x80] : 0;
-            if (lettera) {
-                *o++ = lettera;
-                *o++ = '\'';
-                i += 2;
-                continue;
-            }
             // U+00A0..U+00FF are the same characters in the code page.
-            if (c == 0xC3 || c2 >= 0xA0) {
-                *o++ = p[i];
-                *o++ = p[i + 1];
+            if (lettera || c == 0xC3 || c2 >= 0xA0) {
+                o[0] = lettera ? lettera : static_cast<char>(c);
+                o[1] = lettera ? '\'' : static_cast<char>(c2);
+                o += 2;
                 i += 2;
                 continue;
             }
@@ -94,10 +91,11 @@ std::string foldThroughCodePage(std::string_view in) {
         std::size_t j = i;
         const char32_t cp = DecodeUtf8(in, j);
         if (cp == 0x20AC) {
-            *o++ = 'E';
-            *o++ = 'U';
+            o[0] = 'E';
+            o[1] = 'U';
+            o += 2;
         } else if (AnsiByteFor(cp) >= 0) {
-            std::memcpy(o, p + i, j - i);
+            std::memmove(o, p + i, j - i);
             o += j - i;
         } else {
             // The code page's substitute, always a single ASCII character.
@@ -106,16 +104,15 @@ std::string foldThroughCodePage(std::string_view in) {
         }
         i = j;
     }
-    out.resize(static_cast<std::size_t>(o - out.data()));
-    return out;
+    testo.resize(static_cast<std::size_t>(o - inizio));
 }
 
 } // namespace
 
 std::string PiegaAccenti(std::string html) {
-    if (!containsFoldable(html))
-        return html;
-    return foldThroughCodePage(html);
+    if (containsFoldable(html))
+        foldThroughCodePage(html);
+    return html;
 }
 
 } // namespace ondivo

@@ -36,15 +36,17 @@ constexpr const char* kTrasformazioneFallita = "Trasformazione XSLT non riuscita
 } // namespace
 
 void TrasformaXml(const std::string& xmlPath, const std::string& xslPath, std::string& html) {
-    PreparaXslt();
-
-    XmlDocPtr sorgente;
+    XmlDocPtr fattura;
     try {
-        sorgente = CaricaXml(xmlPath);
+        fattura = CaricaXml(xmlPath);
     } catch (const XmlLoadError&) {
         throw OndivoError("Errore nel caricamento XML: " + xmlPath);
     }
+    TrasformaXml(fattura.get(), xslPath, html);
+}
 
+void TrasformaXml(xmlDoc* fattura, const std::string& xslPath, std::string& html) {
+    PreparaXslt();
     ErrorCapture errori;
     XmlDocPtr documentoFoglio(CaricaXmlLocale(xslPath, XSLT_PARSE_OPTIONS, nullptr));
     if (!documentoFoglio)
@@ -58,15 +60,15 @@ void TrasformaXml(const std::string& xmlPath, const std::string& xslPath, std::s
     DichiaraCodificaVista(foglio.get());
 
     const SecurityPrefsPtr prefs = securityPrefs();
-    TransformContextPtr ctxt(xsltNewTransformContext(foglio.get(), sorgente.get()));
+    TransformContextPtr ctxt(xsltNewTransformContext(foglio.get(), fattura));
     if (!ctxt)
         throw std::bad_alloc();
     xsltSetCtxtSecurityPrefs(prefs.get(), ctxt.get());
     xsltSetCtxtParseOptions(ctxt.get(), XSLT_PARSE_OPTIONS | XML_PARSE_NONET);
     errori.attach(ctxt.get());
 
-    XmlDocPtr risultato(xsltApplyStylesheetUser(foglio.get(), sorgente.get(), nullptr, nullptr,
-                                                nullptr, ctxt.get()));
+    XmlDocPtr risultato(
+        xsltApplyStylesheetUser(foglio.get(), fattura, nullptr, nullptr, nullptr, ctxt.get()));
     if (!risultato || ctxt->state == XSLT_STATE_ERROR || ctxt->state == XSLT_STATE_STOPPED)
         failWith(errori);
     html = SerializzaPerVista(risultato.get(), foglio.get());

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <libxml/tree.h>
+
 #include <string>
 
 namespace ondivo {
@@ -18,5 +20,9 @@ namespace ondivo {
 // (xsl:import, document()) and nothing else: no network, no writing files, no new folders.
 // Runs on one thread at a time.
 void TrasformaXml(const std::string& xmlPath, const std::string& xslPath, std::string& html);
+
+// The same on an invoice already loaded with CaricaXml, so that a caller that has queried it
+// does not parse it twice. The document is only read.
+void TrasformaXml(xmlDoc* fattura, const std::string& xslPath, std::string& html);
 
 } // namespace ondivo

@@ -4,12 +4,14 @@
 #include "errors.h"
 #include "xsltptr.h"
 
-#include <libxml/encoding.h>
 #include <libxml/globals.h>
 #include <libxslt/xsltutils.h>
 
+#include <cstdint>
+#include <cstring>
 #include <memory>
 #include <new>
+#include <string_view>
 
 namespace ondivo {
 
@@ -35,7 +37,7 @@ void declareCharsetIn(xmlNode* meta) {
     xmlAttr* content = nullptr;
     for (xmlAttr* a = meta->properties; a; a = a->next) {
         if (sameName(a->name, "charset")) {
-            xmlSetProp(meta, a->name, asXml(CodificaVista));
+            xmlNodeSetContent(reinterpret_cast<xmlNode*>(a), asXml(CodificaVista));
         } else if (sameName(a->name, "content")) {
             content = a;
         } else if (sameName(a->name, "http-equiv")) {
@@ -45,7 +47,7 @@ void declareCharsetIn(xmlNode* meta) {
     }
     if (contentType && content) {
         const std::string value = std::string("text/html; charset=") + CodificaVista;
-        xmlSetProp(meta, content->name, asXml(value.c_str()));
+        xmlNodeSetContent(reinterpret_cast<xmlNode*>(content), asXml(value.c_str()));
     }
 }
 
@@ -75,6 +77,48 @@ int appendToString(void* target, const char* buffer, int len) {
     return len;
 }
 
+constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
+
+// The position of the next byte from 0x80 up, or the text's length.
+std::size_t nextNonAscii(std::string_view s, std::size_t i) {
+    while (i + 8 <= s.size()) {
+        std::uint64_t w;
+        std::memcpy(&w, s.data() + i, 8);
+        if (w & kHighBits)
+            break;
+        i += 8;
+    }
+    while (i < s.size() && static_cast<unsigned char>(s[i]) < 0x80)
+        ++i;
+    return i;
+}
+
+// Writes every character the code page lacks as "&#N;", as libxml2 does when it serialises to
+// a code page that lacks it; the serialiser's output is well-formed UTF-8.
+void referenceOutsideCodePage(std::string& testo) {
+    std::size_t i = 0;
+    std::size_t fine = 0; // end of the part already known to be fine
+    std::string out;
+    bool riscritto = false;
+    while ((i = nextNonAscii(testo, i)) < testo.size()) {
+        const std::size_t inizio = i;
+        const char32_t cp = DecodeUtf8(testo, i);
+        if (AnsiByteFor(cp) >= 0)
+            continue;
+        if (!riscritto) {
+            out.reserve(testo.size() + testo.size() / 8);
+            riscritto = true;
+        }
+        out.append(testo, fine, inizio - fine);
+        out += "&#" + std::to_string(static_cast<std::uint32_t>(cp)) + ';';
+        fine = i;
+    }
+    if (riscritto) {
+        out.append(testo, fine, std::string::npos);
+        testo = std::move(out);
+    }
+}
+
 } // namespace
 
 void DichiaraCodificaVista(xsltStylesheet* style) {
@@ -87,23 +131,16 @@ std::string SerializzaPerVista(xmlDoc* risultato, xsltStylesheet* style) {
         return {};
     declareCharsetEverywhere(risultato);
 
-    // The encoder writes a character the code page lacks as "&#N;". A libxml2 built without
-    // iconv has no such encoder: the text then stays UTF-8, and the final conversion to the
-    // code page substitutes those characters instead.
-    xmlCharEncodingHandler* encoder = xmlFindCharEncodingHandler(CodificaVista);
-    std::string bytes;
-    // The buffer owns the encoder from here on.
-    OutputBufferPtr buf(xmlOutputBufferCreateIO(appendToString, nullptr, &bytes, encoder));
-    if (!buf) {
-        if (encoder)
-            xmlCharEncCloseFunc(encoder);
+    std::string testo;
+    OutputBufferPtr buf(xmlOutputBufferCreateIO(appendToString, nullptr, &testo, nullptr));
+    if (!buf)
         throw std::bad_alloc();
-    }
     if (xsltSaveResultTo(buf.get(), risultato, style) < 0 || xmlOutputBufferFlush(buf.get()) < 0 ||
         buf->error != 0)
         throw OndivoError("Errore nella scrittura del documento HTML");
     buf.reset();
-    return encoder ? AnsiToUtf8(bytes) : bytes;
+    referenceOutsideCodePage(testo);
+    return testo;
 }
 
 } // namespace ondivo

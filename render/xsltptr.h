@@ -24,7 +24,7 @@ struct SecurityPrefsDeleter {
 };
 using SecurityPrefsPtr = std::unique_ptr<xsltSecurityPrefs, SecurityPrefsDeleter>;
 
-// Closing flushes what is still buffered and frees the encoder with the buffer.
+// Closing flushes what is still buffered.
 struct OutputBufferDeleter {
     void operator()(xmlOutputBuffer* buf) const { xmlOutputBufferClose(buf); }
 };

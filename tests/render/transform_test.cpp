@@ -128,6 +128,8 @@ INSTANTIATE_TEST_SUITE_P(
                   "<xsl:stylesheet version=\"1.0\" "
                   "xmlns:xsl=\"http://www.w3.org/1999/XSL/Transform\">",
                   Esito::ErroreXsl},
+        ErrorCase{"entityBombInXsl", kFattura,
+                  kBomba.substr(0, kBomba.find("]>") + 2) + paginaHtml("&i;&i;"), Esito::ErroreXsl},
         ErrorCase{"notAStylesheet", kFattura, "<foo/>", Esito::Processore, "not a stylesheet",
                   true},
         ErrorCase{"badExpression", kFattura, paginaHtml("<xsl:value-of select=\"concat((\"/>"),
@@ -144,6 +146,19 @@ INSTANTIATE_TEST_SUITE_P(
                   paginaHtml("<xsl:message terminate=\"yes\">Totale 1.000...</xsl:message>"),
                   Esito::Processore, "Totale 1.000"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+TEST(TrasformaXml, AFolderInPlaceOfTheStylesheetIsNotLoaded) {
+    TempDir dir;
+    const std::string cartella = (dir.path() / "foglio.xsl").string();
+    std::filesystem::create_directory(cartella);
+    std::string html;
+    try {
+        TrasformaXml(dir.write("fattura.xml", kFattura), cartella, html);
+        FAIL() << "no error raised";
+    } catch (const OndivoError& e) {
+        EXPECT_EQ(std::string(e.what()), "Errore nel caricamento XSL: " + cartella);
+    }
+}
 
 TEST(TrasformaXml, AMissingStylesheetIsNamedByItsFullPathInTheProgramFolder) {
     TempDir dir;
@@ -226,6 +241,10 @@ INSTANTIATE_TEST_SUITE_P(
                   replaced(paginaHtml("<xsl:document href=\"{DIR}/nuova/scritto.html\"><p>x</p>"
                                       "</xsl:document>"),
                            "version=\"1.0\"", "version=\"1.1\"")},
+        ReachCase{"saxonOutputWritesAFile",
+                  paginaHtml("<saxon:output href=\"{DIR}/scritto.html\">x</saxon:output>",
+                             "xmlns:saxon=\"http://icl.com/saxon\" "
+                             "extension-element-prefixes=\"saxon\"")},
         ReachCase{"documentFetchesAUrl",
                   paginaHtml("<xsl:value-of select=\"document('{URL}/dati.xml')\"/>")},
         ReachCase{"documentUrlTakenFromTheInvoice",
