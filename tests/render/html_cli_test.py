@@ -103,16 +103,20 @@ with tempfile.TemporaryDirectory() as tmp:
         got = html(write(name, invoice(["FPR12"])))
         check(got.returncode == 0 and b"foglio FPR12" in got.stdout, name, repr(got.stderr))
 
-    # Files that cannot be shown: the message, status 1, no page.
-    for label, path in [("missing", tmp / "assente.xml"),
-                        ("noFormat", write("senza.xml", b"<a><b>FPA12</b></a>")),
-                        ("malformed", write("rotta.xml", b"<a><FormatoTrasmissione>FPA12</a>"))]:
+    # Files that cannot be shown: no page, status 1, and the messages of the format query as
+    # `info` (which runs the query the window runs) prints them.
+    for label, path, first in [
+            ("missing", tmp / "assente.xml", NOT_HANDLED),
+            ("noFormat", write("senza.xml", b"<a><b>FPA12</b></a>"), NOT_HANDLED),
+            ("malformed", write("rotta.xml", b"<a><FormatoTrasmissione>FPA12</a>"),
+             b"ATTENZIONE, XML CON ERRORI (002)! \r\n"),
+            ("notASingleTextNode",
+             write("doppio.xml", b"<a><FormatoTrasmissione>FPA12<b/></FormatoTrasmissione></a>"),
+             b"Element does not contain a single text node.\n")]:
         got = html(path)
-        check(got.returncode == 1 and got.stdout == b"" and got.stderr.endswith(NOT_HANDLED),
-              label, repr(got.stderr))
-    got = html(write("doppio.xml", b"<a><FormatoTrasmissione>FPA12<b/></FormatoTrasmissione></a>"))
-    check(got.returncode == 1 and got.stderr == b"Element does not contain a single text node.\n",
-          "notASingleTextNode", repr(got.stderr))
+        info = subprocess.run([cli, "info", str(path)], capture_output=True)
+        check(got.returncode == 1 and got.stdout == b"" and got.stderr.startswith(first)
+              and got.stderr == info.stderr, label, repr((got.stderr, info.stderr)))
 
     # Without its stylesheet folder: the stylesheet's full path in the message, closing stop.
     bare = tmp / "senza_fogli"
