@@ -20,5 +20,6 @@ struct Comando {
 
 int ComandoInfo(const Argomenti& argomenti);
 int ComandoP7m(const Argomenti& argomenti);
+int ComandoHtml(const Argomenti& argomenti);
 
 } // namespace ondivo::cli

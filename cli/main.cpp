@@ -17,6 +17,7 @@ namespace {
 constexpr std::array kComandi = {
     Comando{"info", "info FILE [--json]", ComandoInfo},
     Comando{"p7m", "p7m FILE.p7m", ComandoP7m},
+    Comando{"html", "html FILE [-o OUT]", ComandoHtml},
 };
 
 int uso() {

@@ -117,10 +117,13 @@ std::string Utf8ToAnsi(std::string_view utf8) {
     out.reserve(utf8.size());
     std::size_t i = 0;
     while (i < utf8.size()) {
-        const auto c = static_cast<unsigned char>(utf8[i]);
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-            ++i;
+        if (static_cast<unsigned char>(utf8[i]) < 0x80) {
+            // Runs of ASCII, most of an HTML page, are copied whole.
+            std::size_t fine = i + 1;
+            while (fine < utf8.size() && static_cast<unsigned char>(utf8[fine]) < 0x80)
+                ++fine;
+            out.append(utf8.substr(i, fine - i));
+            i = fine;
             continue;
         }
         const char32_t cp = DecodeUtf8(utf8, i);

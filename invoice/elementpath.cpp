@@ -131,24 +131,32 @@ std::string MessaggioXmlConErrori(const std::string& motivo, long riga,
            std::to_string(riga) + "\r\n" + testoRiga;
 }
 
-bool LeggiValoriXml(const std::string& file, const std::string& percorso,
-                    std::vector<std::string>& risultato, MessageSink& avvisi) {
-    risultato.clear();
+XmlDocPtr CaricaPerQuery(const std::string& file, MessageSink& avvisi) {
     if (!FileEsiste(file))
-        return false;
-    XmlDocPtr doc;
+        return nullptr;
     try {
-        doc = CaricaXml(file);
+        return CaricaXml(file);
     } catch (const XmlLoadError& e) {
         avvisi.ShowMessage(MessaggioXmlConErrori(e.motivo(), e.riga(), e.testoRiga()));
-        return false;
+        return nullptr;
     }
+}
+
+bool LeggiValoriDoc(xmlDoc* doc, const std::string& percorso, std::vector<std::string>& risultato) {
+    risultato.clear();
     const Componenti componenti = DividiPercorso(percorso);
     Corrispondenze trovati;
-    VisitaNodi(xmlDocGetRootElement(doc.get()), componenti, trovati);
+    VisitaNodi(xmlDocGetRootElement(doc), componenti, trovati);
     for (const xmlNode* elemento : trovati)
         risultato.push_back(TestoElemento(elemento));
     return !risultato.empty();
+}
+
+bool LeggiValoriXml(const std::string& file, const std::string& percorso,
+                    std::vector<std::string>& risultato, MessageSink& avvisi) {
+    risultato.clear();
+    const XmlDocPtr doc = CaricaPerQuery(file, avvisi);
+    return doc && LeggiValoriDoc(doc.get(), percorso, risultato);
 }
 
 } // namespace ondivo

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "messagesink.h"
+#include "xmldocument.h"
 
 #include <libxml/tree.h>
 
@@ -40,6 +41,14 @@ void VisitaNodi(xmlNode* elemento, const Componenti& componenti, Corrispondenze&
 // (whitespace-only text does not count) gives ""; one text or CDATA child gives its data;
 // anything else raises EXMLDocError.
 std::string TestoElemento(const xmlNode* elemento);
+
+// Loads a file as a query does: nothing for a missing file (silently) or for a file that cannot
+// be loaded (reported through `avvisi`).
+XmlDocPtr CaricaPerQuery(const std::string& file, MessageSink& avvisi);
+
+// Runs the query on a loaded document; `risultato` is cleared first. True when it found any.
+// May raise EXMLDocError.
+bool LeggiValoriDoc(xmlDoc* doc, const std::string& percorso, std::vector<std::string>& risultato);
 
 // Runs the query on a file. `risultato` is cleared, then holds one entry per match. A missing
 // file gives false silently; a file that cannot be loaded is reported through `avvisi` and

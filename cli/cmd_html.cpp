@@ -1,0 +1,78 @@
+#include "accentfolding.h"
+#include "ansicodec.h"
+#include "commands.h"
+#include "elementpath.h"
+#include "errors.h"
+#include "headerfields.h"
+#include "messages.h"
+#include "p7menvelope.h"
+#include "stderrsink.h"
+#include "stylesheetchoice.h"
+#include "text.h"
+#include "transform.h"
+#include "xmldocument.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+
+namespace ondivo::cli {
+
+namespace {
+
+void scrivi(const std::string& byte, const std::string& uscita) {
+    if (uscita.empty()) {
+        std::cout.write(byte.data(), static_cast<std::streamsize>(byte.size()));
+        std::cout.flush();
+        if (!std::cout)
+            throw OndivoError("Scrittura sullo standard output non riuscita");
+        return;
+    }
+    std::ofstream file(uscita, std::ios::binary | std::ios::trunc);
+    if (!file)
+        throw OndivoError("Cannot create file \"" + uscita + "\". " + std::strerror(errno));
+    file.write(byte.data(), static_cast<std::streamsize>(byte.size()));
+    file.close();
+    if (!file)
+        throw OndivoError("Cannot create file \"" + uscita + "\". " + std::strerror(errno));
+}
+
+} // namespace
+
+// The open command's rendering without the window: the bytes the view would receive.
+int ComandoHtml(const Argomenti& argomenti) {
+    std::string file;
+    std::string uscita;
+    for (std::size_t i = 0; i < argomenti.size(); ++i) {
+        const std::string& a = argomenti[i];
+        if (a == "-o" && i + 1 < argomenti.size() && uscita.empty() && !argomenti[i + 1].empty())
+            uscita = argomenti[++i];
+        else if (file.empty() && !Trim(a).empty() && a != "-o")
+            file = a;
+        else
+            return EsitoUso;
+    }
+    if (file.empty())
+        return EsitoUso;
+
+    file = XmlPathToOpen(file);
+    StderrSink avvisi;
+    // One parse serves the format query and the transformation.
+    const XmlDocPtr fattura = CaricaPerQuery(file, avvisi);
+    std::vector<std::string> lista;
+    if (!fattura || !LeggiValoriDoc(fattura.get(), PercorsoFormato, lista)) {
+        avvisi.ShowMessage(MsgDocumentoNonGestito);
+        return EsitoErrore;
+    }
+
+    std::string fogliostile = FoglioStilePredefinito();
+    ScegliFoglioStile(UnisciValori(lista), fogliostile);
+
+    std::string html;
+    TrasformaXml(fattura.get(), fogliostile, html);
+    scrivi(Utf8ToAnsi(PiegaAccenti(std::move(html))), uscita);
+    return EsitoOk;
+}
+
+} // namespace ondivo::cli

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <libxml/tree.h>
+
+#include <string>
+
+namespace ondivo {
+
+// Transforms the invoice at `xmlPath` with the stylesheet at `xslPath` (file paths) into the
+// HTML the view shows. `html` is assigned only on success: UTF-8 text serialised for a view that
+// receives Windows-1252 bytes (see SerializzaPerVista), so Utf8ToAnsi converts it without
+// loss; an empty result gives "".
+//
+// Throws OndivoError with "Errore nel caricamento XML: <xmlPath>" when the invoice cannot be
+// loaded, "Errore nel caricamento XSL: <xslPath>" when the stylesheet cannot, and otherwise the
+// processor's own description of a failed compilation or transformation (trailing blanks,
+// control characters and full stops removed).
+//
+// The invoice is loaded without DTDs or external entities. The stylesheet may read local files
+// (xsl:import, document()) and nothing else: no network, no writing files, no new folders.
+// Runs on one thread at a time.
+void TrasformaXml(const std::string& xmlPath, const std::string& xslPath, std::string& html);
+
+// The same on an invoice already loaded with CaricaXml, so that a caller that has queried it
+// does not parse it twice. The document is only read.
+void TrasformaXml(xmlDoc* fattura, const std::string& xslPath, std::string& html);
+
+} // namespace ondivo
