@@ -14,6 +14,9 @@ namespace {
 
 constexpr std::array kComandi = {
     Comando{"info", "info FILE [--json]", ComandoInfo},
+    Comando{"allegati", "allegati FILE", ComandoAllegati},
+    Comando{"estrai", "estrai FILE [DIR]", ComandoEstrai},
+    Comando{"base64", "base64 FILE", ComandoBase64},
 };
 
 int uso() {
