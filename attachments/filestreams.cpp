@@ -50,7 +50,7 @@ std::string percorsoCompleto(const std::string& percorso) {
 
 } // namespace
 
-std::string LeggiFile(const std::string& percorso, bool spazioPerCrescere) {
+std::string LeggiFile(const std::string& percorso) {
     Descrittore fd(::open(percorso.c_str(), O_RDONLY | O_CLOEXEC));
     if (!fd.valido())
         erroreFile("Cannot open file", percorso, errno);
@@ -62,7 +62,6 @@ std::string LeggiFile(const std::string& percorso, bool spazioPerCrescere) {
     // The size is only a hint: files of /proc report 0, and a file may grow while it is read.
     const auto attesi = info.st_size > 0 ? static_cast<std::size_t>(info.st_size) : 0;
     std::string dati;
-    dati.reserve(spazioPerCrescere ? 2 * attesi + 2 : attesi);
     dati.resize(attesi);
     std::size_t letti = 0;
     for (;;) {
@@ -82,8 +81,6 @@ std::string LeggiFile(const std::string& percorso, bool spazioPerCrescere) {
         letti += static_cast<std::size_t>(n);
     }
     dati.resize(letti);
-    if (spazioPerCrescere)
-        dati.reserve(2 * letti + 2);
     return dati;
 }
 

@@ -17,11 +17,9 @@ public:
 
 inline constexpr const char* MsgErroreScrittura = "Stream write error";
 
-// The whole file, read until its end. With `spazioPerCrescere` the string has capacity for
-// twice its content plus two bytes, so a caller can grow it in place without a second copy;
-// pages it never touches cost no memory. Throws EFileStreamError "Cannot open file ..." when
+// The whole file, read once until its end. Throws EFileStreamError "Cannot open file ..." when
 // opening or reading fails.
-std::string LeggiFile(const std::string& percorso, bool spazioPerCrescere = false);
+std::string LeggiFile(const std::string& percorso);
 
 // Creates the file or replaces an existing one and writes all of `dati`, even none. A symbolic
 // link at the path is refused rather than followed. Throws EFileStreamError: "Cannot create

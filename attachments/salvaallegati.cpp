@@ -1,11 +1,10 @@
 #include "allegati.h"
 #include "base64.h"
+#include "blocchiallegati.h"
 #include "filestreams.h"
 #include "fileutil.h"
 #include "safename.h"
 #include "scantext.h"
-#include "tagscanner.h"
-#include "text.h"
 
 #include <cstring>
 #include <exception>
@@ -58,21 +57,24 @@ int SalvaAllegati(const std::string& file, const std::string& cartella, std::str
     try {
         if (!FileEsiste(file))
             return 0;
-        const std::string testo = LeggiTestoScansione(file);
+        const std::string byte = LeggiFile(file);
+        const std::string_view testo = FinoAlPrimoZero(byte);
         // Not checked: a folder that could not be made shows up when its first file is created.
         std::error_code ignorato;
         std::filesystem::create_directories(std::filesystem::path(cartella), ignorato);
 
         std::size_t pos = 1;
-        for (;;) {
-            const std::string_view blocco = EstraiBlocco(testo, "Allegati", pos);
-            if (blocco.empty())
-                return conteggio;
-            const std::string_view nome = ValoreTag(blocco, "NomeAttachment");
-            const std::string_view dati = ValoreTag(blocco, "Attachment");
-            if (nome.empty() || dati.empty())
-                continue;
-            scriviAllegato(cartella, nome, senzaIntestazioneDataUrl(Trim(dati)));
+        BloccoAllegato blocco;
+        while (ProssimoAllegato(testo, pos, blocco)) {
+            // A text without line breaks, the usual case, is decoded where it lies.
+            std::string copia;
+            std::string_view dati = blocco.dati;
+            if (HaInterruzioni(dati)) {
+                copia = ConInterruzioniCrLf(dati);
+                dati = copia;
+            }
+            scriviAllegato(cartella, ConInterruzioniCrLf(blocco.nome),
+                           senzaIntestazioneDataUrl(dati));
             ++conteggio;
         }
     } catch (const std::exception& e) {

@@ -1,11 +1,10 @@
-#include "filestreams.h"
+#include "allegati.h"
 #include "scantext.h"
+#include "tagscanner.h"
 #include "tempdir.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cstring>
 #include <random>
 
 using namespace ondivo;
@@ -13,45 +12,45 @@ using ondivo::test::TempDir;
 
 namespace {
 
-struct ScanCase {
+using namespace std::string_literals;
+
+struct BreakCase {
     const char* name;
-    std::string file;
     std::string testo;
+    std::string crLf;
 };
 
-void PrintTo(const ScanCase& c, std::ostream* os) {
+void PrintTo(const BreakCase& c, std::ostream* os) {
     *os << c.name;
 }
 
-class ScanTextTest : public testing::TestWithParam<ScanCase> {};
+class ConInterruzioniCrLfTest : public testing::TestWithParam<BreakCase> {};
 
-TEST_P(ScanTextTest, WritesEveryBreakAsCrLf) {
-    std::string testo = GetParam().file;
-    NormalizzaTestoScansione(testo);
-    EXPECT_EQ(testo, GetParam().testo);
+TEST_P(ConInterruzioniCrLfTest, WritesEveryBreakAsCrLf) {
+    EXPECT_EQ(ConInterruzioniCrLf(GetParam().testo), GetParam().crLf);
 }
 
-using namespace std::string_literals;
+INSTANTIATE_TEST_SUITE_P(Texts, ConInterruzioniCrLfTest,
+                         testing::Values(BreakCase{"empty", "", ""},
+                                         BreakCase{"noBreak", "QUJD", "QUJD"},
+                                         BreakCase{"lineFeed", "a\nb", "a\r\nb"},
+                                         BreakCase{"carriageReturn", "a\rb", "a\r\nb"},
+                                         BreakCase{"crLfUnchanged", "a\r\nb", "a\r\nb"},
+                                         BreakCase{"lfCrIsTwoBreaks", "a\n\rb", "a\r\n\r\nb"},
+                                         BreakCase{"crCrLfIsTwoBreaks", "a\r\r\nb", "a\r\n\r\nb"},
+                                         BreakCase{"breaksOnly", "\n\n", "\r\n\r\n"},
+                                         BreakCase{"highBytesStay", "\xE8\n\xFF", "\xE8\r\n\xFF"}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
-INSTANTIATE_TEST_SUITE_P(
-    Files, ScanTextTest,
-    testing::Values(ScanCase{"empty", "", ""}, ScanCase{"noBreakGetsOne", "a", "a\r\n"},
-                    ScanCase{"lineFeed", "a\nb\n", "a\r\nb\r\n"},
-                    ScanCase{"carriageReturn", "a\rb\r", "a\r\nb\r\n"},
-                    ScanCase{"crLfUnchanged", "a\r\nb\r\n", "a\r\nb\r\n"},
-                    ScanCase{"lfCrIsTwoBreaks", "a\n\rb", "a\r\n\r\nb\r\n"},
-                    ScanCase{"crCrLfIsTwoBreaks", "a\r\r\nb", "a\r\n\r\nb\r\n"},
-                    ScanCase{"emptyLines", "\n\n", "\r\n\r\n"},
-                    ScanCase{"onlyCarriageReturn", "\r", "\r\n"},
-                    ScanCase{"zeroByteEndsText", "a\nb\0c\nd"s, "a\r\nb\r\n"},
-                    ScanCase{"zeroByteFirst", "\0abc"s, ""},
-                    ScanCase{"zeroByteAfterBreak", "a\n\0b"s, "a\r\n"},
-                    ScanCase{"byteOrderMarkStays", "\xEF\xBB\xBF<a/>\n", "\xEF\xBB\xBF<a/>\r\n"},
-                    ScanCase{"highBytesStay", "\xE8\x80\xFF", "\xE8\x80\xFF\r\n"}),
-    [](const auto& info) { return std::string(info.param.name); });
+TEST(FinoAlPrimoZero, CutsAtTheFirstZeroByte) {
+    EXPECT_EQ(FinoAlPrimoZero("a\nb\0c\0"s), "a\nb");
+    EXPECT_EQ(FinoAlPrimoZero("\0abc"s), "");
+    EXPECT_EQ(FinoAlPrimoZero("abc"), "abc");
+}
 
-// The text built line by line, appending, as a string list would.
-std::string perRighe(const std::string& file) {
+// The scan text built literally, line by line, as a string list would: cut at the first zero
+// byte, each line followed by CR LF.
+std::string testoScansione(const std::string& file) {
     std::string testo, riga;
     const std::size_t fine = std::min(file.find('\0'), file.size());
     bool aperta = false;
@@ -73,57 +72,52 @@ std::string perRighe(const std::string& file) {
     return testo;
 }
 
-TEST(ScanText, AgreesWithALineByLineRebuildOnRandomBreaks) {
-    std::mt19937 gen(11);
-    const char alfabeto[] = {'a', 'b', '\r', '\n', '\r', '\n', '\0'};
-    for (int prova = 0; prova < 2000; ++prova) {
-        std::string file(gen() % 40, ' ');
-        for (auto& c : file)
-            c = alfabeto[gen() % (prova % 3 == 0 ? 7 : 6)];
-        std::string testo = file;
-        NormalizzaTestoScansione(testo);
-        ASSERT_EQ(testo, perRighe(file)) << testing::PrintToString(file);
+// The records the block search gives over that literal scan text.
+std::vector<std::pair<std::string, std::string>> cercaNelTestoScansione(const std::string& file) {
+    const std::string testo = testoScansione(file);
+    std::vector<std::pair<std::string, std::string>> trovati;
+    std::size_t pos = 1;
+    for (;;) {
+        const std::string_view blocco = EstraiBlocco(testo, "Allegati", pos);
+        if (blocco.empty())
+            return trovati;
+        const std::string nome(ValoreTag(blocco, "NomeAttachment"));
+        const std::string dati(ValoreTag(blocco, "Attachment"));
+        if (!nome.empty() && !dati.empty())
+            trovati.emplace_back(nome, dati);
     }
 }
 
-TEST(ScanText, ReadsFilesThatReportNoSize) {
-    const std::string testo = LeggiTestoScansione("/proc/self/status");
-    EXPECT_EQ(testo.rfind("Name:\t", 0), 0u);
-    EXPECT_EQ(testo.substr(testo.size() - 2), "\r\n");
-    const auto righe = std::count(testo.begin(), testo.end(), '\n');
-    EXPECT_GT(righe, 1);
-    EXPECT_EQ(std::count(testo.begin(), testo.end(), '\r'), righe);
-}
-
-TEST(ScanText, LargeFileIsReadWhole) {
+TEST(ScanText, RecordsAreThoseOfTheLiteralScanText) {
+    const std::string pezzi[] = {"<Allegati>",
+                                 "</Allegati>",
+                                 "<NomeAttachment>",
+                                 "</NomeAttachment>",
+                                 "<Attachment>",
+                                 "</Attachment>",
+                                 "QUJD",
+                                 "a.pdf",
+                                 " ",
+                                 "\r",
+                                 "\n",
+                                 "\r\n",
+                                 "\n\r",
+                                 "\t"};
+    std::mt19937 gen(17);
     TempDir dir;
-    std::string file(5'000'000, 'A');
-    for (std::size_t i = 99; i < file.size(); i += 100)
-        file[i] = '\n';
-    const std::string testo = LeggiTestoScansione(dir.write("big.xml", file));
-    EXPECT_EQ(testo.size(), file.size() + file.size() / 100);
-    EXPECT_EQ(testo, perRighe(file));
-}
-
-TEST(ScanText, MissingFileRaisesWithTheFullPath) {
-    const auto completo = (std::filesystem::current_path() / "no-such-invoice.xml").string();
-    try {
-        LeggiTestoScansione("no-such-invoice.xml");
-        FAIL() << "no error";
-    } catch (const EFileStreamError& e) {
-        EXPECT_EQ(std::string(e.what()),
-                  "Cannot open file \"" + completo + "\". " + std::strerror(ENOENT));
-    }
-}
-
-TEST(ScanText, FolderRaisesTheReadError) {
-    TempDir dir;
-    try {
-        LeggiTestoScansione(dir.path().string());
-        FAIL() << "no error";
-    } catch (const EFileStreamError& e) {
-        EXPECT_EQ(std::string(e.what()),
-                  "Cannot open file \"" + dir.path().string() + "\". " + std::strerror(EISDIR));
+    for (int prova = 0; prova < 3000; ++prova) {
+        std::string file;
+        const int n = static_cast<int>(gen() % 30);
+        for (int k = 0; k < n; ++k)
+            file += pezzi[gen() % std::size(pezzi)];
+        if (prova % 5 == 0)
+            file.insert(gen() % (file.size() + 1), 1, '\0');
+        ListaAllegati lista;
+        LeggiAllegati(dir.write("f.xml", file), lista);
+        std::vector<std::pair<std::string, std::string>> trovati;
+        for (const auto& voce : lista)
+            trovati.emplace_back(voce->NomeFile, voce->DatiBase64);
+        ASSERT_EQ(trovati, cercaNelTestoScansione(file)) << testing::PrintToString(file);
     }
 }
 
