@@ -7,6 +7,8 @@
 
 namespace ondivo {
 
+// Whole-file reading and writing; the system calls live in filestreams_<platform>.cpp.
+
 // A file that could not be opened, read, created or written. The message names the file by
 // its full path and adds the system's reason: "Cannot open file "%s". %s",
 // "Cannot create file "%s". %s", or "Stream write error".

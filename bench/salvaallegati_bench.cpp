@@ -44,8 +44,9 @@ std::string generaFattura(std::size_t byteFattura, std::size_t byteAllegato) {
                    "<PrezzoTotale>10.00</PrezzoTotale></DettaglioLinee>\n";
     fattura += "    </DatiBeniServizi>\n    <Allegati>\n      <NomeAttachment>allegato.bin"
                "</NomeAttachment>\n      <Attachment>" +
-               testo + "</Attachment>\n    </Allegati>\n  </FatturaElettronicaBody>\n"
-                       "</p:FatturaElettronica>\n";
+               testo +
+               "</Attachment>\n    </Allegati>\n  </FatturaElettronicaBody>\n"
+               "</p:FatturaElettronica>\n";
     return fattura;
 }
 
