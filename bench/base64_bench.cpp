@@ -40,7 +40,7 @@ void BM_DecodeBase64Text(benchmark::State& state) {
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * testo.size()));
 }
-BENCHMARK(BM_DecodeBase64Text)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DecodeBase64Text)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_Encode(benchmark::State& state) {
     const std::string byte = byteCasuali(kTestoMB * 1000 * 1000 / 4 * 3);
@@ -51,7 +51,7 @@ void BM_Encode(benchmark::State& state) {
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * byte.size()));
 }
-BENCHMARK(BM_Encode)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Encode)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // The scan crossing an attachment's body in search of the end tag that follows it.
 void BM_PosDaAcrossBase64(benchmark::State& state) {
@@ -60,7 +60,7 @@ void BM_PosDaAcrossBase64(benchmark::State& state) {
         benchmark::DoNotOptimize(ondivo::PosDa("</Allegati>", testo, 1));
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * testo.size()));
 }
-BENCHMARK(BM_PosDaAcrossBase64)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PosDaAcrossBase64)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 } // namespace
 

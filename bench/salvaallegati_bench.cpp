@@ -56,7 +56,7 @@ void BM_LeggiAllegati(benchmark::State& state) {
         benchmark::DoNotOptimize(ondivo::LeggiAllegati(ambiente().fattura, lista));
     }
 }
-BENCHMARK(BM_LeggiAllegati)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LeggiAllegati)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_SalvaAllegati(benchmark::State& state) {
     const std::string uscita = (ambiente().cartella / "ALLEGATI").string();
@@ -66,7 +66,7 @@ void BM_SalvaAllegati(benchmark::State& state) {
             state.SkipWithError(messaggio.c_str());
     }
 }
-BENCHMARK(BM_SalvaAllegati)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SalvaAllegati)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 } // namespace
 
