@@ -10,7 +10,6 @@
 #include <fstream>
 #include <map>
 #include <sstream>
-#include <unistd.h>
 #include <utility>
 #include <vector>
 
@@ -275,19 +274,6 @@ TEST(SalvaAllegati, FolderThatCannotBeMadeGivesTheCreateMessage) {
                              std::string(std::strerror(ENOTDIR)));
 }
 
-TEST(SalvaAllegati, ReadOnlyFolderGivesTheCreateMessage) {
-    if (::geteuid() == 0)
-        GTEST_SKIP() << "permissions do not stop root";
-    TempDir dir;
-    const std::string file = dir.write("f.xml", fattura(allegato("a.pdf", "QUJD")));
-    fs::create_directory(dir.path() / "ro");
-    fs::permissions(dir.path() / "ro", fs::perms::owner_read | fs::perms::owner_exec);
-    std::string messaggio;
-    EXPECT_EQ(SalvaAllegati(file, (dir.path() / "ro").string(), messaggio), 0);
-    EXPECT_EQ(messaggio, "Cannot create file \"" + (dir.path() / "ro" / "a.pdf").string() + "\". " +
-                             std::strerror(EACCES));
-}
-
 TEST(SalvaAllegati, FailedWriteGivesTheStreamMessageAndIsNotCounted) {
     // Every write to /dev/full fails with "no space left".
     TempDir dir;
@@ -395,13 +381,6 @@ TEST(SalvaAllegato, MissingFolderRaisesTheCreateError) {
         EXPECT_EQ(std::string(e.what()),
                   "Cannot create file \"" + cartella + "/a.pdf\". " + std::strerror(ENOENT));
     }
-}
-
-TEST(SalvaAllegato, NothingDecodedGivesAnEmptyFile) {
-    TempDir dir;
-    SalvaAllegato(TAllegatoItem{"a.pdf", ""}, dir.path().string());
-    EXPECT_TRUE(fs::is_regular_file(dir.path() / "a.pdf"));
-    EXPECT_EQ(fs::file_size(dir.path() / "a.pdf"), 0u);
 }
 
 } // namespace

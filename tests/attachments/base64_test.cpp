@@ -7,7 +7,6 @@
 #include <cstring>
 #include <filesystem>
 #include <random>
-#include <unistd.h>
 
 using namespace ondivo;
 using ondivo::test::TempDir;
@@ -169,54 +168,6 @@ TEST(Encode, CountNotAMultipleOfThreeFailsAndReadsNothing) {
     EXPECT_EQ(sorgente, "foobar");
 }
 
-TEST(Base64, EveryLengthAndByteValueSurvivesARoundTrip) {
-    for (std::size_t n = 0; n < 64; ++n) {
-        const std::string byte = casuali(n, static_cast<unsigned>(n));
-        std::string_view sorgente = byte;
-        const std::string testo = TCodificatoreMIME().Encode(sorgente);
-        EXPECT_EQ(testo.size(), (n + 2) / 3 * 4);
-        EXPECT_EQ(DecodeBase64Text(testo), byte) << n << " bytes";
-    }
-}
-
-struct FileCase {
-    const char* name;
-    std::string contenuto;
-    std::string testo;
-};
-
-void PrintTo(const FileCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
-class FileToBase64Test : public testing::TestWithParam<FileCase> {};
-
-TEST_P(FileToBase64Test, EncodesTheWholeFile) {
-    TempDir dir;
-    std::string testo = "stale", messaggio = "stale";
-    EXPECT_TRUE(FileToBase64(dir.write("f.bin", GetParam().contenuto), testo, messaggio));
-    EXPECT_EQ(testo, GetParam().testo);
-    EXPECT_EQ(messaggio, "");
-}
-
-INSTANTIATE_TEST_SUITE_P(Files, FileToBase64Test,
-                         testing::Values(FileCase{"empty", "", ""},
-                                         FileCase{"oneByte", "a", "YQ=="},
-                                         FileCase{"twoBytes", "ab", "YWI="},
-                                         FileCase{"threeBytes", "abc", "YWJj"},
-                                         FileCase{"zeroBytes", std::string(2, '\0'), "AAA="}),
-                         [](const auto& info) { return std::string(info.param.name); });
-
-TEST(FileToBase64, HundredThousandBytesGiveOneLine) {
-    TempDir dir;
-    const std::string byte = casuali(100000, 3);
-    std::string testo, messaggio;
-    ASSERT_TRUE(FileToBase64(dir.write("big.bin", byte), testo, messaggio));
-    EXPECT_EQ(testo.size(), 133336u);
-    EXPECT_EQ(testo.find_first_of("\r\n"), std::string::npos);
-    EXPECT_EQ(DecodeBase64Text(testo), byte);
-}
-
 TEST(FileToBase64, MissingFileOrFolderGivesTheMessage) {
     TempDir dir;
     for (const std::string& percorso : {(dir.path() / "none.bin").string(), dir.path().string()}) {
@@ -236,22 +187,6 @@ TEST(FileToBase64, FileThatCannotBeReadRaisesTheStreamError) {
     } catch (const EFileStreamError& e) {
         EXPECT_EQ(std::string(e.what()),
                   "Cannot open file \"/proc/self/mem\". " + std::string(std::strerror(EIO)));
-    }
-}
-
-TEST(FileToBase64, UnreadableFileRaisesTheStreamError) {
-    if (::geteuid() == 0)
-        GTEST_SKIP() << "permissions do not stop root";
-    TempDir dir;
-    const std::string percorso = dir.write("secret.bin", "abc");
-    std::filesystem::permissions(percorso, std::filesystem::perms::none);
-    std::string testo, messaggio;
-    try {
-        FileToBase64(percorso, testo, messaggio);
-        FAIL() << "no error";
-    } catch (const EFileStreamError& e) {
-        EXPECT_EQ(std::string(e.what()),
-                  "Cannot open file \"" + percorso + "\". " + std::string(std::strerror(EACCES)));
     }
 }
 

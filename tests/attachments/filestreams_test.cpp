@@ -47,15 +47,6 @@ TEST(LeggiFile, FolderRaisesTheReadError) {
     }
 }
 
-TEST(ScriviFile, FailedWriteRaisesTheStreamError) {
-    try {
-        ScriviFile("/dev/full", "abc");
-        FAIL() << "no error";
-    } catch (const EFileStreamError& e) {
-        EXPECT_STREQ(e.what(), "Stream write error");
-    }
-}
-
 TEST(ScriviFile, RelativePathIsReportedInFull) {
     const auto completo = (std::filesystem::current_path() / "no-such-folder" / "a.pdf").string();
     try {
