@@ -21,5 +21,8 @@ struct Comando {
 int ComandoInfo(const Argomenti& argomenti);
 int ComandoP7m(const Argomenti& argomenti);
 int ComandoHtml(const Argomenti& argomenti);
+int ComandoAllegati(const Argomenti& argomenti);
+int ComandoEstrai(const Argomenti& argomenti);
+int ComandoBase64(const Argomenti& argomenti);
 
 } // namespace ondivo::cli

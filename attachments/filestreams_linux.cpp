@@ -1,0 +1,105 @@
+#include "filestreams.h"
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace ondivo {
+
+namespace {
+
+// Owns an open descriptor; close() reports the error that a plain release would swallow.
+class Descrittore {
+public:
+    explicit Descrittore(int fd) : m_fd(fd) {}
+    ~Descrittore() {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    Descrittore(const Descrittore&) = delete;
+    Descrittore& operator=(const Descrittore&) = delete;
+
+    int get() const { return m_fd; }
+    bool valido() const { return m_fd >= 0; }
+    bool close() {
+        const int fd = m_fd;
+        m_fd = -1;
+        return ::close(fd) == 0;
+    }
+
+private:
+    int m_fd;
+};
+
+std::string percorsoCompleto(const std::string& percorso) {
+    std::error_code ec;
+    const auto assoluto = std::filesystem::absolute(std::filesystem::path(percorso), ec);
+    return ec ? percorso : assoluto.string();
+}
+
+[[noreturn]] void erroreFile(const char* modello, const std::string& percorso, int errore) {
+    std::string messaggio = modello;
+    messaggio += " \"" + percorsoCompleto(percorso) + "\". ";
+    messaggio += std::strerror(errore);
+    throw EFileStreamError(messaggio);
+}
+
+} // namespace
+
+std::string LeggiFile(const std::string& percorso) {
+    Descrittore fd(::open(percorso.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd.valido())
+        erroreFile("Cannot open file", percorso, errno);
+
+    struct stat info {};
+    if (::fstat(fd.get(), &info) != 0)
+        erroreFile("Cannot open file", percorso, errno);
+
+    // The size is only a hint: files of /proc report 0, and a file may grow while it is read.
+    const auto attesi = info.st_size > 0 ? static_cast<std::size_t>(info.st_size) : 0;
+    std::string dati;
+    dati.resize(attesi);
+    std::size_t letti = 0;
+    for (;;) {
+        char blocco[16384];
+        const bool pieno = letti == dati.size();
+        char* dove = pieno ? blocco : dati.data() + letti;
+        const std::size_t quanti = pieno ? sizeof blocco : dati.size() - letti;
+        const ssize_t n = ::read(fd.get(), dove, quanti);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            erroreFile("Cannot open file", percorso, errno);
+        if (n == 0)
+            break;
+        if (pieno)
+            dati.append(blocco, static_cast<std::size_t>(n));
+        letti += static_cast<std::size_t>(n);
+    }
+    dati.resize(letti);
+    return dati;
+}
+
+void ScriviFile(const std::string& percorso, std::string_view dati) {
+    Descrittore fd(
+        ::open(percorso.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666));
+    if (!fd.valido())
+        erroreFile("Cannot create file", percorso, errno);
+
+    while (!dati.empty()) {
+        const ssize_t n = ::write(fd.get(), dati.data(), dati.size());
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            throw EFileStreamError(MsgErroreScrittura);
+        dati.remove_prefix(static_cast<std::size_t>(n));
+    }
+    if (!fd.close())
+        throw EFileStreamError(MsgErroreScrittura);
+}
+
+} // namespace ondivo

@@ -1,0 +1,40 @@
+#include "allegati.h"
+#include "commands.h"
+#include "executablepath.h"
+#include "lctv.h"
+#include "messages.h"
+#include "text.h"
+
+#include <iostream>
+
+namespace ondivo::cli {
+
+// Decodes every attachment into DIR, by default the program's attachment folder beside this
+// executable, and prints how many files were written.
+int ComandoEstrai(const Argomenti& argomenti) {
+    if (argomenti.empty() || argomenti.size() > 2 || Trim(argomenti[0]).empty())
+        return EsitoUso;
+    std::string cartella;
+    if (argomenti.size() == 2) {
+        cartella = argomenti[1];
+    } else {
+        if (AppDir().empty())
+            ImpostaAppDir(CartellaProgramma(platform::PercorsoEseguibile()));
+        if (AppDir().empty()) {
+            std::cerr << MsgErroreAvvio << '\n';
+            return EsitoErrore;
+        }
+        cartella = AppDir() + DirAllegati;
+    }
+
+    std::string messaggio;
+    const int scritti = SalvaAllegati(argomenti[0], cartella, messaggio);
+    std::cout << scritti << '\n';
+    if (!messaggio.empty()) {
+        std::cerr << messaggio << '\n';
+        return EsitoErrore;
+    }
+    return EsitoOk;
+}
+
+} // namespace ondivo::cli
