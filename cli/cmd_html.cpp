@@ -1,16 +1,11 @@
-#include "accentfolding.h"
-#include "ansicodec.h"
 #include "commands.h"
-#include "elementpath.h"
 #include "errors.h"
-#include "headerfields.h"
+#include "invoicepage.h"
 #include "messages.h"
 #include "p7menvelope.h"
 #include "stderrsink.h"
 #include "stylesheetchoice.h"
 #include "text.h"
-#include "transform.h"
-#include "xmldocument.h"
 
 #include <cerrno>
 #include <cstring>
@@ -58,20 +53,13 @@ int ComandoHtml(const Argomenti& argomenti) {
 
     file = XmlPathToOpen(file);
     StderrSink avvisi;
-    // One parse serves the format query and the transformation.
-    const XmlDocPtr fattura = CaricaPerQuery(file, avvisi);
-    std::vector<std::string> lista;
-    if (!fattura || !LeggiValoriDoc(fattura.get(), PercorsoFormato, lista)) {
+    std::string fogliostile = FoglioStilePredefinito();
+    const auto pagina = PaginaDaXml(file, fogliostile, avvisi);
+    if (!pagina) {
         avvisi.ShowMessage(MsgDocumentoNonGestito);
         return EsitoErrore;
     }
-
-    std::string fogliostile = FoglioStilePredefinito();
-    ScegliFoglioStile(UnisciValori(lista), fogliostile);
-
-    std::string html;
-    TrasformaXml(fattura.get(), fogliostile, html);
-    scrivi(Utf8ToAnsi(PiegaAccenti(std::move(html))), uscita);
+    scrivi(*pagina, uscita);
     return EsitoOk;
 }
 

@@ -10,4 +10,28 @@ bool FileEsiste(const std::string& percorso) {
     return std::filesystem::is_regular_file(std::filesystem::path(percorso), ec);
 }
 
+namespace {
+#ifdef _WIN32
+constexpr const char* kDelimitatoriOPunto = "\\:.";
+#else
+constexpr const char* kDelimitatoriOPunto = "/.";
+#endif
+} // namespace
+
+std::string::size_type PosizioneEstensione(const std::string& percorso) {
+    const auto pos = percorso.find_last_of(kDelimitatoriOPunto);
+    return pos != std::string::npos && percorso[pos] == '.' ? pos : std::string::npos;
+}
+
+std::string EstensioneMinuscola(const std::string& percorso) {
+    const auto pos = PosizioneEstensione(percorso);
+    if (pos == std::string::npos)
+        return {};
+    std::string estensione = percorso.substr(pos);
+    for (char& c : estensione)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return estensione;
+}
+
 } // namespace ondivo

@@ -8,4 +8,10 @@ namespace ondivo {
 // folder, a device, a pipe or nothing at all.
 bool FileEsiste(const std::string& percorso);
 
+// Position of the dot that starts the extension of the path's last name, or npos.
+std::string::size_type PosizioneEstensione(const std::string& percorso);
+
+// The extension of the path's last name, from its last dot on, in small letters ("" if none).
+std::string EstensioneMinuscola(const std::string& percorso);
+
 } // namespace ondivo
