@@ -3,6 +3,8 @@
 #include "tfondivo.h"
 
 #include <QApplication>
+#include <QFileInfo>
+#include <QTimer>
 
 int main(int argc, char** argv) {
     ondivo::PreparaWebEngine();
@@ -13,5 +15,11 @@ int main(int argc, char** argv) {
     ondivo::QtPrompts prompts;
     ondivo::TFONDIVO finestra(prompts);
     finestra.showMaximized();
+    // A file named on the command line opens as if chosen in the dialog.
+    const QStringList argomenti = QApplication::arguments();
+    if (argomenti.size() > 1) {
+        const std::string file = QFileInfo(argomenti.at(1)).absoluteFilePath().toStdString();
+        QTimer::singleShot(0, &finestra, [&finestra, file] { finestra.apriFile(file); });
+    }
     return app.exec();
 }

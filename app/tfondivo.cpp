@@ -14,6 +14,9 @@
 
 #include <QApplication>
 #include <QDesktopServices>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
 #include <QLabel>
 #include <QListWidget>
 #include <QMouseEvent>
@@ -28,10 +31,17 @@ TFONDIVO::TFONDIVO(Prompts& prompts, QWidget* parent) : QMainWindow(parent), m_p
     creaControlli();
     collegaComandi();
     qApp->installEventFilter(this);
+    setAcceptDrops(true);
     FormCreate();
 }
 
 void TFONDIVO::collegaComandi() {
+    collega(btnSelFile, &QPushButton::clicked, &TFONDIVO::btnSelFileClick);
+    collega(ButtonSave, &QPushButton::clicked, &TFONDIVO::ButtonSaveClick);
+    collega(ButtonOpen, &QPushButton::clicked, &TFONDIVO::ButtonOpenClick);
+    collega(btnEstraiPM7, &QPushButton::clicked, &TFONDIVO::btnEstraiPM7Click);
+    collega(btnCodificaFile, &QPushButton::clicked, &TFONDIVO::btnCodificaFileClick);
+    collega(btndecodifica, &QPushButton::clicked, &TFONDIVO::btndecodificaClick);
     collega(btnEsci, &QPushButton::clicked, &TFONDIVO::btnEsciClick);
     collega(btnGuida, &QPushButton::clicked, &TFONDIVO::btnGuidaClick);
     collega(imgBanner, &ClickableLabel::clicked, &TFONDIVO::imgBannerClick);
@@ -64,20 +74,6 @@ void TFONDIVO::impostaTesto(QLabel* etichetta, const std::string& ansi) {
     etichetta->setText(QString::fromStdString(AnsiToUtf8(ansi)));
 }
 
-void TFONDIVO::MostraDatiDocumento() {
-    const std::pair<const CampoIntestazione&, QLabel*> righe[] = {
-        {CampoFornitore, StFornitore},
-        {CampoTipoDoc, STTipoDoc},
-        {CampoData, StDataDoc},
-        {CampoNumero, STNumDoc},
-    };
-    std::vector<std::string> lista;
-    // A label whose query finds nothing is emptied, so no value of the previous invoice stays
-    // beside the new one.
-    for (const auto& [campo, etichetta] : righe)
-        impostaTesto(etichetta, LeggiCampoIntestazione(FFileXml, campo, lista, m_prompts).value_or(""));
-}
-
 void TFONDIVO::CaricaHtml(HtmlView* Browser, const std::string& Html) {
     Browser->mostraHtml(QByteArray::fromStdString(Html));
 }
@@ -98,6 +94,24 @@ void TFONDIVO::lnkSitoClick() {
     const std::string indirizzo = IndirizzoLink(lnkSito->text().toStdString(), vendor::PrefissoLink);
     if (!indirizzo.empty())
         QDesktopServices::openUrl(QUrl(QString::fromStdString(indirizzo)));
+}
+
+void TFONDIVO::apriFile(const std::string& percorso) {
+    eseguiComando([this, percorso] { ApriFattura(percorso); });
+}
+
+void TFONDIVO::dragEnterEvent(QDragEnterEvent* evento) {
+    const auto urls = evento->mimeData()->urls();
+    if (!urls.isEmpty() && urls.first().isLocalFile())
+        evento->acceptProposedAction();
+}
+
+void TFONDIVO::dropEvent(QDropEvent* evento) {
+    const auto urls = evento->mimeData()->urls();
+    if (urls.isEmpty() || !urls.first().isLocalFile())
+        return;
+    evento->acceptProposedAction();
+    apriFile(urls.first().toLocalFile().toStdString());
 }
 
 bool TFONDIVO::eventFilter(QObject* oggetto, QEvent* evento) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "allegati.h"
 #include "prompts.h"
 
 #include <QMainWindow>
@@ -10,6 +11,8 @@
 class QFrame;
 class QLabel;
 class QListWidget;
+class QDragEnterEvent;
+class QDropEvent;
 class QPlainTextEdit;
 class QPushButton;
 class QWidget;
@@ -26,9 +29,14 @@ class TFONDIVO : public QMainWindow {
 public:
     explicit TFONDIVO(Prompts& prompts, QWidget* parent = nullptr);
 
+    // Opens a file as if it had been chosen in the open dialog (command line, drag and drop).
+    void apriFile(const std::string& percorso);
+
 protected:
     void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* oggetto, QEvent* evento) override;
+    void dragEnterEvent(QDragEnterEvent* evento) override;
+    void dropEvent(QDropEvent* evento) override;
 
 private:
     void creaControlli();
@@ -37,6 +45,16 @@ private:
     void FormCreate();
     void FormShow();
     void MostraDatiDocumento();
+    void CaricaListaAllegati(const std::string& file);
+
+    // Opening an invoice: the dialog, then ApriFattura on the chosen file.
+    void btnSelFileClick();
+    void ApriFattura(const std::string& scelto);
+    void ButtonSaveClick();
+    void ButtonOpenClick();
+    void btnEstraiPM7Click();
+    void btnCodificaFileClick();
+    void btndecodificaClick();
     // Shows an ANSI (Windows-1252) HTML page in the view.
     void CaricaHtml(HtmlView* Browser, const std::string& Html);
 
@@ -95,8 +113,10 @@ private:
     // Viewer state. Paths are native narrow strings.
     std::string FFileXml;
     std::string FFoglioStile;
+    ListaAllegati FAllegati;
 
     friend class TestTFONDIVO;
+    friend class TestOpenCommand;
 };
 
 } // namespace ondivo

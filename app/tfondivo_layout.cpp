@@ -55,8 +55,9 @@ QLabel* valore(const char* nome, int larghezza, QWidget* genitore) {
     l->setObjectName(QString::fromLatin1(nome));
     l->setFont(carattere(16));
     l->setStyleSheet(QStringLiteral(
-        "QLabel { background-color: white; color: black; border: 2px inset #a0a0a0; padding: 0 2px; }"));
-    l->setFixedHeight(22);
+        "QLabel { background-color: white; color: black; border: 2px inset #a0a0a0; "
+        "padding: 0 2px; }"));
+    l->setFixedHeight(24);
     if (larghezza > 0)
         l->setFixedWidth(larghezza);
     l->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -101,8 +102,8 @@ void TFONDIVO::creaControlli() {
     btnSelFile = pulsante("btnSelFile", QStringLiteral("Seleziona"), panTop);
     btnEsci = pulsante("btnEsci", QStringLiteral("Esci"), panTop);
     auto* griglia = new QGridLayout(panTop);
-    griglia->setContentsMargins(6, 2, 6, 2);
-    griglia->setVerticalSpacing(1);
+    griglia->setContentsMargins(6, 1, 6, 1);
+    griglia->setVerticalSpacing(0);
     griglia->addWidget(didascalia(QStringLiteral("Nome file"), panTop), 0, 0);
     griglia->addWidget(StFileXML, 1, 0, Qt::AlignLeft);
     griglia->addWidget(btnSelFile, 1, 1);

@@ -39,7 +39,7 @@ std::optional<std::string> NomeFornitoreAlternativo(const std::string& file) {
     try {
         doc = CaricaXml(file);
     } catch (const XmlLoadError&) {
-        return std::nullopt; // the design's query has already told the user
+        return std::nullopt; // the Denominazione query has already told the user
     }
     Corrispondenze cedenti;
     VisitaNodi(xmlDocGetRootElement(doc.get()), DividiPercorso("CedentePrestatore"), cedenti);

@@ -380,7 +380,7 @@ INSTANTIATE_TEST_SUITE_P(
         RealCase{"der", Form::Der, kInvoice, ""},
         RealCase{"berIndefiniteLengths", Form::BerStream, kInvoice, ""},
         RealCase{"signerByKeyIdentifier", Form::SignerByKeyId, kInvoice, ""},
-        // The tool ends with 4 but writes the content: accepted, as the design wants.
+        // The tool ends with 4 but writes the content: accepted.
         RealCase{"contentNotMatchingItsDigest", Form::ContentTampered, kInvoice, "",
                  kTamperedInvoice},
         RealCase{"brokenSignature", Form::SignatureTampered, kInvoice, ""},
