@@ -26,7 +26,8 @@
 
 namespace ondivo {
 
-TFONDIVO::TFONDIVO(Prompts& prompts, QWidget* parent) : QMainWindow(parent), m_prompts(prompts) {
+TFONDIVO::TFONDIVO(Prompts& prompts, QWidget* parent)
+    : QMainWindow(parent), m_prompts(prompts), m_tempi(qEnvironmentVariableIsSet("ONDIVO_TEMPI")) {
     setObjectName(QStringLiteral("FONDIVO"));
     creaControlli();
     collegaComandi();
@@ -43,6 +44,10 @@ void TFONDIVO::collegaComandi() {
     collega(btnCodificaFile, &QPushButton::clicked, &TFONDIVO::btnCodificaFileClick);
     collega(btndecodifica, &QPushButton::clicked, &TFONDIVO::btndecodificaClick);
     collega(btnEsci, &QPushButton::clicked, &TFONDIVO::btnEsciClick);
+    connect(WebBrowser1, &QWebEngineView::loadFinished, this, [this] {
+        if (m_tempi && m_cronometro.isValid())
+            qInfo("pagina mostrata dopo %lld ms", static_cast<long long>(m_cronometro.elapsed()));
+    });
     collega(btnGuida, &QPushButton::clicked, &TFONDIVO::btnGuidaClick);
     collega(imgBanner, &ClickableLabel::clicked, &TFONDIVO::imgBannerClick);
     collega(lnkSito, &ClickableLabel::clicked, &TFONDIVO::lnkSitoClick);

@@ -3,6 +3,7 @@
 #include "allegati.h"
 #include "prompts.h"
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 
 #include <functional>
@@ -114,6 +115,10 @@ private:
     std::string FFileXml;
     std::string FFoglioStile;
     ListaAllegati FAllegati;
+
+    // With ONDIVO_TEMPI set, how long an open takes until its page is shown goes to stderr.
+    bool m_tempi;
+    QElapsedTimer m_cronometro;
 
     friend class TestTFONDIVO;
     friend class TestOpenCommand;

@@ -45,6 +45,7 @@ void TFONDIVO::btnSelFileClick() {
 }
 
 void TFONDIVO::ApriFattura(const std::string& scelto) {
+    m_cronometro.start();
     StFileXML->setText(QString::fromStdString(scelto));
     FFileXml = scelto;
     if (IsEnvelope(StFileXML->text().toStdString())) {
@@ -57,6 +58,9 @@ void TFONDIVO::ApriFattura(const std::string& scelto) {
         m_prompts.ShowMessage(MsgDocumentoNonGestito);
         return;
     }
+    if (m_tempi)
+        qInfo("pagina pronta (%zu byte) dopo %lld ms", pagina->size(),
+              static_cast<long long>(m_cronometro.elapsed()));
     CaricaHtml(WebBrowser1, *pagina);
     CaricaListaAllegati(FFileXml);
     MostraDatiDocumento();

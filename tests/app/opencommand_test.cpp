@@ -167,6 +167,18 @@ private slots:
         QVERIFY(!fs::exists(allegati));
     }
 
+    void namesSortWithoutRegardToCaseAndEnvelopeTestIsOnTheLastExtension() {
+        const auto file = scrivi("fattura.p7m.xml",
+                                 fattura("FPR12", "1", {{"b.pdf", "b"}, {"C.pdf", "c"}, {"A.pdf", "a"}}));
+        test::FakePrompts prompts;
+        auto w = finestra(prompts);
+        apri(*w, prompts, file);
+        QVERIFY(prompts.shown.empty());
+        QCOMPARE(w->FFileXml, file);
+        QCOMPARE(voci(*w), (QStringList{"A.pdf", "b.pdf", "C.pdf"}));
+        QCOMPARE(w->LBAlleg->currentRow(), 0);
+    }
+
     void nothingSelectedAsksForASelection() {
         const auto file = scrivi("f.xml", fattura("FPR12", "1", {{"x.txt", "x"}}));
         test::FakePrompts prompts;

@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# Starts the viewer under Xvfb on a sample invoice and saves a picture of the whole window
+# once the page is shown. Usage: scripts/screenshot.sh [INVOICE] [OUT.png]
+set -euo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+inside=false
+if [ "${1:-}" = --inside ]; then
+    inside=true
+    shift
+fi
+invoice=${1:-$root/build/ondivo/FATTURE/IT03618420271_FPR12_allegati_esempio.xml}
+out=${2:-$root/docs/ondivo.png}
+# A picture taker and a small window manager, so the window gets its title bar.
+command -v import >/dev/null || apt-get install -y -q imagemagick >/dev/null
+command -v openbox >/dev/null || apt-get install -y -q --no-install-recommends openbox >/dev/null
+[ "$(id -u)" -ne 0 ] || export QTWEBENGINE_CHROMIUM_FLAGS="--no-sandbox --disable-gpu"
+export ONDIVO_TEMPI=1
+
+shoot() {
+    local log
+    log=$(mktemp)
+    openbox >/dev/null 2>&1 &
+    local wm=$!
+    sleep 1
+    "$root/build/ondivo/ondivo" "$invoice" 2>"$log" &
+    local pid=$!
+    for _ in $(seq 300); do
+        grep -q "pagina mostrata" "$log" && break
+        sleep 0.1
+    done
+    sleep 1 # let the view paint
+    import -window root "$out"
+    kill "$pid" "$wm"
+    wait "$pid" 2>/dev/null || true
+    rm -f "$log"
+}
+if $inside; then
+    shoot
+else
+    xvfb-run -a -s "-screen 0 1100x720x24" "$0" --inside "$invoice" "$out"
+    echo "$out"
+fi
