@@ -833,17 +833,21 @@ table.t td.r { white-space: nowrap; }
 table.t td.c { text-align: center; color: #5a6472; }
 table.righe { table-layout: fixed; }
 table.righe td { white-space: pre-line; overflow-wrap: break-word; }
-table.righe td.r { white-space: pre-wrap; }
+table.righe td.r { white-space: pre; }
 table.righe td.k { font-size: 12px; }
 table.righe th { box-sizing: border-box; }
-table.righe th.w-n { width: 4%; }
-table.righe th.w-cod { width: 12%; }
-table.righe th.w-qta { width: 8%; }
-table.righe th.w-um { width: 5%; }
-table.righe th.w-prezzo { width: 10%; }
-table.righe th.w-sc { width: 8%; }
-table.righe th.w-iva { width: 6%; }
+table.righe th.w-n { width: 4.5em; }
+table.righe th.w-cod { width: 9em; }
+table.righe th.w-qta { width: 6.5em; }
+table.righe th.w-um { width: 4em; }
+table.righe th.w-prezzo { width: 7.5em; }
+table.righe th.w-sc { width: 7em; }
+table.righe th.w-iva { width: 5em; }
 table.righe tbody tr:nth-child(even) td { background: #f7f9fb; }
+div.blocco-righe { content-visibility: auto; contain-intrinsic-size: auto 7000px; }
+div.blocco-righe table.righe { margin: 0; }
+div.blocco-righe + div.blocco-righe table.righe { border-top: 0; }
+table.righe thead.ripetuta tr { visibility: collapse; }
 .testo { white-space: pre-line; }
 .x { font-size: 11px; color: #5a6472; white-space: normal; }
 .l { color: #5a6472; }
@@ -871,6 +875,8 @@ table.totali tr.grande td { font-size: 18px; font-weight: bold; border-top: 2px 
   h2, h3 { page-break-after: avoid; }
   .corpo + .corpo { page-break-before: always; }
   table.righe tbody tr:nth-child(even) td { background: #fff; }
+  div.blocco-righe { content-visibility: visible; }
+  table.righe thead.ripetuta tr { visibility: visible; }
 }
 </xsl:text>
   </xsl:template>

@@ -298,100 +298,145 @@
 
   <!-- ============================================================ lines -->
 
+  <!-- Lines of a body. A long list is cut into blocks of rows that the browser lays out only
+       when they come into view, so that a page of thousands of lines opens quickly. -->
+  <xsl:variable name="righe-per-blocco" select="250"/>
+
   <xsl:template name="righe">
     <xsl:param name="righe"/>
     <xsl:variable name="k-cod" select="boolean($righe/*[local-name()='CodiceArticolo'])"/>
     <xsl:variable name="k-qta" select="boolean($righe/*[local-name()='Quantita' or local-name()='UnitaMisura'])"/>
     <xsl:variable name="k-sc" select="boolean($righe/*[local-name()='ScontoMaggiorazione'])"/>
     <h3>Dettaglio beni e servizi</h3>
-    <table class="t righe">
-      <thead>
-        <tr>
-          <th class="c w-n">N.</th>
-          <xsl:if test="$k-cod"><th class="w-cod">Codice articolo</th></xsl:if>
-          <th>Descrizione</th>
-          <xsl:if test="$k-qta"><th class="r w-qta">Quantità</th><th class="w-um">U.M.</th></xsl:if>
-          <th class="r w-prezzo">Prezzo unitario</th>
-          <xsl:if test="$k-sc"><th class="r w-sc">Sconto / magg.</th></xsl:if>
-          <th class="r w-prezzo">Prezzo totale</th>
-          <th class="r w-iva">IVA %</th>
-        </tr>
-      </thead>
-      <tbody>
-        <xsl:for-each select="$righe">
-          <tr>
-            <td class="c"><xsl:value-of select="normalize-space(*[local-name()='NumeroLinea'])"/></td>
-            <xsl:if test="$k-cod">
-              <td class="k">
-                <xsl:for-each select="*[local-name()='CodiceArticolo']">
-                  <xsl:if test="position() &gt; 1">
-                    <xsl:text>&#10;</xsl:text>
-                  </xsl:if>
-                  <xsl:value-of select="normalize-space(*[local-name()='CodiceTipo'])"/>
-                  <xsl:text> </xsl:text>
-                  <xsl:value-of select="normalize-space(*[local-name()='CodiceValore'])"/>
-                  <xsl:for-each select="*[local-name()!='CodiceTipo' and local-name()!='CodiceValore'][normalize-space()]">
-                    <xsl:text> </xsl:text>
-                    <xsl:value-of select="normalize-space()"/>
-                  </xsl:for-each>
+    <xsl:choose>
+      <xsl:when test="count($righe) &lt;= $righe-per-blocco">
+        <table class="t righe">
+          <xsl:call-template name="righe-intestazione">
+            <xsl:with-param name="k-cod" select="$k-cod"/>
+            <xsl:with-param name="k-qta" select="$k-qta"/>
+            <xsl:with-param name="k-sc" select="$k-sc"/>
+          </xsl:call-template>
+          <tbody>
+            <xsl:for-each select="$righe">
+              <xsl:call-template name="riga">
+                <xsl:with-param name="k-cod" select="$k-cod"/>
+                <xsl:with-param name="k-qta" select="$k-qta"/>
+                <xsl:with-param name="k-sc" select="$k-sc"/>
+              </xsl:call-template>
+            </xsl:for-each>
+          </tbody>
+        </table>
+      </xsl:when>
+      <xsl:otherwise>
+        <xsl:for-each select="$righe[position() mod $righe-per-blocco = 1]">
+          <xsl:variable name="inizio" select="(position() - 1) * $righe-per-blocco + 1"/>
+          <div class="blocco-righe">
+            <table class="t righe">
+              <xsl:call-template name="righe-intestazione">
+                <xsl:with-param name="k-cod" select="$k-cod"/>
+                <xsl:with-param name="k-qta" select="$k-qta"/>
+                <xsl:with-param name="k-sc" select="$k-sc"/>
+                <xsl:with-param name="ripetuta" select="position() &gt; 1"/>
+              </xsl:call-template>
+              <tbody>
+                <xsl:for-each select="$righe[position() &gt;= $inizio and position() &lt; $inizio + $righe-per-blocco]">
+                  <xsl:call-template name="riga">
+                    <xsl:with-param name="k-cod" select="$k-cod"/>
+                    <xsl:with-param name="k-qta" select="$k-qta"/>
+                    <xsl:with-param name="k-sc" select="$k-sc"/>
+                  </xsl:call-template>
                 </xsl:for-each>
-              </td>
-            </xsl:if>
-            <td>
-              <xsl:for-each select="*[local-name()='Descrizione']">
-                <xsl:call-template name="testo-libero"/>
-              </xsl:for-each>
-              <xsl:call-template name="dettagli-riga"/>
-            </td>
-            <xsl:if test="$k-qta">
-              <td class="r"><xsl:value-of select="normalize-space(*[local-name()='Quantita'])"/></td>
-              <td><xsl:value-of select="normalize-space(*[local-name()='UnitaMisura'])"/></td>
-            </xsl:if>
-            <td class="r"><xsl:value-of select="normalize-space(*[local-name()='PrezzoUnitario'])"/></td>
-            <xsl:if test="$k-sc">
-              <td class="r">
-                <xsl:for-each select="*[local-name()='ScontoMaggiorazione']">
-                  <xsl:if test="position() &gt; 1">
-                    <xsl:text>&#10;</xsl:text>
-                  </xsl:if>
-                  <xsl:value-of select="normalize-space(*[local-name()='Tipo'])"/>
-                  <xsl:for-each select="*[local-name()='Percentuale'][normalize-space()]">
-                    <xsl:text> </xsl:text>
-                    <xsl:value-of select="normalize-space()"/>
-                    <xsl:text>%</xsl:text>
-                  </xsl:for-each>
-                  <xsl:for-each select="*[local-name()='Importo'][normalize-space()]">
-                    <xsl:text> </xsl:text>
-                    <xsl:value-of select="normalize-space()"/>
-                  </xsl:for-each>
-                </xsl:for-each>
-              </td>
-            </xsl:if>
-            <td class="r"><xsl:value-of select="normalize-space(*[local-name()='PrezzoTotale'])"/></td>
-            <td class="r">
-              <xsl:value-of select="normalize-space(*[local-name()='AliquotaIVA'])"/>
-              <xsl:for-each select="*[local-name()='Natura'][normalize-space()]">
-                <xsl:text>&#10;</xsl:text>
-                <xsl:value-of select="normalize-space()"/>
-              </xsl:for-each>
-            </td>
-          </tr>
+              </tbody>
+            </table>
+          </div>
         </xsl:for-each>
-      </tbody>
-    </table>
-    <xsl:call-template name="legenda-nature">
-      <xsl:with-param name="righe" select="$righe"/>
-    </xsl:call-template>
-    <xsl:if test="$k-sc">
-      <xsl:variable name="tipi" select="$righe/*[local-name()='ScontoMaggiorazione']/*[local-name()='Tipo']"/>
-      <p class="legenda">
-        <xsl:text>Sconti e maggiorazioni: </xsl:text>
-        <xsl:if test="$tipi[normalize-space() = 'SC']">SC sconto</xsl:if>
-        <xsl:if test="$tipi[normalize-space() = 'SC'] and $tipi[normalize-space() = 'MG']">; </xsl:if>
-        <xsl:if test="$tipi[normalize-space() = 'MG']">MG maggiorazione</xsl:if>
-        <xsl:text> (percentuale e/o importo)</xsl:text>
-      </p>
-    </xsl:if>
+      </xsl:otherwise>
+    </xsl:choose>
+  </xsl:template>
+
+  <!-- The column headings of the lines; a block after the first shows them only in print. -->
+  <xsl:template name="righe-intestazione">
+    <xsl:param name="k-cod"/>
+    <xsl:param name="k-qta"/>
+    <xsl:param name="k-sc"/>
+    <xsl:param name="ripetuta" select="false()"/>
+    <thead>
+      <xsl:if test="$ripetuta"><xsl:attribute name="class">ripetuta</xsl:attribute></xsl:if>
+      <tr>
+        <th class="c w-n">N.</th>
+        <xsl:if test="$k-cod"><th class="w-cod">Codice articolo</th></xsl:if>
+        <th>Descrizione</th>
+        <xsl:if test="$k-qta"><th class="r w-qta">Quantità</th><th class="w-um">U.M.</th></xsl:if>
+        <th class="r w-prezzo">Prezzo unitario</th>
+        <xsl:if test="$k-sc"><th class="r w-sc">Sconto / magg.</th></xsl:if>
+        <th class="r w-prezzo">Prezzo totale</th>
+        <th class="r w-iva">IVA %</th>
+      </tr>
+    </thead>
+  </xsl:template>
+
+  <!-- One line: few cells, classes only, so that long invoices stay light. -->
+  <xsl:template name="riga">
+    <xsl:param name="k-cod"/>
+    <xsl:param name="k-qta"/>
+    <xsl:param name="k-sc"/>
+    <tr>
+      <td class="c"><xsl:value-of select="normalize-space(*[local-name()='NumeroLinea'])"/></td>
+      <xsl:if test="$k-cod">
+        <td class="k">
+          <xsl:for-each select="*[local-name()='CodiceArticolo']">
+            <xsl:if test="position() &gt; 1">
+              <xsl:text>&#10;</xsl:text>
+            </xsl:if>
+            <xsl:value-of select="normalize-space(*[local-name()='CodiceTipo'])"/>
+            <xsl:text> </xsl:text>
+            <xsl:value-of select="normalize-space(*[local-name()='CodiceValore'])"/>
+            <xsl:for-each select="*[local-name()!='CodiceTipo' and local-name()!='CodiceValore'][normalize-space()]">
+              <xsl:text> </xsl:text>
+              <xsl:value-of select="normalize-space()"/>
+            </xsl:for-each>
+          </xsl:for-each>
+        </td>
+      </xsl:if>
+      <td>
+        <xsl:for-each select="*[local-name()='Descrizione']">
+          <xsl:call-template name="testo-libero"/>
+        </xsl:for-each>
+        <xsl:call-template name="dettagli-riga"/>
+      </td>
+      <xsl:if test="$k-qta">
+        <td class="r"><xsl:value-of select="normalize-space(*[local-name()='Quantita'])"/></td>
+        <td><xsl:value-of select="normalize-space(*[local-name()='UnitaMisura'])"/></td>
+      </xsl:if>
+      <td class="r"><xsl:value-of select="normalize-space(*[local-name()='PrezzoUnitario'])"/></td>
+      <xsl:if test="$k-sc">
+        <td class="r">
+          <xsl:for-each select="*[local-name()='ScontoMaggiorazione']">
+            <xsl:if test="position() &gt; 1">
+              <xsl:text>&#10;</xsl:text>
+            </xsl:if>
+            <xsl:value-of select="normalize-space(*[local-name()='Tipo'])"/>
+            <xsl:for-each select="*[local-name()='Percentuale'][normalize-space()]">
+              <xsl:text> </xsl:text>
+              <xsl:value-of select="normalize-space()"/>
+              <xsl:text>%</xsl:text>
+            </xsl:for-each>
+            <xsl:for-each select="*[local-name()='Importo'][normalize-space()]">
+              <xsl:text> </xsl:text>
+              <xsl:value-of select="normalize-space()"/>
+            </xsl:for-each>
+          </xsl:for-each>
+        </td>
+      </xsl:if>
+      <td class="r"><xsl:value-of select="normalize-space(*[local-name()='PrezzoTotale'])"/></td>
+      <td class="r">
+        <xsl:value-of select="normalize-space(*[local-name()='AliquotaIVA'])"/>
+        <xsl:for-each select="*[local-name()='Natura'][normalize-space()]">
+          <xsl:text>&#10;</xsl:text>
+          <xsl:value-of select="normalize-space()"/>
+        </xsl:for-each>
+      </td>
+    </tr>
   </xsl:template>
 
   <!-- The less common line fields, under the description; only present
