@@ -11,18 +11,11 @@ import subprocess
 import sys
 import tempfile
 
+sys.path.insert(0, str(pathlib.Path(__file__).resolve().parent.parent / "common"))
+from checks import check, finish  # noqa: E402
+
 CLI, CORPUS = str(pathlib.Path(sys.argv[1]).resolve()), pathlib.Path(sys.argv[2]) / "p7m"
 
-passed = failed = 0
-
-
-def check(ok, label, detail=""):
-    global passed, failed
-    if ok:
-        passed += 1
-    else:
-        failed += 1
-        print("FAIL %s %s" % (label, detail))
 
 
 def cli(*args, cwd=None):
@@ -86,5 +79,4 @@ with tempfile.TemporaryDirectory() as tmp:
     res = cli("info", not_envelope)
     check(res.returncode == 1 and b"OpenSSL" not in res.stderr, "p7m.xml", repr(res.stderr))
 
-print("%d passed, %d failed" % (passed, failed))
-sys.exit(1 if failed else 0)
+finish()

@@ -10,6 +10,9 @@ import subprocess
 import sys
 import tempfile
 
+sys.path.insert(0, str(pathlib.Path(__file__).resolve().parent.parent / "common"))
+from checks import check, finish  # noqa: E402
+
 CLI = pathlib.Path(sys.argv[1])
 
 NAMES = {
@@ -25,16 +28,6 @@ STYLESHEET = """<xsl:stylesheet version="1.0" xmlns:xsl="http://www.w3.org/1999/
 """
 NOT_HANDLED = b"Documento xml non gestito, visualizzazione non possibile!\n"
 
-passed = failed = 0
-
-
-def check(ok, label, detail=""):
-    global passed, failed
-    if ok:
-        passed += 1
-    else:
-        failed += 1
-        print("FAIL %s %s" % (label, detail))
 
 
 def invoice(formats, description="Fornitura"):
@@ -135,5 +128,4 @@ with tempfile.TemporaryDirectory() as tmp:
         check(got.returncode == 2 and b"html FILE [-o OUT]" in got.stderr, "usage %r" % args,
               repr(got.stderr))
 
-print("%d passed, %d failed" % (passed, failed))
-sys.exit(1 if failed else 0)
+finish()

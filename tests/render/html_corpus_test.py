@@ -14,6 +14,9 @@ import subprocess
 import sys
 import tempfile
 
+sys.path.insert(0, str(pathlib.Path(__file__).resolve().parent.parent / "common"))
+from checks import check, finish  # noqa: E402
+
 CLI, CORPUS = pathlib.Path(sys.argv[1]), pathlib.Path(sys.argv[2])
 OFFICIAL = CORPUS / "stylesheets" / "official"
 
@@ -39,16 +42,6 @@ FOLDING = [("\u00c0", "A'"), ("\u00e0", "a'"), ("\u00c8", "E'"), ("\u00e8", "e'"
            ("\u20ac", "EU")]
 BLANKS = "".join(chr(c) for c in range(33))
 
-passed = failed = 0
-
-
-def check(ok, label, detail=""):
-    global passed, failed
-    if ok:
-        passed += 1
-    else:
-        failed += 1
-        print("FAIL %s %s" % (label, detail))
 
 
 def transmission_format(path):
@@ -125,5 +118,4 @@ with tempfile.TemporaryDirectory() as tmp:
               b"Documento xml non gestito" in got.stderr and b"lollol" not in got.stderr and
               b"root:" not in got.stderr, name, repr(got.stderr[:200]))
 
-print("%d passed, %d failed" % (passed, failed))
-sys.exit(1 if failed else 0)
+finish()
