@@ -17,15 +17,20 @@ namespace {
 
 using ondivo::fuzz::check;
 
-// The first position p >= from of sub in s, trying every position in turn.
+// The first position p >= from of sub in s, trying every position in turn. Plain pointers keep
+// this loop, the hottest of the target, free of calls.
 ONDIVO_ORACLE std::size_t posLenta(std::string_view sub, std::string_view s, std::size_t from) {
-    if (sub.empty() || s.empty())
+    const char* const testo = s.data();
+    const char* const cercato = sub.data();
+    const std::size_t n = s.size();
+    const std::size_t m = sub.size();
+    if (m == 0 || n == 0)
         return 0;
-    for (std::size_t p = from < 1 ? 1 : from; p + sub.size() - 1 <= s.size(); ++p) {
+    for (std::size_t p = from < 1 ? 1 : from; p + m - 1 <= n; ++p) {
         std::size_t k = 0;
-        while (k < sub.size() && s[p - 1 + k] == sub[k])
+        while (k < m && testo[p - 1 + k] == cercato[k])
             ++k;
-        if (k == sub.size())
+        if (k == m)
             return p;
     }
     return 0;
@@ -73,24 +78,22 @@ ONDIVO_ORACLE std::string_view valoreLento(std::string_view s, std::string_view 
 // The bytes up to the first zero, cut into lines (CR LF, a lone CR, a lone LF) and joined
 // again with every line followed by CR LF.
 ONDIVO_ORACLE std::string testoDiScansione(std::string_view byte) {
-    std::vector<std::string> righe;
-    std::string riga;
-    std::size_t i = 0;
-    for (; i < byte.size() && byte[i] != '\0'; ++i) {
+    byte = byte.substr(0, byte.find('\0'));
+    std::vector<std::string_view> righe;
+    std::size_t inizio = 0;
+    for (std::size_t i = 0; i < byte.size(); ++i) {
         if (byte[i] == '\r' || byte[i] == '\n') {
-            righe.push_back(riga);
-            riga.clear();
+            righe.push_back(byte.substr(inizio, i - inizio));
             if (byte[i] == '\r' && i + 1 < byte.size() && byte[i + 1] == '\n')
                 ++i;
-        } else {
-            riga += byte[i];
+            inizio = i + 1;
         }
     }
-    if (!riga.empty())
-        righe.push_back(riga);
+    if (inizio < byte.size())
+        righe.push_back(byte.substr(inizio));
     std::string testo;
-    for (const auto& r : righe)
-        testo += r + "\r\n";
+    for (const auto r : righe)
+        testo.append(r).append("\r\n");
     return testo;
 }
 
