@@ -18,6 +18,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xauth xsltproc libxml2-utils python3 time
     fonts-dejavu-core xdg-utils
+    clang libclang-rt-14-dev
 )
 missing=()
 for p in "${packages[@]}"; do
