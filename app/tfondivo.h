@@ -122,6 +122,7 @@ private:
 
     friend class TestTFONDIVO;
     friend class TestOpenCommand;
+    friend class TestHostileWindow;
 };
 
 } // namespace ondivo

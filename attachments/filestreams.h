@@ -18,9 +18,11 @@ public:
 };
 
 inline constexpr const char* MsgErroreScrittura = "Stream write error";
+inline constexpr const char* MsgNonFileRegolare = "Not a regular file";
 
 // The whole file, read once until its end. Throws EFileStreamError "Cannot open file ..." when
-// opening or reading fails.
+// opening or reading fails, and for anything but a regular file (a FIFO or a device, whose
+// reading may block or never end), without reading it.
 std::string LeggiFile(const std::string& percorso);
 
 // Creates the file or replaces an existing one and writes all of `dati`, even none. A symbolic

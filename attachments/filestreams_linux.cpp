@@ -51,13 +51,20 @@ std::string percorsoCompleto(const std::string& percorso) {
 } // namespace
 
 std::string LeggiFile(const std::string& percorso) {
-    Descrittore fd(::open(percorso.c_str(), O_RDONLY | O_CLOEXEC));
+    // Without O_NONBLOCK, opening a FIFO would wait for a writer that may never come.
+    Descrittore fd(::open(percorso.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     if (!fd.valido())
         erroreFile("Cannot open file", percorso, errno);
 
     struct stat info {};
     if (::fstat(fd.get(), &info) != 0)
         erroreFile("Cannot open file", percorso, errno);
+    // A FIFO or a device may never end (/dev/zero) or block the reading for good.
+    if (S_ISDIR(info.st_mode))
+        erroreFile("Cannot open file", percorso, EISDIR);
+    if (!S_ISREG(info.st_mode))
+        throw EFileStreamError("Cannot open file \"" + percorsoCompleto(percorso) + "\". " +
+                               MsgNonFileRegolare);
 
     // The size is only a hint: files of /proc report 0, and a file may grow while it is read.
     const auto attesi = info.st_size > 0 ? static_cast<std::size_t>(info.st_size) : 0;

@@ -2,6 +2,7 @@
 #include "base64text.h"
 #include "envelopepath.h"
 #include "errors.h"
+#include "filestreams.h"
 #include "fileutil.h"
 #include "lctv.h"
 #include "process.h"
@@ -86,10 +87,17 @@ bool EstraiXmlDaP7m(const std::string& p7m, std::string& xml,
     if (xml == p7m)
         throw OndivoError("Output non creato: " + xml);
 
+    // The tool writes into a folder of our own; its output is then put beside the envelope
+    // without following a symbolic link that may stand there and lead anywhere.
+    platform::CartellaTemporanea lavoro; // removed, with the tool's output, at the end
+    std::string errore;
+    if (!lavoro.crea("ondivo-p7m-", errore))
+        throw OndivoError("Cannot create file \"" + lavoro.percorso() + "\". " + errore);
+    const std::string uscita = lavoro.percorso() + "/contenuto";
+
     platform::FileTemporaneo decodificato; // removed once the tool has ended
     std::string ingresso = assoluto(p7m);
     if (const auto der = derDaBase64(p7m)) {
-        std::string errore;
         if (!decodificato.crea("ondivo-p7m-", *der, errore))
             throw OndivoError("Cannot create file \"" + decodificato.percorso() + "\". " + errore);
         ingresso = decodificato.percorso();
@@ -98,20 +106,20 @@ bool EstraiXmlDaP7m(const std::string& p7m, std::string& xml,
     // cms rather than smime: smime refuses valid CMS envelopes (signers named by key
     // identifier); attribute signatures are not checked so that, as with a content digest
     // that does not match, the content is still written and the exit code alone tells.
-    const auto esito = platform::EseguiProgramma(
-        {assoluto(strumento), "cms", "-verify", "-in", ingresso, "-inform", "DER", "-binary",
-         "-noverify", "-no_attr_verify", "-out", assoluto(xml)},
-        AppDir() + "ossl", attesaMassima);
+    const auto esito = platform::EseguiProgramma({assoluto(strumento), "cms", "-verify", "-in",
+                                                  ingresso, "-inform", "DER", "-binary",
+                                                  "-noverify", "-no_attr_verify", "-out", uscita},
+                                                 AppDir() + "ossl", attesaMassima);
 
-    switch (esito.fine) {
-    case platform::EsitoProgramma::Fine::NonAvviato:
+    if (esito.fine == platform::EsitoProgramma::Fine::NonAvviato)
         throw OndivoError("Errore avvio OpenSSL");
-    case platform::EsitoProgramma::Fine::Scaduto:
+    // Whatever the tool wrote stays, also when it then failed; with nothing written, a file
+    // left at xml by an earlier run is kept.
+    if (FileEsiste(uscita))
+        ScriviFile(xml, LeggiFile(uscita));
+    if (esito.fine == platform::EsitoProgramma::Fine::Scaduto)
         throw OndivoError("OpenSSL non ha terminato entro " + inSecondi(attesaMassima) +
                           " secondi ed è stato interrotto");
-    case platform::EsitoProgramma::Fine::Terminato:
-        break;
-    }
     if (esito.codiceUscita != 0 && esito.codiceUscita != 4)
         throw OndivoError("OpenSSL errore (ExitCode=" + std::to_string(esito.codiceUscita) + ")");
     if (!FileEsiste(xml))

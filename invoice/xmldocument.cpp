@@ -1,15 +1,18 @@
 #include "xmldocument.h"
 
 #include "ansicodec.h"
+#include "entityexpansion.h"
 #include "text.h"
 
 #include <libxml/SAX2.h>
 #include <libxml/parser.h>
+#include <libxml/parserInternals.h>
 #include <libxml/xmlerror.h>
 
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace ondivo {
@@ -47,7 +50,30 @@ struct LoadFailure {
     std::string lineText;
 };
 
+// What one parse keeps beside the tree: the failure to report and the guards that stand in
+// for libxml2's own. Contexts made for parsing entity text share it with the file's own.
+struct ParseState {
+    ParseState(xmlParserCtxt* ctxt, bool huge, std::size_t expansionLimit)
+        : document(ctxt), huge(huge), expansion(expansionLimit) {}
+
+    xmlParserCtxt* document; // the context of the file itself
+    bool huge;               // every size limit of libxml2 is lifted for this parse
+    LoadFailure failure;
+    EntityExpansion expansion;
+};
+
 constexpr std::size_t kLineTextChars = 40;
+
+// Entity references may stand for ten times the file's own size, and 1 MiB for any file.
+constexpr std::size_t kExpansionFactor = 10;
+constexpr std::size_t kExpansionFloor = 1 << 20;
+
+constexpr const char* kExpansionTooLarge =
+    "Le entità del documento si espandono oltre il limite consentito";
+
+ParseState* stateOf(const xmlParserCtxt* ctxt) {
+    return ctxt ? static_cast<ParseState*>(ctxt->_private) : nullptr;
+}
 
 // The start of the line holding the parser's current position.
 std::string currentLineStart(const xmlParserCtxt* ctxt) {
@@ -77,9 +103,10 @@ void recordError(void* /*userData*/, xmlErrorPtr err) {
     if (!err || err->level != XML_ERR_FATAL)
         return;
     auto* ctxt = static_cast<xmlParserCtxt*>(err->ctxt);
-    auto* failure = ctxt ? static_cast<LoadFailure*>(ctxt->_private) : nullptr;
-    if (!failure)
+    ParseState* state = stateOf(ctxt);
+    if (!state)
         return;
+    LoadFailure* failure = &state->failure;
     const bool inDocument = err->file != nullptr;
     if (failure->found && (failure->inDocument || !inDocument))
         return;
@@ -103,20 +130,96 @@ void storeWithoutSizeLimit(void* userData, const xmlChar* text, int len) {
     ctxt->options = options;
 }
 
+// Ends the parse as a fatal error of the document would, with our own reason.
+void refuse(xmlParserCtxt* ctxt, ParseState& state, const std::string& reason) {
+    LoadFailure& failure = state.failure;
+    if (!failure.found || !failure.inDocument) {
+        failure.found = true;
+        failure.inDocument = true;
+        failure.code = XML_ERR_USER_STOP;
+        failure.reason = reason;
+        failure.line = ctxt->input ? ctxt->input->line : 0;
+        failure.lineText = currentLineStart(ctxt);
+    }
+    xmlStopParser(ctxt);
+    if (ctxt != state.document)
+        xmlStopParser(state.document);
+}
+
+// References in the text of the file itself are tallied; those inside entity text are part
+// of the entity's own expansion, already counted with the reference to it.
+void countReference(void* userData, const xmlChar* name) {
+    auto* ctxt = static_cast<xmlParserCtxt*>(userData);
+    ParseState* state = stateOf(ctxt);
+    if (state && ctxt == state->document && !state->expansion.addReference(ctxt->myDoc, name)) {
+        refuse(ctxt, *state, kExpansionTooLarge);
+        return;
+    }
+    xmlSAX2Reference(userData, name);
+}
+
+// Attribute values keep their entity references as written; they are tallied too. With the
+// limits lifted, libxml2 no longer bounds the nesting depth, so that is done here.
+void startElement(void* userData, const xmlChar* localname, const xmlChar* prefix,
+                  const xmlChar* uri, int nbNamespaces, const xmlChar** namespaces,
+                  int nbAttributes, int nbDefaulted, const xmlChar** attributes) {
+    auto* ctxt = static_cast<xmlParserCtxt*>(userData);
+    if (ParseState* state = stateOf(ctxt)) {
+        if (state->huge && ctxt->nameNr > static_cast<int>(xmlParserMaxDepth)) {
+            refuse(ctxt, *state,
+                   "Excessive depth in document: " + std::to_string(xmlParserMaxDepth) +
+                       " use XML_PARSE_HUGE option");
+            return;
+        }
+        for (int i = 0; ctxt == state->document && i < nbAttributes; ++i) {
+            const auto* value = reinterpret_cast<const char*>(attributes[5 * i + 3]);
+            const auto* end = reinterpret_cast<const char*>(attributes[5 * i + 4]);
+            if (!state->expansion.addReferencesIn(ctxt->myDoc,
+                                                  {value, static_cast<std::size_t>(end - value)})) {
+                refuse(ctxt, *state, kExpansionTooLarge);
+                return;
+            }
+        }
+    }
+    xmlSAX2StartElementNs(userData, localname, prefix, uri, nbNamespaces, namespaces, nbAttributes,
+                          nbDefaulted, attributes);
+}
+
+// With the limits lifted, libxml2 expands nested entities without bound while it checks
+// them (an attribute referring to an entity bomb is expanded in full), so entities that
+// refer to other entities are refused then.
+void declareEntity(void* userData, const xmlChar* name, int type, const xmlChar* publicId,
+                   const xmlChar* systemId, xmlChar* content) {
+    auto* ctxt = static_cast<xmlParserCtxt*>(userData);
+    ParseState* state = stateOf(ctxt);
+    if (state && state->huge && type == XML_INTERNAL_GENERAL_ENTITY && content &&
+        RefersToEntities(reinterpret_cast<const char*>(content))) {
+        refuse(ctxt, *state, kExpansionTooLarge);
+        return;
+    }
+    xmlSAX2EntityDecl(userData, name, type, publicId, systemId, content);
+}
+
 xmlParserInputPtr refuseExternalEntity(void*, const xmlChar*, const xmlChar*) {
     return nullptr;
 }
 
 void ignoreExternalSubset(void*, const xmlChar*, const xmlChar*, const xmlChar*) {}
 
-// One parse of an open file. `huge` lifts every size limit of libxml2 for the whole parse.
-XmlDocPtr parse(int fd, const std::string& percorso, bool huge, LoadFailure& failure) {
+// One parse of an open file. `huge` lifts every size limit of libxml2 for the whole parse;
+// our own guards then stand in for the ones that keep hostile files bounded.
+XmlDocPtr parse(int fd, const std::string& percorso, bool huge, std::size_t expansionLimit,
+                LoadFailure& failure) {
     ParserCtxtPtr ctxt(xmlNewParserCtxt());
     if (!ctxt)
         throw XmlLoadError("Memoria insufficiente", 0, {});
-    ctxt->_private = &failure;
+    ParseState state(ctxt.get(), huge, expansionLimit);
+    ctxt->_private = &state;
     xmlSAXHandler* sax = ctxt->sax; // owned by the context
     sax->serror = recordError;
+    sax->reference = countReference;
+    sax->startElementNs = startElement;
+    sax->entityDecl = declareEntity;
     if (!huge) {
         sax->characters = storeWithoutSizeLimit<xmlSAX2Characters>;
         sax->ignorableWhitespace = storeWithoutSizeLimit<xmlSAX2Characters>;
@@ -125,12 +228,13 @@ XmlDocPtr parse(int fd, const std::string& percorso, bool huge, LoadFailure& fai
     sax->resolveEntity = refuseExternalEntity;
     sax->externalSubset = ignoreExternalSubset;
 
-    const int options = XML_PARSE_NONET | XML_PARSE_BIG_LINES | XML_PARSE_NOWARNING |
-                        (huge ? XML_PARSE_HUGE : 0);
+    const int options =
+        XML_PARSE_NONET | XML_PARSE_BIG_LINES | XML_PARSE_NOWARNING | (huge ? XML_PARSE_HUGE : 0);
     // xmlCtxtReadFd does not close the descriptor.
     XmlDocPtr doc(xmlCtxtReadFd(ctxt.get(), fd, percorso.c_str(), nullptr, options));
-    if (doc && !ctxt->wellFormed)
+    if (doc && (!ctxt->wellFormed || state.failure.found))
         doc.reset();
+    failure = std::move(state.failure);
     return doc;
 }
 
@@ -140,13 +244,18 @@ XmlDocPtr CaricaXml(const std::string& percorso) {
     FileDescriptor fd(::open(percorso.c_str(), O_RDONLY | O_CLOEXEC));
     if (fd.get() < 0)
         throw XmlLoadError(std::strerror(errno), 0, {});
+    struct stat info {};
+    const std::size_t size = ::fstat(fd.get(), &info) == 0 && info.st_size > 0
+                                 ? static_cast<std::size_t>(info.st_size)
+                                 : 0;
+    const std::size_t expansionLimit = kExpansionFloor + kExpansionFactor * size;
     LoadFailure failure;
-    XmlDocPtr doc = parse(fd.get(), percorso, false, failure);
+    XmlDocPtr doc = parse(fd.get(), percorso, false, expansionLimit, failure);
     // The parser itself refuses a CDATA section over 10 MB unless every limit is lifted. Entity
     // references are never expanded here, so lifting the limits for such a file is safe.
     if (!doc && failure.code == XML_ERR_CDATA_NOT_FINISHED && ::lseek(fd.get(), 0, SEEK_SET) == 0) {
         failure = LoadFailure();
-        doc = parse(fd.get(), percorso, true, failure);
+        doc = parse(fd.get(), percorso, true, expansionLimit, failure);
     }
     if (!doc) {
         if (!failure.found)

@@ -50,4 +50,26 @@ bool FileTemporaneo::crea(std::string_view prefisso, std::string_view contenuto,
     return true;
 }
 
+CartellaTemporanea::~CartellaTemporanea() {
+    std::error_code ignorato;
+    if (m_creata)
+        std::filesystem::remove_all(m_percorso, ignorato);
+}
+
+bool CartellaTemporanea::crea(std::string_view prefisso, std::string& errore) {
+    std::error_code ec;
+    const auto cartella = std::filesystem::temp_directory_path(ec);
+    if (ec) {
+        errore = ec.message();
+        return false;
+    }
+    m_percorso = (cartella / (std::string(prefisso) + "XXXXXX")).string();
+    if (!::mkdtemp(m_percorso.data())) {
+        errore = std::strerror(errno);
+        return false;
+    }
+    m_creata = true;
+    return true;
+}
+
 } // namespace ondivo::platform

@@ -3,8 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstring>
+#include <fcntl.h>
 #include <filesystem>
+#include <future>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace ondivo;
 using ondivo::test::TempDir;
@@ -45,6 +50,32 @@ TEST(LeggiFile, FolderRaisesTheReadError) {
         EXPECT_EQ(std::string(e.what()),
                   "Cannot open file \"" + dir.path().string() + "\". " + std::strerror(EISDIR));
     }
+}
+
+// The message LeggiFile raises, or "read" when it returns.
+std::string esitoLettura(const std::string& percorso) {
+    try {
+        LeggiFile(percorso);
+        return "read";
+    } catch (const EFileStreamError& e) {
+        return e.what();
+    }
+}
+
+TEST(LeggiFile, RefusesADeviceWithoutReadingIt) {
+    EXPECT_EQ(esitoLettura("/dev/null"), "Cannot open file \"/dev/null\". Not a regular file");
+}
+
+TEST(LeggiFile, RefusesAFifoWithoutWaitingForAWriter) {
+    TempDir dir;
+    const auto fifo = (dir.path() / "fattura.xml").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    auto esito = std::async(std::launch::async, [&] { return esitoLettura(fifo); });
+    if (esito.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+        ADD_FAILURE() << "LeggiFile waits on the FIFO";
+        ::close(::open(fifo.c_str(), O_WRONLY)); // a writer that leaves at once ends the wait
+    }
+    EXPECT_EQ(esito.get(), "Cannot open file \"" + fifo + "\". Not a regular file");
 }
 
 TEST(ScriviFile, RelativePathIsReportedInFull) {

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
 #include <unistd.h>
 
 using namespace ondivo;
@@ -206,6 +208,21 @@ TEST(EstraiXmlDaP7m, RunsTheToolInItsOwnFolderWithAbsolutePaths) {
     EXPECT_EQ(LeggiFile(app.dir().path() / "sub/f"),
               fs::canonical(app.tool()).parent_path().string() + "\n" +
                   (fs::canonical(app.dir().path()) / "sub/f.p7m").string() + "\n");
+}
+
+TEST(EstraiXmlDaP7m, NeverWritesThroughASymbolicLinkAtTheOutput) {
+    ProgramFolder app;
+    app.fakeTool(kFakeArgs + "printf contenuto > \"$out\"\n");
+    const auto fuori = app.dir().write("fuori/segreto.txt", "originale");
+    const auto p7m = app.dir().write("in/fattura.xml.p7m", kSomeDer);
+    const auto xmlAtteso = (app.dir().path() / "in" / "fattura.xml").string();
+    fs::create_symlink(fuori, xmlAtteso);
+
+    std::string xml;
+    EXPECT_EQ(estrai(p7m, xml),
+              "Cannot create file \"" + xmlAtteso + "\". " + std::strerror(ELOOP));
+    EXPECT_EQ(LeggiFile(fuori), "originale");
+    EXPECT_TRUE(fs::is_symlink(xmlAtteso));
 }
 
 TEST(EstraiXmlDaP7m, RefusesToWriteOverAnEnvelopeWithoutExtension) {

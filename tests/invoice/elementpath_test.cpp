@@ -82,14 +82,22 @@ INSTANTIATE_TEST_SUITE_P(
     Paths, QueryTest,
     testing::Values(
         QueryCase{"oneComponentAtAnyDepthAnyPrefix",
-                  R"(<r xmlns:a="urn:a"><x><a:F>1</a:F></x><F>2</F></r>)", "F", {"1", "2"}},
-        QueryCase{"chainUnderEveryStart", kTwoBodies, "DatiGenerali.DatiGeneraliDocumento.Numero",
+                  R"(<r xmlns:a="urn:a"><x><a:F>1</a:F></x><F>2</F></r>)",
+                  "F",
                   {"1", "2"}},
-        QueryCase{"chainMayStartAtTheRoot", kTwoBodies,
-                  "FatturaElettronica.FatturaElettronicaHeader.DatiTrasmissione.FormatoTrasmissione",
-                  {"FPR12"}},
+        QueryCase{"chainUnderEveryStart",
+                  kTwoBodies,
+                  "DatiGenerali.DatiGeneraliDocumento.Numero",
+                  {"1", "2"}},
+        QueryCase{
+            "chainMayStartAtTheRoot",
+            kTwoBodies,
+            "FatturaElettronica.FatturaElettronicaHeader.DatiTrasmissione.FormatoTrasmissione",
+            {"FPR12"}},
         QueryCase{"prefixedComponent", kTwoBodies, "x:DatiGeneraliDocumento.q:Numero", {"1", "2"}},
-        QueryCase{"asciiLettersFold", kTwoBodies, "datigenerali.DATIGENERALIDOCUMENTO.numero",
+        QueryCase{"asciiLettersFold",
+                  kTwoBodies,
+                  "datigenerali.DATIGENERALIDOCUMENTO.numero",
                   {"1", "2"}},
         QueryCase{"defaultNamespace", R"(<r xmlns="urn:z"><N>7</N></r>)", "N", {"7"}},
         QueryCase{"undeclaredPrefix", R"(<r><x:N>7</x:N></r>)", "N", {"7"}},
@@ -104,20 +112,22 @@ INSTANTIATE_TEST_SUITE_P(
         QueryCase{"trimmedText", "<r><N>\n\t a  b \r\n</N></r>", "N", {"a  b"}},
         QueryCase{"cdataWithBlanksAround", "<r><N>\n  <![CDATA[ x<y ]]>\n</N></r>", "N", {"x<y"}},
         QueryCase{"blankCdataIsAChild", "<r><N><![CDATA[  ]]></N></r>", "N", {""}},
-        QueryCase{"entitiesReplaced", "<r><N>a &amp; b &#233;&#x20AC;</N></r>", "N",
-                  {"a & b \xE9\x80"}},
-        QueryCase{"outsideCodePage", "<r><N>\xD8\xAC\xC5\x82\xF0\x9F\x8E\x82</N></r>", "N",
-                  {"?l?"}},
+        QueryCase{
+            "entitiesReplaced", "<r><N>a &amp; b &#233;&#x20AC;</N></r>", "N", {"a & b \xE9\x80"}},
+        QueryCase{
+            "outsideCodePage", "<r><N>\xD8\xAC\xC5\x82\xF0\x9F\x8E\x82</N></r>", "N", {"?l?"}},
         QueryCase{"textAndComment", "<r><N>1<!-- c --></N></r>", "N", {}, true},
         QueryCase{"textAndElement", "<r><N>1<b/></N></r>", "N", {}, true},
         QueryCase{"onlyComment", "<r><N><!-- c --></N></r>", "N", {}, true},
         QueryCase{"textAndCdata", "<r><N>a<![CDATA[b]]></N></r>", "N", {}, true},
         QueryCase{"noMatch", R"(<r><N>1</N></r>)", "M", {}},
         QueryCase{"declaredEncoding",
-                  "<?xml version=\"1.0\" encoding=\"windows-1252\"?><r><N>caff\xE8 \x80</N></r>", "N",
+                  "<?xml version=\"1.0\" encoding=\"windows-1252\"?><r><N>caff\xE8 \x80</N></r>",
+                  "N",
                   {"caff\xE8 \x80"}},
         QueryCase{"utf16WithBom",
-                  std::string("\xFF\xFE<\0r\0>\0<\0N\0>\0\xE8\0<\0/\0N\0>\0<\0/\0r\0>\0", 32), "N",
+                  std::string("\xFF\xFE<\0r\0>\0<\0N\0>\0\xE8\0<\0/\0N\0>\0<\0/\0r\0>\0", 32),
+                  "N",
                   {"\xE8"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -144,8 +154,8 @@ TEST(LeggiValoriXml, MissingFileOrFolderIsSilentAndClearsTheList) {
 TEST(LeggiValoriXml, ExternalEntityIsNeverRead) {
     TempDir dir;
     const auto secret = dir.write("secret.txt", "SEGRETO");
-    const auto file = dir.write(
-        "f.xml", "<!DOCTYPE r [<!ENTITY x SYSTEM \"" + secret + "\">]><r><N>&x;</N><M>ok</M></r>");
+    const auto file = dir.write("f.xml", "<!DOCTYPE r [<!ENTITY x SYSTEM \"" + secret +
+                                             "\">]><r><N>&x;</N><M>ok</M></r>");
     FakeSink sink;
     std::vector<std::string> result;
     EXPECT_TRUE(LeggiValoriXml(file, "M", result, sink));
@@ -155,12 +165,29 @@ TEST(LeggiValoriXml, ExternalEntityIsNeverRead) {
     EXPECT_TRUE(result.empty());
 }
 
+// A CDATA section over 10 MB makes the loader lift libxml2's size limits for the file.
+const std::string kHugeCdata = "<C><![CDATA[" + std::string(11 * 1024 * 1024, 'C') + "]]></C>\n";
+
+TEST(LeggiValoriXml, EntitiesOfOrdinarySizeStillLoad) {
+    TempDir dir;
+    const std::string entity = "<!DOCTYPE r [<!ENTITY e \"euro &#8364;\">]>";
+    for (const std::string& cdata : {std::string(), kHugeCdata}) {
+        const auto file =
+            dir.write("f.xml", entity + "<r a=\"&e;\">" + cdata + "<N>&e;</N><M>ok</M></r>");
+        FakeSink sink;
+        std::vector<std::string> result;
+        EXPECT_TRUE(LeggiValoriXml(file, "M", result, sink))
+            << testing::PrintToString(sink.messaggi);
+        EXPECT_EQ(result, std::vector<std::string>{"ok"});
+    }
+}
+
 TEST(LeggiValoriXml, HugeTextNodeLoads) {
     TempDir dir;
     const std::string big(30 * 1024 * 1024, 'Q');
-    const auto file = dir.write("f.xml", "<r><A>" + big + "</A><C><![CDATA[" +
-                                             std::string(11 * 1024 * 1024, 'C') +
-                                             "]]></C><N>x</N></r>");
+    const auto file =
+        dir.write("f.xml", "<r><A>" + big + "</A><C><![CDATA[" +
+                               std::string(11 * 1024 * 1024, 'C') + "]]></C><N>x</N></r>");
     FakeSink sink;
     std::vector<std::string> result;
     ASSERT_TRUE(LeggiValoriXml(file, "A", result, sink)) << testing::PrintToString(sink.messaggi);
@@ -173,7 +200,8 @@ TEST(LeggiValoriXml, HugeTextNodeLoads) {
 struct LoadErrorCase {
     const char* name;
     std::string xml;
-    std::string expectedTail; // "Line: N\r\n<line start>"
+    std::string expectedTail;   // "Line: N\r\n<line start>"
+    std::string expectedReason = {}; // checked when given
 };
 
 void PrintTo(const LoadErrorCase& c, std::ostream* os) {
@@ -197,6 +225,9 @@ TEST_P(LoadErrorTest, ShowsOneMessageAndFindsNothing) {
     ASSERT_NE(lineAt, std::string::npos) << m;
     EXPECT_GT(lineAt, 39u) << "the parser's reason comes first: " << m;
     EXPECT_EQ(m.substr(lineAt + 2), c.expectedTail) << m;
+    if (!c.expectedReason.empty()) {
+        EXPECT_EQ(m.substr(38, lineAt - 38), c.expectedReason) << m;
+    }
 }
 
 std::string deepNesting(int depth) {
@@ -218,6 +249,18 @@ const std::string kBomb = R"(<?xml version="1.0"?>
 ]>
 <r><N>&g;</N></r>)";
 
+// One entity of 64 KiB referenced 100 times: 6.4 MB of text once expanded, from 70 KB.
+const std::string kWideEntity =
+    "<!DOCTYPE r [<!ENTITY w \"" + std::string(64 * 1024, 'w') + "\">]>\n";
+std::string wideReferences() {
+    std::string s;
+    for (int i = 0; i < 100; ++i)
+        s += "&w;";
+    return s;
+}
+
+const std::string kTooLarge = "Le entità del documento si espandono oltre il limite consentito";
+
 INSTANTIATE_TEST_SUITE_P(
     Files, LoadErrorTest,
     testing::Values(
@@ -228,7 +271,21 @@ INSTANTIATE_TEST_SUITE_P(
         LoadErrorCase{"emptyFile", "", "Line: 1\r\n"},
         LoadErrorCase{"zeroBytes", std::string(16, '\0'), "Line: 1\r\n"},
         LoadErrorCase{"entityBomb", kBomb, "Line: 11\r\n<r><N>&g;</N></r>"},
-        LoadErrorCase{"deepNesting", deepNesting(100000), "Line: 1\r\n" + deepNesting(13) + "<"}),
+        LoadErrorCase{"deepNesting", deepNesting(100000), "Line: 1\r\n" + deepNesting(13) + "<"},
+        LoadErrorCase{"wideEntityInText", kWideEntity + "<r>\n<N>" + wideReferences() + "</N></r>",
+                      "Line: 3\r\n<N>" + wideReferences().substr(0, 37), kTooLarge},
+        LoadErrorCase{"wideEntityInAttributes",
+                      kWideEntity + "<r>\n<N a=\"" + wideReferences() + "\">x</N></r>",
+                      "Line: 3\r\n<N a=\"" + wideReferences().substr(0, 34), kTooLarge},
+        LoadErrorCase{"deepNestingAfterAHugeCdata", "<r>" + kHugeCdata + deepNesting(100000),
+                      "Line: 2\r\n" + deepNesting(13) + "<",
+                      "Excessive depth in document: 256 use XML_PARSE_HUGE option"},
+        LoadErrorCase{"deeperNestingAfterAHugeCdata", "<r>" + kHugeCdata + deepNesting(1000000),
+                      "Line: 2\r\n" + deepNesting(13) + "<",
+                      "Excessive depth in document: 256 use XML_PARSE_HUGE option"},
+        LoadErrorCase{"entityBombBeforeAHugeCdata",
+                      kBomb.substr(0, kBomb.rfind("<r>")) + "<r>" + kHugeCdata + "<N>&g;</N></r>",
+                      "Line: 4\r\n <!ENTITY b \"&a;&a;&a;&a;&a;&a;&a;&a;&a;", kTooLarge}),
     [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
