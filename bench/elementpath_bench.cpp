@@ -1,5 +1,5 @@
 // One element path query on a large invoice: the parse dominates, so the figure to compare
-// is `xmllint --noout` on the same file (bench/run_elementpath.sh prints both).
+// is `xmllint --noout` on the same file (bench/run prints both).
 #include "elementpath.h"
 #include "headerfields.h"
 
