@@ -741,8 +741,23 @@
   <!-- Size of a Base64 attachment: 3 bytes per 4 characters, less the
        padding; white space inside the Base64 text does not count. -->
   <xsl:template name="dimensione-allegato">
-    <xsl:variable name="b" select="translate(., ' &#9;&#10;&#13;', '')"/>
-    <xsl:variable name="byte" select="floor(string-length($b) * 3 div 4) - (string-length($b) - string-length(translate($b, '=', '')))"/>
+    <!-- Exact for ordinary attachments; for a text of megabytes the blanks are not stripped
+         (a few per cent at most) and only the padding at its end is counted, since copying
+         the whole text would cost seconds. -->
+    <xsl:variable name="lunghezza" select="string-length(.)"/>
+    <xsl:variable name="stima">
+      <xsl:choose>
+        <xsl:when test="$lunghezza &lt; 1048576">
+          <xsl:variable name="b" select="translate(., ' &#9;&#10;&#13;', '')"/>
+          <xsl:value-of select="floor(string-length($b) * 3 div 4) - (string-length($b) - string-length(translate($b, '=', '')))"/>
+        </xsl:when>
+        <xsl:otherwise>
+          <xsl:variable name="coda" select="substring(., $lunghezza - 3)"/>
+          <xsl:value-of select="floor($lunghezza * 3 div 4) - (4 - string-length(translate($coda, '=', '')))"/>
+        </xsl:otherwise>
+      </xsl:choose>
+    </xsl:variable>
+    <xsl:variable name="byte" select="number($stima)"/>
     <xsl:choose>
       <xsl:when test="$byte &lt; 1024">
         <xsl:value-of select="$byte"/>
