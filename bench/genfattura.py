@@ -171,7 +171,8 @@ def write_invoice(a, rng):
 
 
 def main():
-    ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    ap = argparse.ArgumentParser(description=__doc__,
+                                 formatter_class=argparse.RawDescriptionHelpFormatter)
     ap.add_argument("out")
     ap.add_argument("--lines", type=int, default=20000)
     ap.add_argument("--size", type=int, default=0)
