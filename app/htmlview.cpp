@@ -109,7 +109,8 @@ void PreparaWebEngine() {
     schema.setSyntax(QWebEngineUrlScheme::Syntax::Path);
     schema.setFlags(QWebEngineUrlScheme::SecureScheme);
     QWebEngineUrlScheme::registerScheme(schema);
-    if (platform::EseguitoDaAmministratore() && qEnvironmentVariableIsEmpty("QTWEBENGINE_CHROMIUM_FLAGS"))
+    if (platform::EseguitoDaAmministratore() &&
+        qEnvironmentVariableIsEmpty("QTWEBENGINE_CHROMIUM_FLAGS"))
         qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--no-sandbox --disable-gpu");
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
 }

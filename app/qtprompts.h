@@ -27,8 +27,8 @@ public:
 
 private:
     std::unique_ptr<QFileDialog> OpenDialog1;
-    int m_indiceFiltro = 0;  // the filter entry confirmed last
-    QString m_nomeFile;      // the file name chosen last
+    int m_indiceFiltro = 0; // the filter entry confirmed last
+    QString m_nomeFile;     // the file name chosen last
 };
 
 } // namespace ondivo

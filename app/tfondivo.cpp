@@ -16,9 +16,9 @@
 #include <QDesktopServices>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QMimeData>
 #include <QLabel>
 #include <QListWidget>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QShowEvent>
@@ -88,7 +88,8 @@ void TFONDIVO::btnEsciClick() {
 }
 
 void TFONDIVO::btnGuidaClick() {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(AppDir() + vendor::Guida)));
+    QDesktopServices::openUrl(
+        QUrl::fromLocalFile(QString::fromStdString(AppDir() + vendor::Guida)));
 }
 
 void TFONDIVO::imgBannerClick() {
@@ -96,7 +97,8 @@ void TFONDIVO::imgBannerClick() {
 }
 
 void TFONDIVO::lnkSitoClick() {
-    const std::string indirizzo = IndirizzoLink(lnkSito->text().toStdString(), vendor::PrefissoLink);
+    const std::string indirizzo =
+        IndirizzoLink(lnkSito->text().toStdString(), vendor::PrefissoLink);
     if (!indirizzo.empty())
         QDesktopServices::openUrl(QUrl(QString::fromStdString(indirizzo)));
 }

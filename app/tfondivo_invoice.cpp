@@ -3,13 +3,13 @@
 #include "ansicodec.h"
 #include "attachmententry.h"
 #include "base64.h"
+#include "envelopepath.h"
 #include "fileutil.h"
 #include "headerfields.h"
 #include "invoicepage.h"
 #include "lctv.h"
 #include "messages.h"
 #include "p7menvelope.h"
-#include "envelopepath.h"
 #include "text.h"
 #include "tfondivo.h"
 
@@ -37,9 +37,9 @@ std::optional<std::string> sceltaValida(std::optional<std::string> scelta) {
 } // namespace
 
 void TFONDIVO::btnSelFileClick() {
-    const auto scelto = sceltaValida(m_prompts.ScegliFile(
-        {AppDir() + DirFatture, "*.xml", kFiltroFatture,
-         "Selezione fattura elettronica (formato xml, p7m)"}));
+    const auto scelto =
+        sceltaValida(m_prompts.ScegliFile({AppDir() + DirFatture, "*.xml", kFiltroFatture,
+                                           "Selezione fattura elettronica (formato xml, p7m)"}));
     if (scelto)
         ApriFattura(*scelto);
 }
@@ -120,16 +120,17 @@ void TFONDIVO::btnEstraiPM7Click() {
 }
 
 void TFONDIVO::btnCodificaFileClick() {
-    const auto scelto = sceltaValida(m_prompts.ScegliFile(
-        {AppDir() + DirAllegati, "*.*", "tutti i file (*.*)|*.*",
-         "Selezione file da codificare in base64"}));
+    const auto scelto =
+        sceltaValida(m_prompts.ScegliFile({AppDir() + DirAllegati, "*.*", "tutti i file (*.*)|*.*",
+                                           "Selezione file da codificare in base64"}));
     MemoXCodifica->clear();
     if (!scelto)
         return;
     std::string testo;
     std::string messaggio;
     if (FileToBase64(*scelto, testo, messaggio))
-        MemoXCodifica->setPlainText(QString::fromLatin1(testo.data(), static_cast<qsizetype>(testo.size())));
+        MemoXCodifica->setPlainText(
+            QString::fromLatin1(testo.data(), static_cast<qsizetype>(testo.size())));
     else
         m_prompts.ShowMessage(messaggio);
 }
@@ -141,7 +142,8 @@ void TFONDIVO::btndecodificaClick() {
     if (!scelto)
         return;
     if (EstensioneMinuscola(*scelto) != ".xml") {
-        m_prompts.ShowMessage("Formato del file selezionato non corretto. Selezionare file in .xml");
+        m_prompts.ShowMessage(
+            "Formato del file selezionato non corretto. Selezionare file in .xml");
         return;
     }
     // This command gives no feedback: the count and the message are not shown.

@@ -54,9 +54,9 @@ QLabel* valore(const char* nome, int larghezza, QWidget* genitore) {
     auto* l = new QLabel(genitore);
     l->setObjectName(QString::fromLatin1(nome));
     l->setFont(carattere(16));
-    l->setStyleSheet(QStringLiteral(
-        "QLabel { background-color: white; color: black; border: 2px inset #a0a0a0; "
-        "padding: 0 2px; }"));
+    l->setStyleSheet(
+        QStringLiteral("QLabel { background-color: white; color: black; border: 2px inset #a0a0a0; "
+                       "padding: 0 2px; }"));
     l->setFixedHeight(24);
     if (larghezza > 0)
         l->setFixedWidth(larghezza);
@@ -195,9 +195,12 @@ void TFONDIVO::creaControlli() {
     colAlleg->addWidget(ButtonOpen);
 
     panUtili = pannello("panUtili", PanRight);
-    btnEstraiPM7 = pulsante("btnEstraiPM7", QStringLiteral("Estrazione file .xml\nda file .p7m"), panUtili);
-    btnCodificaFile = pulsante("btnCodificaFile", QStringLiteral("Codica file in Base64"), panUtili);
-    btndecodifica = pulsante("btndecodifica", QStringLiteral("Decodifica e salva\nfile Base64"), panUtili);
+    btnEstraiPM7 =
+        pulsante("btnEstraiPM7", QStringLiteral("Estrazione file .xml\nda file .p7m"), panUtili);
+    btnCodificaFile =
+        pulsante("btnCodificaFile", QStringLiteral("Codica file in Base64"), panUtili);
+    btndecodifica =
+        pulsante("btndecodifica", QStringLiteral("Decodifica e salva\nfile Base64"), panUtili);
     auto* colUtili = new QVBoxLayout(panUtili);
     colUtili->addWidget(btnEstraiPM7);
     colUtili->addWidget(btnCodificaFile);

@@ -7,7 +7,8 @@ inline constexpr const char* Nome = "Ondivo - visualizzatore libero di fatture e
 inline constexpr const char* Avviso = "Ondivo, software libero";
 inline constexpr const char* Sito = "www.ondivo.it";
 inline constexpr const char* PrefissoLink = "https://";
-inline constexpr const char* SuggerimentoSito = "Eventuali aggiornamenti di Ondivo in [wath's new] ...";
+inline constexpr const char* SuggerimentoSito =
+    "Eventuali aggiornamenti di Ondivo in [wath's new] ...";
 inline constexpr const char* PaginaProdotto = "https://www.ondivo.it/prodotti";
 inline constexpr const char* SuggerimentoBanner =
     "Ondivo Archivio: conserva e ritrova le fatture elettroniche dello studio";

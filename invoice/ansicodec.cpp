@@ -27,7 +27,10 @@ char substitute(char32_t cp) {
     if (cp >= 0xFF01 && cp <= 0xFF5E) // full-width ASCII
         return static_cast<char>(cp - 0xFF01 + 0x21);
     switch (cp) {
-    case 0x2010: case 0x2011: case 0x2012: case 0x2212:
+    case 0x2010:
+    case 0x2011:
+    case 0x2012:
+    case 0x2212:
         return '-';
     case 0x2032:
         return '\'';

@@ -93,7 +93,8 @@ bool CercaPercorso(xmlNode* elemento, const Componenti& componenti, std::size_t 
     }
     bool trovato = false;
     for (xmlNode* figlio = elemento->children; figlio; figlio = figlio->next)
-        if (figlio->type == XML_ELEMENT_NODE && CercaPercorso(figlio, componenti, livello + 1, trovati))
+        if (figlio->type == XML_ELEMENT_NODE &&
+            CercaPercorso(figlio, componenti, livello + 1, trovati))
             trovato = true;
     return trovato;
 }
@@ -127,8 +128,8 @@ std::string TestoElemento(const xmlNode* elemento) {
 
 std::string MessaggioXmlConErrori(const std::string& motivo, long riga,
                                   const std::string& testoRiga) {
-    return "ATTENZIONE, XML CON ERRORI (002)! \r\n\r\n" + motivo + "\r\nLine: " +
-           std::to_string(riga) + "\r\n" + testoRiga;
+    return "ATTENZIONE, XML CON ERRORI (002)! \r\n\r\n" + motivo +
+           "\r\nLine: " + std::to_string(riga) + "\r\n" + testoRiga;
 }
 
 XmlDocPtr CaricaPerQuery(const std::string& file, MessageSink& avvisi) {

@@ -27,7 +27,8 @@ inline constexpr CampoIntestazione CampoFornitore{
     "CedentePrestatore.DatiAnagrafici.Anagrafica.Denominazione", Resa::Fornitore};
 inline constexpr CampoIntestazione CampoTipoDoc{"DatiGenerali.DatiGeneraliDocumento.TipoDocumento",
                                                 Resa::DescrizioneTipo};
-inline constexpr CampoIntestazione CampoData{"DatiGenerali.DatiGeneraliDocumento.Data", Resa::Valore};
+inline constexpr CampoIntestazione CampoData{"DatiGenerali.DatiGeneraliDocumento.Data",
+                                             Resa::Valore};
 inline constexpr CampoIntestazione CampoNumero{"DatiGenerali.DatiGeneraliDocumento.Numero",
                                                Resa::Valore};
 

@@ -66,12 +66,14 @@ private slots:
         const QByteArray url = "http://127.0.0.1:" + QByteArray::number(server.serverPort());
         HtmlView view;
         view.show();
-        const QByteArray html =
-            "<html><head><link rel=stylesheet href='" + url + "/a.css'>"
-            "<link rel=stylesheet href='file:///etc/hostname'>"
-            "<script>document.title='script';</script></head><body>"
-            "<img src='" + url + "/b.png'><iframe src='" + url + "/c'></iframe>"
-            "<p>TESTO</p></body></html>";
+        const QByteArray html = "<html><head><link rel=stylesheet href='" + url +
+                                "/a.css'>"
+                                "<link rel=stylesheet href='file:///etc/hostname'>"
+                                "<script>document.title='script';</script></head><body>"
+                                "<img src='" +
+                                url + "/b.png'><iframe src='" + url +
+                                "/c'></iframe>"
+                                "<p>TESTO</p></body></html>";
         QVERIFY(carica(view, html));
         QTest::qWait(300); // give a stray request the chance to arrive
         QVERIFY(!server.hasPendingConnections());
@@ -84,9 +86,9 @@ private slots:
         QVERIFY(server.listen(QHostAddress::LocalHost));
         HtmlView view;
         view.show();
-        const QByteArray html = "<html><head><meta http-equiv=refresh content='0;url=http://127.0.0.1:" +
-                                QByteArray::number(server.serverPort()) +
-                                "/'></head><body><p>RESTA</p></body></html>";
+        const QByteArray html =
+            "<html><head><meta http-equiv=refresh content='0;url=http://127.0.0.1:" +
+            QByteArray::number(server.serverPort()) + "/'></head><body><p>RESTA</p></body></html>";
         QVERIFY(carica(view, html));
         QTest::qWait(500);
         QVERIFY(!server.hasPendingConnections());

@@ -121,8 +121,9 @@ private slots:
         const auto& d = prompts.dialogs[0];
         QCOMPARE(d.cartellaIniziale, AppDir() + "FATTURE/");
         QCOMPARE(d.estensionePredefinita, std::string("*.xml"));
-        QCOMPARE(d.filtro, std::string("fatture (.xml)|*.xml|fatture firmate (.p7m)|*.p7m|tutte "
-                                       "le fatture (.xml, .p7m)|*.xml;*.p7m|tutti i file (*.*)|*.*"));
+        QCOMPARE(d.filtro,
+                 std::string("fatture (.xml)|*.xml|fatture firmate (.p7m)|*.p7m|tutte "
+                             "le fatture (.xml, .p7m)|*.xml;*.p7m|tutti i file (*.*)|*.*"));
         QCOMPARE(d.titolo, std::string("Selezione fattura elettronica (formato xml, p7m)"));
         QCOMPARE(w->StFileXML->text(), QStringLiteral("precedente"));
         QVERIFY(prompts.shown.empty());
@@ -130,8 +131,8 @@ private slots:
 
     void opensAnInvoiceWithItsAttachments() {
         const QByteArray a("contenuto di a\x00\xff", 16), b("B"), c("CC");
-        const auto file = scrivi("f.xml", fattura("FPR12", "FT 7/2024",
-                                                  {{"b.pdf", b}, {"a.pdf", a}, {"c.pdf", c}}));
+        const auto file = scrivi(
+            "f.xml", fattura("FPR12", "FT 7/2024", {{"b.pdf", b}, {"a.pdf", a}, {"c.pdf", c}}));
         test::FakePrompts prompts;
         auto w = finestra(prompts);
         QSignalSpy caricata(w->WebBrowser1, &QWebEngineView::loadFinished);
@@ -144,7 +145,8 @@ private slots:
         QCOMPARE(w->StDataDoc->text(), QStringLiteral("2024-05-31"));
         QCOMPARE(voci(*w), (QStringList{"a.pdf", "b.pdf", "c.pdf"}));
         QCOMPARE(w->LBAlleg->currentItem()->text(), QStringLiteral("a.pdf"));
-        QCOMPARE(w->FFoglioStile, AppDir() + "FODISTILE/Foglio_di_stile_fattura_ordinaria_ver1.2.3.xsl");
+        QCOMPARE(w->FFoglioStile,
+                 AppDir() + "FODISTILE/Foglio_di_stile_fattura_ordinaria_ver1.2.3.xsl");
         QVERIFY(caricata.wait(20000));
         QVERIFY(testoPagina(*w).contains(QStringLiteral("FT 7/2024")));
 
@@ -163,13 +165,15 @@ private slots:
         fs::remove_all(allegati);
         w->eseguiComando([&] { w->ButtonSaveClick(); });
         QCOMPARE(prompts.shown.size(), 1u);
-        QVERIFY(prompts.shown[0].rfind("error: Cannot create file \"" + allegati.string() + "/c.pdf\". ", 0) == 0);
+        QVERIFY(prompts.shown[0].rfind(
+                    "error: Cannot create file \"" + allegati.string() + "/c.pdf\". ", 0) == 0);
         QVERIFY(!fs::exists(allegati));
     }
 
     void namesSortWithoutRegardToCaseAndEnvelopeTestIsOnTheLastExtension() {
-        const auto file = scrivi("fattura.p7m.xml",
-                                 fattura("FPR12", "1", {{"b.pdf", "b"}, {"C.pdf", "c"}, {"A.pdf", "a"}}));
+        const auto file =
+            scrivi("fattura.p7m.xml",
+                   fattura("FPR12", "1", {{"b.pdf", "b"}, {"C.pdf", "c"}, {"A.pdf", "a"}}));
         test::FakePrompts prompts;
         auto w = finestra(prompts);
         apri(*w, prompts, file);
@@ -186,7 +190,8 @@ private slots:
         apri(*w, prompts, file);
         w->LBAlleg->clearSelection();
         w->eseguiComando([&] { w->ButtonSaveClick(); });
-        QCOMPARE(prompts.shown, std::vector<std::string>{"message: Selezionare l'allegato da salvare!"});
+        QCOMPARE(prompts.shown,
+                 std::vector<std::string>{"message: Selezionare l'allegato da salvare!"});
     }
 
     void signedEnvelopeInCapitals() {
@@ -225,22 +230,26 @@ private slots:
         w->STNumDoc->setText(QStringLiteral("precedente"));
 
         apri(*w, prompts, mancanteXml);
-        QCOMPARE(prompts.shown, std::vector<std::string>{
-                                    "message: Documento xml non gestito, visualizzazione non possibile!"});
+        QCOMPARE(prompts.shown,
+                 std::vector<std::string>{
+                     "message: Documento xml non gestito, visualizzazione non possibile!"});
         QCOMPARE(w->StFileXML->text(), QString::fromStdString(mancanteXml));
         QCOMPARE(w->FFileXml, mancanteXml);
 
         prompts.shown.clear();
         apri(*w, prompts, mancanteP7m);
-        QCOMPARE(prompts.shown, std::vector<std::string>{"error: File non trovato: " + mancanteP7m + "."});
+        QCOMPARE(prompts.shown,
+                 std::vector<std::string>{"error: File non trovato: " + mancanteP7m + "."});
         QCOMPARE(w->FFileXml, mancanteP7m);
 
         prompts.shown.clear();
         apri(*w, prompts, rotto);
         QCOMPARE(prompts.shown.size(), 2u);
-        QVERIFY(prompts.shown[0].rfind("message: ATTENZIONE, XML CON ERRORI (002)! \r\n\r\n", 0) == 0);
+        QVERIFY(prompts.shown[0].rfind("message: ATTENZIONE, XML CON ERRORI (002)! \r\n\r\n", 0) ==
+                0);
         QVERIFY(prompts.shown[0].find("\r\nLine: 2\r\n<b></a>") != std::string::npos);
-        QCOMPARE(prompts.shown[1], std::string("message: Documento xml non gestito, visualizzazione non possibile!"));
+        QCOMPARE(prompts.shown[1],
+                 std::string("message: Documento xml non gestito, visualizzazione non possibile!"));
 
         prompts.shown.clear();
         apri(*w, prompts, senzaFormato);
@@ -287,20 +296,24 @@ private slots:
 
         prompts.answers = {testo};
         w->eseguiComando([&] { w->btndecodificaClick(); });
-        QCOMPARE(prompts.shown, std::vector<std::string>{
-                                    "message: Formato del file selezionato non corretto. Selezionare file in .xml"});
+        QCOMPARE(
+            prompts.shown,
+            std::vector<std::string>{
+                "message: Formato del file selezionato non corretto. Selezionare file in .xml"});
         QVERIFY(!fs::exists(m_dir->path() / "ALLEGATI"));
 
         prompts.answers = {file};
         w->eseguiComando([&] { w->btndecodificaClick(); });
         QCOMPARE(leggi(m_dir->path() / "ALLEGATI" / "u.bin"), std::string("dati"));
-        QCOMPARE(prompts.dialogs.back().titolo, std::string("Selezione file da decodificare da base64"));
+        QCOMPARE(prompts.dialogs.back().titolo,
+                 std::string("Selezione file da decodificare da base64"));
 
         prompts.shown.clear();
         const std::string assente = m_dir->path().string() + "/assente.bin";
         prompts.answers = {assente};
         w->eseguiComando([&] { w->btnCodificaFileClick(); });
-        QCOMPARE(prompts.shown, std::vector<std::string>{"message: Errore: " + assente + " non trovato!"});
+        QCOMPARE(prompts.shown,
+                 std::vector<std::string>{"message: Errore: " + assente + " non trovato!"});
         QCOMPARE(w->MemoXCodifica->toPlainText(), QString());
 
         prompts.answers = {testo};

@@ -1,9 +1,9 @@
 #include "errors.h"
 #include "fakeprompts.h"
+#include "htmlview.h"
 #include "lctv.h"
 #include "linkaddress.h"
 #include "qtprompts.h"
-#include "htmlview.h"
 #include "tempdir.h"
 #include "testmain.h"
 #include "tfondivo.h"
@@ -41,7 +41,8 @@ private slots:
                  AppDir() + "FODISTILE/Foglio_di_stile_fattura_ordinaria_ver1.2.3.xsl");
         QVERIFY(w.FFileXml.empty());
         QVERIFY(prompts.shown.empty());
-        QCOMPARE(QApplication::focusWidget(), w.findChild<QPushButton*>(QStringLiteral("btnSelFile")));
+        QCOMPARE(QApplication::focusWidget(),
+                 w.findChild<QPushButton*>(QStringLiteral("btnSelFile")));
     }
 
     void headerLabelsShowTheInvoice() {
@@ -82,8 +83,8 @@ private slots:
         test::FakePrompts prompts;
         TFONDIVO w(prompts);
         w.STNumDoc->setText(QStringLiteral("old"));
-        w.FFileXml = dir.write("f.xml",
-                               "<F><DatiGenerali><DatiGeneraliDocumento><TipoDocumento>TD01"
+        w.FFileXml =
+            dir.write("f.xml", "<F><DatiGenerali><DatiGeneraliDocumento><TipoDocumento>TD01"
                                "</TipoDocumento><Data>2024<b/></Data><Numero>7</Numero>"
                                "</DatiGeneraliDocumento></DatiGenerali></F>");
         w.eseguiComando([&w] { w.MostraDatiDocumento(); });
@@ -96,11 +97,16 @@ private slots:
     void linkAddress_data() {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("address");
-        QTest::newRow("bare") << "www.ondivo.it" << "https://www.ondivo.it";
-        QTest::newRow("blanksTrimmed") << "  www.ondivo.it " << "https://www.ondivo.it";
-        QTest::newRow("prefixedKeptUntrimmed") << " https://a.it " << " https://a.it ";
-        QTest::newRow("otherSchemeGetsPrefix") << "http://a.it" << "https://http://a.it";
-        QTest::newRow("blankOpensNothing") << " \t" << "";
+        QTest::newRow("bare") << "www.ondivo.it"
+                              << "https://www.ondivo.it";
+        QTest::newRow("blanksTrimmed") << "  www.ondivo.it "
+                                       << "https://www.ondivo.it";
+        QTest::newRow("prefixedKeptUntrimmed") << " https://a.it "
+                                               << " https://a.it ";
+        QTest::newRow("otherSchemeGetsPrefix") << "http://a.it"
+                                               << "https://http://a.it";
+        QTest::newRow("blankOpensNothing") << " \t"
+                                           << "";
     }
 
     void linkAddress() {
@@ -122,10 +128,13 @@ private slots:
         test::FakePrompts prompts;
         TFONDIVO w(prompts);
         const QPointF p(5, 5);
-        QMouseEvent destraPremuto(QEvent::MouseButtonPress, p, p, Qt::RightButton, Qt::RightButton, {});
-        QMouseEvent destraDoppio(QEvent::MouseButtonDblClick, p, p, Qt::RightButton, Qt::RightButton, {});
+        QMouseEvent destraPremuto(QEvent::MouseButtonPress, p, p, Qt::RightButton, Qt::RightButton,
+                                  {});
+        QMouseEvent destraDoppio(QEvent::MouseButtonDblClick, p, p, Qt::RightButton,
+                                 Qt::RightButton, {});
         QMouseEvent destraRilascio(QEvent::MouseButtonRelease, p, p, Qt::RightButton, {}, {});
-        QMouseEvent sinistraPremuto(QEvent::MouseButtonPress, p, p, Qt::LeftButton, Qt::LeftButton, {});
+        QMouseEvent sinistraPremuto(QEvent::MouseButtonPress, p, p, Qt::LeftButton, Qt::LeftButton,
+                                    {});
         auto* figlio = new QWidget(w.WebBrowser1);
         QVERIFY(w.ApplicationEvents1Message(w.WebBrowser1, &destraPremuto));
         QVERIFY(w.ApplicationEvents1Message(figlio, &destraPremuto));

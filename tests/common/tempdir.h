@@ -13,7 +13,8 @@ namespace ondivo::test {
 class TempDir {
 public:
     TempDir() {
-        std::string modello = (std::filesystem::temp_directory_path() / "ondivo-test-XXXXXX").string();
+        std::string modello =
+            (std::filesystem::temp_directory_path() / "ondivo-test-XXXXXX").string();
         if (!::mkdtemp(modello.data()))
             throw std::runtime_error("mkdtemp failed");
         m_path = modello;

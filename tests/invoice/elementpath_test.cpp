@@ -200,7 +200,7 @@ TEST(LeggiValoriXml, HugeTextNodeLoads) {
 struct LoadErrorCase {
     const char* name;
     std::string xml;
-    std::string expectedTail;   // "Line: N\r\n<line start>"
+    std::string expectedTail;        // "Line: N\r\n<line start>"
     std::string expectedReason = {}; // checked when given
 };
 

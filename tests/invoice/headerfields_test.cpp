@@ -1,6 +1,6 @@
+#include "fakesink.h"
 #include "headerfields.h"
 #include "lctv.h"
-#include "fakesink.h"
 #include "tempdir.h"
 
 #include <gtest/gtest.h>

@@ -25,18 +25,18 @@ TEST_P(Utf8ToAnsiTest, ConvertsOrSubstitutes) {
 
 INSTANTIATE_TEST_SUITE_P(
     Texts, Utf8ToAnsiTest,
-    testing::Values(
-        ConvCase{"ascii", "Numero 12/A", "Numero 12/A"},
-        ConvCase{"latin1", "Perch\xC3\xA9 cos\xC3\xAC \xC3\x80", "Perch\xE9 cos\xEC \xC0"},
-        ConvCase{"cp1252Specials", "\xE2\x82\xAC \xE2\x80\x9C\xC5\x92\xE2\x84\xA2",
-                 "\x80 \x93\x8C\x99"},
-        ConvCase{"nearestLetter", "\xC4\x80\xC5\x82\xC5\xA3\xC4\x8D", "Altc"},
-        ConvCase{"fullWidth", "\xEF\xBC\xA1\xEF\xBC\x91", "A1"},
-        ConvCase{"noSubstitute", "\xE4\xB8\xAD\xD8\xAC", "??"},
-        ConvCase{"beyondBmpIsOneQuestionMark", "a\xF0\x9F\x8E\x82z", "a?z"},
-        ConvCase{"malformedBytes", "a\xC3z\xFF", "a?z?"},
-        ConvCase{"truncatedAtEnd", "a\xE2\x82", "a??"},
-        ConvCase{"undefinedCp1252Slot", "\xC2\x81", "\x81"}),
+    testing::Values(ConvCase{"ascii", "Numero 12/A", "Numero 12/A"},
+                    ConvCase{"latin1", "Perch\xC3\xA9 cos\xC3\xAC \xC3\x80",
+                             "Perch\xE9 cos\xEC \xC0"},
+                    ConvCase{"cp1252Specials", "\xE2\x82\xAC \xE2\x80\x9C\xC5\x92\xE2\x84\xA2",
+                             "\x80 \x93\x8C\x99"},
+                    ConvCase{"nearestLetter", "\xC4\x80\xC5\x82\xC5\xA3\xC4\x8D", "Altc"},
+                    ConvCase{"fullWidth", "\xEF\xBC\xA1\xEF\xBC\x91", "A1"},
+                    ConvCase{"noSubstitute", "\xE4\xB8\xAD\xD8\xAC", "??"},
+                    ConvCase{"beyondBmpIsOneQuestionMark", "a\xF0\x9F\x8E\x82z", "a?z"},
+                    ConvCase{"malformedBytes", "a\xC3z\xFF", "a?z?"},
+                    ConvCase{"truncatedAtEnd", "a\xE2\x82", "a??"},
+                    ConvCase{"undefinedCp1252Slot", "\xC2\x81", "\x81"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(AnsiCodec, EveryByteSurvivesARoundTrip) {
@@ -65,15 +65,15 @@ TEST_P(TestoBoxErroreTest, AppendsAFullStopAfterCharactersAboveIt) {
 
 INSTANTIATE_TEST_SUITE_P(
     Messages, TestoBoxErroreTest,
-    testing::Values(BoxCase{"letter", "Element does not contain a single text node",
-                            "Element does not contain a single text node."},
-                    BoxCase{"fullStop", "Uneven size.", "Uneven size."},
-                    BoxCase{"exclamation", "Errore!", "Errore!"},
-                    BoxCase{"parenthesis", "OpenSSL errore (ExitCode=2)", "OpenSSL errore (ExitCode=2)"},
-                    BoxCase{"blank", "File non trovato: ", "File non trovato: "},
-                    BoxCase{"slash", "Errore nel caricamento XSL: /a/b/", "Errore nel caricamento XSL: /a/b/."},
-                    BoxCase{"accented", "perch\xC3\xA9", "perch\xC3\xA9."},
-                    BoxCase{"empty", "", ""}),
+    testing::Values(
+        BoxCase{"letter", "Element does not contain a single text node",
+                "Element does not contain a single text node."},
+        BoxCase{"fullStop", "Uneven size.", "Uneven size."},
+        BoxCase{"exclamation", "Errore!", "Errore!"},
+        BoxCase{"parenthesis", "OpenSSL errore (ExitCode=2)", "OpenSSL errore (ExitCode=2)"},
+        BoxCase{"blank", "File non trovato: ", "File non trovato: "},
+        BoxCase{"slash", "Errore nel caricamento XSL: /a/b/", "Errore nel caricamento XSL: /a/b/."},
+        BoxCase{"accented", "perch\xC3\xA9", "perch\xC3\xA9."}, BoxCase{"empty", "", ""}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(UnisciValori, JoinsWithLineBreaksAndTrims) {
