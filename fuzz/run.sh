@@ -46,6 +46,7 @@ for t in "${targets[@]}"; do
         failed+=("$t")
     fi
 done
+echo "fuzz: $((${#targets[@]} - ${#failed[@]})) passed, ${#failed[@]} failed"
 if ((${#failed[@]})); then
     echo "Falliti: ${failed[*]} (input in $build/crashes, log in $build/logs)" >&2
     exit 1
