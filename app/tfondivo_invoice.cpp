@@ -48,7 +48,7 @@ void TFONDIVO::ApriFattura(const std::string& scelto) {
     m_cronometro.start();
     StFileXML->setText(QString::fromStdString(scelto));
     FFileXml = scelto;
-    if (IsEnvelope(StFileXML->text().toStdString())) {
+    if (IsEnvelope(scelto)) {
         std::string xml;
         EstraiXmlDaP7m(scelto, xml);
         FFileXml = xml;
