@@ -84,6 +84,9 @@ private:
     // group, so the inner loop does lookups and ORs only.
     std::array<std::array<std::uint32_t, 256>, 4> m_spostati{};
     unsigned char m_pad;
+    // The MIME alphabet with "=" on a processor with the vector path: runs of alphabet
+    // characters are then decoded 32 at a time.
+    bool m_veloce = false;
 };
 
 class TDecodificatoreMIME final : public TDecodificatore4a3 {

@@ -31,4 +31,21 @@ std::string LeggiFile(const std::string& percorso);
 // partly written file stays).
 void ScriviFile(const std::string& percorso, std::string_view dati);
 
+// A file written piece by piece, with ScriviFile's rules and messages: created or replaced on
+// construction, a symbolic link refused. Chiudi() closes it and reports a late write error;
+// a file left unclosed (an exception on the way) is closed quietly and stays as written.
+class TFileScrittura {
+public:
+    explicit TFileScrittura(const std::string& percorso);
+    ~TFileScrittura();
+    TFileScrittura(const TFileScrittura&) = delete;
+    TFileScrittura& operator=(const TFileScrittura&) = delete;
+
+    void Scrivi(std::string_view dati);
+    void Chiudi();
+
+private:
+    int m_fd = -1; // the system's handle
+};
+
 } // namespace ondivo

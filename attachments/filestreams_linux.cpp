@@ -12,7 +12,7 @@ namespace ondivo {
 
 namespace {
 
-// Owns an open descriptor; close() reports the error that a plain release would swallow.
+// Owns an open descriptor.
 class Descrittore {
 public:
     explicit Descrittore(int fd) : m_fd(fd) {}
@@ -25,11 +25,6 @@ public:
 
     int get() const { return m_fd; }
     bool valido() const { return m_fd >= 0; }
-    bool close() {
-        const int fd = m_fd;
-        m_fd = -1;
-        return ::close(fd) == 0;
-    }
 
 private:
     int m_fd;
@@ -91,22 +86,39 @@ std::string LeggiFile(const std::string& percorso) {
     return dati;
 }
 
-void ScriviFile(const std::string& percorso, std::string_view dati) {
-    Descrittore fd(
-        ::open(percorso.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666));
-    if (!fd.valido())
+TFileScrittura::TFileScrittura(const std::string& percorso)
+    : m_fd(::open(percorso.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666)) {
+    if (m_fd < 0)
         erroreFile("Cannot create file", percorso, errno);
+}
 
+TFileScrittura::~TFileScrittura() {
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
+void TFileScrittura::Scrivi(std::string_view dati) {
     while (!dati.empty()) {
-        const ssize_t n = ::write(fd.get(), dati.data(), dati.size());
+        const ssize_t n = ::write(m_fd, dati.data(), dati.size());
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
             throw EFileStreamError(MsgErroreScrittura);
         dati.remove_prefix(static_cast<std::size_t>(n));
     }
-    if (!fd.close())
+}
+
+void TFileScrittura::Chiudi() {
+    const int fd = m_fd;
+    m_fd = -1;
+    if (fd >= 0 && ::close(fd) != 0)
         throw EFileStreamError(MsgErroreScrittura);
+}
+
+void ScriviFile(const std::string& percorso, std::string_view dati) {
+    TFileScrittura file(percorso);
+    file.Scrivi(dati);
+    file.Chiudi();
 }
 
 } // namespace ondivo

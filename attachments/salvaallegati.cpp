@@ -40,12 +40,24 @@ std::string_view senzaIntestazioneDataUrl(std::string_view dati) {
     return dati;
 }
 
-// Decoding comes first, so a text that cannot be decoded creates no file.
+// Decodes in blocks straight into the file, so a large attachment never stands whole in memory
+// beside the invoice. The only decoding error, an uneven length, is checked first, so a text
+// that cannot be decoded creates no file.
 std::string scriviAllegato(const std::string& cartella, std::string_view nome,
                            std::string_view base64) {
-    const std::string byte = DecodeBase64Text(base64);
+    if (base64.size() % 4 != 0)
+        throw EErroreCodifica(MsgDimensioneDecodifica);
     std::string percorso = PercorsoAllegato(cartella, nome);
-    ScriviFile(percorso, byte);
+    TFileScrittura file(percorso);
+    const TDecodificatoreMIME decodificatore;
+    constexpr std::size_t kBloccoTesto = std::size_t{1} << 20; // whole groups of four
+    std::string byte;
+    for (std::size_t da = 0; da < base64.size(); da += kBloccoTesto) {
+        byte.clear();
+        decodificatore.DecodeToStream(base64.substr(da, kBloccoTesto), byte);
+        file.Scrivi(byte);
+    }
+    file.Chiudi();
     return percorso;
 }
 
