@@ -364,6 +364,24 @@ TEST(SalvaAllegato, DecodesTheTextAsStoredWithoutDroppingAHeader) {
     EXPECT_EQ(scritto.substr(9), "ABC");
 }
 
+// Large attachments are decoded into the file a block at a time; sizes around the block
+// (1 MiB of text) and pads in the last group must give the same bytes as one decoding.
+TEST(SalvaAllegato, LargeTextsAreWrittenWhole) {
+    TempDir dir;
+    constexpr std::size_t blocco = std::size_t{1} << 20;
+    for (const std::size_t caratteri : {blocco - 4, blocco, blocco + 4, 2 * blocco + 8}) {
+        for (const std::string coda : {"QUJD", "QUI=", "QQ==", "Q===", "QQ=A"}) {
+            std::string testo(caratteri - 4, 'A');
+            for (std::size_t k = 0; k < testo.size(); k += 997)
+                testo[k] = "+/9z"[k % 4];
+            testo += coda;
+            const std::string percorso =
+                SalvaAllegato(TAllegatoItem{"a.bin", testo}, dir.path().string());
+            ASSERT_EQ(leggi(percorso), DecodeBase64Text(testo)) << caratteri << " " << coda;
+        }
+    }
+}
+
 TEST(SalvaAllegato, UnevenTextCreatesNoFile) {
     TempDir dir;
     const TAllegatoItem item{"a.pdf", "QUJD\r\nREVG"};
