@@ -1,4 +1,5 @@
 #include "filestreams.h"
+#include "uniquefd_linux.h"
 
 #include <cerrno>
 #include <cstring>
@@ -11,24 +12,6 @@
 namespace ondivo {
 
 namespace {
-
-// Owns an open descriptor.
-class Descrittore {
-public:
-    explicit Descrittore(int fd) : m_fd(fd) {}
-    ~Descrittore() {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    Descrittore(const Descrittore&) = delete;
-    Descrittore& operator=(const Descrittore&) = delete;
-
-    int get() const { return m_fd; }
-    bool valido() const { return m_fd >= 0; }
-
-private:
-    int m_fd;
-};
 
 std::string percorsoCompleto(const std::string& percorso) {
     std::error_code ec;
@@ -47,8 +30,8 @@ std::string percorsoCompleto(const std::string& percorso) {
 
 std::string LeggiFile(const std::string& percorso) {
     // Without O_NONBLOCK, opening a FIFO would wait for a writer that may never come.
-    Descrittore fd(::open(percorso.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
-    if (!fd.valido())
+    platform::UniqueFd fd(::open(percorso.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    if (fd.get() < 0)
         erroreFile("Cannot open file", percorso, errno);
 
     struct stat info {};

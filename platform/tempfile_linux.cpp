@@ -10,6 +10,23 @@
 
 namespace ondivo::platform {
 
+namespace {
+
+// The system's temporary folder joined with the prefix and the "XXXXXX" that mkstemp and
+// mkdtemp replace.
+bool modelloNome(std::string_view prefisso, std::string& percorso, std::string& errore) {
+    std::error_code ec;
+    const auto cartella = std::filesystem::temp_directory_path(ec);
+    if (ec) {
+        errore = ec.message();
+        return false;
+    }
+    percorso = (cartella / (std::string(prefisso) + "XXXXXX")).string();
+    return true;
+}
+
+} // namespace
+
 FileTemporaneo::~FileTemporaneo() {
     if (m_creato)
         ::unlink(m_percorso.c_str());
@@ -17,13 +34,8 @@ FileTemporaneo::~FileTemporaneo() {
 
 bool FileTemporaneo::crea(std::string_view prefisso, std::string_view contenuto,
                           std::string& errore) {
-    std::error_code ec;
-    const auto cartella = std::filesystem::temp_directory_path(ec);
-    if (ec) {
-        errore = ec.message();
+    if (!modelloNome(prefisso, m_percorso, errore))
         return false;
-    }
-    m_percorso = (cartella / (std::string(prefisso) + "XXXXXX")).string();
     UniqueFd fd(::mkstemp(m_percorso.data()));
     if (fd.get() < 0) {
         errore = std::strerror(errno);
@@ -57,13 +69,8 @@ CartellaTemporanea::~CartellaTemporanea() {
 }
 
 bool CartellaTemporanea::crea(std::string_view prefisso, std::string& errore) {
-    std::error_code ec;
-    const auto cartella = std::filesystem::temp_directory_path(ec);
-    if (ec) {
-        errore = ec.message();
+    if (!modelloNome(prefisso, m_percorso, errore))
         return false;
-    }
-    m_percorso = (cartella / (std::string(prefisso) + "XXXXXX")).string();
     if (!::mkdtemp(m_percorso.data())) {
         errore = std::strerror(errno);
         return false;
