@@ -24,6 +24,12 @@ constexpr TabellaDecodifica tabellaDa(std::string_view alfabeto) {
     return tabella;
 }
 
+// Bytes a group of four leaves: a pad in third place one, whatever follows it; a pad in fourth
+// place two; else three. Pads in the first two places change nothing.
+inline std::size_t byteDelGruppo(const unsigned char* gruppo, unsigned char pad) {
+    return gruppo[2] == pad ? 1 : (gruppo[3] == pad ? 2 : 3);
+}
+
 // Built at compile time and only read; each decoder takes its own copy.
 constexpr TabellaDecodifica kTabellaDecodificaMIME = tabellaDa(kAlfabetoMIME);
 
@@ -120,13 +126,21 @@ void TDecodificatore4a3::DecodeToStream(std::string_view testo, std::string& des
             out[0] = static_cast<unsigned char>(v >> 16);
             out[1] = static_cast<unsigned char>(v >> 8);
             out[2] = static_cast<unsigned char>(v);
-            // A pad in third place leaves one byte whatever follows it; a pad in fourth place
-            // two. Pads in the first two places change nothing.
-            out += in[2] == pad ? 1 : (in[3] == pad ? 2 : 3);
+            out += byteDelGruppo(in, pad);
         }
     }
     destinazione.resize(
         static_cast<std::size_t>(out - reinterpret_cast<unsigned char*>(destinazione.data())));
+}
+
+std::size_t TDecodificatore4a3::DimensioneDecodificata(std::string_view testo) const {
+    if (testo.size() % 4 != 0)
+        throw EErroreCodifica(MsgDimensioneDecodifica);
+    const auto* in = reinterpret_cast<const unsigned char*>(testo.data());
+    std::size_t byte = 0;
+    for (std::size_t g = 0; g < testo.size(); g += 4)
+        byte += byteDelGruppo(in + g, m_pad);
+    return byte;
 }
 
 TDecodificatoreMIME::TDecodificatoreMIME() : TDecodificatore4a3(kTabellaDecodificaMIME, kPadMIME) {}
@@ -136,6 +150,10 @@ std::string DecodeBase64Text(std::string_view testo) {
     std::string byte;
     decodificatore.DecodeToStream(testo, byte);
     return byte;
+}
+
+std::size_t DimensioneBase64Text(std::string_view testo) {
+    return TDecodificatoreMIME().DimensioneDecodificata(testo);
 }
 
 } // namespace ondivo

@@ -75,6 +75,10 @@ class TDecodificatore4a3 : public TDecodificatore {
 public:
     void DecodeToStream(std::string_view testo, std::string& destinazione) const override;
 
+    // How many bytes DecodeToStream would append for `testo`, found without decoding it;
+    // EErroreCodifica for an uneven length, as there.
+    std::size_t DimensioneDecodificata(std::string_view testo) const;
+
 protected:
     TDecodificatore4a3(const TabellaDecodifica& tabella, char pad);
 
@@ -96,6 +100,9 @@ public:
 
 // The bytes of a Base64 text (any values, zero included). Throws EErroreCodifica.
 std::string DecodeBase64Text(std::string_view testo);
+
+// The length of DecodeBase64Text(testo), without decoding. Throws EErroreCodifica.
+std::size_t DimensioneBase64Text(std::string_view testo);
 
 // The whole file as one line of Base64. A missing file (a folder does not count) gives false
 // and the message "Errore: <path> non trovato!"; a file that cannot be read raises

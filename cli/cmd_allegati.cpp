@@ -18,7 +18,7 @@ int ComandoAllegati(const Argomenti& argomenti) {
     for (const auto& allegato : lista) {
         std::cout << allegato->NomeFile << '\t';
         try {
-            std::cout << DecodeBase64Text(allegato->DatiBase64).size() << '\n';
+            std::cout << DimensioneBase64Text(allegato->DatiBase64) << '\n';
         } catch (const EErroreCodifica& e) {
             std::cout << "- (" << e.what() << ")\n";
         }

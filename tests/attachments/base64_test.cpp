@@ -35,6 +35,7 @@ class DecodeTest : public testing::TestWithParam<DecodeCase> {};
 
 TEST_P(DecodeTest, DecodesEachGroupOnItsOwn) {
     EXPECT_EQ(DecodeBase64Text(GetParam().testo), GetParam().byte);
+    EXPECT_EQ(DimensioneBase64Text(GetParam().testo), GetParam().byte.size());
 }
 
 // Expected bytes of texts outside the alphabet worked out by hand: every such character
