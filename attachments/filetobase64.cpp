@@ -1,5 +1,5 @@
 #include "base64.h"
-#include "filestreams.h"
+#include "files.h"
 #include "fileutil.h"
 
 namespace ondivo {
@@ -11,7 +11,7 @@ bool FileToBase64(const std::string& percorso, std::string& testoBase64, std::st
         messaggio = "Errore: " + percorso + " non trovato!";
         return false;
     }
-    const std::string contenuto = LeggiFile(percorso);
+    const std::string contenuto = platform::LeggiFile(percorso);
     std::string_view sorgente = contenuto;
     testoBase64 = TCodificatoreMIME().Encode(sorgente);
     return true;

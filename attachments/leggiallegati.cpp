@@ -1,12 +1,12 @@
 #include "allegati.h"
 #include "blocchiallegati.h"
-#include "filestreams.h"
+#include "files.h"
 #include "scantext.h"
 
 namespace ondivo {
 
 int LeggiAllegati(const std::string& file, ListaAllegati& lista) {
-    const std::string byte = LeggiFile(file);
+    const std::string byte = platform::LeggiFile(file);
     const std::string_view testo = FinoAlPrimoZero(byte);
     int conteggio = 0;
     std::size_t pos = 1;

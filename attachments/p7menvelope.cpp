@@ -2,14 +2,13 @@
 #include "base64text.h"
 #include "envelopepath.h"
 #include "errors.h"
-#include "filestreams.h"
+#include "files.h"
 #include "fileutil.h"
 #include "lctv.h"
 #include "process.h"
 #include "tempfile.h"
 
 #include <filesystem>
-#include <fstream>
 #include <optional>
 #include <system_error>
 
@@ -51,16 +50,9 @@ std::string inSecondi(std::chrono::milliseconds attesa) {
 // nullopt when the tool should read the file as it is, which includes every file it will
 // reject on its own.
 std::optional<std::string> derDaBase64(const std::string& p7m) {
-    std::ifstream in(p7m, std::ios::binary);
-    if (!in || in.peek() == std::char_traits<char>::to_int_type(kInizioDer))
+    std::string contenuto = platform::LeggiFile(p7m);
+    if (!contenuto.empty() && contenuto[0] == kInizioDer)
         return std::nullopt;
-    std::error_code ec;
-    const auto dimensione = std::filesystem::file_size(p7m, ec);
-    if (ec)
-        return std::nullopt;
-    std::string contenuto(static_cast<std::size_t>(dimensione), '\0');
-    in.read(contenuto.data(), static_cast<std::streamsize>(contenuto.size()));
-    contenuto.resize(static_cast<std::size_t>(in.gcount()));
     bool decodificato = false;
     for (int giro = 0; giro < kGiriBase64 && (contenuto.empty() || contenuto[0] != kInizioDer);
          ++giro) {
@@ -116,7 +108,7 @@ bool EstraiXmlDaP7m(const std::string& p7m, std::string& xml,
     // Whatever the tool wrote stays, also when it then failed; with nothing written, a file
     // left at xml by an earlier run is kept.
     if (FileEsiste(uscita))
-        ScriviFile(xml, LeggiFile(uscita));
+        platform::ScriviFile(xml, platform::LeggiFile(uscita));
     if (esito.fine == platform::EsitoProgramma::Fine::Scaduto)
         throw OndivoError("OpenSSL non ha terminato entro " + inSecondi(attesaMassima) +
                           " secondi ed è stato interrotto");

@@ -1,7 +1,7 @@
 #include "allegati.h"
 #include "base64.h"
 #include "blocchiallegati.h"
-#include "filestreams.h"
+#include "files.h"
 #include "fileutil.h"
 #include "safename.h"
 #include "scantext.h"
@@ -48,7 +48,7 @@ std::string scriviAllegato(const std::string& cartella, std::string_view nome,
     if (base64.size() % 4 != 0)
         throw EErroreCodifica(MsgDimensioneDecodifica);
     std::string percorso = PercorsoAllegato(cartella, nome);
-    TFileScrittura file(percorso);
+    platform::TFileScrittura file(percorso);
     const TDecodificatoreMIME decodificatore;
     constexpr std::size_t kBloccoTesto = std::size_t{1} << 20; // whole groups of four
     std::string byte;
@@ -57,7 +57,7 @@ std::string scriviAllegato(const std::string& cartella, std::string_view nome,
         decodificatore.DecodeToStream(base64.substr(da, kBloccoTesto), byte);
         file.Scrivi(byte);
     }
-    file.Chiudi();
+    file.Conferma();
     return percorso;
 }
 
@@ -69,7 +69,7 @@ int SalvaAllegati(const std::string& file, const std::string& cartella, std::str
     try {
         if (!FileEsiste(file))
             return 0;
-        const std::string byte = LeggiFile(file);
+        const std::string byte = platform::LeggiFile(file);
         const std::string_view testo = FinoAlPrimoZero(byte);
         // Not checked: a folder that could not be made shows up when its first file is created.
         std::error_code ignorato;

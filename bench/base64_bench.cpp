@@ -3,7 +3,7 @@
 // text (trimmed of a final line break), so the figure stands next to `base64 -d` on the same
 // file; without one, 100 MB of text are generated in memory.
 #include "base64.h"
-#include "filestreams.h"
+#include "files.h"
 #include "tagscanner.h"
 #include "text.h"
 
@@ -67,7 +67,7 @@ BENCHMARK(BM_PosDaAcrossBase64)->Unit(benchmark::kMillisecond)->UseRealTime();
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     if (argc > 1) {
-        testoBase64() = std::string(ondivo::Trim(ondivo::LeggiFile(argv[1])));
+        testoBase64() = std::string(ondivo::Trim(ondivo::platform::LeggiFile(argv[1])));
     } else {
         std::string_view sorgente;
         const std::string byte = byteCasuali(kTestoMB * 1000 * 1000 / 4 * 3);

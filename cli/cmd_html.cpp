@@ -1,5 +1,6 @@
 #include "commands.h"
 #include "errors.h"
+#include "files.h"
 #include "invoicepage.h"
 #include "messages.h"
 #include "p7menvelope.h"
@@ -7,9 +8,6 @@
 #include "stylesheetchoice.h"
 #include "text.h"
 
-#include <cerrno>
-#include <cstring>
-#include <fstream>
 #include <iostream>
 
 namespace ondivo::cli {
@@ -24,13 +22,7 @@ void scrivi(const std::string& byte, const std::string& uscita) {
             throw OndivoError("Scrittura sullo standard output non riuscita");
         return;
     }
-    std::ofstream file(uscita, std::ios::binary | std::ios::trunc);
-    if (!file)
-        throw OndivoError("Cannot create file \"" + uscita + "\". " + std::strerror(errno));
-    file.write(byte.data(), static_cast<std::streamsize>(byte.size()));
-    file.close();
-    if (!file)
-        throw OndivoError("Cannot create file \"" + uscita + "\". " + std::strerror(errno));
+    platform::ScriviFile(uscita, byte);
 }
 
 } // namespace

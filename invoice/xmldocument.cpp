@@ -2,6 +2,7 @@
 
 #include "ansicodec.h"
 #include "entityexpansion.h"
+#include "files.h"
 #include "text.h"
 
 #include <libxml/SAX2.h>
@@ -9,11 +10,8 @@
 #include <libxml/parserInternals.h>
 #include <libxml/xmlerror.h>
 
-#include <cerrno>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <exception>
 
 namespace ondivo {
 
@@ -24,20 +22,22 @@ struct ParserCtxtDeleter {
 };
 using ParserCtxtPtr = std::unique_ptr<xmlParserCtxt, ParserCtxtDeleter>;
 
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : m_fd(fd) {}
-    ~FileDescriptor() {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int get() const { return m_fd; }
-
-private:
-    int m_fd;
+// The parser reads the file through the program's one file reader. A read error ends the
+// parse; the reader's own message is kept for the caller.
+struct SorgenteFile {
+    platform::TFileLettura& file;
+    std::string errore;
 };
+
+int leggiSorgente(void* contesto, char* buffer, int quanti) {
+    auto* sorgente = static_cast<SorgenteFile*>(contesto);
+    try {
+        return static_cast<int>(sorgente->file.Leggi(buffer, static_cast<std::size_t>(quanti)));
+    } catch (const std::exception& e) {
+        sorgente->errore = e.what();
+        return -1;
+    }
+}
 
 // The failure reported for a load: the first fatal error of the document itself, or, when
 // every fatal error lies inside entity text, the first of those.
@@ -208,7 +208,7 @@ void ignoreExternalSubset(void*, const xmlChar*, const xmlChar*, const xmlChar*)
 
 // One parse of an open file. `huge` lifts every size limit of libxml2 for the whole parse;
 // our own guards then stand in for the ones that keep hostile files bounded.
-XmlDocPtr parse(int fd, const std::string& percorso, bool huge, std::size_t expansionLimit,
+XmlDocPtr parse(platform::TFileLettura& file, bool huge, std::size_t expansionLimit,
                 LoadFailure& failure) {
     ParserCtxtPtr ctxt(xmlNewParserCtxt());
     if (!ctxt)
@@ -233,32 +233,36 @@ XmlDocPtr parse(int fd, const std::string& percorso, bool huge, std::size_t expa
     // Nothing edits a loaded invoice's text nodes; removing them (xsl:strip-space) is safe.
     const int options = XML_PARSE_NONET | XML_PARSE_BIG_LINES | XML_PARSE_NOWARNING |
                         XML_PARSE_COMPACT | (huge ? XML_PARSE_HUGE : 0);
-    // xmlCtxtReadFd does not close the descriptor.
-    XmlDocPtr doc(xmlCtxtReadFd(ctxt.get(), fd, percorso.c_str(), nullptr, options));
-    if (doc && (!ctxt->wellFormed || state.failure.found))
+    SorgenteFile sorgente{file, {}};
+    XmlDocPtr doc(xmlCtxtReadIO(ctxt.get(), leggiSorgente, nullptr, &sorgente,
+                                file.percorso().c_str(), nullptr, options));
+    if (doc && (!ctxt->wellFormed || state.failure.found || !sorgente.errore.empty()))
         doc.reset();
     failure = std::move(state.failure);
+    if (!sorgente.errore.empty())
+        throw XmlLoadError(sorgente.errore, 0, {});
     return doc;
 }
 
 } // namespace
 
 XmlDocPtr CaricaXml(const std::string& percorso) {
-    FileDescriptor fd(::open(percorso.c_str(), O_RDONLY | O_CLOEXEC));
-    if (fd.get() < 0)
-        throw XmlLoadError(std::strerror(errno), 0, {});
-    struct stat info {};
-    const std::size_t size = ::fstat(fd.get(), &info) == 0 && info.st_size > 0
-                                 ? static_cast<std::size_t>(info.st_size)
-                                 : 0;
+    std::unique_ptr<platform::TFileLettura> file;
+    try {
+        file = std::make_unique<platform::TFileLettura>(percorso);
+    } catch (const platform::EFileStreamError& e) {
+        throw XmlLoadError(e.what(), 0, {});
+    }
+    const auto size = static_cast<std::size_t>(file->Dimensione());
     const std::size_t expansionLimit = kExpansionFloor + kExpansionFactor * size;
     LoadFailure failure;
-    XmlDocPtr doc = parse(fd.get(), percorso, false, expansionLimit, failure);
+    XmlDocPtr doc = parse(*file, false, expansionLimit, failure);
     // The parser itself refuses a CDATA section over 10 MB unless every limit is lifted. Entity
     // references are never expanded here, so lifting the limits for such a file is safe.
-    if (!doc && failure.code == XML_ERR_CDATA_NOT_FINISHED && ::lseek(fd.get(), 0, SEEK_SET) == 0) {
+    if (!doc && failure.code == XML_ERR_CDATA_NOT_FINISHED) {
+        file->Riavvolgi();
         failure = LoadFailure();
-        doc = parse(fd.get(), percorso, true, expansionLimit, failure);
+        doc = parse(*file, true, expansionLimit, failure);
     }
     if (!doc) {
         if (!failure.found)

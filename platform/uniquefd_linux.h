@@ -16,6 +16,12 @@ public:
     UniqueFd& operator=(const UniqueFd&) = delete;
 
     int get() const { return m_fd; }
+    // Gives up ownership without closing.
+    int rilascia() {
+        const int fd = m_fd;
+        m_fd = -1;
+        return fd;
+    }
     // Gives up ownership and returns the close() result, so a failed final flush is seen.
     int close() {
         const int rc = m_fd >= 0 ? ::close(m_fd) : 0;

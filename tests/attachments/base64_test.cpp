@@ -1,5 +1,5 @@
 #include "base64.h"
-#include "filestreams.h"
+#include "files.h"
 #include "tempdir.h"
 
 #include <gtest/gtest.h>
@@ -233,9 +233,9 @@ TEST(FileToBase64, FileThatCannotBeReadRaisesTheStreamError) {
     try {
         FileToBase64("/proc/self/mem", testo, messaggio);
         FAIL() << "no error";
-    } catch (const EFileStreamError& e) {
+    } catch (const platform::EFileStreamError& e) {
         EXPECT_EQ(std::string(e.what()),
-                  "Cannot open file \"/proc/self/mem\". " + std::string(std::strerror(EIO)));
+                  "Cannot open file \"/proc/self/mem\". " + ondivo::platform::MotivoErrore(EIO));
     }
 }
 

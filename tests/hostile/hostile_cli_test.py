@@ -313,7 +313,7 @@ def main():
         folder.mkdir()
         not_an_invoice("folderNamedXml", folder)
         case("folderNamedXml/allegati", ["allegati", folder],
-             err='Cannot open file "%s". Is a directory.\n' % folder, out=b"")
+             err='Cannot open file "%s". è una cartella.\n' % folder, out=b"")
         fifo = inputs / "fifo.xml"
         os.mkfifo(fifo)
         not_an_invoice("fifoNamedXml", fifo)
@@ -373,7 +373,7 @@ def main():
              "stdout %r" % o.out)  # the CR LF inside one name adds a line
         long_name = write("nome-lungo.xml", invoice(attachments=[("n" * 300 + ".pdf", "QUJD")]))
         case("nameTooLong/estrai", ["estrai", long_name, target], out=b"0\n",
-             err='Cannot create file "%s/%s.pdf". File name too long\n' % (target, "n" * 300),
+             err='Cannot create file "%s/%s.pdf". nome troppo lungo\n' % (target, "n" * 300),
              may_write=[target])
         linked = root / "link" / "ALLEGATI"
         linked.mkdir(parents=True)
@@ -381,8 +381,7 @@ def main():
         os.symlink(victim, linked / "x.pdf")
         case("linkInTheAttachmentFolder/estrai",
              ["estrai", write("link.xml", invoice(attachments=[("x.pdf", "QUJD")])), linked],
-             out=b"0\n", err='Cannot create file "%s/x.pdf". Too many levels of symbolic '
-                             'links\n' % linked,
+             out=b"0\n", err='Impossibile scrivere %s/x.pdf: è un collegamento simbolico\n' % linked,
              check=lambda o: None if victim.read_bytes() == b"originale" else "written through")
 
         odd = write("base64-strano.xml", invoice(attachments=[("uno.bin", "QUJD*")]))
@@ -408,11 +407,11 @@ def main():
                                                       folder_arg) + r"[A-Za-z ]+\n"))
         a_file = write("ALLEGATI", b"un file al posto della cartella")
         case("unwritableAttachmentFolder/fileInItsPlace", ["estrai", fine, a_file], out=b"0\n",
-             err='Cannot create file "%s/a.pdf". Not a directory\n' % a_file)
+             err='Cannot create file "%s/a.pdf". un elemento del percorso non è una cartella\n' % a_file)
         cli_ro = program("programma-file")
         (root / "programma-file" / "ALLEGATI").write_bytes(b"un file")
         case("unwritableAttachmentFolder/defaultIsAFile", ["estrai", fine], exe=cli_ro,
-             out=b"0\n", err='Cannot create file "%s/a.pdf". Not a directory\n' %
+             out=b"0\n", err='Cannot create file "%s/a.pdf". un elemento del percorso non è una cartella\n' %
                              (root / "programma-file" / "ALLEGATI"))
 
         # --- Envelopes ----------------------------------------------------------------------
@@ -426,7 +425,7 @@ def main():
             envelope = write("collegata/fattura.xml.p7m", der)
             os.symlink(victim, envelope.with_suffix(""))
             case("linkWhereTheContentGoes/p7m", ["p7m", envelope], out=b"",
-                 err='Cannot create file "%s". Too many levels of symbolic links.\n'
+                 err='Impossibile scrivere %s: è un collegamento simbolico.\n'
                      % envelope.with_suffix(""),
                  check=lambda o: None if victim.read_bytes() == b"originale" else "written through")
         if CORPUS and (CORPUS / "p7m" / "other" / "test.txt.p7m").is_file():

@@ -1,0 +1,115 @@
+#pragma once
+
+#include "errors.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace ondivo::platform {
+
+// Every file the program reads or writes goes through here; the system calls live in
+// files_<platform>.cpp. Paths are UTF-8.
+
+// A file that could not be opened, read, created or written. The message names the file by
+// its full path and gives the system's reason in Italian: "Cannot open file "%s". %s",
+// "Cannot create file "%s". %s", "Impossibile scrivere %s: %s", or a file too large to read.
+class EFileStreamError : public OndivoError {
+public:
+    using OndivoError::OndivoError;
+};
+
+// Files above this size are refused before anything is read: an invoice never comes near it,
+// and reading one whole would only end in an allocation failure.
+inline constexpr std::uint64_t DimensioneMassimaFile = std::uint64_t{1} << 30;
+
+// The Italian text of a system error code (errno here), e.g. "spazio esaurito sul disco".
+std::string MotivoErrore(int codice);
+
+// The path made absolute against the current folder, for messages.
+std::string PercorsoCompleto(const std::string& percorso);
+
+// A regular file opened for reading from its start. Anything else (a folder, a FIFO or a
+// device, whose reading may block or never end) and files over DimensioneMassimaFile are
+// refused without reading. Throws EFileStreamError "Cannot open file ...".
+class TFileLettura {
+public:
+    explicit TFileLettura(const std::string& percorso);
+    ~TFileLettura();
+    TFileLettura(const TFileLettura&) = delete;
+    TFileLettura& operator=(const TFileLettura&) = delete;
+
+    // Up to `quanti` bytes into `dove`; 0 at the end. Throws EFileStreamError.
+    std::size_t Leggi(char* dove, std::size_t quanti);
+    // Back to the start.
+    void Riavvolgi();
+    // The size when opened: only a hint, files of /proc report 0 and files may grow.
+    std::uint64_t Dimensione() const { return m_dimensione; }
+    const std::string& percorso() const { return m_percorso; }
+
+private:
+    std::string m_percorso;
+    std::uint64_t m_dimensione = 0;
+    int m_fd = -1;
+};
+
+// The whole file, read until its end, with TFileLettura's rules.
+std::string LeggiFile(const std::string& percorso);
+
+// A file written safely: the bytes go into a new hidden file in the target's folder, which
+// takes the target's place only when Conferma() succeeds. Until then, and whenever anything
+// fails, a file already at the target stays as it was; the hidden file is removed on failure
+// and when the object goes without being confirmed (an exception on the way).
+// Errors (EFileStreamError): "Cannot create file "<target>". <reason>" when the folder does
+// not take the new file, "Impossibile scrivere <target>: <reason>" when writing or placing it
+// fails (a full disk among them).
+class TFileScrittura {
+public:
+    explicit TFileScrittura(const std::string& percorso);
+    ~TFileScrittura();
+    TFileScrittura(const TFileScrittura&) = delete;
+    TFileScrittura& operator=(const TFileScrittura&) = delete;
+
+    void Scrivi(std::string_view dati);
+
+    // Puts the file at the target, replacing a file there. A symbolic link at the target is
+    // refused, never followed or replaced.
+    void Conferma();
+
+    // Puts the file at `percorso` (in the same folder) only when nothing stands there; false,
+    // with the file still pending, when the name is taken.
+    bool ConfermaSeLibero(const std::string& percorso);
+
+    // The bytes written so far equal those of the file at `percorso` (false when there is no
+    // regular file there). The file must have been written whole first.
+    bool UgualeA(const std::string& percorso);
+
+private:
+    void chiudi();
+    [[noreturn]] void fallisci(int codice);
+
+    std::string m_percorso;   // the target
+    std::string m_temporaneo; // the hidden file while it is pending
+    int m_fd = -1;
+};
+
+// Writes the whole file at once with TFileScrittura: replaced only by a complete copy.
+void ScriviFile(const std::string& percorso, std::string_view dati);
+
+// True when both paths name regular files with the same bytes.
+bool StessiByte(const std::string& a, const std::string& b);
+
+// Creates the folder and any missing parents. False, with the Italian reason, when it does
+// not exist afterwards.
+bool CreaCartella(const std::string& percorso, std::string& motivo);
+
+// True when the folder exists (or can be created) and new files can be made in it.
+bool CartellaScrivibile(const std::string& percorso);
+
+// The user's own folders for the program's data and cache, ending in "/":
+// $XDG_DATA_HOME/ondivo/ (else ~/.local/share/ondivo/) and $XDG_CACHE_HOME/ondivo/ (else
+// ~/.cache/ondivo/). Empty when the user has no home folder.
+std::string CartellaDatiUtente();
+std::string CartellaCacheUtente();
+
+} // namespace ondivo::platform

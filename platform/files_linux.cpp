@@ -1,0 +1,383 @@
+#include "files.h"
+#include "uniquefd_linux.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <system_error>
+
+#include <climits>
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace ondivo::platform {
+
+namespace {
+
+constexpr std::size_t kBlocco = 1 << 16;
+
+[[noreturn]] void erroreFile(const char* modello, const std::string& percorso, int codice) {
+    throw EFileStreamError(std::string(modello) + " \"" + PercorsoCompleto(percorso) + "\". " +
+                           MotivoErrore(codice));
+}
+
+[[noreturn]] void erroreScrittura(const std::string& percorso, int codice) {
+    throw EFileStreamError("Impossibile scrivere " + PercorsoCompleto(percorso) + ": " +
+                           MotivoErrore(codice));
+}
+
+// "30,0 GB" and the like, for the refusal of a huge file.
+std::string dimensioneLeggibile(std::uint64_t byte) {
+    char testo[32];
+    const double gb = static_cast<double>(byte) / (1024.0 * 1024.0 * 1024.0);
+    if (gb >= 1.0)
+        std::snprintf(testo, sizeof testo, "%.1f GB", gb);
+    else
+        std::snprintf(testo, sizeof testo, "%.1f MB",
+                      static_cast<double>(byte) / (1024.0 * 1024.0));
+    std::string s = testo;
+    for (char& c : s)
+        if (c == '.')
+            c = ',';
+    return s;
+}
+
+ssize_t leggiTutto(int fd, char* dove, std::size_t quanti) {
+    for (;;) {
+        const ssize_t n = ::read(fd, dove, quanti);
+        if (n < 0 && errno == EINTR)
+            continue;
+        return n;
+    }
+}
+
+bool scriviTutto(int fd, std::string_view dati, int& codice) {
+    while (!dati.empty()) {
+        const ssize_t n = ::write(fd, dati.data(), dati.size());
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            codice = n < 0 ? errno : ENOSPC;
+            return false;
+        }
+        dati.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return true;
+}
+
+std::string cartellaDi(const std::string& percorso) {
+    const auto barra = percorso.find_last_of('/');
+    if (barra == std::string::npos)
+        return ".";
+    return barra == 0 ? "/" : percorso.substr(0, barra);
+}
+
+// The permissions a new file gets from the user's umask, read without changing it (umask()
+// would, for a moment, for every thread).
+mode_t permessiNuovoFile() {
+    std::ifstream stato("/proc/self/status");
+    std::string riga;
+    while (std::getline(stato, riga))
+        if (riga.rfind("Umask:", 0) == 0)
+            return static_cast<mode_t>(0666 & ~std::strtoul(riga.c_str() + 6, nullptr, 8));
+    return 0644;
+}
+
+// The folder named by an XDG variable when it is an absolute path, else home + ripiego.
+std::string cartellaUtente(const char* variabile, const char* ripiego) {
+    const char* valore = std::getenv(variabile);
+    std::string base;
+    if (valore && valore[0] == '/') {
+        base = valore;
+    } else {
+        const char* home = std::getenv("HOME");
+        std::string casa = home && home[0] == '/' ? home : "";
+        if (casa.empty())
+            if (const passwd* utente = ::getpwuid(::getuid()); utente && utente->pw_dir)
+                casa = utente->pw_dir;
+        if (casa.empty())
+            return {};
+        base = casa + ripiego;
+    }
+    if (base.back() != '/')
+        base += '/';
+    return base + "ondivo/";
+}
+
+} // namespace
+
+std::string MotivoErrore(int codice) {
+    switch (codice) {
+    case ENOENT:
+        return "file o cartella inesistente";
+    case EACCES:
+        return "permesso negato";
+    case EPERM:
+        return "operazione non permessa";
+    case ENOSPC:
+        return "spazio esaurito sul disco";
+    case EDQUOT:
+        return "quota del disco superata";
+    case EROFS:
+        return "file system in sola lettura";
+    case EISDIR:
+        return "è una cartella";
+    case ENOTDIR:
+        return "un elemento del percorso non è una cartella";
+    case EEXIST:
+        return "il file esiste già";
+    case ENAMETOOLONG:
+        return "nome troppo lungo";
+    case ELOOP:
+        return "è un collegamento simbolico";
+    case EIO:
+        return "errore di input/output";
+    case EFBIG:
+        return "file troppo grande";
+    case ENOMEM:
+        return "memoria insufficiente";
+    case EMFILE:
+    case ENFILE:
+        return "troppi file aperti";
+    case EBUSY:
+        return "risorsa occupata";
+    case ETXTBSY:
+        return "file in uso";
+    case EINVAL:
+        return "argomento non valido";
+    case EXDEV:
+        return "collegamento tra dispositivi diversi";
+    case EAGAIN:
+        return "risorsa temporaneamente non disponibile";
+    default:
+        return std::strerror(codice);
+    }
+}
+
+std::string PercorsoCompleto(const std::string& percorso) {
+    std::error_code ec;
+    const auto assoluto = std::filesystem::absolute(std::filesystem::path(percorso), ec);
+    return ec ? percorso : assoluto.string();
+}
+
+TFileLettura::TFileLettura(const std::string& percorso) : m_percorso(percorso) {
+    // Without O_NONBLOCK, opening a FIFO would wait for a writer that may never come.
+    UniqueFd fd(::open(percorso.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    if (fd.get() < 0)
+        erroreFile("Cannot open file", percorso, errno);
+    struct stat info {};
+    if (::fstat(fd.get(), &info) != 0)
+        erroreFile("Cannot open file", percorso, errno);
+    if (S_ISDIR(info.st_mode))
+        erroreFile("Cannot open file", percorso, EISDIR);
+    if (!S_ISREG(info.st_mode))
+        throw EFileStreamError("Cannot open file \"" + PercorsoCompleto(percorso) +
+                               "\". Not a regular file");
+    m_dimensione = info.st_size > 0 ? static_cast<std::uint64_t>(info.st_size) : 0;
+    if (m_dimensione > DimensioneMassimaFile)
+        throw EFileStreamError("Il file " + PercorsoCompleto(percorso) + " è troppo grande (" +
+                               dimensioneLeggibile(m_dimensione) + "; al massimo " +
+                               dimensioneLeggibile(DimensioneMassimaFile) + ")");
+    // Back to blocking reads: a regular file never blocks for long, and the flag is not needed.
+    ::fcntl(fd.get(), F_SETFL, ::fcntl(fd.get(), F_GETFL) & ~O_NONBLOCK);
+    m_fd = fd.get();
+    fd.rilascia();
+}
+
+TFileLettura::~TFileLettura() {
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
+std::size_t TFileLettura::Leggi(char* dove, std::size_t quanti) {
+    const ssize_t n = leggiTutto(m_fd, dove, quanti);
+    if (n < 0)
+        erroreFile("Cannot open file", m_percorso, errno);
+    return static_cast<std::size_t>(n);
+}
+
+void TFileLettura::Riavvolgi() {
+    if (::lseek(m_fd, 0, SEEK_SET) != 0)
+        erroreFile("Cannot open file", m_percorso, errno);
+}
+
+std::string LeggiFile(const std::string& percorso) {
+    TFileLettura file(percorso);
+    std::string dati;
+    dati.resize(static_cast<std::size_t>(file.Dimensione()));
+    std::size_t letti = 0;
+    for (;;) {
+        if (letti == dati.size()) {
+            if (dati.size() >= DimensioneMassimaFile) // a file that keeps growing
+                erroreFile("Cannot open file", percorso, EFBIG);
+            dati.resize(dati.size() + kBlocco);
+        }
+        const std::size_t n = file.Leggi(dati.data() + letti, dati.size() - letti);
+        if (n == 0)
+            break;
+        letti += n;
+    }
+    dati.resize(letti);
+    return dati;
+}
+
+TFileScrittura::TFileScrittura(const std::string& percorso) : m_percorso(percorso) {
+    // The hidden file's short name would pass where the target's own name cannot.
+    if (percorso.size() - percorso.find_last_of('/') - 1 > NAME_MAX)
+        erroreFile("Cannot create file", percorso, ENAMETOOLONG);
+    std::string modello = cartellaDi(percorso) + "/.ondivo-XXXXXX";
+    m_fd = ::mkostemp(modello.data(), O_CLOEXEC);
+    if (m_fd < 0)
+        erroreFile("Cannot create file", percorso, errno);
+    m_temporaneo = modello;
+    // mkostemp makes the file private; a saved file gets the permissions any new file would.
+    ::fchmod(m_fd, permessiNuovoFile());
+}
+
+TFileScrittura::~TFileScrittura() {
+    if (m_fd >= 0)
+        ::close(m_fd);
+    if (!m_temporaneo.empty())
+        ::unlink(m_temporaneo.c_str());
+}
+
+void TFileScrittura::fallisci(int codice) {
+    if (m_fd >= 0)
+        ::close(m_fd);
+    m_fd = -1;
+    if (!m_temporaneo.empty())
+        ::unlink(m_temporaneo.c_str());
+    m_temporaneo.clear();
+    erroreScrittura(m_percorso, codice);
+}
+
+void TFileScrittura::Scrivi(std::string_view dati) {
+    int codice = 0;
+    if (m_fd < 0 || !scriviTutto(m_fd, dati, codice))
+        fallisci(m_fd < 0 ? EBADF : codice);
+}
+
+// Some file systems report a full disk only when the file is closed.
+void TFileScrittura::chiudi() {
+    if (m_fd < 0)
+        return;
+    const int fd = m_fd;
+    m_fd = -1;
+    if (::close(fd) != 0)
+        fallisci(errno);
+}
+
+void TFileScrittura::Conferma() {
+    chiudi();
+    if (m_temporaneo.empty())
+        erroreScrittura(m_percorso, EBADF);
+    struct stat info {};
+    if (::lstat(m_percorso.c_str(), &info) == 0) {
+        if (S_ISLNK(info.st_mode))
+            fallisci(ELOOP);
+        if (S_ISDIR(info.st_mode))
+            fallisci(EISDIR);
+        ::chmod(m_temporaneo.c_str(), info.st_mode & 07777); // a replaced file keeps its mode
+    }
+    if (::rename(m_temporaneo.c_str(), m_percorso.c_str()) != 0)
+        fallisci(errno);
+    m_temporaneo.clear();
+}
+
+bool TFileScrittura::ConfermaSeLibero(const std::string& percorso) {
+    chiudi();
+    if (m_temporaneo.empty())
+        erroreScrittura(percorso, EBADF);
+    // A hard link fails when the name is taken, so two savers never replace each other's file.
+    if (::link(m_temporaneo.c_str(), percorso.c_str()) == 0) {
+        ::unlink(m_temporaneo.c_str());
+        m_temporaneo.clear();
+        return true;
+    }
+    const int codice = errno;
+    if (codice == EEXIST)
+        return false;
+    if (codice != EPERM && codice != EOPNOTSUPP && codice != EMLINK) {
+        m_percorso = percorso;
+        fallisci(codice);
+    }
+    // File systems without hard links (FAT on a USB stick): test, then rename.
+    struct stat info {};
+    if (::lstat(percorso.c_str(), &info) == 0)
+        return false;
+    if (::rename(m_temporaneo.c_str(), percorso.c_str()) != 0) {
+        m_percorso = percorso;
+        fallisci(errno);
+    }
+    m_temporaneo.clear();
+    return true;
+}
+
+bool TFileScrittura::UgualeA(const std::string& percorso) {
+    chiudi();
+    return !m_temporaneo.empty() && StessiByte(m_temporaneo, percorso);
+}
+
+void ScriviFile(const std::string& percorso, std::string_view dati) {
+    TFileScrittura file(percorso);
+    file.Scrivi(dati);
+    file.Conferma();
+}
+
+bool StessiByte(const std::string& a, const std::string& b) {
+    UniqueFd fa(::open(a.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOFOLLOW));
+    UniqueFd fb(::open(b.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOFOLLOW));
+    struct stat ia {
+    }, ib{};
+    if (fa.get() < 0 || fb.get() < 0 || ::fstat(fa.get(), &ia) != 0 ||
+        ::fstat(fb.get(), &ib) != 0 || !S_ISREG(ia.st_mode) || !S_ISREG(ib.st_mode) ||
+        ia.st_size != ib.st_size)
+        return false;
+    const auto ba = std::make_unique<char[]>(kBlocco);
+    const auto bb = std::make_unique<char[]>(kBlocco);
+    for (;;) {
+        const ssize_t na = leggiTutto(fa.get(), ba.get(), kBlocco);
+        if (na <= 0)
+            return na == 0 && leggiTutto(fb.get(), bb.get(), 1) == 0;
+        std::size_t presi = 0;
+        while (presi < static_cast<std::size_t>(na)) {
+            const ssize_t nb =
+                leggiTutto(fb.get(), bb.get() + presi, static_cast<std::size_t>(na) - presi);
+            if (nb <= 0)
+                return false;
+            presi += static_cast<std::size_t>(nb);
+        }
+        if (std::memcmp(ba.get(), bb.get(), presi) != 0)
+            return false;
+    }
+}
+
+bool CreaCartella(const std::string& percorso, std::string& motivo) {
+    std::error_code ec;
+    std::filesystem::create_directories(std::filesystem::path(percorso), ec);
+    if (std::filesystem::is_directory(std::filesystem::path(percorso)))
+        return true;
+    motivo = MotivoErrore(ec ? ec.value() : ENOTDIR);
+    return false;
+}
+
+bool CartellaScrivibile(const std::string& percorso) {
+    std::string motivo;
+    return CreaCartella(percorso, motivo) && ::access(percorso.c_str(), W_OK | X_OK) == 0;
+}
+
+std::string CartellaDatiUtente() {
+    return cartellaUtente("XDG_DATA_HOME", "/.local/share");
+}
+
+std::string CartellaCacheUtente() {
+    return cartellaUtente("XDG_CACHE_HOME", "/.cache");
+}
+
+} // namespace ondivo::platform
