@@ -1,6 +1,7 @@
 #include "attachmententry.h"
 
 #include "ansicodec.h"
+#include "safename.h"
 
 #include <QStringDecoder>
 
@@ -15,7 +16,8 @@ QString TestoDaByte(const std::string& byte) {
 }
 
 VoceAllegato::VoceAllegato(const TAllegatoItem* allegato)
-    : QListWidgetItem(TestoDaByte(allegato->NomeFile)), m_allegato(allegato) {}
+    : QListWidgetItem(QString::fromStdString(NomeVisibile(allegato->NomeFile))),
+      m_allegato(allegato) {}
 
 bool VoceAllegato::operator<(const QListWidgetItem& altra) const {
     return text().compare(altra.text(), Qt::CaseInsensitive) < 0;

@@ -53,6 +53,9 @@ private:
     void ApriFattura(const std::string& scelto);
     void ButtonSaveClick();
     void ButtonOpenClick();
+    // The folder attachments are saved in (created when missing); the first time it is the
+    // user's own folder, a box says so. Throws when no folder can be made.
+    std::string cartellaAllegati();
     void btnEstraiPM7Click();
     void btnCodificaFileClick();
     void btndecodificaClick();
@@ -117,6 +120,7 @@ private:
     ListaAllegati FAllegati;
 
     // With ONDIVO_TEMPI set, how long an open takes until its page is shown goes to stderr.
+    bool m_cartellaUtenteDetta = false;
     bool m_tempi;
     QElapsedTimer m_cronometro;
 

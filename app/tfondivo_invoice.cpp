@@ -4,6 +4,7 @@
 #include "attachmententry.h"
 #include "base64.h"
 #include "envelopepath.h"
+#include "errors.h"
 #include "fileutil.h"
 #include "headerfields.h"
 #include "invoicepage.h"
@@ -17,6 +18,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QStatusBar>
 #include <QUrl>
 
 namespace ondivo {
@@ -103,12 +105,30 @@ void TFONDIVO::ButtonSaveClick() {
         m_prompts.ShowMessage("Selezionare l'allegato da salvare!");
         return;
     }
-    if (voce->allegato())
-        SalvaAllegato(*voce->allegato(), AppDir() + DirAllegati);
+    if (!voce->allegato())
+        return;
+    const std::string salvato = SalvaAllegato(*voce->allegato(), cartellaAllegati());
+    statusBar()->showMessage(QStringLiteral("Allegato salvato come ") +
+                             QString::fromStdString(salvato));
+}
+
+std::string TFONDIVO::cartellaAllegati() {
+    const std::string cartella = CartellaAllegati();
+    if (cartella.empty())
+        throw OndivoError("Impossibile creare la cartella degli allegati: né " + AppDir() +
+                          DirAllegati + " né la cartella dell'utente sono scrivibili");
+    // Said once: from then on the status line names the folder with every saved file.
+    if (CartellaAllegatiUtente(cartella) && !m_cartellaUtenteDetta) {
+        m_cartellaUtenteDetta = true;
+        m_prompts.ShowMessage("La cartella del programma non è scrivibile: gli allegati vengono "
+                              "salvati in " +
+                              cartella);
+    }
+    return cartella;
 }
 
 void TFONDIVO::ButtonOpenClick() {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(AppDir() + DirAllegati)));
+    QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(cartellaAllegati())));
 }
 
 void TFONDIVO::btnEstraiPM7Click() {
@@ -148,7 +168,7 @@ void TFONDIVO::btndecodificaClick() {
     }
     // This command gives no feedback: the count and the message are not shown.
     std::string messaggio;
-    SalvaAllegati(*scelto, AppDir() + DirAllegati, messaggio);
+    SalvaAllegati(*scelto, cartellaAllegati(), messaggio);
 }
 
 } // namespace ondivo

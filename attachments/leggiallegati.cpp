@@ -1,22 +1,103 @@
 #include "allegati.h"
-#include "blocchiallegati.h"
-#include "files.h"
-#include "scantext.h"
+
+#include "elementpath.h"
+#include "text.h"
+#include "xmldocument.h"
+
+#include <cstring>
 
 namespace ondivo {
 
-int LeggiAllegati(const std::string& file, ListaAllegati& lista) {
-    const std::string byte = platform::LeggiFile(file);
-    const std::string_view testo = FinoAlPrimoZero(byte);
+namespace {
+
+bool chiamato(const xmlNode* nodo, const char* nome) {
+    return nodo->type == XML_ELEMENT_NODE &&
+           std::strcmp(reinterpret_cast<const char*>(nodo->name), nome) == 0;
+}
+
+const xmlNode* primoFiglio(const xmlNode* elemento, const char* nome) {
+    for (const xmlNode* figlio = elemento->children; figlio; figlio = figlio->next)
+        if (chiamato(figlio, nome))
+            return figlio;
+    return nullptr;
+}
+
+// The text an element stands for, as XPath's string() and so the page see it: every text and
+// CDATA section below it, entity references replaced by their text.
+void accodaTesto(const xmlNode* nodo, std::string& testo) {
+    for (const xmlNode* figlio = nodo->children; figlio; figlio = figlio->next) {
+        switch (figlio->type) {
+        case XML_TEXT_NODE:
+        case XML_CDATA_SECTION_NODE:
+            if (figlio->content)
+                testo += reinterpret_cast<const char*>(figlio->content);
+            break;
+        case XML_ELEMENT_NODE:
+            accodaTesto(figlio, testo);
+            break;
+        case XML_ENTITY_REF_NODE:
+            // The reference's child is the entity, whose children are its parsed text.
+            if (figlio->children)
+                accodaTesto(figlio->children, testo);
+            break;
+        default:
+            break;
+        }
+    }
+}
+
+std::string testoElemento(const xmlNode* elemento) {
+    if (!elemento)
+        return {};
+    // The usual element holds one text node: trimmed in place, copied once.
+    const xmlNode* unico = elemento->children;
+    if (unico && !unico->next &&
+        (unico->type == XML_TEXT_NODE || unico->type == XML_CDATA_SECTION_NODE))
+        return std::string(
+            Trim(unico->content ? reinterpret_cast<const char*>(unico->content) : ""));
+    std::string testo;
+    accodaTesto(elemento, testo);
+    return std::string(Trim(testo));
+}
+
+// The next node in document order, without recursion: nesting may be deep.
+const xmlNode* successivo(const xmlNode* nodo, const xmlNode* radice) {
+    if (nodo->type == XML_ELEMENT_NODE && nodo->children)
+        return nodo->children;
+    while (nodo && nodo != radice && !nodo->next)
+        nodo = nodo->parent;
+    return nodo && nodo != radice ? nodo->next : nullptr;
+}
+
+} // namespace
+
+int LeggiAllegatiDoc(const xmlDoc* fattura, ListaAllegati& lista) {
+    const xmlNode* radice = fattura ? xmlDocGetRootElement(fattura) : nullptr;
     int conteggio = 0;
-    std::size_t pos = 1;
-    BloccoAllegato blocco;
-    while (ProssimoAllegato(testo, pos, blocco)) {
-        lista.push_back(std::make_unique<TAllegatoItem>(
-            TAllegatoItem{ConInterruzioniCrLf(blocco.nome), ConInterruzioniCrLf(blocco.dati)}));
+    for (const xmlNode* nodo = radice; nodo; nodo = successivo(nodo, radice)) {
+        if (!chiamato(nodo, "Allegati"))
+            continue;
+        auto allegato = std::make_unique<TAllegatoItem>();
+        allegato->NomeFile = testoElemento(primoFiglio(nodo, "NomeAttachment"));
+        if (allegato->NomeFile.empty())
+            continue;
+        allegato->DatiBase64 = testoElemento(primoFiglio(nodo, "Attachment"));
+        if (allegato->DatiBase64.empty())
+            continue;
+        lista.push_back(std::move(allegato));
         ++conteggio;
     }
     return conteggio;
+}
+
+int LeggiAllegati(const std::string& file, ListaAllegati& lista) {
+    XmlDocPtr fattura;
+    try {
+        fattura = CaricaXml(file);
+    } catch (const XmlLoadError& e) {
+        throw OndivoError(MessaggioCaricamento(file, e));
+    }
+    return LeggiAllegatiDoc(fattura.get(), lista);
 }
 
 } // namespace ondivo

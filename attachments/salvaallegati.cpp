@@ -1,54 +1,41 @@
 #include "allegati.h"
 #include "base64.h"
-#include "blocchiallegati.h"
+#include "datiallegato.h"
 #include "files.h"
 #include "fileutil.h"
+#include "lctv.h"
 #include "safename.h"
-#include "scantext.h"
 
-#include <cstring>
 #include <exception>
-#include <filesystem>
-#include <system_error>
 
 namespace ondivo {
 
 namespace {
 
-char minuscola(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+// More files of one name than anyone keeps; past it the save fails rather than search on.
+constexpr int kNumeriMassimi = 10000;
+
+std::string conBarra(std::string cartella) {
+    if (!cartella.empty() && cartella.back() != '/')
+        cartella += '/';
+    return cartella;
 }
 
-// What follows the first "base64," (any letter case), or the whole text when it has none.
-// Commas never occur in Base64 itself, so only the few commas of a header are looked at.
-std::string_view senzaIntestazioneDataUrl(std::string_view dati) {
-    constexpr std::string_view marca = "base64";
-    const char* const inizio = dati.data();
-    const char* p = inizio;
-    const char* const fine = inizio + dati.size();
-    while (const void* trovata = std::memchr(p, ',', static_cast<std::size_t>(fine - p))) {
-        const auto virgola = static_cast<std::size_t>(static_cast<const char*>(trovata) - inizio);
-        if (virgola >= marca.size()) {
-            bool uguale = true;
-            for (std::size_t k = 0; k < marca.size() && uguale; ++k)
-                uguale = minuscola(dati[virgola - marca.size() + k]) == marca[k];
-            if (uguale)
-                return dati.substr(virgola + 1);
-        }
-        p = inizio + virgola + 1;
-    }
-    return dati;
-}
+} // namespace
 
-// Decodes in blocks straight into the file, so a large attachment never stands whole in memory
-// beside the invoice. The only decoding error, an uneven length, is checked first, so a text
-// that cannot be decoded creates no file.
-std::string scriviAllegato(const std::string& cartella, std::string_view nome,
-                           std::string_view base64) {
+std::string SalvaAllegato(const TAllegatoItem& allegato, const std::string& cartella,
+                          NomiUsati* usati) {
+    std::string copia;
+    const std::string_view base64 = DatiDaDecodificare(allegato.DatiBase64, copia);
+    // The only decoding error, an uneven length, comes before any file is made.
     if (base64.size() % 4 != 0)
         throw EErroreCodifica(MsgDimensioneDecodifica);
-    std::string percorso = PercorsoAllegato(cartella, nome);
-    platform::TFileScrittura file(percorso);
+
+    const std::string nome = NomeFileSicuro(allegato.NomeFile);
+    const std::string dove = conBarra(cartella);
+    // Decoded in blocks straight into the file, so a large attachment never stands whole in
+    // memory beside its text.
+    platform::TFileScrittura file(dove + nome);
     const TDecodificatoreMIME decodificatore;
     constexpr std::size_t kBloccoTesto = std::size_t{1} << 20; // whole groups of four
     std::string byte;
@@ -57,11 +44,23 @@ std::string scriviAllegato(const std::string& cartella, std::string_view nome,
         decodificatore.DecodeToStream(base64.substr(da, kBloccoTesto), byte);
         file.Scrivi(byte);
     }
-    file.Conferma();
-    return percorso;
-}
 
-} // namespace
+    for (int n = 1; n <= kNumeriMassimi; ++n) {
+        const std::string candidato = n == 1 ? nome : NomeNumerato(nome, n);
+        if (usati && usati->count(candidato))
+            continue;
+        const std::string percorso = dove + candidato;
+        // A file already there is someone's: kept when it is this attachment, else left alone.
+        if (file.ConfermaSeLibero(percorso) || file.UgualeA(percorso)) {
+            if (usati)
+                usati->insert(candidato);
+            return platform::PercorsoCompleto(percorso);
+        }
+    }
+    throw platform::EFileStreamError("Impossibile scrivere " +
+                                     platform::PercorsoCompleto(dove + nome) +
+                                     ": troppi file con lo stesso nome");
+}
 
 int SalvaAllegati(const std::string& file, const std::string& cartella, std::string& messaggio) {
     messaggio.clear();
@@ -69,34 +68,38 @@ int SalvaAllegati(const std::string& file, const std::string& cartella, std::str
     try {
         if (!FileEsiste(file))
             return 0;
-        const std::string byte = platform::LeggiFile(file);
-        const std::string_view testo = FinoAlPrimoZero(byte);
-        // Not checked: a folder that could not be made shows up when its first file is created.
-        std::error_code ignorato;
-        std::filesystem::create_directories(std::filesystem::path(cartella), ignorato);
-
-        std::size_t pos = 1;
-        BloccoAllegato blocco;
-        while (ProssimoAllegato(testo, pos, blocco)) {
-            // A text without line breaks, the usual case, is decoded where it lies.
-            std::string copia;
-            std::string_view dati = blocco.dati;
-            if (HaInterruzioni(dati)) {
-                copia = ConInterruzioniCrLf(dati);
-                dati = copia;
-            }
-            scriviAllegato(cartella, ConInterruzioniCrLf(blocco.nome),
-                           senzaIntestazioneDataUrl(dati));
+        ListaAllegati lista;
+        LeggiAllegati(file, lista);
+        std::string motivo;
+        if (!platform::CreaCartella(cartella, motivo))
+            throw platform::EFileStreamError("Impossibile creare la cartella " +
+                                             platform::PercorsoCompleto(cartella) + ": " + motivo);
+        NomiUsati usati;
+        for (const auto& allegato : lista) {
+            SalvaAllegato(*allegato, cartella, &usati);
             ++conteggio;
         }
+    } catch (const std::bad_alloc&) {
+        messaggio = "Memoria insufficiente per salvare gli allegati di " + file;
     } catch (const std::exception& e) {
         messaggio = e.what();
     }
     return conteggio;
 }
 
-std::string SalvaAllegato(const TAllegatoItem& allegato, const std::string& cartella) {
-    return scriviAllegato(cartella, allegato.NomeFile, allegato.DatiBase64);
+std::string CartellaAllegati() {
+    const std::string delProgramma = AppDir() + DirAllegati;
+    if (!AppDir().empty() && platform::CartellaScrivibile(delProgramma))
+        return delProgramma;
+    const std::string utente = platform::CartellaDatiUtente();
+    if (utente.empty())
+        return {};
+    const std::string cartella = utente + DirAllegati;
+    return platform::CartellaScrivibile(cartella) ? cartella : std::string();
+}
+
+bool CartellaAllegatiUtente(const std::string& cartella) {
+    return AppDir().empty() || cartella.rfind(AppDir(), 0) != 0;
 }
 
 } // namespace ondivo

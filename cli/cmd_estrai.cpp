@@ -9,8 +9,9 @@
 
 namespace ondivo::cli {
 
-// Decodes every attachment into DIR, by default the program's attachment folder beside this
-// executable, and prints how many files were written.
+// Decodes every attachment into DIR, by default the attachment folder (the program's, or the
+// user's when the program folder cannot be written), and prints how many were saved, each in
+// a file of its own.
 int ComandoEstrai(const Argomenti& argomenti) {
     if (argomenti.empty() || argomenti.size() > 2 || Trim(argomenti[0]).empty())
         return EsitoUso;
@@ -24,7 +25,12 @@ int ComandoEstrai(const Argomenti& argomenti) {
             std::cerr << MsgErroreAvvio << '\n';
             return EsitoErrore;
         }
-        cartella = AppDir() + DirAllegati;
+        cartella = CartellaAllegati();
+        if (cartella.empty()) {
+            std::cerr << "Impossibile creare la cartella degli allegati: né " << AppDir()
+                      << DirAllegati << " né la cartella dell'utente sono scrivibili\n";
+            return EsitoErrore;
+        }
     }
 
     std::string messaggio;

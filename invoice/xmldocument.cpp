@@ -272,4 +272,11 @@ XmlDocPtr CaricaXml(const std::string& percorso) {
     return doc;
 }
 
+std::string MessaggioCaricamento(const std::string& percorso, const XmlLoadError& errore) {
+    if (errore.riga() <= 0 && errore.motivo().find(percorso) != std::string::npos)
+        return errore.motivo();
+    return "Errore nel caricamento XML: " + percorso + " (riga " + std::to_string(errore.riga()) +
+           ": " + errore.motivo() + ")";
+}
+
 } // namespace ondivo

@@ -40,4 +40,9 @@ private:
 // Throws XmlLoadError.
 XmlDocPtr CaricaXml(const std::string& percorso);
 
+// The message for a file that could not be loaded, for callers that report it as an error:
+// the reader's own message when the file could not be read, else
+// "Errore nel caricamento XML: <file> (riga N: <reason>)".
+std::string MessaggioCaricamento(const std::string& percorso, const XmlLoadError& errore);
+
 } // namespace ondivo
