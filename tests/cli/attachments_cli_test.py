@@ -31,7 +31,7 @@ def invoice(*attachments):
     blocks = "".join("<Allegati><NomeAttachment>%s</NomeAttachment><Attachment>%s</Attachment>"
                      "</Allegati>\n" % (name, data) for name, data in attachments)
     return ("<?xml version=\"1.0\"?>\n<FatturaElettronica><FatturaElettronicaBody>\n%s"
-            "</FatturaElettronicaBody></FatturaElettronica>\n" % blocks).encode("ascii")
+            "</FatturaElettronicaBody></FatturaElettronica>\n" % blocks).encode("utf-8")
 
 
 def all_files(root):
@@ -95,7 +95,8 @@ def test_estrai_failures(tmp, cli):
     path.write_bytes(invoice(("a.pdf", "QUJD")))
     out = run(cli, "estrai", path, blocker / "ALLEGATI")
     expect(out.returncode == 1 and out.stderr.decode()
-           == 'Cannot create file "%s/ALLEGATI/a.pdf". %s\n' % (blocker, "un elemento del percorso non è una cartella"),
+           == 'Impossibile creare la cartella %s/ALLEGATI: %s\n'
+           % (blocker, "un elemento del percorso non è una cartella"),
            "estrai into a folder that cannot be made: %r" % out.stderr)
 
 
@@ -104,8 +105,12 @@ def test_allegati(tmp, cli):
     path.write_bytes(invoice(("b.pdf", "QUJD"), ("a.pdf", "QUJD\nREVG"), ("", "QUJD"),
                              ("c.pdf", "abcd;base64,QUJD")))
     out = run(cli, "allegati", path)
-    expect(out.returncode == 0 and out.stdout.decode() == "b.pdf\t3\na.pdf\t- (%s)\nc.pdf\t12\n"
-           % UNEVEN, "allegati listed %r" % out.stdout)
+    expect(out.returncode == 0 and out.stdout.decode() == "b.pdf\t3\na.pdf\t6\nc.pdf\t3\n",
+           "allegati listed %r" % out.stdout)
+    path.write_bytes(invoice(("a\u202ecod.exe", "QUJDR"), ("x\ty", "QUJD")))
+    out = run(cli, "allegati", path)
+    expect(out.returncode == 0 and out.stdout.decode()
+           == "a_cod.exe\t- (%s)\nx_y\t3\n" % UNEVEN, "allegati listed %r" % out.stdout)
     missing = tmp / "none.xml"
     out = run(cli, "allegati", missing)
     expect(out.returncode == 1 and out.stderr.decode()
