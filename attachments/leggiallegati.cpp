@@ -69,6 +69,82 @@ const xmlNode* successivo(const xmlNode* nodo, const xmlNode* radice) {
     return nodo && nodo != radice ? nodo->next : nullptr;
 }
 
+// The same rule on a streamed reading: each "Allegati" holds a slot from its start tag on, so
+// records come in the order of their start tags, as in the tree walk, also when nested.
+class RaccoglitoreAllegati : public AscoltatoreXml {
+public:
+    void InizioElemento(std::string_view nome) override {
+        ++m_profondita;
+        if (m_catturando)
+            return;
+        if (!m_aperti.empty() && m_aperti.back().profondita + 1 == m_profondita) {
+            Aperto& a = m_aperti.back();
+            if (nome == "NomeAttachment" && !a.nomeVisto) {
+                a.nomeVisto = true;
+                catturaIn(&m_trovati[a.posto].NomeFile);
+            } else if (nome == "Attachment" && !a.datiVisti) {
+                a.datiVisti = true;
+                catturaIn(&m_trovati[a.posto].DatiBase64);
+            }
+        }
+        if (!m_catturando && nome == "Allegati") {
+            m_aperti.push_back({m_profondita, m_trovati.size()});
+            m_trovati.emplace_back();
+        }
+    }
+
+    void FineElemento() override {
+        if (m_catturando && m_profondita == m_profonditaCattura)
+            m_catturando = nullptr;
+        else if (!m_catturando && !m_aperti.empty() && m_aperti.back().profondita == m_profondita)
+            m_aperti.pop_back();
+        --m_profondita;
+    }
+
+    void Testo(std::string_view testo) override {
+        if (m_catturando)
+            m_catturando->append(testo);
+    }
+
+    void Ricomincia() override { *this = RaccoglitoreAllegati(); }
+
+    int Consegna(ListaAllegati& lista) {
+        int conteggio = 0;
+        for (TAllegatoItem& voce : m_trovati) {
+            voce.NomeFile = std::string(Trim(voce.NomeFile));
+            if (voce.NomeFile.empty())
+                continue;
+            const std::string_view dati = Trim(voce.DatiBase64);
+            if (dati.empty())
+                continue;
+            if (dati.size() != voce.DatiBase64.size())
+                voce.DatiBase64 = std::string(dati);
+            lista.push_back(std::make_unique<TAllegatoItem>(std::move(voce)));
+            ++conteggio;
+        }
+        return conteggio;
+    }
+
+private:
+    struct Aperto {
+        int profondita;
+        std::size_t posto; // in m_trovati
+        bool nomeVisto = false;
+        bool datiVisti = false;
+    };
+
+    void catturaIn(std::string* dove) {
+        m_catturando = dove;
+        m_profonditaCattura = m_profondita;
+    }
+
+    int m_profondita = 0;
+    std::vector<Aperto> m_aperti;
+    std::vector<TAllegatoItem> m_trovati;
+    std::string* m_catturando = nullptr; // the field whose element is open
+    int m_profonditaCattura = 0;
+};
+
 } // namespace
 
 int LeggiAllegatiDoc(const xmlDoc* fattura, ListaAllegati& lista) {
@@ -91,13 +167,13 @@ int LeggiAllegatiDoc(const xmlDoc* fattura, ListaAllegati& lista) {
 }
 
 int LeggiAllegati(const std::string& file, ListaAllegati& lista) {
-    XmlDocPtr fattura;
+    RaccoglitoreAllegati raccoglitore;
     try {
-        fattura = CaricaXml(file);
+        LeggiXmlInSequenza(file, raccoglitore);
     } catch (const XmlLoadError& e) {
         throw OndivoError(MessaggioCaricamento(file, e));
     }
-    return LeggiAllegatiDoc(fattura.get(), lista);
+    return raccoglitore.Consegna(lista);
 }
 
 } // namespace ondivo

@@ -60,6 +60,11 @@ struct ParseState {
     bool huge;               // every size limit of libxml2 is lifted for this parse
     LoadFailure failure;
     EntityExpansion expansion;
+    // A streamed reading: no tree, everything goes to the listener, entity text included, and
+    // the characters it receives are counted against the same limit as expansions.
+    AscoltatoreXml* ascoltatore = nullptr;
+    std::size_t caratteri = 0;
+    std::size_t limiteCaratteri = 0;
 };
 
 constexpr std::size_t kLineTextChars = 40;
@@ -200,6 +205,57 @@ void declareEntity(void* userData, const xmlChar* name, int type, const xmlChar*
     xmlSAX2EntityDecl(userData, name, type, publicId, systemId, content);
 }
 
+// The streamed reading's callbacks. Contexts that libxml2 makes for entity text share the
+// state, so their elements and text reach the listener at the reference's place.
+void streamStart(void* userData, const xmlChar* localname, const xmlChar*, const xmlChar*, int,
+                 const xmlChar**, int, int, const xmlChar**) {
+    auto* ctxt = static_cast<xmlParserCtxt*>(userData);
+    ParseState* state = stateOf(ctxt);
+    if (!state || state->failure.found)
+        return;
+    if (state->huge && ctxt->nameNr > static_cast<int>(xmlParserMaxDepth)) {
+        refuse(ctxt, *state,
+               "Excessive depth in document: " + std::to_string(xmlParserMaxDepth) +
+                   " use XML_PARSE_HUGE option");
+        return;
+    }
+    state->ascoltatore->InizioElemento(reinterpret_cast<const char*>(localname));
+}
+
+void streamEnd(void* userData, const xmlChar*, const xmlChar*, const xmlChar*) {
+    auto* ctxt = static_cast<xmlParserCtxt*>(userData);
+    ParseState* state = stateOf(ctxt);
+    if (state && !state->failure.found)
+        state->ascoltatore->FineElemento();
+}
+
+void streamText(void* userData, const xmlChar* text, int len) {
+    auto* ctxt = static_cast<xmlParserCtxt*>(userData);
+    ParseState* state = stateOf(ctxt);
+    if (!state || state->failure.found || len <= 0)
+        return;
+    state->caratteri += static_cast<std::size_t>(len);
+    if (state->caratteri > state->limiteCaratteri) {
+        refuse(ctxt, *state, kExpansionTooLarge);
+        return;
+    }
+    state->ascoltatore->Testo({reinterpret_cast<const char*>(text), static_cast<std::size_t>(len)});
+}
+
+// With every limit lifted, libxml2 would expand references in attribute values without bound,
+// where the count of characters does not see them: a streamed file that needs the lifted
+// limits (a CDATA section over 10 MB) may declare no entities at all.
+void declareEntityStreamed(void* userData, const xmlChar* name, int type, const xmlChar* publicId,
+                           const xmlChar* systemId, xmlChar* content) {
+    auto* ctxt = static_cast<xmlParserCtxt*>(userData);
+    ParseState* state = stateOf(ctxt);
+    if (state && state->huge && type == XML_INTERNAL_GENERAL_ENTITY) {
+        refuse(ctxt, *state, kExpansionTooLarge);
+        return;
+    }
+    xmlSAX2EntityDecl(userData, name, type, publicId, systemId, content);
+}
+
 xmlParserInputPtr refuseExternalEntity(void*, const xmlChar*, const xmlChar*) {
     return nullptr;
 }
@@ -208,8 +264,10 @@ void ignoreExternalSubset(void*, const xmlChar*, const xmlChar*, const xmlChar*)
 
 // One parse of an open file. `huge` lifts every size limit of libxml2 for the whole parse;
 // our own guards then stand in for the ones that keep hostile files bounded.
+// With a listener, the parse builds no tree (the result is then only the document's shell,
+// with its declarations) and entity references are replaced by their text.
 XmlDocPtr parse(platform::TFileLettura& file, bool huge, std::size_t expansionLimit,
-                LoadFailure& failure) {
+                LoadFailure& failure, AscoltatoreXml* ascoltatore = nullptr) {
     ParserCtxtPtr ctxt(xmlNewParserCtxt());
     if (!ctxt)
         throw XmlLoadError("Memoria insufficiente", 0, {});
@@ -217,22 +275,37 @@ XmlDocPtr parse(platform::TFileLettura& file, bool huge, std::size_t expansionLi
     ctxt->_private = &state;
     xmlSAXHandler* sax = ctxt->sax; // owned by the context
     sax->serror = recordError;
-    sax->reference = countReference;
-    sax->startElementNs = startElement;
-    sax->entityDecl = declareEntity;
-    if (!huge) {
-        sax->characters = storeWithoutSizeLimit<xmlSAX2Characters>;
-        sax->ignorableWhitespace = storeWithoutSizeLimit<xmlSAX2Characters>;
-        sax->cdataBlock = storeWithoutSizeLimit<xmlSAX2CDataBlock>;
-    }
     sax->resolveEntity = refuseExternalEntity;
     sax->externalSubset = ignoreExternalSubset;
+    if (ascoltatore) {
+        state.ascoltatore = ascoltatore;
+        state.limiteCaratteri = expansionLimit;
+        sax->startElementNs = streamStart;
+        sax->endElementNs = streamEnd;
+        sax->characters = streamText;
+        sax->ignorableWhitespace = streamText;
+        sax->cdataBlock = streamText;
+        sax->entityDecl = declareEntityStreamed;
+        sax->reference = nullptr;
+        sax->comment = nullptr;
+        sax->processingInstruction = nullptr;
+    } else {
+        sax->reference = countReference;
+        sax->startElementNs = startElement;
+        sax->entityDecl = declareEntity;
+        if (!huge) {
+            sax->characters = storeWithoutSizeLimit<xmlSAX2Characters>;
+            sax->ignorableWhitespace = storeWithoutSizeLimit<xmlSAX2Characters>;
+            sax->cdataBlock = storeWithoutSizeLimit<xmlSAX2CDataBlock>;
+        }
+    }
 
     // COMPACT keeps short texts (most values and the indentation between elements) inside their
     // nodes instead of in allocations of their own: a large invoice loads about 40% faster.
     // Nothing edits a loaded invoice's text nodes; removing them (xsl:strip-space) is safe.
     const int options = XML_PARSE_NONET | XML_PARSE_BIG_LINES | XML_PARSE_NOWARNING |
-                        XML_PARSE_COMPACT | (huge ? XML_PARSE_HUGE : 0);
+                        XML_PARSE_COMPACT | (huge ? XML_PARSE_HUGE : 0) |
+                        (ascoltatore ? XML_PARSE_NOENT : 0);
     SorgenteFile sorgente{file, {}};
     XmlDocPtr doc(xmlCtxtReadIO(ctxt.get(), leggiSorgente, nullptr, &sorgente,
                                 file.percorso().c_str(), nullptr, options));
@@ -246,7 +319,11 @@ XmlDocPtr parse(platform::TFileLettura& file, bool huge, std::size_t expansionLi
 
 } // namespace
 
-XmlDocPtr CaricaXml(const std::string& percorso) {
+namespace {
+
+// Both readings: the file opened through the program's reader, one parse, and a second with
+// every limit lifted when the first stopped at a CDATA section over 10 MB.
+XmlDocPtr carica(const std::string& percorso, AscoltatoreXml* ascoltatore) {
     std::unique_ptr<platform::TFileLettura> file;
     try {
         file = std::make_unique<platform::TFileLettura>(percorso);
@@ -256,13 +333,15 @@ XmlDocPtr CaricaXml(const std::string& percorso) {
     const auto size = static_cast<std::size_t>(file->Dimensione());
     const std::size_t expansionLimit = kExpansionFloor + kExpansionFactor * size;
     LoadFailure failure;
-    XmlDocPtr doc = parse(*file, false, expansionLimit, failure);
+    XmlDocPtr doc = parse(*file, false, expansionLimit, failure, ascoltatore);
     // The parser itself refuses a CDATA section over 10 MB unless every limit is lifted. Entity
     // references are never expanded here, so lifting the limits for such a file is safe.
     if (!doc && failure.code == XML_ERR_CDATA_NOT_FINISHED) {
         file->Riavvolgi();
         failure = LoadFailure();
-        doc = parse(*file, true, expansionLimit, failure);
+        if (ascoltatore)
+            ascoltatore->Ricomincia();
+        doc = parse(*file, true, expansionLimit, failure, ascoltatore);
     }
     if (!doc) {
         if (!failure.found)
@@ -270,6 +349,16 @@ XmlDocPtr CaricaXml(const std::string& percorso) {
         throw XmlLoadError(failure.reason, failure.line, failure.lineText);
     }
     return doc;
+}
+
+} // namespace
+
+XmlDocPtr CaricaXml(const std::string& percorso) {
+    return carica(percorso, nullptr);
+}
+
+void LeggiXmlInSequenza(const std::string& percorso, AscoltatoreXml& ascoltatore) {
+    carica(percorso, &ascoltatore);
 }
 
 std::string MessaggioCaricamento(const std::string& percorso, const XmlLoadError& errore) {

@@ -6,6 +6,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 
 namespace ondivo {
 
@@ -39,6 +40,24 @@ private:
 // Whitespace-only text nodes stay in the tree; readers decide whether they count.
 // Throws XmlLoadError.
 XmlDocPtr CaricaXml(const std::string& percorso);
+
+// What a streamed reading of a file reports, in document order: elements by their local name,
+// and their text in pieces (UTF-8), the text of CDATA sections and of entity references
+// included, so that the pieces inside an element join into its string value.
+class AscoltatoreXml {
+public:
+    virtual ~AscoltatoreXml() = default;
+    virtual void InizioElemento(std::string_view nomeLocale) = 0;
+    virtual void FineElemento() = 0;
+    virtual void Testo(std::string_view testo) = 0;
+    // The reading starts over from the beginning: forget what was heard.
+    virtual void Ricomincia() = 0;
+};
+
+// Reads the file as CaricaXml loads it, with the same refusals, but builds no tree: the
+// listener sees it all once, which is much faster and lighter for a reader that keeps little.
+// Throws XmlLoadError.
+void LeggiXmlInSequenza(const std::string& percorso, AscoltatoreXml& ascoltatore);
 
 // The message for a file that could not be loaded, for callers that report it as an error:
 // the reader's own message when the file could not be read, else

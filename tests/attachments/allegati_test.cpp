@@ -2,6 +2,7 @@
 #include "base64.h"
 #include "files.h"
 #include "tempdir.h"
+#include "xmldocument.h"
 
 #include <gtest/gtest.h>
 
@@ -72,15 +73,26 @@ void PrintTo(const ReadCase& c, std::ostream* os) {
 
 class LeggiAllegatiTest : public testing::TestWithParam<ReadCase> {};
 
-TEST_P(LeggiAllegatiTest, CollectsTheBlocksInDocumentOrder) {
-    TempDir dir;
-    ListaAllegati lista;
-    const int n = LeggiAllegati(dir.write("f.xml", GetParam().file), lista);
+Coppie coppie(const ListaAllegati& lista) {
     Coppie trovati;
     for (const auto& voce : lista)
         trovati.emplace_back(voce->NomeFile, voce->DatiBase64);
-    EXPECT_EQ(trovati, GetParam().allegati);
+    return trovati;
+}
+
+// The streamed reading of a file (saving) and the walk of a loaded tree (the window) find the
+// same attachments.
+TEST_P(LeggiAllegatiTest, CollectsTheBlocksInDocumentOrder) {
+    TempDir dir;
+    const std::string file = dir.write("f.xml", GetParam().file);
+    ListaAllegati lista;
+    const int n = LeggiAllegati(file, lista);
+    EXPECT_EQ(coppie(lista), GetParam().allegati);
     EXPECT_EQ(n, static_cast<int>(lista.size()));
+
+    ListaAllegati dalDocumento;
+    EXPECT_EQ(LeggiAllegatiDoc(CaricaXml(file).get(), dalDocumento), n);
+    EXPECT_EQ(coppie(dalDocumento), GetParam().allegati);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -132,6 +144,24 @@ INSTANTIATE_TEST_SUITE_P(
                  "<?xml version=\"1.0\" encoding=\"windows-1252\"?><Allegati><NomeAttachment>"
                  "f\xE8 \x80.pdf</NomeAttachment><Attachment>YQ==</Attachment></Allegati>",
                  {{"f\xC3\xA8 \xE2\x82\xAC.pdf", "YQ=="}}},
+        ReadCase{"nestedInStartTagOrder",
+                 fattura("<Allegati><NomeAttachment>fuori</NomeAttachment><x><Allegati>"
+                         "<NomeAttachment>dentro</NomeAttachment><Attachment>Yg==</Attachment>"
+                         "</Allegati></x><Attachment>YQ==</Attachment></Allegati>"),
+                 {{"fuori", "YQ=="}, {"dentro", "Yg=="}}},
+        ReadCase{"fieldsOnlyAsDirectChildren",
+                 fattura("<Allegati><x><NomeAttachment>nascosto</NomeAttachment></x>"
+                         "<Attachment>YQ==</Attachment></Allegati>"),
+                 {}},
+        ReadCase{"markupInsideAFieldGivesItsText",
+                 fattura("<Allegati><NomeAttachment>a<b>b</b>c.pdf</NomeAttachment>"
+                         "<Attachment>Y<i>Q</i>==</Attachment></Allegati>"),
+                 {{"abc.pdf", "YQ=="}}},
+        ReadCase{"declaredEntities",
+                 "<!DOCTYPE x [<!ENTITY e \"n&#233;\"><!ENTITY m \"<b>QU</b>\">]>\n<x>"
+                 "<Allegati><NomeAttachment>&e;&e;.pdf</NomeAttachment><Attachment>&m;JD"
+                 "</Attachment></Allegati></x>",
+                 {{"n\xC3\xA9n\xC3\xA9.pdf", "QUJD"}}},
         ReadCase{"firstFieldOfEachKind",
                  fattura("<Allegati><NomeAttachment>a</NomeAttachment><NomeAttachment>b"
                          "</NomeAttachment><Attachment>YQ==</Attachment><Attachment>Yg=="
