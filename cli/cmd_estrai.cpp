@@ -31,6 +31,9 @@ int ComandoEstrai(const Argomenti& argomenti) {
                       << DirAllegati << " né la cartella dell'utente sono scrivibili\n";
             return EsitoErrore;
         }
+        if (CartellaAllegatiUtente(cartella))
+            std::cerr << "La cartella del programma non è scrivibile: allegati salvati in "
+                      << cartella << '\n';
     }
 
     std::string messaggio;

@@ -333,6 +333,17 @@ def main():
              check=lambda o: None if b"UTF16/1" in o.out else "the number is not on the page")
         case("utf16Invoice/allegati", ["allegati", utf16], status=0, err="", out=b"u.txt\t3\n")
 
+        target_for_huge = root / "enorme-allegati"
+        # A file far larger than any invoice is refused, by name and size, before any reading
+        # (it was "std::bad_alloc."). Sparse: it takes no disk space.
+        huge = write("enorme.xml", b"<a/>")
+        os.truncate(huge, 30 << 30)
+        too_large = "Il file %s è troppo grande (30,0 GB; al massimo 1,0 GB)" % huge
+        for command in ("info", "html", "allegati", "estrai"):
+            case("hugeFile/%s" % command, [command, huge] + ([target_for_huge] if command ==
+                 "estrai" else []), size=0, out=b"0\n" if command == "estrai" else b"",
+                 err_has=[too_large], may_write=[target_for_huge])
+
         # --- Nothing reaches the network, no external file is read -------------------------
         secret = write("segreto.txt", b"SEGRETO-DA-NON-MOSTRARE")
         reaching = write("raggiunge.xml", invoice(
@@ -424,7 +435,9 @@ def main():
         cli_ro = program("programma-file")
         (root / "programma-file" / "ALLEGATI").write_bytes(b"un file")
         case("unwritableAttachmentFolder/defaultGoesToTheUsersFolder", ["estrai", fine],
-             exe=cli_ro, status=0, out=b"1\n", err="", may_write=[root / "utente"],
+             exe=cli_ro, status=0, out=b"1\n", may_write=[root / "utente"],
+             err="La cartella del programma non è scrivibile: allegati salvati in %s/\n"
+             % (user_data / "ondivo" / "ALLEGATI"),
              check=lambda o: None if (user_data / "ondivo" / "ALLEGATI" / "a.pdf").read_bytes()
              == b"ABC" else "not in the user's folder")
 
