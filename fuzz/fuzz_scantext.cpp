@@ -1,6 +1,6 @@
-// Arbitrary bytes as an invoice file, scanned for attachments, and the tag-text routines on
-// the same bytes, each checked against a slow literal version: a position-by-position search,
-// and a scan text built line by line as a string list would, with every break as CR LF.
+// Arbitrary bytes as an invoice file, read for attachments (a refusal or whole records), and
+// the tag-text routines on the same bytes, each checked against a slow literal version, a
+// position-by-position search.
 #include "allegati.h"
 #include "memfile.h"
 #include "oracle.h"
