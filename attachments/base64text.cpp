@@ -26,6 +26,9 @@ constexpr std::array<std::int8_t, 256> costruisciTabella() {
 
 constexpr auto kTabella = costruisciTabella();
 
+// The labels under which OpenSSL and other tools write signed data.
+constexpr std::string_view kEtichettePem[] = {"PKCS7", "CMS", "PKCS #7 SIGNED DATA"};
+
 } // namespace
 
 std::optional<std::string> DecodificaTestoBase64(std::string_view testo) {
@@ -64,6 +67,24 @@ std::optional<std::string> DecodificaTestoBase64(std::string_view testo) {
     }
     out.resize(static_cast<std::size_t>(scrivi - out.data()));
     return out;
+}
+
+std::optional<std::string> DecodificaPem(std::string_view testo) {
+    const auto inizio = testo.find_first_not_of(" \t\r\n\f\v");
+    if (inizio == std::string_view::npos)
+        return std::nullopt;
+    testo.remove_prefix(inizio);
+    for (const auto etichetta : kEtichettePem) {
+        const std::string apertura = "-----BEGIN " + std::string(etichetta) + "-----";
+        if (!testo.starts_with(apertura))
+            continue;
+        const std::string_view corpo = testo.substr(apertura.size());
+        const auto fine = corpo.find("-----END " + std::string(etichetta) + "-----");
+        if (fine == std::string_view::npos)
+            return std::nullopt;
+        return DecodificaTestoBase64(corpo.substr(0, fine));
+    }
+    return std::nullopt;
 }
 
 } // namespace ondivo

@@ -12,4 +12,10 @@ namespace ondivo {
 // have, no characters at all) gives nullopt: the text is not Base64.
 std::optional<std::string> DecodificaTestoBase64(std::string_view testo);
 
+// Decodes an envelope written in PEM form: after optional white space, the line
+// "-----BEGIN PKCS7-----", "-----BEGIN CMS-----" or "-----BEGIN PKCS #7 SIGNED DATA-----", Base64
+// text as DecodificaTestoBase64 takes it, then "-----END " with the same label and "-----";
+// whatever follows is ignored. Anything else, an empty body among it, gives nullopt.
+std::optional<std::string> DecodificaPem(std::string_view testo);
+
 } // namespace ondivo

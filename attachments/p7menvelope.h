@@ -1,25 +1,48 @@
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <string>
+#include <string_view>
 
 namespace ondivo {
 
 // How long the signature tool may run before it is ended and the extraction fails.
 inline constexpr std::chrono::milliseconds AttesaMassimaOpenSsl = std::chrono::seconds(120);
 
-// Unwraps a signed envelope (CMS signed data, DER; also the same written as Base64 text) with
-// the OpenSSL tool in the program's ossl folder, whose output, the signed content, is put
-// next to the envelope at PercorsoXmlDaP7m(p7m). xml is set to that path before anything
-// else. Returns true, with a file at xml, or raises an OndivoError whose message is the
-// user's: the envelope or the tool missing, the tool not starting, failing or not ending in
-// time, no output written, or the output not placed (a symbolic link at xml is refused, never
-// written through). A file already at xml is neither removed beforehand nor after a failure.
+// Envelopes found inside envelopes are unwrapped up to this depth, the outer one included.
+inline constexpr int LivelliMassimiBuste = 3;
+
+// Unwraps a signed envelope with the OpenSSL tool in the program's ossl folder and sets xml to
+// the file that holds its content, the invoice's XML. Returns true, with a file at xml, or
+// raises an OndivoError whose message is the user's.
+//
+// The envelope is CMS signed data in DER, or the same as Base64 text (perhaps Base64 of
+// Base64) or PEM, a UTF-8 BOM allowed before the text. A content that is itself an envelope,
+// in any of these forms, is unwrapped in turn. A ".p7m" that is plain XML (its first byte
+// after a BOM and blanks is "<") is no envelope: xml is the file itself and no tool runs.
+//
+// The tool writes into a private temporary folder. Only when it ends with 0 or 4 (4: the
+// signature did not verify; the content is still shown) and wrote something is the content
+// placed, at PercorsoXmlDaP7m(p7m) when that name is free or already holds the same bytes,
+// else (another file, a symbolic link or anything else there, or a folder that takes no new
+// file) at PercorsoXmlInCache(p7m). A file beside the envelope is never replaced; every
+// failure, time-out and cancellation places nothing. xml names PercorsoXmlDaP7m(p7m) until
+// the content is placed, so that the messages can name it.
+//
+// When annulla is given and becomes true (from another thread) the tool is ended and
+// EAnnullata is raised.
 bool EstraiXmlDaP7m(const std::string& p7m, std::string& xml,
-                    std::chrono::milliseconds attesaMassima = AttesaMassimaOpenSsl);
+                    std::chrono::milliseconds attesaMassima = AttesaMassimaOpenSsl,
+                    const std::atomic<bool>* annulla = nullptr);
+
+// Puts the content extracted from the envelope p7m where EstraiXmlDaP7m says and returns that
+// path. Errors: the file layer's (EFileStreamError) when the cache copy cannot be written, an
+// OndivoError when the cache folder cannot be made or the user has none.
+std::string CollocaXmlEstratto(const std::string& p7m, std::string_view contenuto);
 
 // The XML file that opening the chosen file reads: the file itself, or for an envelope
-// (IsEnvelope) the XML extracted from it, whose errors pass unchanged.
-std::string XmlPathToOpen(const std::string& scelto);
+// (IsEnvelope) what EstraiXmlDaP7m gives, whose errors pass unchanged.
+std::string XmlPathToOpen(const std::string& scelto, const std::atomic<bool>* annulla = nullptr);
 
 } // namespace ondivo

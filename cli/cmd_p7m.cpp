@@ -6,7 +6,8 @@
 
 namespace ondivo::cli {
 
-// Unwraps an envelope as the window does and prints the path of the XML written beside it.
+// Unwraps an envelope as the window does and prints the path of its XML: beside it, in the
+// user's cache, or the file itself when it is plain XML.
 int ComandoP7m(const Argomenti& argomenti) {
     if (argomenti.size() != 1 || Trim(argomenti[0]).empty())
         return EsitoUso;

@@ -18,6 +18,13 @@ public:
     EXMLDocError() : OndivoError("Element does not contain a single text node") {}
 };
 
+// Raised when the caller withdrew an operation while it ran (a newer open supersedes it, or the
+// window closes); whatever the operation would have left behind is not there.
+class EAnnullata : public OndivoError {
+public:
+    EAnnullata() : OndivoError("Operazione annullata") {}
+};
+
 // Ends a command without telling the user anything.
 class ESilentAbort : public OndivoError {
 public:

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <string>
@@ -13,6 +14,7 @@ struct EsitoProgramma {
         NonAvviato, // the system could not start it (missing, not executable, bad folder)
         Terminato,  // it ended by itself; codiceUscita holds its status
         Scaduto,    // it was still running when the wait ran out, and was ended
+        Annullato,  // the caller's cancellation flag was set first; it was ended, or not started
     };
     Fine fine = Fine::NonAvviato;
     // The program's exit status; a program killed by a signal counts as a failure, with a
@@ -24,9 +26,12 @@ struct EsitoProgramma {
 // arguments, in the given working folder, with the caller's environment, without a window,
 // with no standard streams (they lead nowhere, so nothing can block on a full pipe) and no
 // inherited handles, and waits for it to end. When attesaMassima passes first, the program and
-// whatever it started are ended before the call returns Scaduto.
+// whatever it started are ended before the call returns Scaduto. While it waits the call looks
+// at *annulla (when given, from any thread) every few milliseconds: once it is true, the
+// program and whatever it started are ended likewise and the call returns Annullato.
 EsitoProgramma EseguiProgramma(const std::vector<std::string>& argomenti,
                                const std::string& cartellaLavoro,
-                               std::chrono::milliseconds attesaMassima);
+                               std::chrono::milliseconds attesaMassima,
+                               const std::atomic<bool>* annulla = nullptr);
 
 } // namespace ondivo::platform

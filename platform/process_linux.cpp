@@ -58,21 +58,37 @@ milliseconds restante(Clock::time_point inizio, milliseconds attesaMassima) {
     return std::max(attesaMassima - trascorso, milliseconds(0));
 }
 
-// True when the child ended within the wait; it is not reaped here.
-bool attendiFine(pid_t pid, milliseconds attesaMassima) {
+// How often a cancellation flag is looked at while the child runs.
+constexpr milliseconds kIntervalloAnnullamento(20);
+
+bool annullato(const std::atomic<bool>* annulla) {
+    return annulla && annulla->load(std::memory_order_acquire);
+}
+
+enum class Attesa { Finito, Scaduto, Annullato };
+
+// Whether the child ended within the wait, the wait ran out or the caller withdrew; the child
+// is not reaped here.
+Attesa attendiFine(pid_t pid, milliseconds attesaMassima, const std::atomic<bool>* annulla) {
     const auto inizio = Clock::now();
+    // The longest single wait: up to the deadline, or to the next look at the flag.
+    const auto tratto = [&] {
+        const auto resto = restante(inizio, attesaMassima);
+        return annulla ? std::min(resto, kIntervalloAnnullamento) : resto;
+    };
     // Through syscall(): the C library's own declaration is not usable from C++ everywhere.
     const UniqueFd pidfd(static_cast<int>(syscall(SYS_pidfd_open, pid, 0)));
     if (pidfd.get() >= 0) {
         for (;;) {
             pollfd voce{pidfd.get(), POLLIN, 0};
-            const auto resto = restante(inizio, attesaMassima);
             const int rc = poll(
-                &voce, 1, static_cast<int>(std::min<milliseconds::rep>(resto.count(), INT_MAX)));
+                &voce, 1, static_cast<int>(std::min<milliseconds::rep>(tratto().count(), INT_MAX)));
             if (rc > 0)
-                return true;
+                return Attesa::Finito;
+            if (annullato(annulla))
+                return Attesa::Annullato;
             if (rc == 0 && restante(inizio, attesaMassima) == milliseconds(0))
-                return false;
+                return Attesa::Scaduto;
             if (rc < 0 && errno != EINTR)
                 break; // fall back to polling below
         }
@@ -82,9 +98,11 @@ bool attendiFine(pid_t pid, milliseconds attesaMassima) {
         siginfo_t info{};
         const int rc = waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT);
         if ((rc == 0 && info.si_pid == pid) || (rc < 0 && errno == ECHILD))
-            return true;
+            return Attesa::Finito;
+        if (annullato(annulla))
+            return Attesa::Annullato;
         if (restante(inizio, attesaMassima) == milliseconds(0))
-            return false;
+            return Attesa::Scaduto;
         const timespec pausa{0, 10'000'000};
         nanosleep(&pausa, nullptr);
     }
@@ -102,10 +120,15 @@ int raccogli(pid_t pid) {
 } // namespace
 
 EsitoProgramma EseguiProgramma(const std::vector<std::string>& argomenti,
-                               const std::string& cartellaLavoro, milliseconds attesaMassima) {
+                               const std::string& cartellaLavoro, milliseconds attesaMassima,
+                               const std::atomic<bool>* annulla) {
     EsitoProgramma esito;
     if (argomenti.empty())
         return esito;
+    if (annullato(annulla)) {
+        esito.fine = EsitoProgramma::Fine::Annullato;
+        return esito;
+    }
 
     posix_spawn_file_actions_t azioniGrezze;
     if (posix_spawn_file_actions_init(&azioniGrezze) != 0)
@@ -129,11 +152,13 @@ EsitoProgramma EseguiProgramma(const std::vector<std::string>& argomenti,
     if (posix_spawn(&pid, argv[0], azioni.get(), attributi.get(), argv.data(), environ) != 0)
         return esito;
 
-    if (!attendiFine(pid, attesaMassima)) {
+    if (const auto attesa = attendiFine(pid, attesaMassima, annulla); attesa != Attesa::Finito) {
+        // The whole group: a program that hangs may be waiting on one it started.
         kill(-pid, SIGKILL);
         kill(pid, SIGKILL);
         raccogli(pid);
-        esito.fine = EsitoProgramma::Fine::Scaduto;
+        esito.fine = attesa == Attesa::Scaduto ? EsitoProgramma::Fine::Scaduto
+                                               : EsitoProgramma::Fine::Annullato;
         return esito;
     }
     const int stato = raccogli(pid);

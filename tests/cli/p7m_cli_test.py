@@ -2,9 +2,11 @@
 """ondivo-cli p7m and info on signed envelopes, against openssl's own extraction.
 
 The program folder's ossl/openssl must be in place (the build links the system's tool). Each
-envelope is copied into a temporary folder first: the XML is written next to it.
+envelope is copied into a temporary folder first: the XML is written next to it, or into the
+user's cache (XDG_CACHE_HOME, a temporary folder here too) when that name is taken.
 """
 import base64
+import os
 import pathlib
 import shutil
 import subprocess
@@ -36,6 +38,8 @@ def oracle(envelope, work):
 
 with tempfile.TemporaryDirectory() as tmp:
     work = pathlib.Path(tmp)
+    cache = work / "cache"
+    os.environ["XDG_CACHE_HOME"] = str(cache)
     for envelope in sorted([*(CORPUS / "der").iterdir(), *(CORPUS / "base64").iterdir()]):
         label = "p7m " + envelope.name
         copy = work / envelope.name
@@ -47,20 +51,35 @@ with tempfile.TemporaryDirectory() as tmp:
         check(xml.exists() and xml.read_bytes() == oracle(envelope, work), label, "payload")
 
         # info on the envelope, named in capitals, says what info on the extracted XML says.
-        upper = work / "UPPER.XML.P7M"
+        upper = work / ("upper-" + envelope.name) / "UPPER.XML.P7M"
+        upper.parent.mkdir()
         shutil.copyfile(envelope, upper)
         on_envelope = cli("info", upper, "--json")
         on_xml = cli("info", xml, "--json")
         check(on_envelope.returncode == on_xml.returncode and on_envelope.stdout == on_xml.stdout
-              and (work / "UPPER.XML").exists(), "info " + envelope.name,
+              and upper.with_suffix("").exists(), "info " + envelope.name,
               repr((on_envelope.stdout, on_envelope.stderr, on_xml.stdout)))
+
+        # A file of the XML's name with other bytes stays; the content comes from the cache.
+        taken = work / ("taken-" + envelope.name) / "f.xml.p7m"
+        taken.parent.mkdir()
+        shutil.copyfile(envelope, taken)
+        taken.with_suffix("").write_bytes(b"mine")
+        res = cli("p7m", taken)
+        placed = pathlib.Path(res.stdout.decode().rstrip("\n"))
+        check(res.returncode == 0 and placed.is_relative_to(cache) and placed.name == "f.xml"
+              and placed.read_bytes() == oracle(envelope, work)
+              and taken.with_suffix("").read_bytes() == b"mine", "taken " + envelope.name,
+              repr((res.returncode, res.stdout, res.stderr)))
 
     for envelope in sorted((CORPUS / "broken").iterdir()):
         copy = work / ("broken-" + envelope.name)
         shutil.copyfile(envelope, copy)
+        cached = sorted(cache.rglob("*"))
         res = cli("info", copy)
         check(res.returncode == 1 and res.stderr.startswith(b"OpenSSL errore (ExitCode=")
-              and not copy.with_suffix("").exists(), "broken " + envelope.name, repr(res.stderr))
+              and not copy.with_suffix("").exists() and sorted(cache.rglob("*")) == cached,
+              "broken " + envelope.name, repr(res.stderr))
 
     # A relative name works although the tool runs in its own folder.
     shutil.copyfile(CORPUS / "der/IT02182030391_31.xml.p7m", work / "rel.xml.p7m")

@@ -70,4 +70,70 @@ TEST(DecodificaTestoBase64, ReadsWhatOpensslWrites) {
     }
 }
 
+// ---------------------------------------------------------------------------------------------
+// PEM: the labels envelopes are written under, and what is not one of them.
+
+struct PemCase {
+    const char* name;
+    std::string text;
+    std::optional<std::string> bytes; // nullopt: not an envelope in PEM
+};
+
+void PrintTo(const PemCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class DecodificaPemTest : public testing::TestWithParam<PemCase> {};
+
+TEST_P(DecodificaPemTest, DecodesOrRefuses) {
+    EXPECT_EQ(DecodificaPem(GetParam().text), GetParam().bytes);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, DecodificaPemTest,
+    testing::Values(
+        PemCase{"pkcs7", "-----BEGIN PKCS7-----\nTWFu\n-----END PKCS7-----\n", "Man"},
+        PemCase{"cms", "-----BEGIN CMS-----\nTWFu\n-----END CMS-----\n", "Man"},
+        PemCase{"signedData",
+                "-----BEGIN PKCS #7 SIGNED DATA-----\nTWFu\n-----END PKCS #7 SIGNED DATA-----",
+                "Man"},
+        PemCase{"crLfAndWrapped",
+                "-----BEGIN CMS-----\r\nTW\r\nFu\r\nTQ==\r\n-----END CMS-----\r\n", "ManM"},
+        PemCase{"blanksBefore", " \r\n\t-----BEGIN PKCS7-----\nTWFu\n-----END PKCS7-----", "Man"},
+        PemCase{"textAfterTheEnd", "-----BEGIN CMS-----\nTWFu\n-----END CMS-----\nfirma di prova\n",
+                "Man"},
+        PemCase{"otherEndLabel", "-----BEGIN PKCS7-----\nTWFu\n-----END CMS-----\n", std::nullopt},
+        PemCase{"noEnd", "-----BEGIN PKCS7-----\nTWFu\n", std::nullopt},
+        PemCase{"emptyBody", "-----BEGIN PKCS7-----\n-----END PKCS7-----\n", std::nullopt},
+        PemCase{"headersInTheBody",
+                "-----BEGIN PKCS7-----\nProc-Type: 4,ENCRYPTED\n\nTWFu\n-----END PKCS7-----\n",
+                std::nullopt},
+        PemCase{"certificate", "-----BEGIN CERTIFICATE-----\nTWFu\n-----END CERTIFICATE-----\n",
+                std::nullopt},
+        PemCase{"smallLetters", "-----begin pkcs7-----\nTWFu\n-----end pkcs7-----\n", std::nullopt},
+        PemCase{"textBefore", "firma\n-----BEGIN PKCS7-----\nTWFu\n-----END PKCS7-----\n",
+                std::nullopt},
+        PemCase{"plainBase64", "TWFu", std::nullopt}, PemCase{"empty", "", std::nullopt}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// What openssl writes as PEM, under either of its labels, decodes to the envelope in DER.
+TEST(DecodificaPem, ReadsWhatOpensslWrites) {
+    TempDir dir;
+    const auto payload = dir.write("payload", "<a>contenuto</a>");
+    const auto der = Firmatario::get().firma(payload);
+    const auto derFile = dir.write("envelope.der", der);
+    for (const std::string comando : {"cms", "pkcs7"}) {
+        const auto pem = (dir.path() / (comando + ".pem")).string();
+        std::vector<std::string> argomenti = {ONDIVO_OPENSSL, comando, "-inform", "DER",
+                                              "-outform",     "PEM",   "-in",     derFile,
+                                              "-out",         pem};
+        if (comando == "cms")
+            argomenti.insert(argomenti.begin() + 2, "-cmsout");
+        ASSERT_TRUE(Esegui(argomenti)) << comando;
+        const auto decodificato = DecodificaPem(LeggiFile(pem));
+        ASSERT_TRUE(decodificato.has_value()) << LeggiFile(pem).substr(0, 40);
+        EXPECT_TRUE(*decodificato == der) << comando;
+    }
+}
+
 } // namespace

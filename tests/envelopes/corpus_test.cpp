@@ -1,6 +1,7 @@
 // The real envelopes of the public corpus: every good one opens and gives what openssl itself
 // extracts; every broken one fails with one of the user's messages and leaves no file behind.
 #include "envelopefixture.h"
+#include "envelopepath.h"
 #include "errors.h"
 #include "p7menvelope.h"
 
@@ -71,6 +72,7 @@ TEST_P(CorpusOpensTest, GivesWhatOpensslExtracts) {
         app.dir().write("in/" + GetParam().file.filename().string(), LeggiFile(GetParam().file));
     std::string xml;
     ASSERT_NO_THROW(EstraiXmlDaP7m(p7m, xml));
+    EXPECT_EQ(xml, PercorsoXmlDaP7m(p7m));
     const auto atteso = oracle(app.dir(), GetParam().file);
     EXPECT_FALSE(atteso.empty());
     EXPECT_TRUE(LeggiFile(xml) == atteso) << "the payload differs from openssl's";

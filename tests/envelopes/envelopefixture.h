@@ -64,10 +64,35 @@ private:
     std::string m_cert;
 };
 
-// A program folder of its own in a temporary folder, made AppDir for the test's length.
+// Sets an environment variable while it lives, and puts back what was there.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* nome, const std::string& valore) : m_nome(nome) {
+        if (const char* prima = std::getenv(nome))
+            m_prima = prima;
+        ::setenv(nome, valore.c_str(), 1);
+    }
+    ~ScopedEnv() {
+        if (m_prima)
+            ::setenv(m_nome, m_prima->c_str(), 1);
+        else
+            ::unsetenv(m_nome);
+    }
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+private:
+    const char* m_nome;
+    std::optional<std::string> m_prima;
+};
+
+// A program folder of its own in a temporary folder, made AppDir for the test's length, with
+// the user's cache folder (XDG_CACHE_HOME) beside it.
 class ProgramFolder {
 public:
-    ProgramFolder() : m_appDir((m_dir.path() / "app").string() + "/") {
+    ProgramFolder()
+        : m_appDir((m_dir.path() / "app").string() + "/"),
+          m_cache("XDG_CACHE_HOME", (m_dir.path() / "cache").string()) {
         std::filesystem::create_directories(m_appDir);
         ImpostaAppDir(m_appDir);
     }
@@ -75,6 +100,12 @@ public:
 
     const TempDir& dir() const { return m_dir; }
     std::string tool() const { return m_appDir + "ossl/openssl"; }
+    // Where the program's cache folder is, while the object lives.
+    std::filesystem::path cache() const { return m_dir.path() / "cache" / "ondivo"; }
+    // True when nothing was put in the cache.
+    bool cacheEmpty() const {
+        return !std::filesystem::exists(cache()) || std::filesystem::is_empty(cache() / "p7m");
+    }
 
     // ossl/openssl as a link to the real tool.
     void linkRealTool() const {
@@ -91,6 +122,7 @@ public:
 private:
     TempDir m_dir;
     std::string m_appDir;
+    ScopedEnv m_cache;
 };
 
 // Points TMPDIR at a folder of the test's own while it lives, so that temporary files left

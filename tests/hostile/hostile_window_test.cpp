@@ -509,7 +509,8 @@ private slots:
                  (QStringList{"Fornitore DOPO/1", "TD01 fattura", "2024-05-31", "PRIMA/1"}));
     }
 
-    // A symbolic link where an envelope's content goes is not written through.
+    // A symbolic link where an envelope's content goes is neither written through nor
+    // replaced: the invoice opens from the user's cache.
     void linkWhereTheEnvelopeContentGoes() {
         const fs::path der = fs::path(ONDIVO_CORPUS_DIR) / "p7m/der/IT01234567890_FPR03.xml.p7m";
         if (!fs::exists(der))
@@ -517,15 +518,25 @@ private slots:
         apriPrima();
         if (QTest::currentTestFailed())
             return;
+        const QByteArray cachePrima = qgetenv("XDG_CACHE_HOME");
+        const fs::path cache = m_dir->path() / "cache";
+        qputenv("XDG_CACHE_HOME", QByteArray::fromStdString(cache.string()));
         const auto vittima = m_dir->write("vittima.txt", "originale");
         const auto busta = scrivi("collegata.xml.p7m", leggi(der));
         fs::create_symlink(vittima, PercorsoXmlDaP7m(busta));
+        QSignalSpy caricata(m_w->WebBrowser1, &QWebEngineView::loadFinished);
         apri(busta);
-        verificaMessaggi({QRegularExpression::escape(
-            QString::fromStdString("error: Impossibile scrivere " + PercorsoXmlDaP7m(busta) +
-                                   ": è un collegamento simbolico."))});
+        if (cachePrima.isNull())
+            qunsetenv("XDG_CACHE_HOME");
+        else
+            qputenv("XDG_CACHE_HOME", cachePrima);
+
+        QCOMPARE(m_prompts.shown, std::vector<std::string>{});
         QCOMPARE(leggi(vittima), std::string("originale"));
-        QCOMPARE(voci(), (QStringList{"a.pdf", "b.pdf"}));
+        QVERIFY(fs::is_symlink(PercorsoXmlDaP7m(busta)));
+        QVERIFY2(m_w->FFileXml.starts_with(cache.string() + "/"), m_w->FFileXml.c_str());
+        QVERIFY(caricata.wait(30000));
+        QCOMPARE(m_w->STNumDoc->text(), QStringLiteral("123\r\n456")); // two bodies
     }
 
     // Stylesheets in FODISTILE that try to fetch or to write: the error box, nothing else.

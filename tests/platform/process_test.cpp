@@ -1,3 +1,4 @@
+#include "cancelflag.h"
 #include "process.h"
 #include "tempdir.h"
 
@@ -12,6 +13,8 @@
 
 using namespace ondivo::platform;
 using namespace std::chrono_literals;
+using ondivo::test::CancelFromAnotherThread;
+using ondivo::test::ProcessEnded;
 using ondivo::test::TempDir;
 using Fine = EsitoProgramma::Fine;
 namespace fs = std::filesystem;
@@ -144,6 +147,67 @@ TEST(EseguiProgramma, StartsWithDefaultSignalHandling) {
 }
 
 // ---------------------------------------------------------------------------------------------
+// Cancellation: a flag set from another thread ends the wait.
+
+struct CancelCase {
+    const char* name;
+    std::string script; // "{ready}" is the FIFO through which the program says it runs
+    bool setBeforeTheCall;
+    Fine fine;
+    std::uint32_t code = 0;
+    std::chrono::milliseconds wait = 600s;
+};
+
+void PrintTo(const CancelCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class CancelTest : public testing::TestWithParam<CancelCase> {};
+
+// The long wait stands for the tool's own: a call that ends with Annullato has not waited for
+// it.
+TEST_P(CancelTest, EndsTheProgramAndAllItStarted) {
+    const auto& c = GetParam();
+    TempDir dir;
+    CancelFromAnotherThread annulla(dir.path());
+    if (c.setBeforeTheCall)
+        annulla.flag.store(true);
+    std::string script = c.script;
+    for (auto pos = script.find("{ready}"); pos != std::string::npos; pos = script.find("{ready}"))
+        script.replace(pos, 7, (dir.path() / "ready").string());
+
+    const auto esito =
+        EseguiProgramma({"/bin/sh", "-c", script}, dir.path().string(), c.wait, &annulla.flag);
+    const pid_t lasciato = annulla.release();
+
+    EXPECT_EQ(esito.fine, c.fine);
+    if (c.fine == Fine::Terminato) {
+        EXPECT_EQ(esito.codiceUscita, c.code);
+    }
+    if (lasciato > 0) {
+        EXPECT_TRUE(ProcessEnded(lasciato)) << "a process of the program is still running";
+    }
+    if (c.setBeforeTheCall) {
+        EXPECT_FALSE(fs::exists(dir.path() / "started")) << "started although the flag was set";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Flags, CancelTest,
+    testing::Values(
+        CancelCase{"setWhileItWaitsForItsChild", "sleep 600 & echo $! > {ready}; wait", false,
+                   Fine::Annullato},
+        CancelCase{"setWhileAGrandchildRuns",
+                   "/bin/sh -c 'sleep 600 & echo $! > {ready}; wait' & wait", false,
+                   Fine::Annullato},
+        CancelCase{"setWhileItIgnoresTerm", "trap '' TERM; sleep 600 & echo $! > {ready}; wait",
+                   false, Fine::Annullato},
+        CancelCase{"setBeforeTheCall", "touch started; exit 0", true, Fine::Annullato},
+        CancelCase{"neverSet", "exit 3", false, Fine::Terminato, 3},
+        CancelCase{"neverSetAndTheWaitRunsOut", "sleep 600", false, Fine::Scaduto, 0, 200ms}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// ---------------------------------------------------------------------------------------------
 // The time-out.
 
 TEST(EseguiProgramma, EndsWhatTheProgramStartedToo) {
@@ -155,15 +219,7 @@ TEST(EseguiProgramma, EndsWhatTheProgramStartedToo) {
     EXPECT_EQ(esito.fine, Fine::Scaduto);
     const auto testo = leggi(dir.path() / "pid");
     ASSERT_FALSE(testo.empty()) << "the shell did not get to start its child in time";
-    const pid_t figlio = std::stoi(testo);
-    const int pidfd = static_cast<int>(::syscall(SYS_pidfd_open, figlio, 0));
-    if (pidfd < 0) {
-        EXPECT_EQ(errno, ESRCH); // already gone and reaped
-        return;
-    }
-    pollfd voce{pidfd, POLLIN, 0};
-    EXPECT_EQ(::poll(&voce, 1, 30'000), 1) << "the child is still running";
-    ::close(pidfd);
+    EXPECT_TRUE(ProcessEnded(std::stoi(testo))) << "the child is still running";
 }
 
 } // namespace
