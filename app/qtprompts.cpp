@@ -4,7 +4,9 @@
 
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLibraryInfo>
 #include <QMessageBox>
+#include <QTranslator>
 
 namespace ondivo {
 
@@ -28,6 +30,11 @@ QStringList FiltriQt(const std::string& filtro) {
         filtri << parti[i] + QStringLiteral(" (") + modelli + QLatin1Char(')');
     }
     return filtri;
+}
+
+bool CaricaTraduzioniQt(QTranslator& traduttore) {
+    return traduttore.load(QStringLiteral("qtbase_it"),
+                           QLibraryInfo::path(QLibraryInfo::TranslationsPath));
 }
 
 QtPrompts::QtPrompts() = default;

@@ -7,12 +7,17 @@
 #include <memory>
 
 class QFileDialog;
+class QTranslator;
 class QWidget;
 
 namespace ondivo {
 
 // "label|pattern|…" as Qt's name filters ("label (pattern pattern)").
 QStringList FiltriQt(const std::string& filtro);
+
+// Loads Qt's own Italian texts (the buttons of the boxes, the file dialog) into `traduttore`,
+// whatever the system's language. False when Qt's translations are not installed.
+bool CaricaTraduzioniQt(QTranslator& traduttore);
 
 // Modal system message boxes, captioned with the application title, centred on the screen,
 // and the window's file dialog.

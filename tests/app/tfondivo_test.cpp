@@ -10,8 +10,10 @@
 
 #include <QLabel>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTranslator>
 #include <QtTest>
 
 namespace ondivo {
@@ -92,6 +94,19 @@ private slots:
         QCOMPARE(label(w, "STNumDoc"), QStringLiteral("old"));
         QCOMPARE(prompts.shown,
                  std::vector<std::string>{"error: Element does not contain a single text node."});
+    }
+
+    void qtDialogsSpeakItalian() {
+        QTranslator traduttore;
+        QVERIFY(CaricaTraduzioniQt(traduttore));
+        QVERIFY(QCoreApplication::installTranslator(&traduttore));
+        QMessageBox box(QMessageBox::NoIcon, QString(), QString(),
+                        QMessageBox::Ok | QMessageBox::Cancel | QMessageBox::Yes);
+        QString annulla = box.button(QMessageBox::Cancel)->text();
+        QString si = box.button(QMessageBox::Yes)->text();
+        QCoreApplication::removeTranslator(&traduttore);
+        QCOMPARE(annulla.remove(QLatin1Char('&')), QStringLiteral("Annulla"));
+        QCOMPARE(si.remove(QLatin1Char('&')), QStringLiteral("Sì"));
     }
 
     void linkAddress_data() {
