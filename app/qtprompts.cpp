@@ -5,21 +5,22 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLibraryInfo>
-#include <QMessageBox>
 #include <QTranslator>
 
 namespace ondivo {
 
-namespace {
-
-void box(QMessageBox::Icon icona, const std::string& testo) {
-    // No parent: the box is centred on the screen rather than on the window.
-    QMessageBox box(icona, QString::fromUtf8(TitoloApplicazione), QString::fromStdString(testo),
-                    QMessageBox::Ok);
-    box.exec();
+std::unique_ptr<QMessageBox> CreaBox(QMessageBox::Icon icona, const std::string& testo) {
+    auto box = std::make_unique<QMessageBox>(icona, QString::fromUtf8(TitoloApplicazione),
+                                             QString(), QMessageBox::Ok);
+    box->setTextFormat(Qt::PlainText);
+    box->setText(QString::fromStdString(testo));
+    return box;
 }
 
-} // namespace
+bool CaricaTraduzioniQt(QTranslator& traduttore) {
+    return traduttore.load(QStringLiteral("qtbase_it"),
+                           QLibraryInfo::path(QLibraryInfo::TranslationsPath));
+}
 
 QStringList FiltriQt(const std::string& filtro) {
     const QStringList parti = QString::fromStdString(filtro).split(QLatin1Char('|'));
@@ -32,20 +33,15 @@ QStringList FiltriQt(const std::string& filtro) {
     return filtri;
 }
 
-bool CaricaTraduzioniQt(QTranslator& traduttore) {
-    return traduttore.load(QStringLiteral("qtbase_it"),
-                           QLibraryInfo::path(QLibraryInfo::TranslationsPath));
-}
-
 QtPrompts::QtPrompts() = default;
 QtPrompts::~QtPrompts() = default;
 
 void QtPrompts::ShowMessage(const std::string& testo) {
-    box(QMessageBox::NoIcon, testo);
+    CreaBox(QMessageBox::NoIcon, testo)->exec();
 }
 
 void QtPrompts::ShowError(const std::string& testo) {
-    box(QMessageBox::Critical, testo);
+    CreaBox(QMessageBox::Critical, testo)->exec();
 }
 
 std::optional<std::string> QtPrompts::ScegliFile(const ConfigurazioneDialogo& c) {

@@ -69,10 +69,14 @@ void TFONDIVO::showEvent(QShowEvent* event) {
 void TFONDIVO::FormShow() {
     FFoglioStile = AppDir() + DirFogliStile + "Foglio_di_stile_fattura_ordinaria_ver1.2.3.xsl";
     FFileXml.clear();
-    for (QLabel* etichetta : {StFileXML, STTipoDoc, STNumDoc, StDataDoc, StFornitore})
+    for (QLabel* etichetta : etichetteValori())
         etichetta->clear();
     LBAlleg->clear();
     btnSelFile->setFocus();
+}
+
+QList<QLabel*> TFONDIVO::etichetteValori() const {
+    return {StFileXML, STTipoDoc, STNumDoc, StDataDoc, StFornitore};
 }
 
 void TFONDIVO::impostaTesto(QLabel* etichetta, const std::string& ansi) {

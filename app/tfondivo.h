@@ -81,6 +81,8 @@ private:
     }
 
     static void impostaTesto(QLabel* etichetta, const std::string& ansi);
+    // Every label that may show an invoice's text or a file name: plain text, never markup.
+    QList<QLabel*> etichetteValori() const;
 
     Prompts& m_prompts;
 

@@ -58,6 +58,8 @@ QLabel* valore(const char* nome, int larghezza, QWidget* genitore) {
         QStringLiteral("QLabel { background-color: white; color: black; border: 2px inset #a0a0a0; "
                        "padding: 0 2px; }"));
     l->setFixedHeight(24);
+    // Values come from invoices and file names: shown as they are, never read as markup.
+    l->setTextFormat(Qt::PlainText);
     if (larghezza > 0)
         l->setFixedWidth(larghezza);
     l->setTextInteractionFlags(Qt::TextSelectableByMouse);

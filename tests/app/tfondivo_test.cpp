@@ -96,6 +96,51 @@ private slots:
                  std::vector<std::string>{"error: Element does not contain a single text node."});
     }
 
+    // Texts from invoices, file names and lower layers are shown as they are: markup in them
+    // is neither drawn nor followed (an image source would be read, a link could be clicked).
+    void boxesShowTextAsItIs_data() {
+        QTest::addColumn<int>("icona");
+        QTest::addColumn<QString>("testo");
+        QTest::newRow("messageWithAnImage")
+            << int(QMessageBox::NoIcon) << QStringLiteral("<img src=\"/dev/zero\"> fattura");
+        QTest::newRow("errorWithALink")
+            << int(QMessageBox::Critical)
+            << QStringLiteral("Cannot create file \"<a href=\"file:///etc/passwd\">x</a>\".");
+        QTest::newRow("errorWithEntities")
+            << int(QMessageBox::Critical) << QStringLiteral("&lt;b&gt; &#47; <b>grassetto</b>");
+    }
+
+    void boxesShowTextAsItIs() {
+        QFETCH(int, icona);
+        QFETCH(QString, testo);
+        const auto box = CreaBox(QMessageBox::Icon(icona), testo.toStdString());
+        QCOMPARE(box->textFormat(), Qt::PlainText);
+        QCOMPARE(box->text(), testo);
+        auto* etichetta = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+        QVERIFY(etichetta);
+        QCOMPARE(etichetta->textFormat(), Qt::PlainText);
+        QCOMPARE(etichetta->text(), testo);
+        QCOMPARE(box->windowTitle(),
+                 QStringLiteral("Ondivo, Visualizzatore fatture elettroniche Italia xml/p7m"));
+        QCOMPARE(box->standardButtons(), QMessageBox::Ok);
+        QVERIFY(!box->parent());
+    }
+
+    void valueLabelsShowTextAsItIs() {
+        test::FakePrompts prompts;
+        TFONDIVO w(prompts);
+        w.show();
+        const QString testo = QStringLiteral("<img src=\"/dev/zero\"><a href=\"x\">y</a>");
+        const QList<QLabel*> etichette = w.etichetteValori();
+        QCOMPARE(etichette.size(), 5);
+        for (QLabel* etichetta : etichette) {
+            etichetta->setText(testo);
+            QCOMPARE(etichetta->textFormat(), Qt::PlainText);
+            QVERIFY(!etichetta->grab().isNull()); // drawn without reading anything
+            QCOMPARE(etichetta->text(), testo);
+        }
+    }
+
     void qtDialogsSpeakItalian() {
         QTranslator traduttore;
         QVERIFY(CaricaTraduzioniQt(traduttore));
