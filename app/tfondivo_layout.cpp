@@ -11,7 +11,9 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QVBoxLayout>
 
 // Resources of a static library must be registered by hand.
@@ -241,6 +243,14 @@ void TFONDIVO::creaControlli() {
     tutto->addWidget(panTop);
     tutto->addLayout(mezzo, 1);
     tutto->addWidget(PanBottom);
+
+    // The status line: what the last command did, and a moving bar while an open runs.
+    m_occupato = new QProgressBar(this);
+    m_occupato->setObjectName(QStringLiteral("occupato"));
+    m_occupato->setRange(0, 0);
+    m_occupato->setFixedWidth(160);
+    m_occupato->setVisible(false);
+    statusBar()->addPermanentWidget(m_occupato);
 }
 
 } // namespace ondivo

@@ -4,7 +4,6 @@
 #include "lctv.h"
 #include "linkaddress.h"
 #include "qtprompts.h"
-#include "tempdir.h"
 #include "testmain.h"
 #include "tfondivo.h"
 
@@ -45,55 +44,6 @@ private slots:
         QVERIFY(prompts.shown.empty());
         QCOMPARE(QApplication::focusWidget(),
                  w.findChild<QPushButton*>(QStringLiteral("btnSelFile")));
-    }
-
-    void headerLabelsShowTheInvoice() {
-        test::TempDir dir;
-        test::FakePrompts prompts;
-        TFONDIVO w(prompts);
-        w.FFileXml = dir.write(
-            "f.xml",
-            "<F><CedentePrestatore><DatiAnagrafici><Anagrafica><Denominazione>Caff\xC3\xA8 Rossi"
-            "</Denominazione></Anagrafica></DatiAnagrafici></CedentePrestatore><DatiGenerali>"
-            "<DatiGeneraliDocumento><TipoDocumento>TD04</TipoDocumento><Data>2024-03-01</Data>"
-            "<Numero>7</Numero></DatiGeneraliDocumento></DatiGenerali></F>");
-        w.MostraDatiDocumento();
-        QCOMPARE(label(w, "StFornitore"), QString::fromUtf8("Caff\xC3\xA8 Rossi"));
-        QCOMPARE(label(w, "STTipoDoc"), QStringLiteral("TD04 nota di credito"));
-        QCOMPARE(label(w, "StDataDoc"), QStringLiteral("2024-03-01"));
-        QCOMPARE(label(w, "STNumDoc"), QStringLiteral("7"));
-        QVERIFY(prompts.shown.empty());
-    }
-
-    void labelsOfMissingValuesAreEmptied() {
-        test::TempDir dir;
-        test::FakePrompts prompts;
-        TFONDIVO w(prompts);
-        for (QLabel* l : {w.StFornitore, w.STTipoDoc, w.StDataDoc, w.STNumDoc})
-            l->setText(QStringLiteral("fattura precedente"));
-        w.FFileXml = dir.write("f.xml", "<F><DatiGenerali><DatiGeneraliDocumento><Numero>9"
-                                        "</Numero></DatiGeneraliDocumento></DatiGenerali></F>");
-        w.MostraDatiDocumento();
-        QCOMPARE(label(w, "StFornitore"), QString());
-        QCOMPARE(label(w, "STTipoDoc"), QString());
-        QCOMPARE(label(w, "StDataDoc"), QString());
-        QCOMPARE(label(w, "STNumDoc"), QStringLiteral("9"));
-    }
-
-    void textNodeErrorStopsAtThatLabel() {
-        test::TempDir dir;
-        test::FakePrompts prompts;
-        TFONDIVO w(prompts);
-        w.STNumDoc->setText(QStringLiteral("old"));
-        w.FFileXml =
-            dir.write("f.xml", "<F><DatiGenerali><DatiGeneraliDocumento><TipoDocumento>TD01"
-                               "</TipoDocumento><Data>2024<b/></Data><Numero>7</Numero>"
-                               "</DatiGeneraliDocumento></DatiGenerali></F>");
-        w.eseguiComando([&w] { w.MostraDatiDocumento(); });
-        QCOMPARE(label(w, "STTipoDoc"), QStringLiteral("TD01 fattura"));
-        QCOMPARE(label(w, "STNumDoc"), QStringLiteral("old"));
-        QCOMPARE(prompts.shown,
-                 std::vector<std::string>{"error: Element does not contain a single text node."});
     }
 
     // Texts from invoices, file names and lower layers are shown as they are: markup in them
