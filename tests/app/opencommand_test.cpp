@@ -6,6 +6,7 @@
 #include "testmain.h"
 #include "tfondivo.h"
 
+#include <QDesktopServices>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -55,6 +56,17 @@ std::string leggi(const fs::path& file) {
     std::ifstream in(file, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), {}};
 }
+
+// Stands in for the system's file browser: records the addresses the window asks it to open.
+class ApriCartelle : public QObject {
+    Q_OBJECT
+
+public:
+    QList<QUrl> aperte;
+
+public slots:
+    void apri(const QUrl& url) { aperte << url; }
+};
 
 // Counts the paintings of a widget.
 class ContaDisegni : public QObject {
@@ -245,6 +257,46 @@ private slots:
         QCOMPARE(w->statusBar()->currentMessage(), statoSalvato(allegati() / "c (2).pdf"));
         QVERIFY(prompts.shown.empty());
         QVERIFY(!fs::exists(allegatiUtente()));
+    }
+
+    // Where the program's folder cannot hold ALLEGATI, attachments go to the user's folder,
+    // said once in a box and with every save in the status line.
+    void attachmentsGoToTheUsersFolderWhenTheProgramsCannotBeMade() {
+        m_dir->write("ALLEGATI", "un file al posto della cartella");
+        const auto file = scrivi("f.xml", fattura("FPR12", "1", {{"x.txt", "primo"}}));
+        const auto altra = scrivi("g.xml", fattura("FPR12", "2", {{"x.txt", "secondo"}}));
+        test::FakePrompts prompts;
+        auto w = finestra(prompts);
+        QVERIFY(apri(*w, prompts, file));
+        salva(*w);
+        const std::string cartella = allegatiUtente().string() + "/";
+        QCOMPARE(prompts.shown,
+                 std::vector<std::string>{"message: La cartella del programma non è scrivibile: "
+                                          "gli allegati vengono salvati in " +
+                                          cartella});
+        QCOMPARE(leggi(allegatiUtente() / "x.txt"), std::string("primo"));
+        QCOMPARE(w->statusBar()->currentMessage(), statoSalvato(allegatiUtente() / "x.txt"));
+
+        QVERIFY(apri(*w, prompts, altra));
+        salva(*w);
+        QCOMPARE(prompts.shown.size(), 1u);
+        QCOMPARE(leggi(allegatiUtente() / "x (2).txt"), std::string("secondo"));
+        QCOMPARE(w->statusBar()->currentMessage(), statoSalvato(allegatiUtente() / "x (2).txt"));
+        QVERIFY(fs::is_regular_file(allegati()));
+    }
+
+    void openingTheFolderMakesIt() {
+        ApriCartelle browser;
+        QDesktopServices::setUrlHandler(QStringLiteral("file"), &browser, "apri");
+        test::FakePrompts prompts;
+        auto w = finestra(prompts);
+        QVERIFY(!fs::exists(allegati()));
+        w->eseguiComando([&] { w->ButtonOpenClick(); });
+        QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+        QVERIFY(fs::is_directory(allegati()));
+        QCOMPARE(browser.aperte,
+                 QList<QUrl>{QUrl::fromLocalFile(QString::fromStdString(AppDir() + "ALLEGATI/"))});
+        QVERIFY(prompts.shown.empty());
     }
 
     void namesSortWithoutRegardToCaseAndEnvelopeTestIsOnTheLastExtension() {
