@@ -55,7 +55,7 @@ int ComandoInfo(const Argomenti& argomenti) {
                   << "}\n";
     } else {
         const auto riga = [](const char* nome, const std::optional<std::string>& valore) {
-            std::cout << nome << ": " << valore.value_or("") << '\n';
+            std::cout << nome << ": " << ControlliVisibili(valore.value_or("")) << '\n';
         };
         riga("Formato", formato);
         riga("Cedente/Prestatore", fornitore);
