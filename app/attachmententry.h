@@ -12,9 +12,8 @@ class VoceAllegato : public QListWidgetItem {
 public:
     explicit VoceAllegato(const TAllegatoItem* allegato);
 
-    // The linked record, or null once the list it belonged to has been released.
+    // The linked record; the window empties the list before it releases the records.
     const TAllegatoItem* allegato() const { return m_allegato; }
-    void scollega() { m_allegato = nullptr; }
 
     bool operator<(const QListWidgetItem& altra) const override;
 

@@ -4,7 +4,9 @@
 
 #include <QApplication>
 #include <QFileInfo>
+#include <QLocale>
 #include <QTimer>
+#include <QTranslator>
 
 int main(int argc, char** argv) {
     ondivo::PreparaWebEngine();
@@ -12,6 +14,11 @@ int main(int argc, char** argv) {
     // The application title is the caption of every message box; the technical name keeps
     // Qt's per-application folders free of spaces and slashes.
     QApplication::setApplicationName(QStringLiteral("ondivo"));
+    // The program speaks Italian whatever the system's language, Qt's own dialogs included.
+    QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy));
+    QTranslator traduzioniQt;
+    if (ondivo::CaricaTraduzioniQt(traduzioniQt))
+        QApplication::installTranslator(&traduzioniQt);
     ondivo::QtPrompts prompts;
     ondivo::TFONDIVO finestra(prompts);
     finestra.showMaximized();

@@ -4,20 +4,23 @@
 
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QMessageBox>
+#include <QLibraryInfo>
+#include <QTranslator>
 
 namespace ondivo {
 
-namespace {
-
-void box(QMessageBox::Icon icona, const std::string& testo) {
-    // No parent: the box is centred on the screen rather than on the window.
-    QMessageBox box(icona, QString::fromUtf8(TitoloApplicazione), QString::fromStdString(testo),
-                    QMessageBox::Ok);
-    box.exec();
+std::unique_ptr<QMessageBox> CreaBox(QMessageBox::Icon icona, const std::string& testo) {
+    auto box = std::make_unique<QMessageBox>(icona, QString::fromUtf8(TitoloApplicazione),
+                                             QString(), QMessageBox::Ok);
+    box->setTextFormat(Qt::PlainText);
+    box->setText(QString::fromStdString(testo));
+    return box;
 }
 
-} // namespace
+bool CaricaTraduzioniQt(QTranslator& traduttore) {
+    return traduttore.load(QStringLiteral("qtbase_it"),
+                           QLibraryInfo::path(QLibraryInfo::TranslationsPath));
+}
 
 QStringList FiltriQt(const std::string& filtro) {
     const QStringList parti = QString::fromStdString(filtro).split(QLatin1Char('|'));
@@ -34,11 +37,11 @@ QtPrompts::QtPrompts() = default;
 QtPrompts::~QtPrompts() = default;
 
 void QtPrompts::ShowMessage(const std::string& testo) {
-    box(QMessageBox::NoIcon, testo);
+    CreaBox(QMessageBox::NoIcon, testo)->exec();
 }
 
 void QtPrompts::ShowError(const std::string& testo) {
-    box(QMessageBox::Critical, testo);
+    CreaBox(QMessageBox::Critical, testo)->exec();
 }
 
 std::optional<std::string> QtPrompts::ScegliFile(const ConfigurazioneDialogo& c) {

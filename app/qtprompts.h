@@ -2,17 +2,27 @@
 
 #include "prompts.h"
 
+#include <QMessageBox>
 #include <QStringList>
 
 #include <memory>
 
 class QFileDialog;
-class QWidget;
+class QTranslator;
 
 namespace ondivo {
 
 // "label|pattern|…" as Qt's name filters ("label (pattern pattern)").
 QStringList FiltriQt(const std::string& filtro);
+
+// A box as the prompts show it: the application title as caption, one OK button, no parent
+// (so centred on the screen), and the text shown as plain text whatever it holds, since it
+// often carries an invoice's text, a file name or a lower layer's message.
+std::unique_ptr<QMessageBox> CreaBox(QMessageBox::Icon icona, const std::string& testo);
+
+// Loads Qt's own Italian texts (the buttons of the boxes, the file dialog) into `traduttore`,
+// whatever the system's language. False when Qt's translations are not installed.
+bool CaricaTraduzioniQt(QTranslator& traduttore);
 
 // Modal system message boxes, captioned with the application title, centred on the screen,
 // and the window's file dialog.

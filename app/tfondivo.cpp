@@ -4,15 +4,16 @@
 #include "clickablelabel.h"
 #include "errors.h"
 #include "executablepath.h"
-#include "headerfields.h"
 #include "htmlview.h"
 #include "lctv.h"
 #include "linkaddress.h"
 #include "messages.h"
+#include "stylesheetchoice.h"
 #include "text.h"
 #include "vendor.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QDesktopServices>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -22,18 +23,31 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QShowEvent>
+#include <QThreadPool>
 #include <QUrl>
 
 namespace ondivo {
 
 TFONDIVO::TFONDIVO(Prompts& prompts, QWidget* parent)
-    : QMainWindow(parent), m_prompts(prompts), m_tempi(qEnvironmentVariableIsSet("ONDIVO_TEMPI")) {
+    : QMainWindow(parent), m_prompts(prompts), m_aperture(std::make_unique<QThreadPool>()),
+      m_tempi(qEnvironmentVariableIsSet("ONDIVO_TEMPI")) {
     setObjectName(QStringLiteral("FONDIVO"));
+    PreparaAperture();
+    m_aperture->setMaxThreadCount(1);
+    // libxslt recurses with the stylesheet's templates: as much stack as the main thread has.
+    m_aperture->setStackSize(8u << 20);
     creaControlli();
     collegaComandi();
     qApp->installEventFilter(this);
     setAcceptDrops(true);
     FormCreate();
+}
+
+TFONDIVO::~TFONDIVO() {
+    annullaApertura();
+    // The open still running hands its result to this window: it must end while the window
+    // is whole. Its result is then dropped with the window's pending events.
+    m_aperture->waitForDone();
 }
 
 void TFONDIVO::collegaComandi() {
@@ -67,12 +81,16 @@ void TFONDIVO::showEvent(QShowEvent* event) {
 }
 
 void TFONDIVO::FormShow() {
-    FFoglioStile = AppDir() + DirFogliStile + "Foglio_di_stile_fattura_ordinaria_ver1.2.3.xsl";
+    FFoglioStile = FoglioStilePredefinito();
     FFileXml.clear();
-    for (QLabel* etichetta : {StFileXML, STTipoDoc, STNumDoc, StDataDoc, StFornitore})
+    for (QLabel* etichetta : etichetteValori())
         etichetta->clear();
     LBAlleg->clear();
     btnSelFile->setFocus();
+}
+
+QList<QLabel*> TFONDIVO::etichetteValori() const {
+    return {StFileXML, STTipoDoc, STNumDoc, StDataDoc, StFornitore};
 }
 
 void TFONDIVO::impostaTesto(QLabel* etichetta, const std::string& ansi) {
@@ -85,6 +103,12 @@ void TFONDIVO::CaricaHtml(HtmlView* Browser, const std::string& Html) {
 
 void TFONDIVO::btnEsciClick() {
     close();
+}
+
+void TFONDIVO::closeEvent(QCloseEvent* event) {
+    // Closing never waits for an open: it is told to stop and its result is dropped.
+    annullaApertura();
+    QMainWindow::closeEvent(event);
 }
 
 void TFONDIVO::btnGuidaClick() {
@@ -134,12 +158,12 @@ bool TFONDIVO::ApplicationEvents1Message(QObject* destinatario, QEvent* evento) 
     return widget && (widget == WebBrowser1 || WebBrowser1->isAncestorOf(widget));
 }
 
-void TFONDIVO::eseguiComando(const std::function<void()>& comando) {
+void TFONDIVO::eseguiComando(const std::function<void()>& comando, const std::string& fileInCausa) {
     try {
         comando();
     } catch (const ESilentAbort&) {
     } catch (const std::exception& e) {
-        m_prompts.ShowError(TestoBoxErrore(e.what()));
+        m_prompts.ShowError(MessaggioConFile(TestoBoxErrore(e.what()), fileInCausa));
     } catch (...) {
         m_prompts.ShowError("Errore imprevisto.");
     }

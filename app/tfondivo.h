@@ -1,12 +1,16 @@
 #pragma once
 
 #include "allegati.h"
+#include "documentoaperto.h"
 #include "prompts.h"
 
 #include <QElapsedTimer>
 #include <QMainWindow>
 
+#include <atomic>
+#include <exception>
 #include <functional>
+#include <memory>
 #include <string>
 
 class QFrame;
@@ -15,7 +19,9 @@ class QListWidget;
 class QDragEnterEvent;
 class QDropEvent;
 class QPlainTextEdit;
+class QProgressBar;
 class QPushButton;
+class QThreadPool;
 class QWidget;
 
 namespace ondivo {
@@ -29,12 +35,23 @@ class TFONDIVO : public QMainWindow {
 
 public:
     explicit TFONDIVO(Prompts& prompts, QWidget* parent = nullptr);
+    // Waits for an open still running: its thread must not outlive the window.
+    ~TFONDIVO() override;
 
     // Opens a file as if it had been chosen in the open dialog (command line, drag and drop).
     void apriFile(const std::string& percorso);
 
+    // True while an open started here has not come back yet.
+    bool aperturaInCorso() const { return m_apertureInCorso > 0; }
+
+signals:
+    // An open came back on this thread: its result has been shown, or dropped when a newer
+    // open or the closing of the window superseded it.
+    void aperturaConclusa();
+
 protected:
     void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* oggetto, QEvent* evento) override;
     void dragEnterEvent(QDragEnterEvent* evento) override;
     void dropEvent(QDropEvent* evento) override;
@@ -45,12 +62,29 @@ private:
 
     void FormCreate();
     void FormShow();
-    void MostraDatiDocumento();
-    void CaricaListaAllegati(const std::string& file);
+    void MostraDatiDocumento(const DocumentoAperto& documento);
+    void CaricaListaAllegati(ListaAllegati allegati);
 
-    // Opening an invoice: the dialog, then ApriFattura on the chosen file.
+    // What an open on the worker thread brings back: the document, or the error it raised.
+    struct EsitoApertura {
+        DocumentoAperto documento;
+        std::exception_ptr errore;
+    };
+
+    // Opening an invoice: the dialog, then ApriFattura on the chosen file. The file is opened
+    // on a worker thread, one open at a time; a newer open supersedes one still running, whose
+    // result is dropped. Only a successful open changes what the window shows, all of it at
+    // once: the file label, the page, the attachment list and the header labels.
     void btnSelFileClick();
     void ApriFattura(const std::string& scelto);
+    void fineApertura(const std::string& scelto, const std::shared_ptr<std::atomic<bool>>& annulla,
+                      EsitoApertura& esito);
+    void mostraDocumento(const std::string& scelto, DocumentoAperto& documento);
+    // The open being superseded or the window closing: what runs is told to stop and its
+    // result will be dropped.
+    void annullaApertura();
+    // The moving bar and the busy cursor while any open runs.
+    void mostraOccupato();
     void ButtonSaveClick();
     void ButtonOpenClick();
     // The folder attachments are saved in (created when missing); the first time it is the
@@ -70,8 +104,9 @@ private:
     // shows no context menu. True when the event is to be dropped.
     bool ApplicationEvents1Message(QObject* destinatario, QEvent* evento);
 
-    // Runs a command handler; an error escaping it ends the command in the error box.
-    void eseguiComando(const std::function<void()>& comando);
+    // Runs a command handler; an error escaping it ends the command in the error box. An error
+    // about a file that could not be opened names it (MessaggioConFile).
+    void eseguiComando(const std::function<void()>& comando, const std::string& fileInCausa = {});
 
     // Every command handler is connected through eseguiComando.
     template <class Sorgente, class Segnale>
@@ -81,6 +116,8 @@ private:
     }
 
     static void impostaTesto(QLabel* etichetta, const std::string& ansi);
+    // Every label that may show an invoice's text or a file name: plain text, never markup.
+    QList<QLabel*> etichetteValori() const;
 
     Prompts& m_prompts;
 
@@ -113,14 +150,21 @@ private:
     ClickableLabel* lnkSito;
     QLabel* imgLogo;
     ClickableLabel* imgBanner;
+    QProgressBar* m_occupato; // in the status line while an open runs
 
     // Viewer state. Paths are native narrow strings.
     std::string FFileXml;
     std::string FFoglioStile;
     ListaAllegati FAllegati;
 
-    // With ONDIVO_TEMPI set, how long an open takes until its page is shown goes to stderr.
+    // Opens run here, one at a time: libxslt is used from one thread only.
+    std::unique_ptr<QThreadPool> m_aperture;
+    std::shared_ptr<std::atomic<bool>> m_annulla; // the latest open's cancellation flag
+    int m_apertureInCorso = 0;
+    QString m_messaggioApertura; // the status line while the latest open runs
+
     bool m_cartellaUtenteDetta = false;
+    // With ONDIVO_TEMPI set, how long an open takes until its page is shown goes to stderr.
     bool m_tempi;
     QElapsedTimer m_cronometro;
 

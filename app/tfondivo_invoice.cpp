@@ -1,24 +1,23 @@
 // The main window's invoice commands: opening, the attachment panel and the utility panel.
 #include "allegati.h"
-#include "ansicodec.h"
 #include "attachmententry.h"
 #include "base64.h"
 #include "envelopepath.h"
 #include "errors.h"
 #include "fileutil.h"
-#include "headerfields.h"
-#include "invoicepage.h"
 #include "lctv.h"
-#include "messages.h"
 #include "p7menvelope.h"
 #include "text.h"
 #include "tfondivo.h"
 
 #include <QDesktopServices>
+#include <QFileInfo>
 #include <QLabel>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QStatusBar>
+#include <QThreadPool>
 #include <QUrl>
 
 namespace ondivo {
@@ -47,54 +46,103 @@ void TFONDIVO::btnSelFileClick() {
 }
 
 void TFONDIVO::ApriFattura(const std::string& scelto) {
+    annullaApertura();
+    auto annulla = std::make_shared<std::atomic<bool>>(false);
+    m_annulla = annulla;
+    ++m_apertureInCorso;
+    mostraOccupato();
+    m_messaggioApertura = QStringLiteral("Apertura di %1 in corso…")
+                              .arg(QFileInfo(QString::fromStdString(scelto)).fileName());
+    statusBar()->showMessage(m_messaggioApertura);
     m_cronometro.start();
-    StFileXML->setText(QString::fromStdString(scelto));
-    FFileXml = scelto;
-    if (IsEnvelope(scelto)) {
-        std::string xml;
-        EstraiXmlDaP7m(scelto, xml);
-        FFileXml = xml;
-    }
-    const auto pagina = PaginaDaXml(FFileXml, FFoglioStile, m_prompts);
-    if (!pagina) {
-        m_prompts.ShowMessage(MsgDocumentoNonGestito);
-        return;
-    }
-    if (m_tempi)
-        qInfo("pagina pronta (%zu byte) dopo %lld ms", pagina->size(),
-              static_cast<long long>(m_cronometro.elapsed()));
-    CaricaHtml(WebBrowser1, *pagina);
-    CaricaListaAllegati(FFileXml);
-    MostraDatiDocumento();
+    m_aperture->start([this, scelto, foglioStile = FFoglioStile, annulla] {
+        auto esito = std::make_shared<EsitoApertura>();
+        try {
+            esito->documento = ApriDocumento(scelto, foglioStile, {}, annulla.get());
+        } catch (...) {
+            // Carried to the user-interface thread, where eseguiComando shows it.
+            esito->errore = std::current_exception();
+        }
+        QMetaObject::invokeMethod(
+            this, [this, scelto, annulla, esito] { fineApertura(scelto, annulla, *esito); },
+            Qt::QueuedConnection);
+    });
 }
 
-void TFONDIVO::CaricaListaAllegati(const std::string& file) {
-    // The entries still shown belong to the list being released: unlink them first, so none
-    // points at a released record if reading the new file fails.
-    for (int i = 0; i < LBAlleg->count(); ++i)
-        static_cast<VoceAllegato*>(LBAlleg->item(i))->scollega();
-    FAllegati = ListaAllegati();
-    LeggiAllegati(file, FAllegati);
+void TFONDIVO::fineApertura(const std::string& scelto,
+                            const std::shared_ptr<std::atomic<bool>>& annulla,
+                            EsitoApertura& esito) {
+    --m_apertureInCorso;
+    mostraOccupato();
+    if (!annulla->load()) {
+        eseguiComando(
+            [&] {
+                if (esito.errore)
+                    std::rethrow_exception(esito.errore);
+                DocumentoAperto& documento = esito.documento;
+                for (const auto& messaggio : documento.messaggi)
+                    m_prompts.ShowMessage(documento.gestito ? messaggio
+                                                            : MessaggioConFile(messaggio, scelto));
+                // A box waits for the user: a newer open may have begun meanwhile.
+                if (documento.gestito && !annulla->load())
+                    mostraDocumento(scelto, documento);
+            },
+            scelto);
+    }
+    emit aperturaConclusa();
+}
+
+void TFONDIVO::mostraDocumento(const std::string& scelto, DocumentoAperto& documento) {
+    if (m_tempi)
+        qInfo("pagina pronta (%zu byte) dopo %lld ms", documento.pagina.size(),
+              static_cast<long long>(m_cronometro.elapsed()));
+    StFileXML->setText(QString::fromStdString(scelto));
+    FFileXml = documento.fileXml;
+    FFoglioStile = documento.foglioStile;
+    CaricaHtml(WebBrowser1, documento.pagina);
+    CaricaListaAllegati(std::move(documento.allegati));
+    MostraDatiDocumento(documento);
+}
+
+void TFONDIVO::mostraOccupato() {
+    const bool occupato = m_apertureInCorso > 0;
+    m_occupato->setVisible(occupato);
+    if (occupato) {
+        centralWidget()->setCursor(Qt::BusyCursor);
+    } else {
+        centralWidget()->unsetCursor();
+        if (statusBar()->currentMessage() == m_messaggioApertura)
+            statusBar()->clearMessage();
+    }
+}
+
+void TFONDIVO::annullaApertura() {
+    if (m_annulla)
+        m_annulla->store(true);
+    m_annulla.reset();
+}
+
+void TFONDIVO::CaricaListaAllegati(ListaAllegati allegati) {
+    // The entries point at the records they replace: they go first.
     LBAlleg->clear();
+    FAllegati = std::move(allegati);
     for (const auto& allegato : FAllegati)
         LBAlleg->addItem(new VoceAllegato(allegato.get()));
     if (LBAlleg->count() > 0)
         LBAlleg->setCurrentRow(0);
 }
 
-void TFONDIVO::MostraDatiDocumento() {
-    const std::pair<const CampoIntestazione&, QLabel*> righe[] = {
-        {CampoFornitore, StFornitore},
-        {CampoTipoDoc, STTipoDoc},
-        {CampoData, StDataDoc},
-        {CampoNumero, STNumDoc},
+void TFONDIVO::MostraDatiDocumento(const DocumentoAperto& documento) {
+    const std::pair<const std::optional<std::string>&, QLabel*> righe[] = {
+        {documento.fornitore, StFornitore},
+        {documento.tipoDocumento, STTipoDoc},
+        {documento.data, StDataDoc},
+        {documento.numero, STNumDoc},
     };
-    std::vector<std::string> lista;
     // A label whose query finds nothing is emptied, so no value of the previous invoice stays
     // beside the new one.
-    for (const auto& [campo, etichetta] : righe)
-        impostaTesto(etichetta,
-                     LeggiCampoIntestazione(FFileXml, campo, lista, m_prompts).value_or(""));
+    for (const auto& [valore, etichetta] : righe)
+        impostaTesto(etichetta, valore.value_or(""));
 }
 
 void TFONDIVO::ButtonSaveClick() {
@@ -105,8 +153,6 @@ void TFONDIVO::ButtonSaveClick() {
         m_prompts.ShowMessage("Selezionare l'allegato da salvare!");
         return;
     }
-    if (!voce->allegato())
-        return;
     const std::string salvato = SalvaAllegato(*voce->allegato(), cartellaAllegati());
     statusBar()->showMessage(QStringLiteral("Allegato salvato come ") +
                              QString::fromStdString(salvato));

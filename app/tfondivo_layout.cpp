@@ -11,7 +11,9 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QVBoxLayout>
 
 // Resources of a static library must be registered by hand.
@@ -58,6 +60,8 @@ QLabel* valore(const char* nome, int larghezza, QWidget* genitore) {
         QStringLiteral("QLabel { background-color: white; color: black; border: 2px inset #a0a0a0; "
                        "padding: 0 2px; }"));
     l->setFixedHeight(24);
+    // Values come from invoices and file names: shown as they are, never read as markup.
+    l->setTextFormat(Qt::PlainText);
     if (larghezza > 0)
         l->setFixedWidth(larghezza);
     l->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -239,6 +243,14 @@ void TFONDIVO::creaControlli() {
     tutto->addWidget(panTop);
     tutto->addLayout(mezzo, 1);
     tutto->addWidget(PanBottom);
+
+    // The status line: what the last command did, and a moving bar while an open runs.
+    m_occupato = new QProgressBar(this);
+    m_occupato->setObjectName(QStringLiteral("occupato"));
+    m_occupato->setRange(0, 0);
+    m_occupato->setFixedWidth(160);
+    m_occupato->setVisible(false);
+    statusBar()->addPermanentWidget(m_occupato);
 }
 
 } // namespace ondivo

@@ -1,9 +1,7 @@
 #include "commands.h"
+#include "documentoaperto.h"
 #include "errors.h"
 #include "files.h"
-#include "invoicepage.h"
-#include "messages.h"
-#include "p7menvelope.h"
 #include "stderrsink.h"
 #include "stylesheetchoice.h"
 #include "text.h"
@@ -43,15 +41,14 @@ int ComandoHtml(const Argomenti& argomenti) {
     if (file.empty())
         return EsitoUso;
 
-    file = XmlPathToOpen(file);
+    const DocumentoAperto documento = ApriDocumento(
+        file, FoglioStilePredefinito(), {.pagina = true, .allegati = false, .intestazione = false});
     StderrSink avvisi;
-    std::string fogliostile = FoglioStilePredefinito();
-    const auto pagina = PaginaDaXml(file, fogliostile, avvisi);
-    if (!pagina) {
-        avvisi.ShowMessage(MsgDocumentoNonGestito);
+    for (const auto& messaggio : documento.messaggi)
+        avvisi.ShowMessage(messaggio);
+    if (!documento.gestito)
         return EsitoErrore;
-    }
-    scrivi(*pagina, uscita);
+    scrivi(documento.pagina, uscita);
     return EsitoOk;
 }
 

@@ -1,11 +1,9 @@
 #include "ansicodec.h"
 #include "commands.h"
-#include "elementpath.h"
-#include "headerfields.h"
+#include "documentoaperto.h"
 #include "json.h"
-#include "messages.h"
-#include "p7menvelope.h"
 #include "stderrsink.h"
+#include "stylesheetchoice.h"
 #include "text.h"
 
 #include <iostream>
@@ -21,7 +19,7 @@ std::optional<std::string> inUtf8(const std::optional<std::string>& ansi) {
 
 } // namespace
 
-// The window's format query and its four header queries, without the window.
+// The window's format query and its four header values, without the window.
 int ComandoInfo(const Argomenti& argomenti) {
     bool json = false;
     std::string file;
@@ -35,19 +33,19 @@ int ComandoInfo(const Argomenti& argomenti) {
     }
     if (file.empty())
         return EsitoUso;
-    file = XmlPathToOpen(file);
 
+    const DocumentoAperto documento =
+        ApriDocumento(file, FoglioStilePredefinito(), {.pagina = false, .allegati = false});
     StderrSink avvisi;
-    std::vector<std::string> lista;
-    if (!LeggiValoriXml(file, PercorsoFormato, lista, avvisi)) {
-        avvisi.ShowMessage(MsgDocumentoNonGestito);
+    for (const auto& messaggio : documento.messaggi)
+        avvisi.ShowMessage(messaggio);
+    if (!documento.gestito)
         return EsitoErrore;
-    }
-    const std::string formato = AnsiToUtf8(UnisciValori(lista));
-    const auto fornitore = inUtf8(LeggiCampoIntestazione(file, CampoFornitore, lista, avvisi));
-    const auto tipo = inUtf8(LeggiCampoIntestazione(file, CampoTipoDoc, lista, avvisi));
-    const auto data = inUtf8(LeggiCampoIntestazione(file, CampoData, lista, avvisi));
-    const auto numero = inUtf8(LeggiCampoIntestazione(file, CampoNumero, lista, avvisi));
+    const std::string formato = AnsiToUtf8(documento.formato);
+    const auto fornitore = inUtf8(documento.fornitore);
+    const auto tipo = inUtf8(documento.tipoDocumento);
+    const auto data = inUtf8(documento.data);
+    const auto numero = inUtf8(documento.numero);
 
     if (json) {
         std::cout << "{\"formato\": " << JsonValore(formato)
@@ -56,11 +54,14 @@ int ComandoInfo(const Argomenti& argomenti) {
                   << ", \"data\": " << JsonValore(data) << ", \"numero\": " << JsonValore(numero)
                   << "}\n";
     } else {
-        std::cout << "Formato: " << formato << '\n'
-                  << "Cedente/Prestatore: " << fornitore.value_or("") << '\n'
-                  << "Tipo documento: " << tipo.value_or("") << '\n'
-                  << "Data: " << data.value_or("") << '\n'
-                  << "Numero: " << numero.value_or("") << '\n';
+        const auto riga = [](const char* nome, const std::optional<std::string>& valore) {
+            std::cout << nome << ": " << ControlliVisibili(valore.value_or("")) << '\n';
+        };
+        riga("Formato", formato);
+        riga("Cedente/Prestatore", fornitore);
+        riga("Tipo documento", tipo);
+        riga("Data", data);
+        riga("Numero", numero);
     }
     return avvisi.mostrato() ? EsitoErrore : EsitoOk;
 }

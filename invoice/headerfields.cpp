@@ -1,10 +1,8 @@
 #include "headerfields.h"
 
 #include "elementpath.h"
-#include "fileutil.h"
 #include "lctv.h"
 #include "text.h"
-#include "xmldocument.h"
 
 namespace ondivo {
 
@@ -34,15 +32,9 @@ std::string nomeDi(const xmlNode* elemento) {
 
 } // namespace
 
-std::optional<std::string> NomeFornitoreAlternativo(const std::string& file) {
-    XmlDocPtr doc;
-    try {
-        doc = CaricaXml(file);
-    } catch (const XmlLoadError&) {
-        return std::nullopt; // the Denominazione query has already told the user
-    }
+std::optional<std::string> NomeFornitoreAlternativo(xmlDoc* fattura) {
     Corrispondenze cedenti;
-    VisitaNodi(xmlDocGetRootElement(doc.get()), DividiPercorso("CedentePrestatore"), cedenti);
+    VisitaNodi(xmlDocGetRootElement(fattura), DividiPercorso("CedentePrestatore"), cedenti);
     std::vector<std::string> nomi;
     for (const xmlNode* cedente : cedenti) {
         const xmlNode* anagrafica = nullptr;
@@ -57,15 +49,10 @@ std::optional<std::string> NomeFornitoreAlternativo(const std::string& file) {
     return UnisciValori(nomi);
 }
 
-std::optional<std::string> LeggiCampoIntestazione(const std::string& file,
-                                                  const CampoIntestazione& campo,
-                                                  std::vector<std::string>& lista,
-                                                  MessageSink& avvisi) {
-    if (!LeggiValoriXml(file, campo.percorso, lista, avvisi)) {
-        if (campo.resa == Resa::Fornitore && FileEsiste(file))
-            return NomeFornitoreAlternativo(file);
-        return std::nullopt;
-    }
+std::optional<std::string> LeggiCampoIntestazione(xmlDoc* fattura, const CampoIntestazione& campo) {
+    std::vector<std::string> lista;
+    if (!LeggiValoriDoc(fattura, campo.percorso, lista))
+        return campo.resa == Resa::Fornitore ? NomeFornitoreAlternativo(fattura) : std::nullopt;
     const std::string valore = UnisciValori(lista);
     return campo.resa == Resa::DescrizioneTipo ? DescrTipoDoc(valore) : valore;
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "messagesink.h"
+#include <libxml/tree.h>
 
 #include <optional>
 #include <string>
@@ -34,16 +34,13 @@ inline constexpr CampoIntestazione CampoNumero{"DatiGenerali.DatiGeneraliDocumen
 
 inline constexpr const char* PercorsoFormato = "FormatoTrasmissione";
 
-// The text a header label shows for one field of the file, or nothing when the query found
-// nothing. ANSI. May raise EXMLDocError.
-std::optional<std::string> LeggiCampoIntestazione(const std::string& file,
-                                                  const CampoIntestazione& campo,
-                                                  std::vector<std::string>& lista,
-                                                  MessageSink& avvisi);
+// The text a header label shows for one field of a loaded invoice, or nothing when the query
+// found nothing. ANSI. May raise EXMLDocError.
+std::optional<std::string> LeggiCampoIntestazione(xmlDoc* fattura, const CampoIntestazione& campo);
 
 // The supplier's name when no Denominazione names it: for every CedentePrestatore, in document
 // order, the Denominazione or "Nome Cognome" of its Anagrafica, or else of the element itself
 // (the simplified invoice), joined as query results are. Nothing when none has a name. ANSI.
-std::optional<std::string> NomeFornitoreAlternativo(const std::string& file);
+std::optional<std::string> NomeFornitoreAlternativo(xmlDoc* fattura);
 
 } // namespace ondivo

@@ -1,5 +1,7 @@
 #include "text.h"
 
+#include <cstdio>
+
 namespace ondivo {
 
 namespace {
@@ -23,6 +25,38 @@ std::string UnisciValori(const std::vector<std::string>& valori) {
         unito += "\r\n";
     }
     return std::string(Trim(unito));
+}
+
+std::string ControlliVisibili(std::string_view utf8) {
+    std::string out;
+    out.reserve(utf8.size());
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        const auto c = static_cast<unsigned char>(utf8[i]);
+        char escape[8];
+        if (c == '\n') {
+            out += "\\n";
+        } else if (c == '\r') {
+            out += "\\r";
+        } else if (c == '\t') {
+            out += "\\t";
+        } else if (c < 0x20 || c == 0x7F) {
+            std::snprintf(escape, sizeof escape, "\\x%02x", c);
+            out += escape;
+        } else if (c == 0xC2 && i + 1 < utf8.size() &&
+                   static_cast<unsigned char>(utf8[i + 1]) >= 0x80 &&
+                   static_cast<unsigned char>(utf8[i + 1]) <= 0x9F) {
+            std::snprintf(escape, sizeof escape, "\\u00%02x",
+                          static_cast<unsigned char>(utf8[i + 1]));
+            out += escape;
+            ++i;
+        } else if (utf8.substr(i, 3) == "\xE2\x80\xA8" || utf8.substr(i, 3) == "\xE2\x80\xA9") {
+            out += utf8[i + 2] == '\xA8' ? "\\u2028" : "\\u2029";
+            i += 2;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out;
 }
 
 std::string TestoBoxErrore(const std::string& messaggio) {

@@ -13,6 +13,12 @@ std::string_view Trim(std::string_view s);
 // one displayed value.
 std::string UnisciValori(const std::vector<std::string>& valori);
 
+// UTF-8 text on one line: the control characters (C0, DEL and C1) and the Unicode line and
+// paragraph separators are written as escapes, "\n", "\r" and "\t" for those three, "\x01"
+// for the other single bytes, "\u0085" for the rest. Everything else, malformed bytes
+// included, is kept as it is.
+std::string ControlliVisibili(std::string_view utf8);
+
 // The error box's text: a "." is appended when the last character's code is above ".".
 std::string TestoBoxErrore(const std::string& messaggio);
 

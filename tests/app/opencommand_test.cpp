@@ -6,13 +6,17 @@
 #include "testmain.h"
 #include "tfondivo.h"
 
+#include <QDesktopServices>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QProcess>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QSignalSpy>
+#include <QStatusBar>
 #include <QWebEnginePage>
 
 #include <filesystem>
@@ -53,20 +57,49 @@ std::string leggi(const fs::path& file) {
     return {std::istreambuf_iterator<char>(in), {}};
 }
 
+// Stands in for the system's file browser: records the addresses the window asks it to open.
+class ApriCartelle : public QObject {
+    Q_OBJECT
+
+public:
+    QList<QUrl> aperte;
+
+public slots:
+    void apri(const QUrl& url) { aperte << url; }
+};
+
+// Counts the paintings of a widget.
+class ContaDisegni : public QObject {
+public:
+    int disegni = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* evento) override {
+        if (evento->type() == QEvent::Paint)
+            ++disegni;
+        return false;
+    }
+};
+
 } // namespace
 
 // The open command and the panels, end to end, in a program folder of their own: our
-// stylesheets in FODISTILE and the system's openssl in ossl/.
+// stylesheets in FODISTILE and the system's openssl in ossl/; the user's data folder is a
+// temporary one too.
 class TestOpenCommand : public QObject {
     Q_OBJECT
 
 private:
     std::unique_ptr<test::TempDir> m_dir;
-    std::string m_fatture;
+    std::unique_ptr<test::TempDir> m_datiUtente; // XDG_DATA_HOME, apart from the program folder
 
     std::string scrivi(const std::string& nome, const std::string& contenuto) {
         return m_dir->write("FATTURE/" + nome, contenuto);
     }
+
+    fs::path allegati() const { return m_dir->path() / "ALLEGATI"; }
+    fs::path allegatiUtente() const { return m_datiUtente->path() / "ondivo" / "ALLEGATI"; }
+    fs::path cancello() const { return m_dir->path() / "via"; }
 
     // A window on the program folder, shown (which resets it).
     std::unique_ptr<TFONDIVO> finestra(test::FakePrompts& prompts) {
@@ -76,9 +109,21 @@ private:
         return w;
     }
 
-    static void apri(TFONDIVO& w, test::FakePrompts& prompts, std::optional<std::string> scelta) {
+    // Chooses a file in the dialog; the open runs on while this returns.
+    static void avvia(TFONDIVO& w, test::FakePrompts& prompts, std::optional<std::string> scelta) {
         prompts.answers.push_back(std::move(scelta));
         w.eseguiComando([&w] { w.btnSelFileClick(); });
+    }
+
+    static bool finita(TFONDIVO& w) {
+        return QTest::qWaitFor([&w] { return !w.aperturaInCorso(); }, 60000);
+    }
+
+    // Chooses a file and waits until its open has come back.
+    [[nodiscard]] static bool apri(TFONDIVO& w, test::FakePrompts& prompts,
+                                   std::optional<std::string> scelta) {
+        avvia(w, prompts, std::move(scelta));
+        return finita(w);
     }
 
     static QString testoPagina(TFONDIVO& w) {
@@ -100,6 +145,39 @@ private:
         return v;
     }
 
+    static QStringList etichette(const TFONDIVO& w) {
+        return {w.StFileXML->text(), w.StFornitore->text(), w.STTipoDoc->text(),
+                w.StDataDoc->text(), w.STNumDoc->text()};
+    }
+
+    static void salva(TFONDIVO& w) {
+        w.eseguiComando([&w] { w.ButtonSaveClick(); });
+    }
+
+    static QString statoSalvato(const fs::path& file) {
+        return QStringLiteral("Allegato salvato come ") + QString::fromStdString(file.string());
+    }
+
+    // ossl/openssl stands still until the test opens the gate, then writes the XML given (or
+    // fails when there is none): an open as slow as the test wants.
+    void strumentoLento(const std::string& xml) {
+        std::string script =
+            "#!/bin/sh\nwhile [ ! -e '" + cancello().string() + "' ]; do sleep 0.05; done\n";
+        if (xml.empty())
+            script += "exit 1\n";
+        else
+            script += "while [ $# -gt 0 ]; do\n  case \"$1\" in -out) out=$2;; esac; shift\n"
+                      "done\ncp '" +
+                      xml + "' \"$out\"\n";
+        fs::remove(m_dir->path() / "ossl" / "openssl");
+        m_dir->write("ossl/openssl", script);
+        fs::permissions(m_dir->path() / "ossl" / "openssl", fs::perms::owner_all);
+    }
+
+    std::string busta(const std::string& nome) {
+        return scrivi(nome, std::string("\x30\x03\x02\x01\x01", 5)); // starts like DER
+    }
+
 private slots:
     void init() {
         m_dir = std::make_unique<test::TempDir>();
@@ -107,16 +185,24 @@ private slots:
         fs::copy(ONDIVO_SOURCE_DIR "/stylesheets", m_dir->path() / "FODISTILE");
         fs::create_directories(m_dir->path() / "ossl");
         fs::create_symlink(ONDIVO_OPENSSL, m_dir->path() / "ossl" / "openssl");
+        m_datiUtente = std::make_unique<test::TempDir>();
+        qputenv("XDG_DATA_HOME", QByteArray::fromStdString(m_datiUtente->path().string()));
     }
 
-    void cleanup() { m_dir.reset(); }
+    void cleanup() {
+        // A slow tool still waiting must end before its folder goes.
+        std::ofstream(cancello()) << "";
+        m_dir.reset();
+        m_datiUtente.reset();
+    }
 
     void dialogIsSetUpAndCancelChangesNothing() {
         test::FakePrompts prompts;
         auto w = finestra(prompts);
         w->StFileXML->setText(QStringLiteral("precedente"));
-        apri(*w, prompts, std::nullopt);
-        apri(*w, prompts, std::string("   "));
+        avvia(*w, prompts, std::nullopt);
+        avvia(*w, prompts, std::string("   "));
+        QVERIFY(!w->aperturaInCorso());
         QCOMPARE(prompts.dialogs.size(), 2u);
         const auto& d = prompts.dialogs[0];
         QCOMPARE(d.cartellaIniziale, AppDir() + "FATTURE/");
@@ -129,20 +215,18 @@ private slots:
         QVERIFY(prompts.shown.empty());
     }
 
-    void opensAnInvoiceWithItsAttachments() {
+    void opensAnInvoiceAndSavesItsAttachments() {
         const QByteArray a("contenuto di a\x00\xff", 16), b("B"), c("CC");
         const auto file = scrivi(
             "f.xml", fattura("FPR12", "FT 7/2024", {{"b.pdf", b}, {"a.pdf", a}, {"c.pdf", c}}));
         test::FakePrompts prompts;
         auto w = finestra(prompts);
         QSignalSpy caricata(w->WebBrowser1, &QWebEngineView::loadFinished);
-        apri(*w, prompts, file);
+        QVERIFY(apri(*w, prompts, file));
         QVERIFY(prompts.shown.empty());
-        QCOMPARE(w->StFileXML->text(), QString::fromStdString(file));
-        QCOMPARE(w->STNumDoc->text(), QStringLiteral("FT 7/2024"));
-        QCOMPARE(w->STTipoDoc->text(), QStringLiteral("TD01 fattura"));
-        QCOMPARE(w->StFornitore->text(), QStringLiteral("Rossi S.r.l."));
-        QCOMPARE(w->StDataDoc->text(), QStringLiteral("2024-05-31"));
+        QCOMPARE(etichette(*w), (QStringList{QString::fromStdString(file), "Rossi S.r.l.",
+                                             "TD01 fattura", "2024-05-31", "FT 7/2024"}));
+        QCOMPARE(w->FFileXml, file);
         QCOMPARE(voci(*w), (QStringList{"a.pdf", "b.pdf", "c.pdf"}));
         QCOMPARE(w->LBAlleg->currentItem()->text(), QStringLiteral("a.pdf"));
         QCOMPARE(w->FFoglioStile,
@@ -150,24 +234,69 @@ private slots:
         QVERIFY(caricata.wait(20000));
         QVERIFY(testoPagina(*w).contains(QStringLiteral("FT 7/2024")));
 
-        // Saving writes the selected attachment's bytes, replacing a file of that name.
-        const fs::path allegati = m_dir->path() / "ALLEGATI";
-        fs::create_directories(allegati);
-        std::ofstream(allegati / "a.pdf") << "vecchio contenuto piu' lungo del nuovo";
-        w->eseguiComando([&] { w->ButtonSaveClick(); });
-        QCOMPARE(leggi(allegati / "a.pdf"), a.toStdString());
+        // The first save makes the folder; the status line names every file saved.
+        QVERIFY(!fs::exists(allegati()));
+        salva(*w);
+        QCOMPARE(leggi(allegati() / "a.pdf"), a.toStdString());
+        QCOMPARE(w->statusBar()->currentMessage(), statoSalvato(allegati() / "a.pdf"));
         w->LBAlleg->setCurrentRow(2);
-        w->eseguiComando([&] { w->ButtonSaveClick(); });
-        QCOMPARE(leggi(allegati / "c.pdf"), std::string("CC"));
+        salva(*w);
+        QCOMPARE(leggi(allegati() / "c.pdf"), std::string("CC"));
+        QCOMPARE(w->statusBar()->currentMessage(), statoSalvato(allegati() / "c.pdf"));
+        // The same attachment again is the file already there.
+        salva(*w);
+        QCOMPARE(w->statusBar()->currentMessage(), statoSalvato(allegati() / "c.pdf"));
         QVERIFY(prompts.shown.empty());
 
-        // Without the folder the save fails in the error box and writes nothing.
-        fs::remove_all(allegati);
-        w->eseguiComando([&] { w->ButtonSaveClick(); });
+        // Another invoice's c.pdf does not replace it: it takes the next free name.
+        const auto altra = scrivi("g.xml", fattura("FPR12", "2", {{"c.pdf", "altro"}}));
+        QVERIFY(apri(*w, prompts, altra));
+        salva(*w);
+        QCOMPARE(leggi(allegati() / "c.pdf"), std::string("CC"));
+        QCOMPARE(leggi(allegati() / "c (2).pdf"), std::string("altro"));
+        QCOMPARE(w->statusBar()->currentMessage(), statoSalvato(allegati() / "c (2).pdf"));
+        QVERIFY(prompts.shown.empty());
+        QVERIFY(!fs::exists(allegatiUtente()));
+    }
+
+    // Where the program's folder cannot hold ALLEGATI, attachments go to the user's folder,
+    // said once in a box and with every save in the status line.
+    void attachmentsGoToTheUsersFolderWhenTheProgramsCannotBeMade() {
+        m_dir->write("ALLEGATI", "un file al posto della cartella");
+        const auto file = scrivi("f.xml", fattura("FPR12", "1", {{"x.txt", "primo"}}));
+        const auto altra = scrivi("g.xml", fattura("FPR12", "2", {{"x.txt", "secondo"}}));
+        test::FakePrompts prompts;
+        auto w = finestra(prompts);
+        QVERIFY(apri(*w, prompts, file));
+        salva(*w);
+        const std::string cartella = allegatiUtente().string() + "/";
+        QCOMPARE(prompts.shown,
+                 std::vector<std::string>{"message: La cartella del programma non è scrivibile: "
+                                          "gli allegati vengono salvati in " +
+                                          cartella});
+        QCOMPARE(leggi(allegatiUtente() / "x.txt"), std::string("primo"));
+        QCOMPARE(w->statusBar()->currentMessage(), statoSalvato(allegatiUtente() / "x.txt"));
+
+        QVERIFY(apri(*w, prompts, altra));
+        salva(*w);
         QCOMPARE(prompts.shown.size(), 1u);
-        QVERIFY(prompts.shown[0].rfind(
-                    "error: Cannot create file \"" + allegati.string() + "/c.pdf\". ", 0) == 0);
-        QVERIFY(!fs::exists(allegati));
+        QCOMPARE(leggi(allegatiUtente() / "x (2).txt"), std::string("secondo"));
+        QCOMPARE(w->statusBar()->currentMessage(), statoSalvato(allegatiUtente() / "x (2).txt"));
+        QVERIFY(fs::is_regular_file(allegati()));
+    }
+
+    void openingTheFolderMakesIt() {
+        ApriCartelle browser;
+        QDesktopServices::setUrlHandler(QStringLiteral("file"), &browser, "apri");
+        test::FakePrompts prompts;
+        auto w = finestra(prompts);
+        QVERIFY(!fs::exists(allegati()));
+        w->eseguiComando([&] { w->ButtonOpenClick(); });
+        QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+        QVERIFY(fs::is_directory(allegati()));
+        QCOMPARE(browser.aperte,
+                 QList<QUrl>{QUrl::fromLocalFile(QString::fromStdString(AppDir() + "ALLEGATI/"))});
+        QVERIFY(prompts.shown.empty());
     }
 
     void namesSortWithoutRegardToCaseAndEnvelopeTestIsOnTheLastExtension() {
@@ -176,7 +305,7 @@ private slots:
                    fattura("FPR12", "1", {{"b.pdf", "b"}, {"C.pdf", "c"}, {"A.pdf", "a"}}));
         test::FakePrompts prompts;
         auto w = finestra(prompts);
-        apri(*w, prompts, file);
+        QVERIFY(apri(*w, prompts, file));
         QVERIFY(prompts.shown.empty());
         QCOMPARE(w->FFileXml, file);
         QCOMPARE(voci(*w), (QStringList{"A.pdf", "b.pdf", "C.pdf"}));
@@ -187,11 +316,12 @@ private slots:
         const auto file = scrivi("f.xml", fattura("FPR12", "1", {{"x.txt", "x"}}));
         test::FakePrompts prompts;
         auto w = finestra(prompts);
-        apri(*w, prompts, file);
+        QVERIFY(apri(*w, prompts, file));
         w->LBAlleg->clearSelection();
-        w->eseguiComando([&] { w->ButtonSaveClick(); });
+        salva(*w);
         QCOMPARE(prompts.shown,
                  std::vector<std::string>{"message: Selezionare l'allegato da salvare!"});
+        QVERIFY(!fs::exists(allegati()));
     }
 
     void signedEnvelopeInCapitals() {
@@ -212,7 +342,7 @@ private slots:
 
         test::FakePrompts prompts;
         auto w = finestra(prompts);
-        apri(*w, prompts, busta);
+        QVERIFY(apri(*w, prompts, busta));
         QVERIFY2(prompts.shown.empty(), prompts.shown.empty() ? "" : prompts.shown[0].c_str());
         QCOMPARE(w->StFileXML->text(), QString::fromStdString(busta));
         QCOMPARE(w->FFileXml, m_dir->path().string() + "/FATTURE/FIRMATA.XML");
@@ -220,41 +350,70 @@ private slots:
         QCOMPARE(w->FFoglioStile, AppDir() + "FODISTILE/Foglio_di_stile_fatturaPA_v1.2.3.xsl");
     }
 
-    void filesThatCannotBeShown() {
-        const std::string mancanteXml = m_dir->path().string() + "/FATTURE/manca.xml";
-        const std::string mancanteP7m = m_dir->path().string() + "/FATTURE/manca.xml.p7m";
-        const auto rotto = scrivi("rotto.xml", "<a>\n<b></a>");
-        const auto senzaFormato = scrivi("senza.xml", "<a><b>FPR12</b></a>");
+    // Whatever step fails, the window goes on showing the invoice it showed, all of it, and
+    // the box names the file that failed.
+    void failedOpenKeepsTheInvoiceShown_data() {
+        QTest::addColumn<QString>("nome");       // in FATTURE
+        QTest::addColumn<QByteArray>("testo");   // nothing: the file is not there
+        QTest::addColumn<QStringList>("attesi"); // what is shown; {FILE}: the chosen path
+
+        const QString nonGestito =
+            QStringLiteral("message: Documento xml non gestito, visualizzazione non possibile!\n"
+                           "{FILE}");
+        QTest::newRow("missingXml") << "manca.xml" << QByteArray() << QStringList{nonGestito};
+        QTest::newRow("missingEnvelope")
+            << "manca.xml.p7m" << QByteArray() << QStringList{"error: File non trovato: {FILE}."};
+        QTest::newRow("malformed")
+            << "rotto.xml" << QByteArray("<a>\n<b></a>")
+            << QStringList{"message: ATTENZIONE, XML CON ERRORI (002)! \r\n\r\n"
+                           "Opening and ending tag mismatch: b line 2 and a\r\nLine: 2\r\n"
+                           "<b></a>\n{FILE}",
+                           nonGestito};
+        QTest::newRow("noFormat") << "senza.xml" << QByteArray("<a><b>FPR12</b></a>")
+                                  << QStringList{nonGestito};
+        QTest::newRow("formatNotASingleText")
+            << "formato.xml"
+            << QByteArray::fromStdString(fattura("FPR<b/>12", "9", {{"z.pdf", "z"}}))
+            << QStringList{"error: Element does not contain a single text node.\n{FILE}"};
+        QTest::newRow("numberNotASingleText")
+            << "numero.xml"
+            << QByteArray::fromStdString(fattura("FPR12", "9<b/>", {{"z.pdf", "z"}}))
+            << QStringList{"error: Element does not contain a single text node.\n{FILE}"};
+    }
+
+    void failedOpenKeepsTheInvoiceShown() {
+        QFETCH(QString, nome);
+        QFETCH(QByteArray, testo);
+        QFETCH(QStringList, attesi);
+        const auto prima = scrivi("prima.xml", fattura("FPA12", "PRIMA/1", {{"p.pdf", "prima"}}));
+        const std::string scelto = testo.isNull()
+                                       ? (m_dir->path() / "FATTURE" / nome.toStdString()).string()
+                                       : scrivi(nome.toStdString(), testo.toStdString());
         test::FakePrompts prompts;
         auto w = finestra(prompts);
-        w->STNumDoc->setText(QStringLiteral("precedente"));
+        QSignalSpy caricata(w->WebBrowser1, &QWebEngineView::loadFinished);
+        QVERIFY(apri(*w, prompts, prima));
+        QVERIFY(caricata.wait(20000));
+        const QStringList etichettePrima = etichette(*w);
+        const QUrl paginaPrima = w->WebBrowser1->page()->requestedUrl();
 
-        apri(*w, prompts, mancanteXml);
-        QCOMPARE(prompts.shown,
-                 std::vector<std::string>{
-                     "message: Documento xml non gestito, visualizzazione non possibile!"});
-        QCOMPARE(w->StFileXML->text(), QString::fromStdString(mancanteXml));
-        QCOMPARE(w->FFileXml, mancanteXml);
+        QVERIFY(apri(*w, prompts, scelto));
+        QStringList mostrati;
+        for (const auto& m : prompts.shown)
+            mostrati << QString::fromStdString(m);
+        attesi.replaceInStrings(QStringLiteral("{FILE}"), QString::fromStdString(scelto));
+        QCOMPARE(mostrati, attesi);
+        QCOMPARE(etichette(*w), etichettePrima);
+        QCOMPARE(w->FFileXml, prima);
+        QCOMPARE(w->FFoglioStile, AppDir() + "FODISTILE/Foglio_di_stile_fatturaPA_v1.2.3.xsl");
+        QCOMPARE(w->WebBrowser1->page()->requestedUrl(), paginaPrima);
+        QCOMPARE(voci(*w), QStringList{"p.pdf"});
 
+        // The attachment saved is the one listed, of the invoice shown.
         prompts.shown.clear();
-        apri(*w, prompts, mancanteP7m);
-        QCOMPARE(prompts.shown,
-                 std::vector<std::string>{"error: File non trovato: " + mancanteP7m + "."});
-        QCOMPARE(w->FFileXml, mancanteP7m);
-
-        prompts.shown.clear();
-        apri(*w, prompts, rotto);
-        QCOMPARE(prompts.shown.size(), 2u);
-        QVERIFY(prompts.shown[0].rfind("message: ATTENZIONE, XML CON ERRORI (002)! \r\n\r\n", 0) ==
-                0);
-        QVERIFY(prompts.shown[0].find("\r\nLine: 2\r\n<b></a>") != std::string::npos);
-        QCOMPARE(prompts.shown[1],
-                 std::string("message: Documento xml non gestito, visualizzazione non possibile!"));
-
-        prompts.shown.clear();
-        apri(*w, prompts, senzaFormato);
-        QCOMPARE(prompts.shown.size(), 1u);
-        QCOMPARE(w->STNumDoc->text(), QStringLiteral("precedente"));
+        salva(*w);
+        QVERIFY(prompts.shown.empty());
+        QCOMPARE(leggi(allegati() / "p.pdf"), std::string("prima"));
     }
 
     void unknownFormatKeepsTheStylesheetUsedLast() {
@@ -262,26 +421,84 @@ private slots:
         const auto strano = scrivi("strano.xml", fattura("fpa12", "2"));
         test::FakePrompts prompts;
         auto w = finestra(prompts);
-        apri(*w, prompts, pa);
-        apri(*w, prompts, strano);
+        QVERIFY(apri(*w, prompts, pa));
+        QVERIFY(apri(*w, prompts, strano));
         QVERIFY(prompts.shown.empty());
         QCOMPARE(w->FFoglioStile, AppDir() + "FODISTILE/Foglio_di_stile_fatturaPA_v1.2.3.xsl");
         QCOMPARE(w->STNumDoc->text(), QStringLiteral("2"));
     }
 
-    void failedListReloadLeavesNoLinkToReleasedRecords() {
-        const auto file = scrivi("f.xml", fattura("FPR12", "1", {{"x.txt", "x"}}));
+    // A slow open overtaken by a fast one: the window answers and repaints meanwhile, and in
+    // the end shows the fast one's invoice only, whatever the slow one came to.
+    void newerOpenSupersedesASlowOne_data() {
+        QTest::addColumn<bool>("lentaRiesce");
+        QTest::newRow("slowOneSucceeds") << true;
+        QTest::newRow("slowOneFails") << false;
+    }
+
+    void newerOpenSupersedesASlowOne() {
+        QFETCH(bool, lentaRiesce);
+        strumentoLento(lentaRiesce ? scrivi("lenta-contenuto.xml",
+                                            fattura("FPA12", "LENTA/1", {{"l.pdf", "lenta"}}))
+                                   : std::string());
+        const auto lenta = busta("lenta.xml.p7m");
+        const auto veloce = scrivi("veloce.xml", fattura("FPR12", "VELOCE/1", {{"v.pdf", "v"}}));
         test::FakePrompts prompts;
         auto w = finestra(prompts);
-        apri(*w, prompts, file);
-        QCOMPARE(w->LBAlleg->count(), 1);
-        w->eseguiComando([&] { w->CaricaListaAllegati(m_dir->path().string() + "/assente.xml"); });
-        QCOMPARE(prompts.shown.size(), 1u);
-        QVERIFY(prompts.shown[0].rfind("error: Cannot open file ", 0) == 0);
-        QCOMPARE(w->LBAlleg->count(), 1);
-        fs::create_directories(m_dir->path() / "ALLEGATI");
-        w->eseguiComando([&] { w->ButtonSaveClick(); }); // must not touch the released record
-        QVERIFY(fs::is_empty(m_dir->path() / "ALLEGATI"));
+        // What the window shows each time an open comes back.
+        QList<QStringList> viste;
+        connect(w.get(), &TFONDIVO::aperturaConclusa, this, [&] { viste << etichette(*w); });
+        QSignalSpy caricata(w->WebBrowser1, &QWebEngineView::loadFinished);
+
+        avvia(*w, prompts, lenta);
+        QVERIFY(w->aperturaInCorso());
+        QVERIFY(w->m_occupato->isVisible());
+        QCOMPARE(w->centralWidget()->cursor().shape(), Qt::BusyCursor);
+        ContaDisegni disegni;
+        w->LBAlleg->viewport()->installEventFilter(&disegni);
+        w->LBAlleg->viewport()->update();
+        QTRY_VERIFY(disegni.disegni > 0);
+        QVERIFY(w->aperturaInCorso());
+
+        const auto annullaLenta = w->m_annulla;
+        avvia(*w, prompts, veloce);
+        QVERIFY(annullaLenta->load());
+        QVERIFY(!w->m_annulla->load());
+        std::ofstream(cancello()) << "";
+        QVERIFY(finita(*w));
+
+        QVERIFY(prompts.shown.empty());
+        const QStringList mostrate{QString::fromStdString(veloce), "Rossi S.r.l.", "TD01 fattura",
+                                   "2024-05-31", "VELOCE/1"};
+        QCOMPARE(viste, (QList<QStringList>{QStringList(5, QString()), mostrate}));
+        QCOMPARE(w->FFileXml, veloce);
+        QCOMPARE(voci(*w), QStringList{"v.pdf"});
+        QVERIFY(!w->m_occupato->isVisible());
+        QCOMPARE(w->centralWidget()->cursor().shape(), Qt::ArrowCursor);
+        QVERIFY(caricata.wait(20000));
+        const QString pagina = testoPagina(*w);
+        QVERIFY(pagina.contains(QStringLiteral("VELOCE/1")));
+        QVERIFY(!pagina.contains(QStringLiteral("LENTA/1")));
+    }
+
+    // "Esci" closes at once while an open runs; what the open brings back afterwards is dropped.
+    void esciClosesAtOnceWhileAnOpenRuns() {
+        strumentoLento(scrivi("lenta-contenuto.xml", fattura("FPR12", "LENTA/1")));
+        const auto lenta = busta("lenta.xml.p7m");
+        test::FakePrompts prompts;
+        auto w = finestra(prompts);
+        avvia(*w, prompts, lenta);
+        const auto annulla = w->m_annulla;
+        QTest::mouseClick(w->btnEsci, Qt::LeftButton);
+        QVERIFY(!w->isVisible());
+        QVERIFY(w->aperturaInCorso());
+        QVERIFY(annulla->load());
+
+        std::ofstream(cancello()) << "";
+        QVERIFY(finita(*w));
+        QVERIFY(prompts.shown.empty());
+        QCOMPARE(w->STNumDoc->text(), QString());
+        QVERIFY(w->FFileXml.empty());
     }
 
     void utilityCommands() {
@@ -289,7 +506,7 @@ private slots:
         const auto testo = scrivi("nota.txt", "abc");
         test::FakePrompts prompts;
         auto w = finestra(prompts);
-        apri(*w, prompts, file);
+        QVERIFY(apri(*w, prompts, file));
 
         w->eseguiComando([&] { w->btnEstraiPM7Click(); }); // an .xml is shown: nothing happens
         QVERIFY(prompts.shown.empty());
@@ -300,11 +517,11 @@ private slots:
             prompts.shown,
             std::vector<std::string>{
                 "message: Formato del file selezionato non corretto. Selezionare file in .xml"});
-        QVERIFY(!fs::exists(m_dir->path() / "ALLEGATI"));
+        QVERIFY(!fs::exists(allegati()));
 
         prompts.answers = {file};
         w->eseguiComando([&] { w->btndecodificaClick(); });
-        QCOMPARE(leggi(m_dir->path() / "ALLEGATI" / "u.bin"), std::string("dati"));
+        QCOMPARE(leggi(allegati() / "u.bin"), std::string("dati"));
         QCOMPARE(prompts.dialogs.back().titolo,
                  std::string("Selezione file da decodificare da base64"));
 

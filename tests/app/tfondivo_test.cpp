@@ -4,14 +4,15 @@
 #include "lctv.h"
 #include "linkaddress.h"
 #include "qtprompts.h"
-#include "tempdir.h"
 #include "testmain.h"
 #include "tfondivo.h"
 
 #include <QLabel>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTranslator>
 #include <QtTest>
 
 namespace ondivo {
@@ -45,53 +46,62 @@ private slots:
                  w.findChild<QPushButton*>(QStringLiteral("btnSelFile")));
     }
 
-    void headerLabelsShowTheInvoice() {
-        test::TempDir dir;
-        test::FakePrompts prompts;
-        TFONDIVO w(prompts);
-        w.FFileXml = dir.write(
-            "f.xml",
-            "<F><CedentePrestatore><DatiAnagrafici><Anagrafica><Denominazione>Caff\xC3\xA8 Rossi"
-            "</Denominazione></Anagrafica></DatiAnagrafici></CedentePrestatore><DatiGenerali>"
-            "<DatiGeneraliDocumento><TipoDocumento>TD04</TipoDocumento><Data>2024-03-01</Data>"
-            "<Numero>7</Numero></DatiGeneraliDocumento></DatiGenerali></F>");
-        w.MostraDatiDocumento();
-        QCOMPARE(label(w, "StFornitore"), QString::fromUtf8("Caff\xC3\xA8 Rossi"));
-        QCOMPARE(label(w, "STTipoDoc"), QStringLiteral("TD04 nota di credito"));
-        QCOMPARE(label(w, "StDataDoc"), QStringLiteral("2024-03-01"));
-        QCOMPARE(label(w, "STNumDoc"), QStringLiteral("7"));
-        QVERIFY(prompts.shown.empty());
+    // Texts from invoices, file names and lower layers are shown as they are: markup in them
+    // is neither drawn nor followed (an image source would be read, a link could be clicked).
+    void boxesShowTextAsItIs_data() {
+        QTest::addColumn<int>("icona");
+        QTest::addColumn<QString>("testo");
+        QTest::newRow("messageWithAnImage")
+            << int(QMessageBox::NoIcon) << QStringLiteral("<img src=\"/dev/zero\"> fattura");
+        QTest::newRow("errorWithALink")
+            << int(QMessageBox::Critical)
+            << QStringLiteral("Cannot create file \"<a href=\"file:///etc/passwd\">x</a>\".");
+        QTest::newRow("errorWithEntities")
+            << int(QMessageBox::Critical) << QStringLiteral("&lt;b&gt; &#47; <b>grassetto</b>");
     }
 
-    void labelsOfMissingValuesAreEmptied() {
-        test::TempDir dir;
-        test::FakePrompts prompts;
-        TFONDIVO w(prompts);
-        for (QLabel* l : {w.StFornitore, w.STTipoDoc, w.StDataDoc, w.STNumDoc})
-            l->setText(QStringLiteral("fattura precedente"));
-        w.FFileXml = dir.write("f.xml", "<F><DatiGenerali><DatiGeneraliDocumento><Numero>9"
-                                        "</Numero></DatiGeneraliDocumento></DatiGenerali></F>");
-        w.MostraDatiDocumento();
-        QCOMPARE(label(w, "StFornitore"), QString());
-        QCOMPARE(label(w, "STTipoDoc"), QString());
-        QCOMPARE(label(w, "StDataDoc"), QString());
-        QCOMPARE(label(w, "STNumDoc"), QStringLiteral("9"));
+    void boxesShowTextAsItIs() {
+        QFETCH(int, icona);
+        QFETCH(QString, testo);
+        const auto box = CreaBox(QMessageBox::Icon(icona), testo.toStdString());
+        QCOMPARE(box->textFormat(), Qt::PlainText);
+        QCOMPARE(box->text(), testo);
+        auto* etichetta = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+        QVERIFY(etichetta);
+        QCOMPARE(etichetta->textFormat(), Qt::PlainText);
+        QCOMPARE(etichetta->text(), testo);
+        QCOMPARE(box->windowTitle(),
+                 QStringLiteral("Ondivo, Visualizzatore fatture elettroniche Italia xml/p7m"));
+        QCOMPARE(box->standardButtons(), QMessageBox::Ok);
+        QVERIFY(!box->parent());
     }
 
-    void textNodeErrorStopsAtThatLabel() {
-        test::TempDir dir;
+    void valueLabelsShowTextAsItIs() {
         test::FakePrompts prompts;
         TFONDIVO w(prompts);
-        w.STNumDoc->setText(QStringLiteral("old"));
-        w.FFileXml =
-            dir.write("f.xml", "<F><DatiGenerali><DatiGeneraliDocumento><TipoDocumento>TD01"
-                               "</TipoDocumento><Data>2024<b/></Data><Numero>7</Numero>"
-                               "</DatiGeneraliDocumento></DatiGenerali></F>");
-        w.eseguiComando([&w] { w.MostraDatiDocumento(); });
-        QCOMPARE(label(w, "STTipoDoc"), QStringLiteral("TD01 fattura"));
-        QCOMPARE(label(w, "STNumDoc"), QStringLiteral("old"));
-        QCOMPARE(prompts.shown,
-                 std::vector<std::string>{"error: Element does not contain a single text node."});
+        w.show();
+        const QString testo = QStringLiteral("<img src=\"/dev/zero\"><a href=\"x\">y</a>");
+        const QList<QLabel*> etichette = w.etichetteValori();
+        QCOMPARE(etichette.size(), 5);
+        for (QLabel* etichetta : etichette) {
+            etichetta->setText(testo);
+            QCOMPARE(etichetta->textFormat(), Qt::PlainText);
+            QVERIFY(!etichetta->grab().isNull()); // drawn without reading anything
+            QCOMPARE(etichetta->text(), testo);
+        }
+    }
+
+    void qtDialogsSpeakItalian() {
+        QTranslator traduttore;
+        QVERIFY(CaricaTraduzioniQt(traduttore));
+        QVERIFY(QCoreApplication::installTranslator(&traduttore));
+        QMessageBox box(QMessageBox::NoIcon, QString(), QString(),
+                        QMessageBox::Ok | QMessageBox::Cancel | QMessageBox::Yes);
+        QString annulla = box.button(QMessageBox::Cancel)->text();
+        QString si = box.button(QMessageBox::Yes)->text();
+        QCoreApplication::removeTranslator(&traduttore);
+        QCOMPARE(annulla.remove(QLatin1Char('&')), QStringLiteral("Annulla"));
+        QCOMPARE(si.remove(QLatin1Char('&')), QStringLiteral("Sì"));
     }
 
     void linkAddress_data() {

@@ -1,12 +1,11 @@
-#include "fakesink.h"
 #include "headerfields.h"
 #include "lctv.h"
 #include "tempdir.h"
+#include "xmldocument.h"
 
 #include <gtest/gtest.h>
 
 using namespace ondivo;
-using ondivo::test::FakeSink;
 using ondivo::test::TempDir;
 
 namespace {
@@ -55,14 +54,12 @@ class HeaderTest : public testing::TestWithParam<HeaderCase> {};
 TEST_P(HeaderTest, GivesWhatTheLabelsShow) {
     const auto& c = GetParam();
     TempDir dir;
-    const auto file = dir.write("f.xml", "<p:F xmlns:p=\"urn:p\">" + c.body + "</p:F>");
-    FakeSink sink;
-    std::vector<std::string> lista;
-    EXPECT_EQ(LeggiCampoIntestazione(file, CampoFornitore, lista, sink), c.fornitore);
-    EXPECT_EQ(LeggiCampoIntestazione(file, CampoTipoDoc, lista, sink), c.tipo);
-    EXPECT_EQ(LeggiCampoIntestazione(file, CampoData, lista, sink), c.data);
-    EXPECT_EQ(LeggiCampoIntestazione(file, CampoNumero, lista, sink), c.numero);
-    EXPECT_TRUE(sink.messaggi.empty());
+    const XmlDocPtr fattura =
+        CaricaXml(dir.write("f.xml", "<p:F xmlns:p=\"urn:p\">" + c.body + "</p:F>"));
+    EXPECT_EQ(LeggiCampoIntestazione(fattura.get(), CampoFornitore), c.fornitore);
+    EXPECT_EQ(LeggiCampoIntestazione(fattura.get(), CampoTipoDoc), c.tipo);
+    EXPECT_EQ(LeggiCampoIntestazione(fattura.get(), CampoData), c.data);
+    EXPECT_EQ(LeggiCampoIntestazione(fattura.get(), CampoNumero), c.numero);
 }
 
 const std::string kSupplier = "<CedentePrestatore><DatiAnagrafici><Anagrafica><Denominazione>"

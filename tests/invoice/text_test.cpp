@@ -76,6 +76,44 @@ INSTANTIATE_TEST_SUITE_P(
         BoxCase{"accented", "perch\xC3\xA9", "perch\xC3\xA9."}, BoxCase{"empty", "", ""}),
     [](const auto& info) { return std::string(info.param.name); });
 
+struct EscapeCase {
+    const char* name;
+    std::string text;
+    std::string shown;
+};
+
+void PrintTo(const EscapeCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class ControlliVisibiliTest : public testing::TestWithParam<EscapeCase> {};
+
+TEST_P(ControlliVisibiliTest, KeepsTheValueOnOneLine) {
+    EXPECT_EQ(ControlliVisibili(GetParam().text), GetParam().shown);
+}
+
+INSTANTIATE_TEST_SUITE_P(Values, ControlliVisibiliTest,
+                         testing::Values(EscapeCase{"plain", "FT 7/2024 Caff\xC3\xA8 \xE2\x82\xAC",
+                                                    "FT 7/2024 Caff\xC3\xA8 \xE2\x82\xAC"},
+                                         EscapeCase{"forgedLine", "1\nNumero: 2", "1\\nNumero: 2"},
+                                         EscapeCase{"joinedValues", "1\r\n2", "1\\r\\n2"},
+                                         EscapeCase{"tab", "a\tb", "a\\tb"},
+                                         EscapeCase{"otherC0AndDel",
+                                                    std::string("\x01\x1b[2J\x7f\0", 7),
+                                                    "\\x01\\x1b[2J\\x7f\\x00"},
+                                         EscapeCase{"c1NextLine",
+                                                    "a\xC2\x85"
+                                                    "b\xC2\xA0",
+                                                    "a\\u0085b\xC2\xA0"},
+                                         EscapeCase{"unicodeSeparators",
+                                                    "a\xE2\x80\xA8"
+                                                    "b\xE2\x80\xA9"
+                                                    "c\xE2\x80\xA6",
+                                                    "a\\u2028b\\u2029c\xE2\x80\xA6"},
+                                         EscapeCase{"backslashKept", "C:\\dir", "C:\\dir"},
+                                         EscapeCase{"malformedKept", "a\xC2", "a\xC2"}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 TEST(UnisciValori, JoinsWithLineBreaksAndTrims) {
     EXPECT_EQ(UnisciValori({"a", "b"}), "a\r\nb");
     EXPECT_EQ(UnisciValori({"FPA12", ""}), "FPA12");

@@ -1,0 +1,95 @@
+#include "documentoaperto.h"
+
+#include "accentfolding.h"
+#include "ansicodec.h"
+#include "elementpath.h"
+#include "headerfields.h"
+#include "localloader.h"
+#include "messages.h"
+#include "messagesink.h"
+#include "p7menvelope.h"
+#include "stylesheetchoice.h"
+#include "text.h"
+#include "transform.h"
+
+#include <libxml/parser.h>
+#include <libxslt/extensions.h>
+
+namespace ondivo {
+
+namespace {
+
+// The plain messages of the steps, kept in order for the caller.
+class Messaggi : public MessageSink {
+public:
+    explicit Messaggi(std::vector<std::string>& elenco) : m_elenco(elenco) {}
+    void ShowMessage(const std::string& testo) override { m_elenco.push_back(testo); }
+
+private:
+    std::vector<std::string>& m_elenco;
+};
+
+bool annullata(const std::atomic<bool>* annulla) {
+    return annulla && annulla->load();
+}
+
+DocumentoAperto soloAnnullato() {
+    DocumentoAperto documento;
+    documento.annullato = true;
+    return documento;
+}
+
+} // namespace
+
+DocumentoAperto ApriDocumento(const std::string& scelto, const std::string& foglioStile,
+                              const PartiDocumento& parti, const std::atomic<bool>* annulla) {
+    DocumentoAperto documento;
+    documento.fileXml = XmlPathToOpen(scelto);
+    if (annullata(annulla))
+        return soloAnnullato();
+
+    Messaggi messaggi(documento.messaggi);
+    const XmlDocPtr fattura = CaricaPerQuery(documento.fileXml, messaggi);
+    std::vector<std::string> formato;
+    if (!fattura || !LeggiValoriDoc(fattura.get(), PercorsoFormato, formato)) {
+        messaggi.ShowMessage(MsgDocumentoNonGestito);
+        return documento;
+    }
+    documento.gestito = true;
+    documento.formato = UnisciValori(formato);
+    documento.foglioStile = foglioStile;
+    ScegliFoglioStile(documento.formato, documento.foglioStile);
+    if (annullata(annulla))
+        return soloAnnullato();
+
+    if (parti.pagina) {
+        std::string html;
+        TrasformaXml(fattura.get(), documento.foglioStile, html);
+        documento.pagina = Utf8ToAnsi(PiegaAccenti(std::move(html)));
+        if (annullata(annulla))
+            return soloAnnullato();
+    }
+    if (parti.allegati)
+        LeggiAllegatiDoc(fattura.get(), documento.allegati);
+    if (parti.intestazione) {
+        documento.fornitore = LeggiCampoIntestazione(fattura.get(), CampoFornitore);
+        documento.tipoDocumento = LeggiCampoIntestazione(fattura.get(), CampoTipoDoc);
+        documento.data = LeggiCampoIntestazione(fattura.get(), CampoData);
+        documento.numero = LeggiCampoIntestazione(fattura.get(), CampoNumero);
+    }
+    return documento;
+}
+
+void PreparaAperture() {
+    xmlInitParser();
+    xsltInitGlobals();
+    PreparaXslt();
+}
+
+std::string MessaggioConFile(const std::string& messaggio, const std::string& file) {
+    if (file.empty() || messaggio.find(file) != std::string::npos)
+        return messaggio;
+    return messaggio + "\n" + file;
+}
+
+} // namespace ondivo

@@ -1,0 +1,63 @@
+#pragma once
+
+#include "allegati.h"
+
+#include <atomic>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace ondivo {
+
+// What an open is to produce besides the format query, which always runs.
+struct PartiDocumento {
+    bool pagina = true;       // the stylesheet choice, the transformation and the folding
+    bool allegati = true;     // the attachment list
+    bool intestazione = true; // the four header values
+};
+
+// One invoice file opened, everything read from a single parse of its XML.
+struct DocumentoAperto {
+    // The plain messages of the open, in the order the steps emitted them (UTF-8), for the
+    // caller to show. An open that is not shown ends with MsgDocumentoNonGestito.
+    std::vector<std::string> messaggi;
+    // False when the file is not an invoice the viewer shows (missing, not loadable, without
+    // FormatoTrasmissione): only `messaggi` and `fileXml` are then set.
+    bool gestito = false;
+    // The open was cancelled before its end: nothing of it is to be shown.
+    bool annullato = false;
+
+    std::string fileXml;     // the file read: the chosen one, or the XML taken out of an envelope
+    std::string formato;     // the joined text of the format query (ANSI)
+    std::string foglioStile; // the stylesheet chosen for the format (the given one if unknown)
+    std::string pagina;      // the page the view shows, Windows-1252 bytes
+    ListaAllegati allegati;  // document order
+    // The header values (ANSI); nothing where the invoice lacks the element.
+    std::optional<std::string> fornitore;
+    std::optional<std::string> tipoDocumento;
+    std::optional<std::string> data;
+    std::optional<std::string> numero;
+};
+
+// Opens the chosen file as the open command does, in its order: an envelope (IsEnvelope) is
+// unwrapped, the XML is loaded once, the format query decides whether it is shown, the
+// stylesheet is chosen from the format starting from `foglioStile`, the page is made, then the
+// attachment list and the header values are read, each only when `parti` asks for it.
+// A load error and the refusal come back as messages; the errors of the steps (the envelope,
+// an element without a single text node, the transformation) are raised as they are.
+// With `annulla` set (from any thread) the open stops before its next step and comes back
+// marked annullato. Not to be run on two threads at once: libxslt reports errors through one
+// process-wide handler.
+DocumentoAperto ApriDocumento(const std::string& scelto, const std::string& foglioStile,
+                              const PartiDocumento& parti = {},
+                              const std::atomic<bool>* annulla = nullptr);
+
+// Makes the XML libraries ready for opens on other threads; call once on the main thread
+// before the first.
+void PreparaAperture();
+
+// A message about a file that could not be shown, naming it: the path follows on a line of its
+// own unless the message already holds it.
+std::string MessaggioConFile(const std::string& messaggio, const std::string& file);
+
+} // namespace ondivo
