@@ -3,6 +3,7 @@
 #include "accentfolding.h"
 #include "ansicodec.h"
 #include "elementpath.h"
+#include "errors.h"
 #include "headerfields.h"
 #include "localloader.h"
 #include "messages.h"
@@ -44,7 +45,12 @@ DocumentoAperto soloAnnullato() {
 DocumentoAperto ApriDocumento(const std::string& scelto, const std::string& foglioStile,
                               const PartiDocumento& parti, const std::atomic<bool>* annulla) {
     DocumentoAperto documento;
-    documento.fileXml = XmlPathToOpen(scelto);
+    try {
+        // The signature tool may run for up to its time-out: a withdrawn open ends it at once.
+        documento.fileXml = XmlPathToOpen(scelto, annulla);
+    } catch (const EAnnullata&) {
+        return soloAnnullato();
+    }
     if (annullata(annulla))
         return soloAnnullato();
 

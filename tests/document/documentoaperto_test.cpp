@@ -10,6 +10,7 @@
 
 #include <filesystem>
 #include <optional>
+#include <thread>
 
 using namespace ondivo;
 using ondivo::test::TempDir;
@@ -335,6 +336,30 @@ TEST(ApriDocumento, ReadsTheXmlTakenOutOfAnEnvelope) {
     EXPECT_EQ(d.fileXml, PercorsoXmlDaP7m(busta));
     EXPECT_EQ(d.numero, "PA/1");
     EXPECT_EQ(d.foglioStile, programma.foglioDi("FPA12"));
+}
+
+// A signature tool that never ends is stopped as soon as the open is withdrawn, not after the
+// tool's time-out: the window's "Esci" and a newer open rely on it.
+TEST(ApriDocumento, AWithdrawnOpenEndsTheToolItWaitsFor) {
+    CartellaProgramma programma;
+    const auto avviato = (programma.dir().path() / "avviato").string();
+    programma.dir().write("ossl/openssl",
+                          "#!/bin/sh\n: > '" + avviato + "'\nwhile :; do sleep 1; done\n");
+    fs::permissions(programma.dir().path() / "ossl" / "openssl", fs::perms::owner_all);
+    const auto busta = programma.dir().write("f.xml.p7m", std::string("\x30\x03\x02\x01\x01", 5));
+    std::atomic<bool> annulla(false);
+    std::thread ritiro([&] {
+        while (!fs::exists(avviato))
+            std::this_thread::yield();
+        annulla = true;
+    });
+
+    const DocumentoAperto d = ApriDocumento(busta, FoglioStilePredefinito(), {}, &annulla);
+    ritiro.join();
+
+    EXPECT_TRUE(d.annullato);
+    EXPECT_FALSE(d.gestito);
+    EXPECT_FALSE(fs::exists(PercorsoXmlDaP7m(busta)));
 }
 
 TEST(ApriDocumento, AMissingEnvelopeRaisesTheEnvelopesError) {
