@@ -99,15 +99,19 @@ std::optional<std::string> derDaTesto(std::string_view testo) {
     // XML and binary contents are refused here, before a whole decoding is tried.
     if (!cifraBase64(testo[primo]))
         return std::nullopt;
-    std::optional<std::string> der;
+    std::string der;
+    bool decodificato = false;
     for (int giro = 0; giro < kGiriBase64; ++giro) {
-        auto decodificato = DecodificaTestoBase64(der ? std::string_view(*der) : testo);
-        if (!decodificato)
+        auto giroDecodificato = DecodificaTestoBase64(decodificato ? std::string_view(der) : testo);
+        if (!giroDecodificato)
             break;
-        der = std::move(decodificato);
-        if (!der->empty() && (*der)[0] == kInizioDer)
+        der = std::move(*giroDecodificato);
+        decodificato = true;
+        if (!der.empty() && der[0] == kInizioDer)
             break;
     }
+    if (!decodificato)
+        return std::nullopt;
     return der;
 }
 
