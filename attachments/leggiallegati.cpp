@@ -5,6 +5,8 @@
 #include "xmldocument.h"
 
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 
 namespace ondivo {
 
@@ -73,6 +75,11 @@ const xmlNode* successivo(const xmlNode* nodo, const xmlNode* radice) {
 // records come in the order of their start tags, as in the tree walk, also when nested.
 class RaccoglitoreAllegati : public AscoltatoreXml {
 public:
+    // `dimensioneFile` bounds how long a text can grow: a large one is given room for it at
+    // once, instead of being copied each time its buffer doubles.
+    explicit RaccoglitoreAllegati(std::size_t dimensioneFile = 0)
+        : m_dimensioneFile(dimensioneFile) {}
+
     void InizioElemento(std::string_view nome) override {
         ++m_profondita;
         if (m_catturando)
@@ -94,19 +101,26 @@ public:
     }
 
     void FineElemento() override {
-        if (m_catturando && m_profondita == m_profonditaCattura)
+        if (m_catturando && m_profondita == m_profonditaCattura) {
+            // Room taken for a large text and left unused goes back.
+            if (m_catturando->capacity() > 2 * m_catturando->size() + kTestoGrande)
+                m_catturando->shrink_to_fit();
             m_catturando = nullptr;
-        else if (!m_catturando && !m_aperti.empty() && m_aperti.back().profondita == m_profondita)
+        } else if (!m_catturando && !m_aperti.empty() && m_aperti.back().profondita == m_profondita)
             m_aperti.pop_back();
         --m_profondita;
     }
 
     void Testo(std::string_view testo) override {
-        if (m_catturando)
-            m_catturando->append(testo);
+        if (!m_catturando)
+            return;
+        if (m_catturando->size() + testo.size() > kTestoGrande &&
+            m_catturando->capacity() < m_dimensioneFile)
+            m_catturando->reserve(m_dimensioneFile);
+        m_catturando->append(testo);
     }
 
-    void Ricomincia() override { *this = RaccoglitoreAllegati(); }
+    void Ricomincia() override { *this = RaccoglitoreAllegati(m_dimensioneFile); }
 
     int Consegna(ListaAllegati& lista) {
         int conteggio = 0;
@@ -138,6 +152,9 @@ private:
         m_profonditaCattura = m_profondita;
     }
 
+    static constexpr std::size_t kTestoGrande = std::size_t{1} << 20;
+
+    std::size_t m_dimensioneFile;
     int m_profondita = 0;
     std::vector<Aperto> m_aperti;
     std::vector<TAllegatoItem> m_trovati;
@@ -167,7 +184,9 @@ int LeggiAllegatiDoc(const xmlDoc* fattura, ListaAllegati& lista) {
 }
 
 int LeggiAllegati(const std::string& file, ListaAllegati& lista) {
-    RaccoglitoreAllegati raccoglitore;
+    std::error_code ec;
+    const auto dimensione = std::filesystem::file_size(std::filesystem::path(file), ec);
+    RaccoglitoreAllegati raccoglitore(ec ? 0 : static_cast<std::size_t>(dimensione));
     try {
         LeggiXmlInSequenza(file, raccoglitore);
     } catch (const XmlLoadError& e) {
