@@ -72,8 +72,8 @@ public:
 
     void Scrivi(std::string_view dati);
 
-    // Puts the file at the target, replacing a file there. A symbolic link at the target is
-    // refused, never followed or replaced.
+    // Puts the file at the target, replacing a file there. A symbolic link, a device or a FIFO
+    // at the target is refused, never followed or replaced.
     void Conferma();
 
     // Puts the file at `percorso` (in the same folder) only when nothing stands there; false,

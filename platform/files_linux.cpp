@@ -155,6 +155,8 @@ std::string MotivoErrore(int codice) {
         return "collegamento tra dispositivi diversi";
     case EAGAIN:
         return "risorsa temporaneamente non disponibile";
+    case ENODEV:
+        return "non è un file regolare";
     default:
         return std::strerror(codice);
     }
@@ -283,6 +285,9 @@ void TFileScrittura::Conferma() {
             fallisci(ELOOP);
         if (S_ISDIR(info.st_mode))
             fallisci(EISDIR);
+        // A device or a FIFO is never replaced by a file (as root, /dev/null would be).
+        if (!S_ISREG(info.st_mode))
+            fallisci(ENODEV);
         ::chmod(m_temporaneo.c_str(), info.st_mode & 07777); // a replaced file keeps its mode
     }
     if (::rename(m_temporaneo.c_str(), m_percorso.c_str()) != 0)

@@ -211,6 +211,16 @@ TEST(TFileScrittura, RefusesASymbolicLinkAtTheTarget) {
     EXPECT_TRUE(altriFile(dir.path(), {"a.pdf", "fuori.txt"}).empty());
 }
 
+TEST(TFileScrittura, NeverReplacesAFifoOrADevice) {
+    TempDir dir;
+    const auto fifo = (dir.path() / "tubo").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_EQ(esito([&] { ScriviFile(fifo, "x"); }),
+              "Impossibile scrivere " + fifo + ": non è un file regolare");
+    EXPECT_TRUE(fs::is_fifo(fifo));
+    EXPECT_TRUE(altriFile(dir.path(), {"tubo"}).empty());
+}
+
 TEST(TFileScrittura, FolderThatCannotTakeTheFileIsNamed) {
     TempDir dir;
     const auto file = dir.write("file", "x");
