@@ -12,8 +12,10 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <string>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <unordered_map>
 
 namespace ondivo {
 
@@ -60,6 +62,14 @@ struct ParseState {
     bool huge;               // every size limit of libxml2 is lifted for this parse
     LoadFailure failure;
     EntityExpansion expansion;
+    bool attributesWithheld = false; // the rest of the file was kept from the parser
+    std::unordered_map<std::string, int> declaredAttributes; // per element, in the DTD
+};
+
+// The file as the parser reads it, a block at a time.
+struct FileInput {
+    int fd;
+    ParseState* state;
 };
 
 constexpr std::size_t kLineTextChars = 40;
@@ -70,6 +80,12 @@ constexpr std::size_t kExpansionFloor = 1 << 20;
 
 constexpr const char* kExpansionTooLarge =
     "Le entità del documento si espandono oltre il limite consentito";
+
+// FatturaPA elements carry a handful of attributes. libxml2 checks every attribute of a start
+// tag against all those before it, and appends each to the element by walking the list built
+// so far: a tag with a hundred thousand attributes would take minutes. Such files are refused.
+constexpr int kMaxAttributes = 256;
+constexpr const char* kTooManyAttributes = "Un elemento del documento ha più di 256 attributi";
 
 ParseState* stateOf(const xmlParserCtxt* ctxt) {
     return ctxt ? static_cast<ParseState*>(ctxt->_private) : nullptr;
@@ -165,6 +181,10 @@ void startElement(void* userData, const xmlChar* localname, const xmlChar* prefi
                   int nbAttributes, int nbDefaulted, const xmlChar** attributes) {
     auto* ctxt = static_cast<xmlParserCtxt*>(userData);
     if (ParseState* state = stateOf(ctxt)) {
+        if (nbAttributes > kMaxAttributes) {
+            refuse(ctxt, *state, kTooManyAttributes);
+            return;
+        }
         if (state->huge && ctxt->nameNr > static_cast<int>(xmlParserMaxDepth)) {
             refuse(ctxt, *state,
                    "Excessive depth in document: " + std::to_string(xmlParserMaxDepth) +
@@ -187,17 +207,62 @@ void startElement(void* userData, const xmlChar* localname, const xmlChar* prefi
 
 // With the limits lifted, libxml2 expands nested entities without bound while it checks
 // them (an attribute referring to an entity bomb is expanded in full), so entities that
-// refer to other entities are refused then.
+// refer to other entities are refused then. Entity text is parsed from memory, out of reach
+// of the reading that keeps a start tag's attributes bounded: its tags are counted here.
 void declareEntity(void* userData, const xmlChar* name, int type, const xmlChar* publicId,
                    const xmlChar* systemId, xmlChar* content) {
     auto* ctxt = static_cast<xmlParserCtxt*>(userData);
     ParseState* state = stateOf(ctxt);
-    if (state && state->huge && type == XML_INTERNAL_GENERAL_ENTITY && content &&
-        RefersToEntities(reinterpret_cast<const char*>(content))) {
-        refuse(ctxt, *state, kExpansionTooLarge);
-        return;
+    if (state && type == XML_INTERNAL_GENERAL_ENTITY && content) {
+        const auto* text = reinterpret_cast<const char*>(content);
+        if (state->huge && RefersToEntities(text)) {
+            refuse(ctxt, *state, kExpansionTooLarge);
+            return;
+        }
+        if (MostAttributesInATag(text) > static_cast<std::size_t>(kMaxAttributes)) {
+            refuse(ctxt, *state, kTooManyAttributes);
+            return;
+        }
     }
     xmlSAX2EntityDecl(userData, name, type, publicId, systemId, content);
+}
+
+// An element declared with more attributes than a start tag may carry is refused at once:
+// those with a default value are added to each of its start tags, and checked against the
+// tag's others as written ones are.
+void declareAttribute(void* userData, const xmlChar* element, const xmlChar* fullname, int type,
+                      int def, const xmlChar* defaultValue, xmlEnumeration* tree) {
+    auto* ctxt = static_cast<xmlParserCtxt*>(userData);
+    ParseState* state = stateOf(ctxt);
+    if (state && element &&
+        ++state->declaredAttributes[reinterpret_cast<const char*>(element)] > kMaxAttributes) {
+        xmlFreeEnumeration(tree); // ours when the declaration is not passed on
+        refuse(ctxt, *state, kTooManyAttributes);
+        return;
+    }
+    xmlSAX2AttributeDecl(userData, element, fullname, type, def, defaultValue, tree);
+}
+
+// libxml2 gathers a start tag's attributes, reading more of the file as it goes, before it
+// hands the element over. Its array of attributes holds five entries per attribute and grows by
+// doubling: once it is past ten entries per allowed attribute, a tag has gone over the limit,
+// and no more of the file is given, so the parse ends within a block of that tag.
+int readFile(void* context, char* buffer, int len) {
+    auto* input = static_cast<FileInput*>(context);
+    ParseState& state = *input->state;
+    if (state.document->maxatts > 10 * (kMaxAttributes + 1)) {
+        state.attributesWithheld = true;
+        return 0; // an end of file: a read error would be reported on standard error
+    }
+    ssize_t n;
+    do {
+        n = ::read(input->fd, buffer, static_cast<std::size_t>(len));
+    } while (n < 0 && errno == EINTR);
+    return static_cast<int>(n);
+}
+
+int keepFileOpen(void*) {
+    return 0;
 }
 
 xmlParserInputPtr refuseExternalEntity(void*, const xmlChar*, const xmlChar*) {
@@ -220,6 +285,7 @@ XmlDocPtr parse(int fd, const std::string& percorso, bool huge, std::size_t expa
     sax->reference = countReference;
     sax->startElementNs = startElement;
     sax->entityDecl = declareEntity;
+    sax->attributeDecl = declareAttribute;
     if (!huge) {
         sax->characters = storeWithoutSizeLimit<xmlSAX2Characters>;
         sax->ignorableWhitespace = storeWithoutSizeLimit<xmlSAX2Characters>;
@@ -233,8 +299,16 @@ XmlDocPtr parse(int fd, const std::string& percorso, bool huge, std::size_t expa
     // Nothing edits a loaded invoice's text nodes; removing them (xsl:strip-space) is safe.
     const int options = XML_PARSE_NONET | XML_PARSE_BIG_LINES | XML_PARSE_NOWARNING |
                         XML_PARSE_COMPACT | (huge ? XML_PARSE_HUGE : 0);
-    // xmlCtxtReadFd does not close the descriptor.
-    XmlDocPtr doc(xmlCtxtReadFd(ctxt.get(), fd, percorso.c_str(), nullptr, options));
+    FileInput input{fd, &state};
+    XmlDocPtr doc(xmlCtxtReadIO(ctxt.get(), readFile, keepFileOpen, &input, percorso.c_str(),
+                                nullptr, options));
+    if (state.attributesWithheld) {
+        // The parser has met the end of what it was given: its own error names the line.
+        state.failure.found = true;
+        state.failure.inDocument = true;
+        state.failure.code = XML_ERR_USER_STOP;
+        state.failure.reason = kTooManyAttributes;
+    }
     if (doc && (!ctxt->wellFormed || state.failure.found))
         doc.reset();
     failure = std::move(state.failure);
