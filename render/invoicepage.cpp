@@ -12,13 +12,13 @@ namespace ondivo {
 
 std::optional<std::string> PaginaDaXml(const std::string& xml, std::string& fogliostile,
                                        MessageSink& avvisi) {
-    const XmlDocPtr fattura = CaricaPerQuery(xml, avvisi);
+    XmlDocPtr fattura = CaricaPerQuery(xml, avvisi);
     std::vector<std::string> formato;
     if (!fattura || !LeggiValoriDoc(fattura.get(), PercorsoFormato, formato))
         return std::nullopt;
     ScegliFoglioStile(UnisciValori(formato), fogliostile);
     std::string html;
-    TrasformaXml(fattura.get(), fogliostile, html);
+    TrasformaXml(std::move(fattura), fogliostile, html);
     return Utf8ToAnsi(PiegaAccenti(std::move(html)));
 }
 
