@@ -11,11 +11,6 @@
 -->
 <xsl:stylesheet version="1.0" xmlns:xsl="http://www.w3.org/1999/XSL/Transform">
 
-  <!-- Distinct Natura codes of the lines of one body, for the legend. -->
-  <xsl:key name="natura-righe"
-           match="*[local-name()='DettaglioLinee']/*[local-name()='Natura']"
-           use="concat(generate-id(../../..), '|', normalize-space())"/>
-
   <xsl:variable name="noti-dati-generali">|DatiGeneraliDocumento|DatiOrdineAcquisto|DatiContratto|DatiConvenzione|DatiRicezione|DatiFattureCollegate|DatiSAL|DatiDDT|DatiTrasporto|FatturaPrincipale|DatiFatturaRettificata|</xsl:variable>
   <xsl:variable name="noti-corpo">|DatiGenerali|DatiBeniServizi|DatiVeicoli|DatiPagamento|Allegati|</xsl:variable>
   <xsl:variable name="noti-riferimento">|RiferimentoNumeroLinea|IdDocumento|Data|NumItem|CodiceCommessaConvenzione|CodiceCUP|CodiceCIG|</xsl:variable>
@@ -519,25 +514,6 @@
           </xsl:otherwise>
         </xsl:choose>
       </xsl:for-each>
-    </xsl:if>
-  </xsl:template>
-
-  <!-- Meaning of each Natura code used by the lines (the line table shows
-       the code only, to stay compact). -->
-  <xsl:template name="legenda-nature">
-    <xsl:param name="righe"/>
-    <xsl:variable name="id-corpo" select="generate-id($righe[1]/../..)"/>
-    <xsl:variable name="nature" select="$righe/*[local-name()='Natura'][normalize-space()][generate-id() = generate-id(key('natura-righe', concat($id-corpo, '|', normalize-space()))[1])]"/>
-    <xsl:if test="$nature">
-      <p class="legenda">
-        <xsl:text>Natura delle operazioni senza IVA: </xsl:text>
-        <xsl:for-each select="$nature">
-          <xsl:if test="position() &gt; 1">
-            <xsl:text>; </xsl:text>
-          </xsl:if>
-          <xsl:call-template name="valore"/>
-        </xsl:for-each>
-      </p>
     </xsl:if>
   </xsl:template>
 
