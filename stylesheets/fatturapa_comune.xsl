@@ -34,7 +34,11 @@
   <!-- Elements holding an xs:date or xs:dateTime. -->
   <xsl:variable name="campi-data">|Data|DataDDT|DataOraConsegna|DataOraRitiro|DataInizioTrasporto|DataIscrizioneAlbo|DataInizioPeriodo|DataFinePeriodo|RiferimentoData|DataFatturaPrincipale|DataRiferimentoTerminiPagamento|DataScadenzaPagamento|DataLimitePagamentoAnticipato|DataDecorrenzaPenale|DataFR|</xsl:variable>
 
-<!-- Percentages: shown with a trailing "%" inside composite rows. -->
+  <!-- Elements whose values are not shown as written: dates, codes and
+       attachments (see "valore"). -->
+  <xsl:variable name="campi-speciali" select="concat($campi-data, 'Art73|Attachment|BolloVirtuale|CausalePagamento|CodiceDestinatario|CondizioniPagamento|EsigibilitaIVA|FormatoTrasmissione|ModalitaPagamento|Natura|RegimeFiscale|Ritenuta|SocioUnico|SoggettoEmittente|StatoLiquidazione|Tipo|TipoCassa|TipoCessionePrestazione|TipoDocumento|TipoResa|TipoRitenuta|')"/>
+
+  <!-- Percentages: shown with a trailing "%" inside composite rows. -->
   <xsl:variable name="campi-percentuale">|AliquotaRitenuta|AlCassa|AliquotaIVA|Percentuale|Aliquota|</xsl:variable>
 
   <!-- Parts of a name: they make up the heading of a party, not a row. -->
@@ -45,6 +49,37 @@
 
   <!-- Prefixes of the parts of a composite value; absent means "Name: ". -->
   <xsl:variable name="prefissi">|DatiRitenuta/TipoRitenuta=|DatiRitenuta/ImportoRitenuta=importo |DatiRitenuta/AliquotaRitenuta=aliquota |DatiRitenuta/CausalePagamento=causale pagamento |DatiBollo/BolloVirtuale=|DatiBollo/ImportoBollo=importo |DatiCassaPrevidenziale/TipoCassa=|DatiCassaPrevidenziale/AlCassa=contributo |DatiCassaPrevidenziale/ImportoContributoCassa=importo contributo |DatiCassaPrevidenziale/ImponibileCassa=imponibile |DatiCassaPrevidenziale/AliquotaIVA=IVA |DatiCassaPrevidenziale/Ritenuta=ritenuta |DatiCassaPrevidenziale/Natura=natura |DatiCassaPrevidenziale/RiferimentoAmministrazione=rif. amministrazione |ScontoMaggiorazione/Tipo=|ScontoMaggiorazione/Percentuale=|ScontoMaggiorazione/Importo=importo |IscrizioneREA/Ufficio=ufficio |IscrizioneREA/NumeroREA=n. |IscrizioneREA/CapitaleSociale=capitale sociale |IscrizioneREA/SocioUnico=|IscrizioneREA/StatoLiquidazione=|IdFiscaleIVA=P.IVA |CodiceFiscale=C.F. |Denominazione=|Nome=|Cognome=|Titolo=|Anagrafica=|NumeroLicenzaGuida=licenza di guida |AltriDatiGestionali/TipoDato=|AltriDatiGestionali/RiferimentoTesto=|AltriDatiGestionali/RiferimentoNumero=|AltriDatiGestionali/RiferimentoData=|DatiSAL/RiferimentoFase=fase |CodiceArticolo/CodiceTipo=|CodiceArticolo/CodiceValore=|</xsl:variable>
+
+  <!-- The tables above as nodes, "|k=v|" becoming <ondivo:voce chiave="k">v</ondivo:voce>,
+       looked up through the key "voce" in the table's own tree: a lookup
+       then costs the same however long the table, where searching the text
+       of the table for every value shown would cost its whole length. -->
+  <xsl:key name="voce" match="ondivo:voce" use="@chiave"/>
+  <xsl:variable name="voci-etichette-rtf">
+    <xsl:call-template name="voci">
+      <xsl:with-param name="tabella" select="$etichette"/>
+    </xsl:call-template>
+  </xsl:variable>
+  <xsl:variable name="voci-etichette" select="exsl:node-set($voci-etichette-rtf)"/>
+  <xsl:variable name="voci-prefissi-rtf">
+    <xsl:call-template name="voci">
+      <xsl:with-param name="tabella" select="$prefissi"/>
+    </xsl:call-template>
+  </xsl:variable>
+  <xsl:variable name="voci-prefissi" select="exsl:node-set($voci-prefissi-rtf)"/>
+
+  <xsl:template name="voci">
+    <xsl:param name="tabella"/>
+    <xsl:variable name="voce" select="substring-before(substring-after($tabella, '|'), '|')"/>
+    <xsl:if test="$voce != ''">
+      <ondivo:voce chiave="{substring-before($voce, '=')}">
+        <xsl:value-of select="substring-after($voce, '=')"/>
+      </ondivo:voce>
+      <xsl:call-template name="voci">
+        <xsl:with-param name="tabella" select="substring-after($tabella, $voce)"/>
+      </xsl:call-template>
+    </xsl:if>
+  </xsl:template>
 
   <!-- ============================================================ page -->
 
@@ -538,18 +573,20 @@
        element name itself. -->
   <xsl:template name="etichetta">
     <xsl:param name="n" select="local-name()"/>
-    <xsl:variable name="chiave" select="concat('|', local-name(..), '/', $n, '=')"/>
-    <xsl:choose>
-      <xsl:when test="contains($etichette, $chiave)">
-        <xsl:value-of select="substring-before(substring-after($etichette, $chiave), '|')"/>
-      </xsl:when>
-      <xsl:when test="contains($etichette, concat('|', $n, '='))">
-        <xsl:value-of select="substring-before(substring-after($etichette, concat('|', $n, '=')), '|')"/>
-      </xsl:when>
-      <xsl:otherwise>
-        <xsl:value-of select="$n"/>
-      </xsl:otherwise>
-    </xsl:choose>
+    <xsl:variable name="chiave" select="concat(local-name(..), '/', $n)"/>
+    <xsl:for-each select="$voci-etichette">
+      <xsl:choose>
+        <xsl:when test="key('voce', $chiave)">
+          <xsl:value-of select="key('voce', $chiave)"/>
+        </xsl:when>
+        <xsl:when test="key('voce', $n)">
+          <xsl:value-of select="key('voce', $n)"/>
+        </xsl:when>
+        <xsl:otherwise>
+          <xsl:value-of select="$n"/>
+        </xsl:otherwise>
+      </xsl:choose>
+    </xsl:for-each>
   </xsl:template>
 
   <!-- A composite element on one line: "part · part · part", each part
@@ -590,13 +627,22 @@
 
   <xsl:template name="prefisso">
     <xsl:variable name="n" select="local-name()"/>
-    <xsl:variable name="chiave" select="concat('|', local-name(..), '/', $n, '=')"/>
+    <xsl:variable name="chiave" select="concat(local-name(..), '/', $n)"/>
+    <xsl:variable name="trovato">
+      <xsl:for-each select="$voci-prefissi">
+        <xsl:choose>
+          <xsl:when test="key('voce', $chiave)">
+            <xsl:value-of select="concat('=', key('voce', $chiave))"/>
+          </xsl:when>
+          <xsl:when test="key('voce', $n)">
+            <xsl:value-of select="concat('=', key('voce', $n))"/>
+          </xsl:when>
+        </xsl:choose>
+      </xsl:for-each>
+    </xsl:variable>
     <xsl:choose>
-      <xsl:when test="contains($prefissi, $chiave)">
-        <xsl:value-of select="substring-before(substring-after($prefissi, $chiave), '|')"/>
-      </xsl:when>
-      <xsl:when test="contains($prefissi, concat('|', $n, '='))">
-        <xsl:value-of select="substring-before(substring-after($prefissi, concat('|', $n, '=')), '|')"/>
+      <xsl:when test="starts-with($trovato, '=')">
+        <xsl:value-of select="substring($trovato, 2)"/>
       </xsl:when>
       <xsl:otherwise>
         <xsl:call-template name="etichetta"/>
@@ -638,6 +684,9 @@
   <xsl:template name="valore">
     <xsl:variable name="n" select="local-name()"/>
     <xsl:choose>
+      <xsl:when test="not(contains($campi-speciali, concat('|', $n, '|')))">
+        <xsl:value-of select="normalize-space()"/>
+      </xsl:when>
       <xsl:when test="contains($campi-data, concat('|', $n, '|'))">
         <xsl:call-template name="data"/>
       </xsl:when>
