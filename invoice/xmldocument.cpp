@@ -299,8 +299,10 @@ XmlDocPtr parse(int fd, const std::string& percorso, bool huge, std::size_t expa
     // COMPACT keeps short texts (most values and the indentation between elements) inside their
     // nodes instead of in allocations of their own: a large invoice loads about 40% faster.
     // Nothing edits a loaded invoice's text nodes; removing them (xsl:strip-space) is safe.
+    // NOBLANKS drops the indentation between elements, which neither the queries nor the
+    // stylesheets read: a node of 120 bytes for each, as many as the elements in an indented file.
     const int options = XML_PARSE_NONET | XML_PARSE_BIG_LINES | XML_PARSE_NOWARNING |
-                        XML_PARSE_COMPACT | (huge ? XML_PARSE_HUGE : 0);
+                        XML_PARSE_COMPACT | XML_PARSE_NOBLANKS | (huge ? XML_PARSE_HUGE : 0);
     FileInput input{fd, &state};
     XmlDocPtr doc(xmlCtxtReadIO(ctxt.get(), readFile, keepFileOpen, &input, percorso.c_str(),
                                 nullptr, options));
