@@ -38,16 +38,18 @@ int ComandoInfo(const Argomenti& argomenti) {
     file = XmlPathToOpen(file);
 
     StderrSink avvisi;
+    // One load for the five queries.
+    const XmlDocPtr doc = CaricaPerQuery(file, avvisi);
     std::vector<std::string> lista;
-    if (!LeggiValoriXml(file, PercorsoFormato, lista, avvisi)) {
+    if (!doc || !LeggiValoriDoc(doc.get(), PercorsoFormato, lista)) {
         avvisi.ShowMessage(MsgDocumentoNonGestito);
         return EsitoErrore;
     }
     const std::string formato = AnsiToUtf8(UnisciValori(lista));
-    const auto fornitore = inUtf8(LeggiCampoIntestazione(file, CampoFornitore, lista, avvisi));
-    const auto tipo = inUtf8(LeggiCampoIntestazione(file, CampoTipoDoc, lista, avvisi));
-    const auto data = inUtf8(LeggiCampoIntestazione(file, CampoData, lista, avvisi));
-    const auto numero = inUtf8(LeggiCampoIntestazione(file, CampoNumero, lista, avvisi));
+    const auto fornitore = inUtf8(LeggiCampoIntestazione(doc.get(), CampoFornitore, lista));
+    const auto tipo = inUtf8(LeggiCampoIntestazione(doc.get(), CampoTipoDoc, lista));
+    const auto data = inUtf8(LeggiCampoIntestazione(doc.get(), CampoData, lista));
+    const auto numero = inUtf8(LeggiCampoIntestazione(doc.get(), CampoNumero, lista));
 
     if (json) {
         std::cout << "{\"formato\": " << JsonValore(formato)

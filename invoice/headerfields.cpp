@@ -1,7 +1,6 @@
 #include "headerfields.h"
 
 #include "elementpath.h"
-#include "fileutil.h"
 #include "lctv.h"
 #include "text.h"
 #include "xmldocument.h"
@@ -41,8 +40,12 @@ std::optional<std::string> NomeFornitoreAlternativo(const std::string& file) {
     } catch (const XmlLoadError&) {
         return std::nullopt; // the Denominazione query has already told the user
     }
+    return NomeFornitoreAlternativo(doc.get());
+}
+
+std::optional<std::string> NomeFornitoreAlternativo(xmlDoc* doc) {
     Corrispondenze cedenti;
-    VisitaNodi(xmlDocGetRootElement(doc.get()), DividiPercorso("CedentePrestatore"), cedenti);
+    VisitaNodi(xmlDocGetRootElement(doc), DividiPercorso("CedentePrestatore"), cedenti);
     std::vector<std::string> nomi;
     for (const xmlNode* cedente : cedenti) {
         const xmlNode* anagrafica = nullptr;
@@ -61,11 +64,15 @@ std::optional<std::string> LeggiCampoIntestazione(const std::string& file,
                                                   const CampoIntestazione& campo,
                                                   std::vector<std::string>& lista,
                                                   MessageSink& avvisi) {
-    if (!LeggiValoriXml(file, campo.percorso, lista, avvisi)) {
-        if (campo.resa == Resa::Fornitore && FileEsiste(file))
-            return NomeFornitoreAlternativo(file);
-        return std::nullopt;
-    }
+    lista.clear();
+    const XmlDocPtr doc = CaricaPerQuery(file, avvisi);
+    return doc ? LeggiCampoIntestazione(doc.get(), campo, lista) : std::nullopt;
+}
+
+std::optional<std::string> LeggiCampoIntestazione(xmlDoc* doc, const CampoIntestazione& campo,
+                                                  std::vector<std::string>& lista) {
+    if (!LeggiValoriDoc(doc, campo.percorso, lista))
+        return campo.resa == Resa::Fornitore ? NomeFornitoreAlternativo(doc) : std::nullopt;
     const std::string valore = UnisciValori(lista);
     return campo.resa == Resa::DescrizioneTipo ? DescrTipoDoc(valore) : valore;
 }

@@ -2,6 +2,8 @@
 
 #include "messagesink.h"
 
+#include <libxml/tree.h>
+
 #include <optional>
 #include <string>
 #include <vector>
@@ -41,9 +43,14 @@ std::optional<std::string> LeggiCampoIntestazione(const std::string& file,
                                                   std::vector<std::string>& lista,
                                                   MessageSink& avvisi);
 
+// The same on a document loaded with CaricaXml: the four fields of a file for one load.
+std::optional<std::string> LeggiCampoIntestazione(xmlDoc* doc, const CampoIntestazione& campo,
+                                                  std::vector<std::string>& lista);
+
 // The supplier's name when no Denominazione names it: for every CedentePrestatore, in document
 // order, the Denominazione or "Nome Cognome" of its Anagrafica, or else of the element itself
 // (the simplified invoice), joined as query results are. Nothing when none has a name. ANSI.
 std::optional<std::string> NomeFornitoreAlternativo(const std::string& file);
+std::optional<std::string> NomeFornitoreAlternativo(xmlDoc* doc);
 
 } // namespace ondivo
