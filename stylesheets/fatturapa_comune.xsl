@@ -546,26 +546,26 @@
   <xsl:key name="prima-causale" match="ondivo:causale" use="@id"/>
 
   <xsl:template match="*[local-name()='Causale']" mode="kv">
-    <xsl:variable name="id" select="generate-id()"/>
-    <xsl:variable name="prima">
-      <xsl:if test="local-name(preceding-sibling::*[1]) != 'Causale'">
+    <xsl:if test="local-name(preceding-sibling::*[1]) != 'Causale'">
+      <xsl:variable name="id" select="generate-id()"/>
+      <xsl:variable name="prima">
         <xsl:for-each select="exsl:node-set($prime-causali)">
           <xsl:value-of select="count(key('prima-causale', $id))"/>
         </xsl:for-each>
+      </xsl:variable>
+      <xsl:if test="$prima = 1">
+        <tr>
+          <th>Causale</th>
+          <td class="testo">
+            <xsl:for-each select="../*[local-name()='Causale']">
+              <xsl:if test="position() &gt; 1">
+                <xsl:text>&#10;</xsl:text>
+              </xsl:if>
+              <xsl:call-template name="testo-libero"/>
+            </xsl:for-each>
+          </td>
+        </tr>
       </xsl:if>
-    </xsl:variable>
-    <xsl:if test="$prima = 1">
-      <tr>
-        <th>Causale</th>
-        <td class="testo">
-          <xsl:for-each select="../*[local-name()='Causale']">
-            <xsl:if test="position() &gt; 1">
-              <xsl:text>&#10;</xsl:text>
-            </xsl:if>
-            <xsl:call-template name="testo-libero"/>
-          </xsl:for-each>
-        </td>
-      </tr>
     </xsl:if>
   </xsl:template>
 
