@@ -716,43 +716,131 @@
 
   <!-- Attachments are listed with their size; the Base64 content itself is
        never written into the page. -->
+  <xsl:variable name="allegati-in-tabella" select="1000"/>
+
   <xsl:template name="allegati">
     <xsl:param name="a"/>
     <xsl:if test="$a">
       <h3>Allegati</h3>
-      <table class="t">
-        <thead>
-          <tr>
-            <th>Nome file</th>
-            <th>Formato</th>
-            <th>Compressione</th>
-            <th>Descrizione</th>
-            <th class="r">Dimensione</th>
-          </tr>
-        </thead>
-        <tbody>
-          <xsl:for-each select="$a">
-            <tr>
-              <td><xsl:value-of select="normalize-space(*[local-name()='NomeAttachment'])"/></td>
-              <td><xsl:value-of select="normalize-space(*[local-name()='FormatoAttachment'])"/></td>
-              <td><xsl:value-of select="normalize-space(*[local-name()='AlgoritmoCompressione'])"/></td>
-              <td>
-                <xsl:value-of select="normalize-space(*[local-name()='DescrizioneAttachment'])"/>
-                <xsl:call-template name="ignoti">
-                  <xsl:with-param name="nodi" select="*"/>
-                  <xsl:with-param name="noti" select="$noti-allegato"/>
-                </xsl:call-template>
-              </td>
-              <td class="r">
-                <xsl:for-each select="*[local-name()='Attachment'][1]">
-                  <xsl:call-template name="dimensione-allegato"/>
-                </xsl:for-each>
-              </td>
-            </tr>
-          </xsl:for-each>
-        </tbody>
-      </table>
+      <xsl:choose>
+        <xsl:when test="count($a) &gt; $allegati-in-tabella">
+          <xsl:call-template name="elenco-allegati">
+            <xsl:with-param name="a" select="$a"/>
+          </xsl:call-template>
+        </xsl:when>
+        <xsl:otherwise>
+          <xsl:call-template name="tabella-allegati">
+            <xsl:with-param name="a" select="$a"/>
+          </xsl:call-template>
+        </xsl:otherwise>
+      </xsl:choose>
     </xsl:if>
+  </xsl:template>
+
+  <!-- A longer list than any invoice carries, one attachment a line of plain text: a table
+       row costs a dozen nodes of the page's tree, more memory than the attachment's own XML.
+       The lines go in blocks of a few dozen: the processor appends to a long text by copying
+       it whole, so a single block would cost time growing with the square of the lines. -->
+  <xsl:variable name="allegati-per-blocco" select="40"/>
+
+  <xsl:template name="elenco-allegati">
+    <xsl:param name="a"/>
+    <xsl:choose>
+      <xsl:when test="$a[position() &lt; last()][local-name(following-sibling::*[1]) != 'Allegati']">
+        <xsl:for-each select="$a">
+          <div class="testo">
+            <xsl:call-template name="voce-allegato"/>
+          </div>
+        </xsl:for-each>
+      </xsl:when>
+      <xsl:otherwise>
+        <xsl:for-each select="$a[position() mod $allegati-per-blocco = 1]">
+          <div class="testo">
+            <xsl:call-template name="voci-allegati">
+              <xsl:with-param name="quante" select="$allegati-per-blocco"/>
+            </xsl:call-template>
+          </div>
+        </xsl:for-each>
+      </xsl:otherwise>
+    </xsl:choose>
+  </xsl:template>
+
+  <!-- This attachment and those that follow it as siblings, up to `quante`, a line each. -->
+  <xsl:template name="voci-allegati">
+    <xsl:param name="quante"/>
+    <xsl:call-template name="voce-allegato"/>
+    <xsl:if test="$quante &gt; 1">
+      <xsl:variable name="seguente" select="following-sibling::*[1]"/>
+      <xsl:for-each select="$seguente[local-name()='Allegati']">
+        <xsl:text>&#10;</xsl:text>
+        <xsl:call-template name="voci-allegati">
+          <xsl:with-param name="quante" select="$quante - 1"/>
+        </xsl:call-template>
+      </xsl:for-each>
+    </xsl:if>
+  </xsl:template>
+
+  <!-- "name · format · compression · description · other fields · size", the parts that are
+       there. -->
+  <xsl:template name="voce-allegato">
+    <xsl:value-of select="normalize-space(*[local-name()='NomeAttachment'])"/>
+    <xsl:for-each select="*[local-name()='FormatoAttachment'][1][normalize-space()] | *[local-name()='AlgoritmoCompressione'][1][normalize-space()] | *[local-name()='DescrizioneAttachment'][1][normalize-space()]">
+      <xsl:text> · </xsl:text>
+      <xsl:value-of select="normalize-space()"/>
+    </xsl:for-each>
+    <xsl:for-each select="*[not(contains($noti-allegato, concat('|', local-name(), '|')))][* or normalize-space()]">
+      <xsl:text> · </xsl:text>
+      <xsl:call-template name="etichetta"/>
+      <xsl:text>: </xsl:text>
+      <xsl:choose>
+        <xsl:when test="*">
+          <xsl:call-template name="composto"/>
+        </xsl:when>
+        <xsl:otherwise>
+          <xsl:call-template name="valore"/>
+        </xsl:otherwise>
+      </xsl:choose>
+    </xsl:for-each>
+    <xsl:for-each select="*[local-name()='Attachment'][1]">
+      <xsl:text> · </xsl:text>
+      <xsl:call-template name="dimensione-allegato"/>
+    </xsl:for-each>
+  </xsl:template>
+
+  <xsl:template name="tabella-allegati">
+    <xsl:param name="a"/>
+    <table class="t">
+      <thead>
+        <tr>
+          <th>Nome file</th>
+          <th>Formato</th>
+          <th>Compressione</th>
+          <th>Descrizione</th>
+          <th class="r">Dimensione</th>
+        </tr>
+      </thead>
+      <tbody>
+        <xsl:for-each select="$a">
+          <tr>
+            <td><xsl:value-of select="normalize-space(*[local-name()='NomeAttachment'])"/></td>
+            <td><xsl:value-of select="normalize-space(*[local-name()='FormatoAttachment'])"/></td>
+            <td><xsl:value-of select="normalize-space(*[local-name()='AlgoritmoCompressione'])"/></td>
+            <td>
+              <xsl:value-of select="normalize-space(*[local-name()='DescrizioneAttachment'])"/>
+              <xsl:call-template name="ignoti">
+                <xsl:with-param name="nodi" select="*"/>
+                <xsl:with-param name="noti" select="$noti-allegato"/>
+              </xsl:call-template>
+            </td>
+            <td class="r">
+              <xsl:for-each select="*[local-name()='Attachment'][1]">
+                <xsl:call-template name="dimensione-allegato"/>
+              </xsl:for-each>
+            </td>
+          </tr>
+        </xsl:for-each>
+      </tbody>
+    </table>
   </xsl:template>
 
 </xsl:stylesheet>
