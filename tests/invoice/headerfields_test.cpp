@@ -2,6 +2,7 @@
 #include "headerfields.h"
 #include "lctv.h"
 #include "tempdir.h"
+#include "xmldocument.h"
 
 #include <gtest/gtest.h>
 
@@ -63,6 +64,12 @@ TEST_P(HeaderTest, GivesWhatTheLabelsShow) {
     EXPECT_EQ(LeggiCampoIntestazione(file, CampoData, lista, sink), c.data);
     EXPECT_EQ(LeggiCampoIntestazione(file, CampoNumero, lista, sink), c.numero);
     EXPECT_TRUE(sink.messaggi.empty());
+    // The same from one load of the file.
+    const XmlDocPtr doc = CaricaXml(file);
+    EXPECT_EQ(LeggiCampoIntestazione(doc.get(), CampoFornitore, lista), c.fornitore);
+    EXPECT_EQ(LeggiCampoIntestazione(doc.get(), CampoTipoDoc, lista), c.tipo);
+    EXPECT_EQ(LeggiCampoIntestazione(doc.get(), CampoData, lista), c.data);
+    EXPECT_EQ(LeggiCampoIntestazione(doc.get(), CampoNumero, lista), c.numero);
 }
 
 const std::string kSupplier = "<CedentePrestatore><DatiAnagrafici><Anagrafica><Denominazione>"
