@@ -62,7 +62,7 @@ struct ParseState {
     bool huge;               // every size limit of libxml2 is lifted for this parse
     LoadFailure failure;
     EntityExpansion expansion;
-    bool attributesWithheld = false; // the rest of the file was kept from the parser
+    const char* withheld = nullptr; // why the rest of the file was kept from the parser
     std::unordered_map<std::string, int> declaredAttributes; // per element, in the DTD
 };
 
@@ -86,8 +86,13 @@ constexpr const char* kExpansionTooLarge =
 // FatturaPA elements carry a handful of attributes. libxml2 checks every attribute of a start
 // tag against all those before it, and appends each to the element by walking the list built
 // so far: a tag with a hundred thousand attributes would take minutes. Such files are refused.
+// Namespace declarations go the same way, and every prefix is looked up through all those in
+// scope: more than a few hundred in scope are refused as well.
 constexpr int kMaxAttributes = 256;
 constexpr const char* kTooManyAttributes = "Un elemento del documento ha più di 256 attributi";
+constexpr int kMaxNamespaces = 256;
+constexpr const char* kTooManyNamespaces =
+    "Il documento dichiara troppi spazi dei nomi (più di 256 su un elemento)";
 
 ParseState* stateOf(const xmlParserCtxt* ctxt) {
     return ctxt ? static_cast<ParseState*>(ctxt->_private) : nullptr;
@@ -187,6 +192,10 @@ void startElement(void* userData, const xmlChar* localname, const xmlChar* prefi
             refuse(ctxt, *state, kTooManyAttributes);
             return;
         }
+        if (ctxt->nsNr / 2 > kMaxNamespaces) { // the stack holds a prefix and a name each
+            refuse(ctxt, *state, kTooManyNamespaces);
+            return;
+        }
         if (state->huge && ctxt->nameNr > static_cast<int>(xmlParserMaxDepth)) {
             refuse(ctxt, *state,
                    "Excessive depth in document: " + std::to_string(xmlParserMaxDepth) +
@@ -245,16 +254,22 @@ void declareAttribute(void* userData, const xmlChar* element, const xmlChar* ful
     xmlSAX2AttributeDecl(userData, element, fullname, type, def, defaultValue, tree);
 }
 
-// libxml2 gathers a start tag's attributes, reading more of the file as it goes, before it
-// hands the element over. Its array of attributes holds five entries per attribute and grows by
-// doubling: once it is past ten entries per allowed attribute, a tag has gone over the limit,
-// and no more of the file is given, so the parse ends within a block of that tag.
+// libxml2 gathers a start tag's attributes and namespace declarations, reading more of the
+// file as it goes, before it hands the element over. Its array of attributes holds five entries
+// per attribute, its stack of namespaces two per namespace in scope, and both grow by doubling:
+// once one is past twice the entries of the limit, a tag has gone over it, and no more of the
+// file is given, so the parse ends within a block of that tag.
 int readFile(void* context, char* buffer, int len) {
     auto* input = static_cast<FileInput*>(context);
     ParseState& state = *input->state;
-    if (state.document->maxatts > 10 * (kMaxAttributes + 1)) {
-        state.attributesWithheld = true;
+    const xmlParserCtxt* ctxt = state.document;
+    if (ctxt->maxatts > 10 * (kMaxAttributes + 1)) {
+        state.withheld = kTooManyAttributes;
         return 0; // an end of file: a read error would be reported on standard error
+    }
+    if (ctxt->nsMax > 4 * kMaxNamespaces) {
+        state.withheld = kTooManyNamespaces;
+        return 0;
     }
     ssize_t n;
     do {
@@ -306,12 +321,12 @@ XmlDocPtr parse(int fd, const std::string& percorso, bool huge, std::size_t expa
     FileInput input{fd, &state};
     XmlDocPtr doc(xmlCtxtReadIO(ctxt.get(), readFile, keepFileOpen, &input, percorso.c_str(),
                                 nullptr, options));
-    if (state.attributesWithheld) {
+    if (state.withheld) {
         // The parser has met the end of what it was given: its own error names the line.
         state.failure.found = true;
         state.failure.inDocument = true;
         state.failure.code = XML_ERR_USER_STOP;
-        state.failure.reason = kTooManyAttributes;
+        state.failure.reason = state.withheld;
     }
     if (doc && (!ctxt->wellFormed || state.failure.found))
         doc.reset();
