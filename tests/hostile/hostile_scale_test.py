@@ -28,6 +28,7 @@ SCALE = 4 if SANITIZERS else 1
 NOT_HANDLED = "Documento xml non gestito, visualizzazione non possibile!\n"
 XML_ERRORS = "ATTENZIONE, XML CON ERRORI (002)! \r\n\r\n"
 TOO_MANY_ATTRIBUTES = "Un elemento del documento ha più di 256 attributi"
+TOO_MANY_NAMESPACES = "Il documento dichiara troppi spazi dei nomi (più di 256 su un elemento)"
 TOO_LARGE = "Le entità del documento si espandono oltre il limite consentito"
 NS = "http://ivaservizi.agenziaentrate.gov.it/docs/xsd/fatture/v1.2"
 
@@ -285,6 +286,13 @@ def main():
                               wrap=('<!DOCTYPE p:FatturaElettronica [<!ENTITY e "%s">]>\n' % tag,
                                     ""))),
                 TOO_MANY_ATTRIBUTES)
+
+        # Namespace declarations are built up as attributes are, and looked up through.
+        declarations = " ".join('xmlns:p%d="urn:%d"' % (k, k) for k in range(120_000 // SCALE))
+        refused("namespacesOfATag",
+                write("spazi-dei-nomi.xml",
+                      fattura(general="<Causale %s>C</Causale>" % declarations)),
+                TOO_MANY_NAMESPACES)
 
         # Entities expanding to less than half the file still show.
         testo = "Testo ripetuto da un'entità. " * 3400  # about 100 kB
