@@ -16,6 +16,8 @@
 #include <libxml/parser.h>
 #include <libxslt/extensions.h>
 
+#include <exception>
+
 namespace ondivo {
 
 namespace {
@@ -55,7 +57,7 @@ DocumentoAperto ApriDocumento(const std::string& scelto, const std::string& fogl
         return soloAnnullato();
 
     Messaggi messaggi(documento.messaggi);
-    const XmlDocPtr fattura = CaricaPerQuery(documento.fileXml, messaggi);
+    XmlDocPtr fattura = CaricaPerQuery(documento.fileXml, messaggi);
     std::vector<std::string> formato;
     if (!fattura || !LeggiValoriDoc(fattura.get(), PercorsoFormato, formato)) {
         messaggi.ShowMessage(MsgDocumentoNonGestito);
@@ -68,21 +70,31 @@ DocumentoAperto ApriDocumento(const std::string& scelto, const std::string& fogl
     if (annullata(annulla))
         return soloAnnullato();
 
+    // The list and the header come from the tree before the transformation, which then takes
+    // the tree and frees it before the page is written out. An error of the header is raised
+    // only after the transformation, whose own errors come first.
+    if (parti.allegati)
+        LeggiAllegatiDoc(fattura.get(), documento.allegati);
+    std::exception_ptr erroreIntestazione;
+    if (parti.intestazione) {
+        try {
+            documento.fornitore = LeggiCampoIntestazione(fattura.get(), CampoFornitore);
+            documento.tipoDocumento = LeggiCampoIntestazione(fattura.get(), CampoTipoDoc);
+            documento.data = LeggiCampoIntestazione(fattura.get(), CampoData);
+            documento.numero = LeggiCampoIntestazione(fattura.get(), CampoNumero);
+        } catch (const EXMLDocError&) {
+            erroreIntestazione = std::current_exception();
+        }
+    }
     if (parti.pagina) {
         std::string html;
-        TrasformaXml(fattura.get(), documento.foglioStile, html);
+        TrasformaXml(std::move(fattura), documento.foglioStile, html);
         documento.pagina = Utf8ToAnsi(PiegaAccenti(std::move(html)));
         if (annullata(annulla))
             return soloAnnullato();
     }
-    if (parti.allegati)
-        LeggiAllegatiDoc(fattura.get(), documento.allegati);
-    if (parti.intestazione) {
-        documento.fornitore = LeggiCampoIntestazione(fattura.get(), CampoFornitore);
-        documento.tipoDocumento = LeggiCampoIntestazione(fattura.get(), CampoTipoDoc);
-        documento.data = LeggiCampoIntestazione(fattura.get(), CampoData);
-        documento.numero = LeggiCampoIntestazione(fattura.get(), CampoNumero);
-    }
+    if (erroreIntestazione)
+        std::rethrow_exception(erroreIntestazione);
     return documento;
 }
 

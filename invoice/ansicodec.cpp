@@ -1,6 +1,7 @@
 #include "ansicodec.h"
 
 #include <array>
+#include <cstring>
 
 namespace ondivo {
 
@@ -134,6 +135,31 @@ std::string Utf8ToAnsi(std::string_view utf8) {
         out += b >= 0 ? static_cast<char>(b) : substitute(cp);
     }
     return out;
+}
+
+std::string Utf8ToAnsi(std::string&& utf8) {
+    // Every character becomes one byte, never more than its UTF-8 form: the write position
+    // never passes the read position.
+    const std::string_view in(utf8);
+    std::size_t o = 0;
+    std::size_t i = 0;
+    while (i < in.size()) {
+        if (static_cast<unsigned char>(in[i]) < 0x80) {
+            std::size_t fine = i + 1;
+            while (fine < in.size() && static_cast<unsigned char>(in[fine]) < 0x80)
+                ++fine;
+            if (o != i)
+                std::memmove(utf8.data() + o, utf8.data() + i, fine - i);
+            o += fine - i;
+            i = fine;
+            continue;
+        }
+        const char32_t cp = DecodeUtf8(in, i);
+        const int b = AnsiByteFor(cp);
+        utf8[o++] = b >= 0 ? static_cast<char>(b) : substitute(cp);
+    }
+    utf8.resize(o);
+    return std::move(utf8);
 }
 
 std::string AnsiToUtf8(std::string_view ansi) {

@@ -13,6 +13,9 @@ namespace ondivo {
 // character beyond U+FFFF gives one "?", as does each byte of a malformed sequence.
 std::string Utf8ToAnsi(std::string_view utf8);
 
+// The same, converting in the text's own storage: no copy of a large page is made.
+std::string Utf8ToAnsi(std::string&& utf8);
+
 // Windows-1252 to UTF-8. The five bytes the code page leaves undefined map to U+0081,
 // U+008D, U+008F, U+0090 and U+009D, so every byte survives a round trip.
 std::string AnsiToUtf8(std::string_view ansi);

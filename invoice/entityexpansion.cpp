@@ -2,8 +2,11 @@
 
 #include <libxml/entities.h>
 
+#include <algorithm>
+#include <iterator>
 #include <limits>
 #include <string>
+#include <utility>
 
 namespace ondivo {
 
@@ -36,6 +39,42 @@ bool RefersToEntities(std::string_view text) {
     bool refers = false;
     forEachReference(text, [&](const std::string&) { refers = true; });
     return refers;
+}
+
+std::size_t MostAttributesInATag(std::string_view text) {
+    // Markup whose text may hold anything, passed over whole.
+    static constexpr std::pair<std::string_view, std::string_view> kOpaque[] = {
+        {"<!--", "-->"}, {"<![CDATA[", "]]>"}, {"<?", "?>"}};
+    std::size_t most = 0;
+    std::size_t at = 0;
+    while ((at = text.find('<', at)) != std::string_view::npos) {
+        const std::string_view rest = text.substr(at);
+        const auto* opaque = std::find_if(std::begin(kOpaque), std::end(kOpaque),
+                                          [&](const auto& o) { return rest.starts_with(o.first); });
+        if (opaque != std::end(kOpaque)) {
+            const auto end = text.find(opaque->second, at + opaque->first.size());
+            at = end == std::string_view::npos ? text.size() : end + opaque->second.size();
+            continue;
+        }
+        // A tag: one attribute per "=" outside quoted values.
+        std::size_t attributes = 0;
+        char quote = 0;
+        for (++at; at < text.size(); ++at) {
+            const char c = text[at];
+            if (quote) {
+                if (c == quote)
+                    quote = 0;
+            } else if (c == '"' || c == '\'') {
+                quote = c;
+            } else if (c == '=') {
+                ++attributes;
+            } else if (c == '>') {
+                break;
+            }
+        }
+        most = std::max(most, attributes);
+    }
+    return most;
 }
 
 std::size_t EntityExpansion::expandedSize(xmlDoc* doc, xmlEntity* entity, int depth) {

@@ -37,4 +37,8 @@ private:
 // exponential entity bombs.
 bool RefersToEntities(std::string_view text);
 
+// The largest number of attributes written in one start tag of a replacement text (markup
+// inside comments, CDATA sections and processing instructions does not count).
+std::size_t MostAttributesInATag(std::string_view text);
+
 } // namespace ondivo

@@ -12,6 +12,8 @@
 
 #include <cstring>
 #include <exception>
+#include <string>
+#include <unordered_map>
 
 namespace ondivo {
 
@@ -21,23 +23,6 @@ struct ParserCtxtDeleter {
     void operator()(xmlParserCtxt* ctxt) const { xmlFreeParserCtxt(ctxt); }
 };
 using ParserCtxtPtr = std::unique_ptr<xmlParserCtxt, ParserCtxtDeleter>;
-
-// The parser reads the file through the program's one file reader. A read error ends the
-// parse; the reader's own message is kept for the caller.
-struct SorgenteFile {
-    platform::TFileLettura& file;
-    std::string errore;
-};
-
-int leggiSorgente(void* contesto, char* buffer, int quanti) {
-    auto* sorgente = static_cast<SorgenteFile*>(contesto);
-    try {
-        return static_cast<int>(sorgente->file.Leggi(buffer, static_cast<std::size_t>(quanti)));
-    } catch (const std::exception& e) {
-        sorgente->errore = e.what();
-        return -1;
-    }
-}
 
 // The failure reported for a load: the first fatal error of the document itself, or, when
 // every fatal error lies inside entity text, the first of those.
@@ -65,16 +50,65 @@ struct ParseState {
     AscoltatoreXml* ascoltatore = nullptr;
     std::size_t caratteri = 0;
     std::size_t limiteCaratteri = 0;
+    const char* withheld = nullptr; // why the rest of the file was kept from the parser
+    std::unordered_map<std::string, int> declaredAttributes; // per element, in the DTD
 };
 
 constexpr std::size_t kLineTextChars = 40;
 
-// Entity references may stand for ten times the file's own size, and 1 MiB for any file.
-constexpr std::size_t kExpansionFactor = 10;
+// Entity references may stand for half the file's own size, and 1 MiB for any file. A page
+// shows a value up to four times and holds its text about twice while writing it out: this
+// keeps what expanded entities cost within four times the file. Invoices use no entities.
+constexpr std::size_t kExpansionDivisor = 2;
 constexpr std::size_t kExpansionFloor = 1 << 20;
 
 constexpr const char* kExpansionTooLarge =
     "Le entità del documento si espandono oltre il limite consentito";
+
+// FatturaPA elements carry a handful of attributes. libxml2 checks every attribute of a start
+// tag against all those before it, and appends each to the element by walking the list built
+// so far: a tag with a hundred thousand attributes would take minutes. Such files are refused.
+// Namespace declarations go the same way, and every prefix is looked up through all those in
+// scope: more than a few hundred in scope are refused as well.
+constexpr int kMaxAttributes = 256;
+constexpr const char* kTooManyAttributes = "Un elemento del documento ha più di 256 attributi";
+constexpr int kMaxNamespaces = 256;
+constexpr const char* kTooManyNamespaces =
+    "Il documento dichiara troppi spazi dei nomi (più di 256 su un elemento)";
+
+// The parser reads the file through the program's one file reader. A read error ends the
+// parse; the reader's own message is kept for the caller.
+//
+// libxml2 gathers a start tag's attributes and namespace declarations, reading more of the
+// file as it goes, before it hands the element over. Its array of attributes holds five entries
+// per attribute, its stack of namespaces two per namespace in scope, and both grow by doubling:
+// once one is past twice the entries of the limit, a tag has gone over it, and no more of the
+// file is given, so the parse ends within a block of that tag.
+struct SorgenteFile {
+    platform::TFileLettura& file;
+    ParseState* state;
+    std::string errore;
+};
+
+int leggiSorgente(void* contesto, char* buffer, int quanti) {
+    auto* sorgente = static_cast<SorgenteFile*>(contesto);
+    ParseState& state = *sorgente->state;
+    const xmlParserCtxt* ctxt = state.document;
+    if (ctxt->maxatts > 10 * (kMaxAttributes + 1)) {
+        state.withheld = kTooManyAttributes;
+        return 0; // an end of file: a read error would be reported on standard error
+    }
+    if (ctxt->nsMax > 4 * kMaxNamespaces) {
+        state.withheld = kTooManyNamespaces;
+        return 0;
+    }
+    try {
+        return static_cast<int>(sorgente->file.Leggi(buffer, static_cast<std::size_t>(quanti)));
+    } catch (const std::exception& e) {
+        sorgente->errore = e.what();
+        return -1;
+    }
+}
 
 ParseState* stateOf(const xmlParserCtxt* ctxt) {
     return ctxt ? static_cast<ParseState*>(ctxt->_private) : nullptr;
@@ -170,6 +204,14 @@ void startElement(void* userData, const xmlChar* localname, const xmlChar* prefi
                   int nbAttributes, int nbDefaulted, const xmlChar** attributes) {
     auto* ctxt = static_cast<xmlParserCtxt*>(userData);
     if (ParseState* state = stateOf(ctxt)) {
+        if (nbAttributes > kMaxAttributes) {
+            refuse(ctxt, *state, kTooManyAttributes);
+            return;
+        }
+        if (ctxt->nsNr / 2 > kMaxNamespaces) { // the stack holds a prefix and a name each
+            refuse(ctxt, *state, kTooManyNamespaces);
+            return;
+        }
         if (state->huge && ctxt->nameNr > static_cast<int>(xmlParserMaxDepth)) {
             refuse(ctxt, *state,
                    "Excessive depth in document: " + std::to_string(xmlParserMaxDepth) +
@@ -192,15 +234,22 @@ void startElement(void* userData, const xmlChar* localname, const xmlChar* prefi
 
 // With the limits lifted, libxml2 expands nested entities without bound while it checks
 // them (an attribute referring to an entity bomb is expanded in full), so entities that
-// refer to other entities are refused then.
+// refer to other entities are refused then. Entity text is parsed from memory, out of reach
+// of the reading that keeps a start tag's attributes bounded: its tags are counted here.
 void declareEntity(void* userData, const xmlChar* name, int type, const xmlChar* publicId,
                    const xmlChar* systemId, xmlChar* content) {
     auto* ctxt = static_cast<xmlParserCtxt*>(userData);
     ParseState* state = stateOf(ctxt);
-    if (state && state->huge && type == XML_INTERNAL_GENERAL_ENTITY && content &&
-        RefersToEntities(reinterpret_cast<const char*>(content))) {
-        refuse(ctxt, *state, kExpansionTooLarge);
-        return;
+    if (state && type == XML_INTERNAL_GENERAL_ENTITY && content) {
+        const auto* text = reinterpret_cast<const char*>(content);
+        if (state->huge && RefersToEntities(text)) {
+            refuse(ctxt, *state, kExpansionTooLarge);
+            return;
+        }
+        if (MostAttributesInATag(text) > static_cast<std::size_t>(kMaxAttributes)) {
+            refuse(ctxt, *state, kTooManyAttributes);
+            return;
+        }
     }
     xmlSAX2EntityDecl(userData, name, type, publicId, systemId, content);
 }
@@ -208,11 +257,19 @@ void declareEntity(void* userData, const xmlChar* name, int type, const xmlChar*
 // The streamed reading's callbacks. Contexts that libxml2 makes for entity text share the
 // state, so their elements and text reach the listener at the reference's place.
 void streamStart(void* userData, const xmlChar* localname, const xmlChar*, const xmlChar*, int,
-                 const xmlChar**, int, int, const xmlChar**) {
+                 const xmlChar**, int nbAttributes, int, const xmlChar**) {
     auto* ctxt = static_cast<xmlParserCtxt*>(userData);
     ParseState* state = stateOf(ctxt);
     if (!state || state->failure.found)
         return;
+    if (nbAttributes > kMaxAttributes) {
+        refuse(ctxt, *state, kTooManyAttributes);
+        return;
+    }
+    if (ctxt->nsNr / 2 > kMaxNamespaces) {
+        refuse(ctxt, *state, kTooManyNamespaces);
+        return;
+    }
     if (state->huge && ctxt->nameNr > static_cast<int>(xmlParserMaxDepth)) {
         refuse(ctxt, *state,
                "Excessive depth in document: " + std::to_string(xmlParserMaxDepth) +
@@ -256,6 +313,22 @@ void declareEntityStreamed(void* userData, const xmlChar* name, int type, const 
     xmlSAX2EntityDecl(userData, name, type, publicId, systemId, content);
 }
 
+// An element declared with more attributes than a start tag may carry is refused at once:
+// those with a default value are added to each of its start tags, and checked against the
+// tag's others as written ones are.
+void declareAttribute(void* userData, const xmlChar* element, const xmlChar* fullname, int type,
+                      int def, const xmlChar* defaultValue, xmlEnumeration* tree) {
+    auto* ctxt = static_cast<xmlParserCtxt*>(userData);
+    ParseState* state = stateOf(ctxt);
+    if (state && element &&
+        ++state->declaredAttributes[reinterpret_cast<const char*>(element)] > kMaxAttributes) {
+        xmlFreeEnumeration(tree); // ours when the declaration is not passed on
+        refuse(ctxt, *state, kTooManyAttributes);
+        return;
+    }
+    xmlSAX2AttributeDecl(userData, element, fullname, type, def, defaultValue, tree);
+}
+
 xmlParserInputPtr refuseExternalEntity(void*, const xmlChar*, const xmlChar*) {
     return nullptr;
 }
@@ -268,6 +341,10 @@ void ignoreExternalSubset(void*, const xmlChar*, const xmlChar*, const xmlChar*)
 // with its declarations) and entity references are replaced by their text.
 XmlDocPtr parse(platform::TFileLettura& file, bool huge, std::size_t expansionLimit,
                 LoadFailure& failure, AscoltatoreXml* ascoltatore = nullptr) {
+    // The file's own text, which grows up to threefold when a single-byte encoding becomes
+    // UTF-8, and the expansions allowed: what a streamed reading may hear in all.
+    const std::size_t limiteCaratteri =
+        3 * static_cast<std::size_t>(file.Dimensione()) + expansionLimit;
     ParserCtxtPtr ctxt(xmlNewParserCtxt());
     if (!ctxt)
         throw XmlLoadError("Memoria insufficiente", 0, {});
@@ -277,9 +354,10 @@ XmlDocPtr parse(platform::TFileLettura& file, bool huge, std::size_t expansionLi
     sax->serror = recordError;
     sax->resolveEntity = refuseExternalEntity;
     sax->externalSubset = ignoreExternalSubset;
+    sax->attributeDecl = declareAttribute;
     if (ascoltatore) {
         state.ascoltatore = ascoltatore;
-        state.limiteCaratteri = expansionLimit;
+        state.limiteCaratteri = limiteCaratteri;
         sax->startElementNs = streamStart;
         sax->endElementNs = streamEnd;
         sax->characters = streamText;
@@ -303,12 +381,21 @@ XmlDocPtr parse(platform::TFileLettura& file, bool huge, std::size_t expansionLi
     // COMPACT keeps short texts (most values and the indentation between elements) inside their
     // nodes instead of in allocations of their own: a large invoice loads about 40% faster.
     // Nothing edits a loaded invoice's text nodes; removing them (xsl:strip-space) is safe.
+    // NOBLANKS drops the indentation between elements, which neither the queries nor the
+    // stylesheets read: a node of 120 bytes for each, as many as the elements in an indented file.
     const int options = XML_PARSE_NONET | XML_PARSE_BIG_LINES | XML_PARSE_NOWARNING |
-                        XML_PARSE_COMPACT | (huge ? XML_PARSE_HUGE : 0) |
+                        XML_PARSE_COMPACT | XML_PARSE_NOBLANKS | (huge ? XML_PARSE_HUGE : 0) |
                         (ascoltatore ? XML_PARSE_NOENT : 0);
-    SorgenteFile sorgente{file, {}};
+    SorgenteFile sorgente{file, &state, {}};
     XmlDocPtr doc(xmlCtxtReadIO(ctxt.get(), leggiSorgente, nullptr, &sorgente,
                                 file.percorso().c_str(), nullptr, options));
+    if (state.withheld) {
+        // The parser has met the end of what it was given: its own error names the line.
+        state.failure.found = true;
+        state.failure.inDocument = true;
+        state.failure.code = XML_ERR_USER_STOP;
+        state.failure.reason = state.withheld;
+    }
     if (doc && (!ctxt->wellFormed || state.failure.found || !sorgente.errore.empty()))
         doc.reset();
     failure = std::move(state.failure);
@@ -331,7 +418,7 @@ XmlDocPtr carica(const std::string& percorso, AscoltatoreXml* ascoltatore) {
         throw XmlLoadError(e.what(), 0, {});
     }
     const auto size = static_cast<std::size_t>(file->Dimensione());
-    const std::size_t expansionLimit = kExpansionFloor + kExpansionFactor * size;
+    const std::size_t expansionLimit = kExpansionFloor + size / kExpansionDivisor;
     LoadFailure failure;
     XmlDocPtr doc = parse(*file, false, expansionLimit, failure, ascoltatore);
     // The parser itself refuses a CDATA section over 10 MB unless every limit is lifted. Entity

@@ -33,19 +33,15 @@ constexpr const char* kTrasformazioneFallita = "Trasformazione XSLT non riuscita
     throw OndivoError(descrizione.empty() ? kTrasformazioneFallita : descrizione);
 }
 
-} // namespace
+// The page's tree, with the stylesheet that says how to write it out.
+struct Pagina {
+    StylesheetPtr foglio;
+    XmlDocPtr documento;
+};
 
-void TrasformaXml(const std::string& xmlPath, const std::string& xslPath, std::string& html) {
-    XmlDocPtr fattura;
-    try {
-        fattura = CaricaXml(xmlPath);
-    } catch (const XmlLoadError&) {
-        throw OndivoError("Errore nel caricamento XML: " + xmlPath);
-    }
-    TrasformaXml(fattura.get(), xslPath, html);
-}
-
-void TrasformaXml(xmlDoc* fattura, const std::string& xslPath, std::string& html) {
+// The transformation proper. The page's tree depends neither on the invoice nor on the
+// transformation context, which is released before returning.
+Pagina trasforma(xmlDoc* fattura, const std::string& xslPath) {
     PreparaXslt();
     ErrorCapture errori;
     XmlDocPtr documentoFoglio(CaricaXmlLocale(xslPath, XSLT_PARSE_OPTIONS, nullptr));
@@ -71,7 +67,30 @@ void TrasformaXml(xmlDoc* fattura, const std::string& xslPath, std::string& html
         xsltApplyStylesheetUser(foglio.get(), fattura, nullptr, nullptr, nullptr, ctxt.get()));
     if (!risultato || ctxt->state == XSLT_STATE_ERROR || ctxt->state == XSLT_STATE_STOPPED)
         failWith(errori);
-    html = SerializzaPerVista(risultato.get(), foglio.get());
+    return {std::move(foglio), std::move(risultato)};
+}
+
+} // namespace
+
+void TrasformaXml(const std::string& xmlPath, const std::string& xslPath, std::string& html) {
+    XmlDocPtr fattura;
+    try {
+        fattura = CaricaXml(xmlPath);
+    } catch (const XmlLoadError&) {
+        throw OndivoError("Errore nel caricamento XML: " + xmlPath);
+    }
+    TrasformaXml(fattura.get(), xslPath, html);
+}
+
+void TrasformaXml(xmlDoc* fattura, const std::string& xslPath, std::string& html) {
+    const Pagina pagina = trasforma(fattura, xslPath);
+    html = SerializzaPerVista(pagina.documento.get(), pagina.foglio.get());
+}
+
+void TrasformaXml(XmlDocPtr fattura, const std::string& xslPath, std::string& html) {
+    Pagina pagina = trasforma(fattura.get(), xslPath);
+    fattura.reset();
+    html = SerializzaPerVista(std::move(pagina.documento), pagina.foglio.get());
 }
 
 } // namespace ondivo

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "xmldocument.h"
+
 #include <libxml/tree.h>
 
 #include <string>
@@ -24,5 +26,9 @@ void TrasformaXml(const std::string& xmlPath, const std::string& xslPath, std::s
 // The same on an invoice already loaded with CaricaXml, so that a caller that has queried it
 // does not parse it twice. The document is only read.
 void TrasformaXml(xmlDoc* fattura, const std::string& xslPath, std::string& html);
+
+// The same, taking the invoice: it is released as soon as it is transformed, before the page
+// is written out, so that the invoice, the page's tree and its text are never held all at once.
+void TrasformaXml(XmlDocPtr fattura, const std::string& xslPath, std::string& html);
 
 } // namespace ondivo

@@ -7,11 +7,13 @@
 #include <libxml/globals.h>
 #include <libxslt/xsltutils.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <memory>
 #include <new>
 #include <string_view>
+#include <vector>
 
 namespace ondivo {
 
@@ -72,8 +74,28 @@ void declareCharsetEverywhere(xmlDoc* doc) {
     }
 }
 
-int appendToString(void* target, const char* buffer, int len) {
-    static_cast<std::string*>(target)->append(buffer, static_cast<std::size_t>(len));
+// The serialiser's output in blocks of fixed size: a string grown by doubling would hold up
+// to three times a large page while it grows.
+struct Blocchi {
+    static constexpr std::size_t kBlocco = 1 << 20;
+    std::vector<std::string> blocchi;
+    std::size_t totale = 0;
+};
+
+int appendToBlocks(void* target, const char* buffer, int len) {
+    auto& b = *static_cast<Blocchi*>(target);
+    std::string_view resto(buffer, static_cast<std::size_t>(len));
+    while (!resto.empty()) {
+        if (b.blocchi.empty() || b.blocchi.back().size() == Blocchi::kBlocco) {
+            b.blocchi.emplace_back();
+            b.blocchi.back().reserve(Blocchi::kBlocco);
+        }
+        std::string& ultimo = b.blocchi.back();
+        const std::size_t n = std::min(resto.size(), Blocchi::kBlocco - ultimo.size());
+        ultimo.append(resto.substr(0, n));
+        resto.remove_prefix(n);
+    }
+    b.totale += static_cast<std::size_t>(len);
     return len;
 }
 
@@ -119,6 +141,32 @@ void referenceOutsideCodePage(std::string& testo) {
     }
 }
 
+Blocchi writeOut(xmlDoc* risultato, xsltStylesheet* style) {
+    Blocchi blocchi;
+    if (!risultato || !risultato->children)
+        return blocchi;
+    declareCharsetEverywhere(risultato);
+    OutputBufferPtr buf(xmlOutputBufferCreateIO(appendToBlocks, nullptr, &blocchi, nullptr));
+    if (!buf)
+        throw std::bad_alloc();
+    if (xsltSaveResultTo(buf.get(), risultato, style) < 0 || xmlOutputBufferFlush(buf.get()) < 0 ||
+        buf->error != 0)
+        throw OndivoError("Errore nella scrittura del documento HTML");
+    return blocchi;
+}
+
+// One text of the blocks, each released once copied.
+std::string join(Blocchi& blocchi) {
+    std::string testo;
+    testo.reserve(blocchi.totale);
+    for (std::string& blocco : blocchi.blocchi) {
+        testo += blocco;
+        std::string().swap(blocco);
+    }
+    referenceOutsideCodePage(testo);
+    return testo;
+}
+
 } // namespace
 
 void DichiaraCodificaVista(xsltStylesheet* style) {
@@ -127,20 +175,14 @@ void DichiaraCodificaVista(xsltStylesheet* style) {
 }
 
 std::string SerializzaPerVista(xmlDoc* risultato, xsltStylesheet* style) {
-    if (!risultato || !risultato->children)
-        return {};
-    declareCharsetEverywhere(risultato);
+    Blocchi blocchi = writeOut(risultato, style);
+    return join(blocchi);
+}
 
-    std::string testo;
-    OutputBufferPtr buf(xmlOutputBufferCreateIO(appendToString, nullptr, &testo, nullptr));
-    if (!buf)
-        throw std::bad_alloc();
-    if (xsltSaveResultTo(buf.get(), risultato, style) < 0 || xmlOutputBufferFlush(buf.get()) < 0 ||
-        buf->error != 0)
-        throw OndivoError("Errore nella scrittura del documento HTML");
-    buf.reset();
-    referenceOutsideCodePage(testo);
-    return testo;
+std::string SerializzaPerVista(XmlDocPtr risultato, xsltStylesheet* style) {
+    Blocchi blocchi = writeOut(risultato.get(), style);
+    risultato.reset();
+    return join(blocchi);
 }
 
 } // namespace ondivo

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "xmldocument.h"
+
 #include <libxml/tree.h>
 #include <libxslt/xsltInternals.h>
 
@@ -21,5 +23,8 @@ void DichiaraCodificaVista(xsltStylesheet* style);
 // character reference. Returns UTF-8 text, which Utf8ToAnsi converts without loss; "" for an
 // empty result. The stylesheet must have been through DichiaraCodificaVista.
 std::string SerializzaPerVista(xmlDoc* risultato, xsltStylesheet* style);
+
+// The same, releasing the result's tree as soon as it is written out.
+std::string SerializzaPerVista(XmlDocPtr risultato, xsltStylesheet* style);
 
 } // namespace ondivo

@@ -17,7 +17,9 @@
                           ordinary and the simplified structure
     fatturapa_codici.xsl  code tables and their lookup
 -->
-<xsl:stylesheet version="1.0" xmlns:xsl="http://www.w3.org/1999/XSL/Transform">
+<xsl:stylesheet version="1.0" xmlns:xsl="http://www.w3.org/1999/XSL/Transform"
+                xmlns:exsl="http://exslt.org/common" xmlns:set="http://exslt.org/sets"
+                xmlns:ondivo="urn:ondivo:indici" exclude-result-prefixes="exsl set ondivo">
 
   <xsl:include href="fatturapa_codici.xsl"/>
   <xsl:include href="fatturapa_corpo.xsl"/>
@@ -32,6 +34,10 @@
   <!-- Elements holding an xs:date or xs:dateTime. -->
   <xsl:variable name="campi-data">|Data|DataDDT|DataOraConsegna|DataOraRitiro|DataInizioTrasporto|DataIscrizioneAlbo|DataInizioPeriodo|DataFinePeriodo|RiferimentoData|DataFatturaPrincipale|DataRiferimentoTerminiPagamento|DataScadenzaPagamento|DataLimitePagamentoAnticipato|DataDecorrenzaPenale|DataFR|</xsl:variable>
 
+  <!-- Elements whose values are not shown as written: dates, codes and
+       attachments (see "valore"). -->
+  <xsl:variable name="campi-speciali" select="concat($campi-data, 'Art73|Attachment|BolloVirtuale|CausalePagamento|CodiceDestinatario|CondizioniPagamento|EsigibilitaIVA|FormatoTrasmissione|ModalitaPagamento|Natura|RegimeFiscale|Ritenuta|SocioUnico|SoggettoEmittente|StatoLiquidazione|Tipo|TipoCassa|TipoCessionePrestazione|TipoDocumento|TipoResa|TipoRitenuta|')"/>
+
   <!-- Percentages: shown with a trailing "%" inside composite rows. -->
   <xsl:variable name="campi-percentuale">|AliquotaRitenuta|AlCassa|AliquotaIVA|Percentuale|Aliquota|</xsl:variable>
 
@@ -44,12 +50,44 @@
   <!-- Prefixes of the parts of a composite value; absent means "Name: ". -->
   <xsl:variable name="prefissi">|DatiRitenuta/TipoRitenuta=|DatiRitenuta/ImportoRitenuta=importo |DatiRitenuta/AliquotaRitenuta=aliquota |DatiRitenuta/CausalePagamento=causale pagamento |DatiBollo/BolloVirtuale=|DatiBollo/ImportoBollo=importo |DatiCassaPrevidenziale/TipoCassa=|DatiCassaPrevidenziale/AlCassa=contributo |DatiCassaPrevidenziale/ImportoContributoCassa=importo contributo |DatiCassaPrevidenziale/ImponibileCassa=imponibile |DatiCassaPrevidenziale/AliquotaIVA=IVA |DatiCassaPrevidenziale/Ritenuta=ritenuta |DatiCassaPrevidenziale/Natura=natura |DatiCassaPrevidenziale/RiferimentoAmministrazione=rif. amministrazione |ScontoMaggiorazione/Tipo=|ScontoMaggiorazione/Percentuale=|ScontoMaggiorazione/Importo=importo |IscrizioneREA/Ufficio=ufficio |IscrizioneREA/NumeroREA=n. |IscrizioneREA/CapitaleSociale=capitale sociale |IscrizioneREA/SocioUnico=|IscrizioneREA/StatoLiquidazione=|IdFiscaleIVA=P.IVA |CodiceFiscale=C.F. |Denominazione=|Nome=|Cognome=|Titolo=|Anagrafica=|NumeroLicenzaGuida=licenza di guida |AltriDatiGestionali/TipoDato=|AltriDatiGestionali/RiferimentoTesto=|AltriDatiGestionali/RiferimentoNumero=|AltriDatiGestionali/RiferimentoData=|DatiSAL/RiferimentoFase=fase |CodiceArticolo/CodiceTipo=|CodiceArticolo/CodiceValore=|</xsl:variable>
 
+  <!-- The tables above as nodes, "|k=v|" becoming <ondivo:voce chiave="k">v</ondivo:voce>,
+       looked up through the key "voce" in the table's own tree: a lookup
+       then costs the same however long the table, where searching the text
+       of the table for every value shown would cost its whole length. -->
+  <xsl:key name="voce" match="ondivo:voce" use="@chiave"/>
+  <xsl:variable name="voci-etichette-rtf">
+    <xsl:call-template name="voci">
+      <xsl:with-param name="tabella" select="$etichette"/>
+    </xsl:call-template>
+  </xsl:variable>
+  <xsl:variable name="voci-etichette" select="exsl:node-set($voci-etichette-rtf)"/>
+  <xsl:variable name="voci-prefissi-rtf">
+    <xsl:call-template name="voci">
+      <xsl:with-param name="tabella" select="$prefissi"/>
+    </xsl:call-template>
+  </xsl:variable>
+  <xsl:variable name="voci-prefissi" select="exsl:node-set($voci-prefissi-rtf)"/>
+
+  <xsl:template name="voci">
+    <xsl:param name="tabella"/>
+    <xsl:variable name="voce" select="substring-before(substring-after($tabella, '|'), '|')"/>
+    <xsl:if test="$voce != ''">
+      <ondivo:voce chiave="{substring-before($voce, '=')}">
+        <xsl:value-of select="substring-after($voce, '=')"/>
+      </ondivo:voce>
+      <xsl:call-template name="voci">
+        <xsl:with-param name="tabella" select="substring-after($tabella, $voce)"/>
+      </xsl:call-template>
+    </xsl:if>
+  </xsl:template>
+
   <!-- ============================================================ page -->
 
   <xsl:template match="/">
     <!-- The invoice is the element holding the header: normally the
-         document element, but a wrapper around it is tolerated. -->
-    <xsl:variable name="fattura" select="/*[*[local-name()='FatturaElettronicaHeader']] | /*[not(*[local-name()='FatturaElettronicaHeader'])]//*[local-name()='FatturaElettronicaHeader'][1]/.."/>
+         document element, but a wrapper around it is tolerated (the first
+         element, in document order, that holds one). -->
+    <xsl:variable name="fattura" select="/*[*[local-name()='FatturaElettronicaHeader']] | (/*[not(*[local-name()='FatturaElettronicaHeader'])]//*[*[local-name()='FatturaElettronicaHeader']])[1]"/>
     <html lang="it">
       <head>
         <title>
@@ -311,12 +349,19 @@
               <xsl:with-param name="p" select="$p"/>
             </xsl:call-template>
           </div>
-          <xsl:for-each select="$p/*[local-name()='Sede'] | $p/*[local-name()='AltriDatiIdentificativi']/*[local-name()='Sede']">
-            <div class="sede">
-              <xsl:call-template name="indirizzo">
-                <xsl:with-param name="a-capo" select="true()"/>
-              </xsl:call-template>
-            </div>
+          <!-- The Sede of the party and those in its AltriDatiIdentificativi, in
+               document order. -->
+          <xsl:for-each select="$p/*[local-name()='Sede' or local-name()='AltriDatiIdentificativi']">
+            <xsl:choose>
+              <xsl:when test="local-name()='Sede'">
+                <xsl:call-template name="sede"/>
+              </xsl:when>
+              <xsl:otherwise>
+                <xsl:for-each select="*[local-name()='Sede']">
+                  <xsl:call-template name="sede"/>
+                </xsl:for-each>
+              </xsl:otherwise>
+            </xsl:choose>
           </xsl:for-each>
           <table class="kv">
             <xsl:apply-templates select="$p/*" mode="kv"/>
@@ -329,33 +374,70 @@
     </xsl:choose>
   </xsl:template>
 
+  <xsl:template name="sede">
+    <div class="sede">
+      <xsl:call-template name="indirizzo">
+        <xsl:with-param name="a-capo" select="true()"/>
+      </xsl:call-template>
+    </div>
+  </xsl:template>
+
+  <!-- The name of the parties: titles first, then the other parts, in
+       document order, one space apart. -->
   <xsl:template name="nome-soggetto">
     <xsl:param name="p"/>
-    <xsl:variable name="contenitori" select="$p | $p/*[local-name()='DatiAnagrafici' or local-name()='AltriDatiIdentificativi'] | $p/*[local-name()='DatiAnagrafici']/*[local-name()='Anagrafica']"/>
-    <xsl:variable name="parti" select="$contenitori/*[contains($parti-nome, concat('|', local-name(), '|'))][normalize-space()]"/>
+    <xsl:variable name="nome">
+      <xsl:call-template name="parti-nome">
+        <xsl:with-param name="p" select="$p"/>
+        <xsl:with-param name="titoli" select="true()"/>
+      </xsl:call-template>
+      <xsl:call-template name="parti-nome">
+        <xsl:with-param name="p" select="$p"/>
+        <xsl:with-param name="titoli" select="false()"/>
+      </xsl:call-template>
+    </xsl:variable>
     <xsl:choose>
-      <xsl:when test="$parti">
-        <xsl:call-template name="nome">
-          <xsl:with-param name="parti" select="$parti"/>
-        </xsl:call-template>
+      <xsl:when test="normalize-space($nome)">
+        <xsl:value-of select="normalize-space($nome)"/>
       </xsl:when>
       <xsl:otherwise>(nominativo non indicato)</xsl:otherwise>
     </xsl:choose>
   </xsl:template>
 
-  <!-- Title first, then the other parts in document order. -->
-  <xsl:template name="nome">
-    <xsl:param name="parti"/>
-    <xsl:for-each select="$parti[local-name()='Titolo']">
+  <!-- The titles of the parties (or, with titoli false, their other name
+       parts), each followed by a space, in document order: the parts held
+       by a party itself, by its DatiAnagrafici or AltriDatiIdentificativi,
+       and by the Anagrafica in its DatiAnagrafici. -->
+  <xsl:template name="parti-nome">
+    <xsl:param name="p"/>
+    <xsl:param name="titoli"/>
+    <xsl:for-each select="$p/*">
+      <xsl:call-template name="parte-nome">
+        <xsl:with-param name="titoli" select="$titoli"/>
+      </xsl:call-template>
+      <xsl:if test="local-name()='DatiAnagrafici' or local-name()='AltriDatiIdentificativi'">
+        <xsl:for-each select="*">
+          <xsl:call-template name="parte-nome">
+            <xsl:with-param name="titoli" select="$titoli"/>
+          </xsl:call-template>
+          <xsl:if test="local-name()='Anagrafica' and local-name(..)='DatiAnagrafici'">
+            <xsl:for-each select="*">
+              <xsl:call-template name="parte-nome">
+                <xsl:with-param name="titoli" select="$titoli"/>
+              </xsl:call-template>
+            </xsl:for-each>
+          </xsl:if>
+        </xsl:for-each>
+      </xsl:if>
+    </xsl:for-each>
+  </xsl:template>
+
+  <xsl:template name="parte-nome">
+    <xsl:param name="titoli"/>
+    <xsl:if test="contains($parti-nome, concat('|', local-name(), '|')) and (local-name()='Titolo') = $titoli and normalize-space()">
       <xsl:value-of select="normalize-space()"/>
       <xsl:text> </xsl:text>
-    </xsl:for-each>
-    <xsl:for-each select="$parti[local-name()!='Titolo']">
-      <xsl:if test="position() &gt; 1">
-        <xsl:text> </xsl:text>
-      </xsl:if>
-      <xsl:value-of select="normalize-space()"/>
-    </xsl:for-each>
+    </xsl:if>
   </xsl:template>
 
   <!-- ==================================================== transmission -->
@@ -444,20 +526,46 @@
     </tr>
   </xsl:template>
 
-  <!-- Repeated Causale elements continue one text: one row for all. -->
+  <!-- Repeated Causale elements continue one text: one row for all, where
+       the first of them stands. Which Causale comes first under each parent
+       is found once, in one pass over the document, since looking back from
+       every Causale over its siblings would take time growing with the square
+       of their number: the start of every run of Causale siblings, with the
+       id of its parent as its text; the first of each parent's is the first
+       with that text. -->
+  <xsl:variable name="inizi-causali">
+    <xsl:for-each select="//*[local-name()='Causale'][local-name(preceding-sibling::*[1]) != 'Causale']">
+      <ondivo:causale id="{generate-id()}">
+        <xsl:value-of select="generate-id(..)"/>
+      </ondivo:causale>
+    </xsl:for-each>
+  </xsl:variable>
+  <xsl:variable name="prime-causali">
+    <xsl:copy-of select="set:distinct(exsl:node-set($inizi-causali)/*)"/>
+  </xsl:variable>
+  <xsl:key name="prima-causale" match="ondivo:causale" use="@id"/>
+
   <xsl:template match="*[local-name()='Causale']" mode="kv">
-    <xsl:if test="not(preceding-sibling::*[local-name()='Causale'])">
-      <tr>
-        <th>Causale</th>
-        <td class="testo">
-          <xsl:for-each select="../*[local-name()='Causale']">
-            <xsl:if test="position() &gt; 1">
-              <xsl:text>&#10;</xsl:text>
-            </xsl:if>
-            <xsl:call-template name="testo-libero"/>
-          </xsl:for-each>
-        </td>
-      </tr>
+    <xsl:if test="local-name(preceding-sibling::*[1]) != 'Causale'">
+      <xsl:variable name="id" select="generate-id()"/>
+      <xsl:variable name="prima">
+        <xsl:for-each select="exsl:node-set($prime-causali)">
+          <xsl:value-of select="count(key('prima-causale', $id))"/>
+        </xsl:for-each>
+      </xsl:variable>
+      <xsl:if test="$prima = 1">
+        <tr>
+          <th>Causale</th>
+          <td class="testo">
+            <xsl:for-each select="../*[local-name()='Causale']">
+              <xsl:if test="position() &gt; 1">
+                <xsl:text>&#10;</xsl:text>
+              </xsl:if>
+              <xsl:call-template name="testo-libero"/>
+            </xsl:for-each>
+          </td>
+        </tr>
+      </xsl:if>
     </xsl:if>
   </xsl:template>
 
@@ -465,24 +573,26 @@
        element name itself. -->
   <xsl:template name="etichetta">
     <xsl:param name="n" select="local-name()"/>
-    <xsl:variable name="chiave" select="concat('|', local-name(..), '/', $n, '=')"/>
-    <xsl:choose>
-      <xsl:when test="contains($etichette, $chiave)">
-        <xsl:value-of select="substring-before(substring-after($etichette, $chiave), '|')"/>
-      </xsl:when>
-      <xsl:when test="contains($etichette, concat('|', $n, '='))">
-        <xsl:value-of select="substring-before(substring-after($etichette, concat('|', $n, '=')), '|')"/>
-      </xsl:when>
-      <xsl:otherwise>
-        <xsl:value-of select="$n"/>
-      </xsl:otherwise>
-    </xsl:choose>
+    <xsl:variable name="chiave" select="concat(local-name(..), '/', $n)"/>
+    <xsl:for-each select="$voci-etichette">
+      <xsl:choose>
+        <xsl:when test="key('voce', $chiave)">
+          <xsl:value-of select="key('voce', $chiave)"/>
+        </xsl:when>
+        <xsl:when test="key('voce', $n)">
+          <xsl:value-of select="key('voce', $n)"/>
+        </xsl:when>
+        <xsl:otherwise>
+          <xsl:value-of select="$n"/>
+        </xsl:otherwise>
+      </xsl:choose>
+    </xsl:for-each>
   </xsl:template>
 
   <!-- A composite element on one line: "part · part · part", each part
        with its prefix (see $prefissi). -->
   <xsl:template name="composto">
-    <xsl:for-each select="*[normalize-space() or *]">
+    <xsl:for-each select="*[* or normalize-space()]">
       <xsl:variable name="n" select="local-name()"/>
       <xsl:if test="position() &gt; 1">
         <xsl:choose>
@@ -517,13 +627,22 @@
 
   <xsl:template name="prefisso">
     <xsl:variable name="n" select="local-name()"/>
-    <xsl:variable name="chiave" select="concat('|', local-name(..), '/', $n, '=')"/>
+    <xsl:variable name="chiave" select="concat(local-name(..), '/', $n)"/>
+    <xsl:variable name="trovato">
+      <xsl:for-each select="$voci-prefissi">
+        <xsl:choose>
+          <xsl:when test="key('voce', $chiave)">
+            <xsl:value-of select="concat('=', key('voce', $chiave))"/>
+          </xsl:when>
+          <xsl:when test="key('voce', $n)">
+            <xsl:value-of select="concat('=', key('voce', $n))"/>
+          </xsl:when>
+        </xsl:choose>
+      </xsl:for-each>
+    </xsl:variable>
     <xsl:choose>
-      <xsl:when test="contains($prefissi, $chiave)">
-        <xsl:value-of select="substring-before(substring-after($prefissi, $chiave), '|')"/>
-      </xsl:when>
-      <xsl:when test="contains($prefissi, concat('|', $n, '='))">
-        <xsl:value-of select="substring-before(substring-after($prefissi, concat('|', $n, '=')), '|')"/>
+      <xsl:when test="starts-with($trovato, '=')">
+        <xsl:value-of select="substring($trovato, 2)"/>
       </xsl:when>
       <xsl:otherwise>
         <xsl:call-template name="etichetta"/>
@@ -537,20 +656,24 @@
   <xsl:template name="ignoti">
     <xsl:param name="nodi"/>
     <xsl:param name="noti"/>
-    <xsl:for-each select="$nodi[not(contains($noti, concat('|', local-name(), '|')))][normalize-space() or *]">
-      <div class="x">
-        <xsl:call-template name="etichetta"/>
-        <xsl:text>: </xsl:text>
-        <xsl:choose>
-          <xsl:when test="*">
-            <xsl:call-template name="composto"/>
-          </xsl:when>
-          <xsl:otherwise>
-            <xsl:call-template name="valore"/>
-          </xsl:otherwise>
-        </xsl:choose>
-      </div>
+    <xsl:for-each select="$nodi[not(contains($noti, concat('|', local-name(), '|')))][* or normalize-space()]">
+      <xsl:call-template name="ignoto"/>
     </xsl:for-each>
+  </xsl:template>
+
+  <xsl:template name="ignoto">
+    <div class="x">
+      <xsl:call-template name="etichetta"/>
+      <xsl:text>: </xsl:text>
+      <xsl:choose>
+        <xsl:when test="*">
+          <xsl:call-template name="composto"/>
+        </xsl:when>
+        <xsl:otherwise>
+          <xsl:call-template name="valore"/>
+        </xsl:otherwise>
+      </xsl:choose>
+    </div>
   </xsl:template>
 
   <!-- ========================================================== values -->
@@ -561,6 +684,9 @@
   <xsl:template name="valore">
     <xsl:variable name="n" select="local-name()"/>
     <xsl:choose>
+      <xsl:when test="not(contains($campi-speciali, concat('|', $n, '|')))">
+        <xsl:value-of select="normalize-space()"/>
+      </xsl:when>
       <xsl:when test="contains($campi-data, concat('|', $n, '|'))">
         <xsl:call-template name="data"/>
       </xsl:when>

@@ -11,11 +11,6 @@
 -->
 <xsl:stylesheet version="1.0" xmlns:xsl="http://www.w3.org/1999/XSL/Transform">
 
-  <!-- Distinct Natura codes of the lines of one body, for the legend. -->
-  <xsl:key name="natura-righe"
-           match="*[local-name()='DettaglioLinee']/*[local-name()='Natura']"
-           use="concat(generate-id(../../..), '|', normalize-space())"/>
-
   <xsl:variable name="noti-dati-generali">|DatiGeneraliDocumento|DatiOrdineAcquisto|DatiContratto|DatiConvenzione|DatiRicezione|DatiFattureCollegate|DatiSAL|DatiDDT|DatiTrasporto|FatturaPrincipale|DatiFatturaRettificata|</xsl:variable>
   <xsl:variable name="noti-corpo">|DatiGenerali|DatiBeniServizi|DatiVeicoli|DatiPagamento|Allegati|</xsl:variable>
   <xsl:variable name="noti-riferimento">|RiferimentoNumeroLinea|IdDocumento|Data|NumItem|CodiceCommessaConvenzione|CodiceCUP|CodiceCIG|</xsl:variable>
@@ -64,7 +59,7 @@
         <xsl:with-param name="rif" select="$dg/*[local-name()='DatiOrdineAcquisto' or local-name()='DatiContratto' or local-name()='DatiConvenzione' or local-name()='DatiRicezione' or local-name()='DatiFattureCollegate']"/>
       </xsl:call-template>
 
-      <xsl:variable name="sal" select="$dg/*[local-name()='DatiSAL'][normalize-space() or *]"/>
+      <xsl:variable name="sal" select="$dg/*[local-name()='DatiSAL'][* or normalize-space()]"/>
       <xsl:if test="$sal">
         <table class="kv">
           <tr>
@@ -309,7 +304,9 @@
     <xsl:variable name="k-sc" select="boolean($righe/*[local-name()='ScontoMaggiorazione'])"/>
     <h3>Dettaglio beni e servizi</h3>
     <xsl:choose>
-      <xsl:when test="count($righe) &lt;= $righe-per-blocco">
+      <!-- Blocks are made of consecutive sibling lines, as the lines of an
+           invoice are; lines spread otherwise make one table. -->
+      <xsl:when test="count($righe) &lt;= $righe-per-blocco or $righe[position() &lt; last()][local-name(following-sibling::*[1]) != 'DettaglioLinee']">
         <table class="t righe">
           <xsl:call-template name="righe-intestazione">
             <xsl:with-param name="k-cod" select="$k-cod"/>
@@ -329,7 +326,6 @@
       </xsl:when>
       <xsl:otherwise>
         <xsl:for-each select="$righe[position() mod $righe-per-blocco = 1]">
-          <xsl:variable name="inizio" select="(position() - 1) * $righe-per-blocco + 1"/>
           <div class="blocco-righe">
             <table class="t righe">
               <xsl:call-template name="righe-intestazione">
@@ -339,19 +335,44 @@
                 <xsl:with-param name="ripetuta" select="position() &gt; 1"/>
               </xsl:call-template>
               <tbody>
-                <xsl:for-each select="$righe[position() &gt;= $inizio and position() &lt; $inizio + $righe-per-blocco]">
-                  <xsl:call-template name="riga">
-                    <xsl:with-param name="k-cod" select="$k-cod"/>
-                    <xsl:with-param name="k-qta" select="$k-qta"/>
-                    <xsl:with-param name="k-sc" select="$k-sc"/>
-                  </xsl:call-template>
-                </xsl:for-each>
+                <xsl:call-template name="righe-seguenti">
+                  <xsl:with-param name="k-cod" select="$k-cod"/>
+                  <xsl:with-param name="k-qta" select="$k-qta"/>
+                  <xsl:with-param name="k-sc" select="$k-sc"/>
+                  <xsl:with-param name="quante" select="$righe-per-blocco"/>
+                </xsl:call-template>
               </tbody>
             </table>
           </div>
         </xsl:for-each>
       </xsl:otherwise>
     </xsl:choose>
+  </xsl:template>
+
+  <!-- This line and the lines that follow it as siblings, up to `quante` in
+       all. Each step reaches the next sibling directly: selecting a block
+       out of the whole list would cost a pass over the list per block. -->
+  <xsl:template name="righe-seguenti">
+    <xsl:param name="k-cod"/>
+    <xsl:param name="k-qta"/>
+    <xsl:param name="k-sc"/>
+    <xsl:param name="quante"/>
+    <xsl:call-template name="riga">
+      <xsl:with-param name="k-cod" select="$k-cod"/>
+      <xsl:with-param name="k-qta" select="$k-qta"/>
+      <xsl:with-param name="k-sc" select="$k-sc"/>
+    </xsl:call-template>
+    <xsl:if test="$quante &gt; 1">
+      <xsl:variable name="seguente" select="following-sibling::*[1]"/>
+      <xsl:for-each select="$seguente[local-name()='DettaglioLinee']">
+        <xsl:call-template name="righe-seguenti">
+          <xsl:with-param name="k-cod" select="$k-cod"/>
+          <xsl:with-param name="k-qta" select="$k-qta"/>
+          <xsl:with-param name="k-sc" select="$k-sc"/>
+          <xsl:with-param name="quante" select="$quante - 1"/>
+        </xsl:call-template>
+      </xsl:for-each>
+    </xsl:if>
   </xsl:template>
 
   <!-- The column headings of the lines; a block after the first shows them only in print. -->
@@ -442,67 +463,57 @@
   <!-- The less common line fields, under the description; only present
        ones produce output. -->
   <xsl:template name="dettagli-riga">
-    <xsl:for-each select="*[not(contains($noti-riga, concat('|', local-name(), '|')))][normalize-space() or *]">
-      <xsl:variable name="n" select="local-name()"/>
-      <xsl:choose>
-        <xsl:when test="$n = 'DataInizioPeriodo'">
-          <div class="x">
-            <xsl:text>Periodo dal </xsl:text>
-            <xsl:call-template name="data"/>
-            <xsl:for-each select="../*[local-name()='DataFinePeriodo'][normalize-space()]">
-              <xsl:text> al </xsl:text>
-              <xsl:call-template name="data"/>
-            </xsl:for-each>
-          </div>
-        </xsl:when>
-        <xsl:when test="$n = 'DataFinePeriodo'">
-          <xsl:if test="not(../*[local-name()='DataInizioPeriodo'][normalize-space()])">
+    <xsl:variable name="dettagli" select="*[not(contains($noti-riga, concat('|', local-name(), '|')))][* or normalize-space()]"/>
+    <xsl:if test="$dettagli">
+      <!-- The end dates go with the first start date; looked up once per line,
+           not once per field. -->
+      <xsl:variable name="fini" select="$dettagli[local-name()='DataFinePeriodo'][normalize-space()]"/>
+      <xsl:variable name="primo-inizio" select="generate-id($dettagli[local-name()='DataInizioPeriodo'][normalize-space()][1])"/>
+      <xsl:for-each select="$dettagli">
+        <xsl:variable name="n" select="local-name()"/>
+        <xsl:choose>
+          <xsl:when test="$n = 'DataInizioPeriodo'">
             <div class="x">
-              <xsl:text>Periodo fino al </xsl:text>
+              <xsl:text>Periodo dal </xsl:text>
               <xsl:call-template name="data"/>
+              <xsl:if test="generate-id() = $primo-inizio">
+                <xsl:for-each select="$fini">
+                  <xsl:text> al </xsl:text>
+                  <xsl:call-template name="data"/>
+                </xsl:for-each>
+              </xsl:if>
             </div>
-          </xsl:if>
-        </xsl:when>
-        <xsl:when test="$n = 'AltriDatiGestionali'">
-          <div class="x">
-            <xsl:text>Altri dati gestionali: </xsl:text>
-            <xsl:call-template name="composto"/>
-          </div>
-        </xsl:when>
-        <xsl:otherwise>
-          <div class="x">
-            <xsl:call-template name="etichetta"/>
-            <xsl:text>: </xsl:text>
-            <xsl:choose>
-              <xsl:when test="*">
-                <xsl:call-template name="composto"/>
-              </xsl:when>
-              <xsl:otherwise>
-                <xsl:call-template name="valore"/>
-              </xsl:otherwise>
-            </xsl:choose>
-          </div>
-        </xsl:otherwise>
-      </xsl:choose>
-    </xsl:for-each>
-  </xsl:template>
-
-  <!-- Meaning of each Natura code used by the lines (the line table shows
-       the code only, to stay compact). -->
-  <xsl:template name="legenda-nature">
-    <xsl:param name="righe"/>
-    <xsl:variable name="id-corpo" select="generate-id($righe[1]/../..)"/>
-    <xsl:variable name="nature" select="$righe/*[local-name()='Natura'][normalize-space()][generate-id() = generate-id(key('natura-righe', concat($id-corpo, '|', normalize-space()))[1])]"/>
-    <xsl:if test="$nature">
-      <p class="legenda">
-        <xsl:text>Natura delle operazioni senza IVA: </xsl:text>
-        <xsl:for-each select="$nature">
-          <xsl:if test="position() &gt; 1">
-            <xsl:text>; </xsl:text>
-          </xsl:if>
-          <xsl:call-template name="valore"/>
-        </xsl:for-each>
-      </p>
+          </xsl:when>
+          <xsl:when test="$n = 'DataFinePeriodo'">
+            <xsl:if test="$primo-inizio = ''">
+              <div class="x">
+                <xsl:text>Periodo fino al </xsl:text>
+                <xsl:call-template name="data"/>
+              </div>
+            </xsl:if>
+          </xsl:when>
+          <xsl:when test="$n = 'AltriDatiGestionali'">
+            <div class="x">
+              <xsl:text>Altri dati gestionali: </xsl:text>
+              <xsl:call-template name="composto"/>
+            </div>
+          </xsl:when>
+          <xsl:otherwise>
+            <div class="x">
+              <xsl:call-template name="etichetta"/>
+              <xsl:text>: </xsl:text>
+              <xsl:choose>
+                <xsl:when test="*">
+                  <xsl:call-template name="composto"/>
+                </xsl:when>
+                <xsl:otherwise>
+                  <xsl:call-template name="valore"/>
+                </xsl:otherwise>
+              </xsl:choose>
+            </div>
+          </xsl:otherwise>
+        </xsl:choose>
+      </xsl:for-each>
     </xsl:if>
   </xsl:template>
 
@@ -532,10 +543,21 @@
               <xsl:for-each select="*[local-name()='Descrizione']">
                 <xsl:call-template name="testo-libero"/>
               </xsl:for-each>
-              <xsl:call-template name="ignoti">
-                <xsl:with-param name="nodi" select="* | $iva/*[local-name()!='Aliquota' and local-name()!='Imposta']"/>
-                <xsl:with-param name="noti" select="$noti-bene-semplificato"/>
-              </xsl:call-template>
+              <!-- The unknown fields of the goods and of their DatiIVA, in
+                   document order. -->
+              <xsl:for-each select="*[local-name()='DatiIVA' or not(contains($noti-bene-semplificato, concat('|', local-name(), '|')))][* or normalize-space()]">
+                <xsl:choose>
+                  <xsl:when test="local-name()='DatiIVA'">
+                    <xsl:call-template name="ignoti">
+                      <xsl:with-param name="nodi" select="*[local-name()!='Aliquota' and local-name()!='Imposta']"/>
+                      <xsl:with-param name="noti" select="$noti-bene-semplificato"/>
+                    </xsl:call-template>
+                  </xsl:when>
+                  <xsl:otherwise>
+                    <xsl:call-template name="ignoto"/>
+                  </xsl:otherwise>
+                </xsl:choose>
+              </xsl:for-each>
             </td>
             <td class="r"><xsl:value-of select="normalize-space(*[local-name()='Importo'])"/></td>
             <td class="r"><xsl:value-of select="normalize-space($iva/*[local-name()='Aliquota'])"/></td>
@@ -663,7 +685,7 @@
                   </td>
                   <td class="r"><xsl:value-of select="normalize-space(*[local-name()='ImportoPagamento'])"/></td>
                   <td>
-                    <xsl:for-each select="*[not(contains($noti-pagamento, concat('|', local-name(), '|')))][normalize-space() or *]">
+                    <xsl:for-each select="*[not(contains($noti-pagamento, concat('|', local-name(), '|')))][* or normalize-space()]">
                       <xsl:if test="position() &gt; 1">
                         <br/>
                       </xsl:if>
@@ -694,43 +716,131 @@
 
   <!-- Attachments are listed with their size; the Base64 content itself is
        never written into the page. -->
+  <xsl:variable name="allegati-in-tabella" select="1000"/>
+
   <xsl:template name="allegati">
     <xsl:param name="a"/>
     <xsl:if test="$a">
       <h3>Allegati</h3>
-      <table class="t">
-        <thead>
-          <tr>
-            <th>Nome file</th>
-            <th>Formato</th>
-            <th>Compressione</th>
-            <th>Descrizione</th>
-            <th class="r">Dimensione</th>
-          </tr>
-        </thead>
-        <tbody>
-          <xsl:for-each select="$a">
-            <tr>
-              <td><xsl:value-of select="normalize-space(*[local-name()='NomeAttachment'])"/></td>
-              <td><xsl:value-of select="normalize-space(*[local-name()='FormatoAttachment'])"/></td>
-              <td><xsl:value-of select="normalize-space(*[local-name()='AlgoritmoCompressione'])"/></td>
-              <td>
-                <xsl:value-of select="normalize-space(*[local-name()='DescrizioneAttachment'])"/>
-                <xsl:call-template name="ignoti">
-                  <xsl:with-param name="nodi" select="*"/>
-                  <xsl:with-param name="noti" select="$noti-allegato"/>
-                </xsl:call-template>
-              </td>
-              <td class="r">
-                <xsl:for-each select="*[local-name()='Attachment'][1]">
-                  <xsl:call-template name="dimensione-allegato"/>
-                </xsl:for-each>
-              </td>
-            </tr>
-          </xsl:for-each>
-        </tbody>
-      </table>
+      <xsl:choose>
+        <xsl:when test="count($a) &gt; $allegati-in-tabella">
+          <xsl:call-template name="elenco-allegati">
+            <xsl:with-param name="a" select="$a"/>
+          </xsl:call-template>
+        </xsl:when>
+        <xsl:otherwise>
+          <xsl:call-template name="tabella-allegati">
+            <xsl:with-param name="a" select="$a"/>
+          </xsl:call-template>
+        </xsl:otherwise>
+      </xsl:choose>
     </xsl:if>
+  </xsl:template>
+
+  <!-- A longer list than any invoice carries, one attachment a line of plain text: a table
+       row costs a dozen nodes of the page's tree, more memory than the attachment's own XML.
+       The lines go in blocks of a few dozen: the processor appends to a long text by copying
+       it whole, so a single block would cost time growing with the square of the lines. -->
+  <xsl:variable name="allegati-per-blocco" select="40"/>
+
+  <xsl:template name="elenco-allegati">
+    <xsl:param name="a"/>
+    <xsl:choose>
+      <xsl:when test="$a[position() &lt; last()][local-name(following-sibling::*[1]) != 'Allegati']">
+        <xsl:for-each select="$a">
+          <div class="testo">
+            <xsl:call-template name="voce-allegato"/>
+          </div>
+        </xsl:for-each>
+      </xsl:when>
+      <xsl:otherwise>
+        <xsl:for-each select="$a[position() mod $allegati-per-blocco = 1]">
+          <div class="testo">
+            <xsl:call-template name="voci-allegati">
+              <xsl:with-param name="quante" select="$allegati-per-blocco"/>
+            </xsl:call-template>
+          </div>
+        </xsl:for-each>
+      </xsl:otherwise>
+    </xsl:choose>
+  </xsl:template>
+
+  <!-- This attachment and those that follow it as siblings, up to `quante`, a line each. -->
+  <xsl:template name="voci-allegati">
+    <xsl:param name="quante"/>
+    <xsl:call-template name="voce-allegato"/>
+    <xsl:if test="$quante &gt; 1">
+      <xsl:variable name="seguente" select="following-sibling::*[1]"/>
+      <xsl:for-each select="$seguente[local-name()='Allegati']">
+        <xsl:text>&#10;</xsl:text>
+        <xsl:call-template name="voci-allegati">
+          <xsl:with-param name="quante" select="$quante - 1"/>
+        </xsl:call-template>
+      </xsl:for-each>
+    </xsl:if>
+  </xsl:template>
+
+  <!-- "name · format · compression · description · other fields · size", the parts that are
+       there. -->
+  <xsl:template name="voce-allegato">
+    <xsl:value-of select="normalize-space(*[local-name()='NomeAttachment'])"/>
+    <xsl:for-each select="*[local-name()='FormatoAttachment'][1][normalize-space()] | *[local-name()='AlgoritmoCompressione'][1][normalize-space()] | *[local-name()='DescrizioneAttachment'][1][normalize-space()]">
+      <xsl:text> · </xsl:text>
+      <xsl:value-of select="normalize-space()"/>
+    </xsl:for-each>
+    <xsl:for-each select="*[not(contains($noti-allegato, concat('|', local-name(), '|')))][* or normalize-space()]">
+      <xsl:text> · </xsl:text>
+      <xsl:call-template name="etichetta"/>
+      <xsl:text>: </xsl:text>
+      <xsl:choose>
+        <xsl:when test="*">
+          <xsl:call-template name="composto"/>
+        </xsl:when>
+        <xsl:otherwise>
+          <xsl:call-template name="valore"/>
+        </xsl:otherwise>
+      </xsl:choose>
+    </xsl:for-each>
+    <xsl:for-each select="*[local-name()='Attachment'][1]">
+      <xsl:text> · </xsl:text>
+      <xsl:call-template name="dimensione-allegato"/>
+    </xsl:for-each>
+  </xsl:template>
+
+  <xsl:template name="tabella-allegati">
+    <xsl:param name="a"/>
+    <table class="t">
+      <thead>
+        <tr>
+          <th>Nome file</th>
+          <th>Formato</th>
+          <th>Compressione</th>
+          <th>Descrizione</th>
+          <th class="r">Dimensione</th>
+        </tr>
+      </thead>
+      <tbody>
+        <xsl:for-each select="$a">
+          <tr>
+            <td><xsl:value-of select="normalize-space(*[local-name()='NomeAttachment'])"/></td>
+            <td><xsl:value-of select="normalize-space(*[local-name()='FormatoAttachment'])"/></td>
+            <td><xsl:value-of select="normalize-space(*[local-name()='AlgoritmoCompressione'])"/></td>
+            <td>
+              <xsl:value-of select="normalize-space(*[local-name()='DescrizioneAttachment'])"/>
+              <xsl:call-template name="ignoti">
+                <xsl:with-param name="nodi" select="*"/>
+                <xsl:with-param name="noti" select="$noti-allegato"/>
+              </xsl:call-template>
+            </td>
+            <td class="r">
+              <xsl:for-each select="*[local-name()='Attachment'][1]">
+                <xsl:call-template name="dimensione-allegato"/>
+              </xsl:for-each>
+            </td>
+          </tr>
+        </xsl:for-each>
+      </tbody>
+    </table>
   </xsl:template>
 
 </xsl:stylesheet>

@@ -260,6 +260,39 @@ std::string wideReferences() {
 }
 
 const std::string kTooLarge = "Le entità del documento si espandono oltre il limite consentito";
+const std::string kTooManyAttributes = "Un elemento del documento ha più di 256 attributi";
+const std::string kTooManyNamespaces =
+    "Il documento dichiara troppi spazi dei nomi (più di 256 su un elemento)";
+
+// A start tag of `n` attributes, written over several reads of the file.
+std::string attributes(int n) {
+    std::string s;
+    for (int i = 0; i < n; ++i)
+        s += " a" + std::to_string(i) + "=\"v\"";
+    return s;
+}
+
+std::string namespaces(int n) {
+    std::string s;
+    for (int i = 0; i < n; ++i)
+        s += " xmlns:p" + std::to_string(i) + "=\"urn:" + std::to_string(i) + "\"";
+    return s;
+}
+
+// `depth` elements one inside the other, a line each, each declaring two namespaces.
+std::string nestedNamespaces(int depth) {
+    std::string s;
+    for (int i = 0; i < depth; ++i)
+        s += "<N" + namespaces(2) + ">\n";
+    return s;
+}
+
+std::string attributeDeclarations(int n) {
+    std::string s;
+    for (int i = 0; i < n; ++i)
+        s += "<!ATTLIST N d" + std::to_string(i) + " CDATA \"x\">\n";
+    return s;
+}
 
 INSTANTIATE_TEST_SUITE_P(
     Files, LoadErrorTest,
@@ -285,7 +318,23 @@ INSTANTIATE_TEST_SUITE_P(
                       "Excessive depth in document: 256 use XML_PARSE_HUGE option"},
         LoadErrorCase{"entityBombBeforeAHugeCdata",
                       kBomb.substr(0, kBomb.rfind("<r>")) + "<r>" + kHugeCdata + "<N>&g;</N></r>",
-                      "Line: 4\r\n <!ENTITY b \"&a;&a;&a;&a;&a;&a;&a;&a;&a;", kTooLarge}),
+                      "Line: 4\r\n <!ENTITY b \"&a;&a;&a;&a;&a;&a;&a;&a;&a;", kTooLarge},
+        LoadErrorCase{"oneAttributeTooMany", "<r>\n<N" + attributes(257) + ">x</N></r>",
+                      "Line: 2\r\n<N" + attributes(257).substr(0, 38), kTooManyAttributes},
+        // The parser stops reading within a block of the tag: the rest is never looked at.
+        LoadErrorCase{"aHundredThousandAttributes", "<r>\n<N" + attributes(100000) + ">x</N></r>",
+                      "Line: 2\r\n<N" + attributes(100000).substr(0, 38), kTooManyAttributes},
+        LoadErrorCase{"aHundredThousandNamespaces", "<r>\n<N" + namespaces(100000) + ">x</N></r>",
+                      "Line: 2\r\n<N" + namespaces(100000).substr(0, 38), kTooManyNamespaces},
+        LoadErrorCase{"namespacesPiledUpByNesting", nestedNamespaces(200),
+                      "Line: 129\r\n<N" + namespaces(2) + ">", kTooManyNamespaces},
+        LoadErrorCase{"attributesDeclaredInTheDtd",
+                      "<!DOCTYPE r [\n" + attributeDeclarations(300) + "]>\n<r><N>x</N></r>",
+                      "Line: 258\r\n<!ATTLIST N d256 CDATA \"x\">", kTooManyAttributes},
+        LoadErrorCase{"attributesInsideAnEntity",
+                      "<!DOCTYPE r [<!ENTITY e '<x" + attributes(300) + "/>'>]>\n<r><N>&e;</N></r>",
+                      "Line: 1\r\n" + ("<!DOCTYPE r [<!ENTITY e '<x" + attributes(3)).substr(0, 40),
+                      kTooManyAttributes}),
     [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace

@@ -21,6 +21,10 @@ class Utf8ToAnsiTest : public testing::TestWithParam<ConvCase> {};
 
 TEST_P(Utf8ToAnsiTest, ConvertsOrSubstitutes) {
     EXPECT_EQ(Utf8ToAnsi(GetParam().utf8), GetParam().ansi);
+    // In place, the text's own storage rewritten from its start.
+    EXPECT_EQ(Utf8ToAnsi(std::string(GetParam().utf8)), GetParam().ansi);
+    EXPECT_EQ(Utf8ToAnsi(GetParam().utf8 + GetParam().utf8 + "tail"),
+              GetParam().ansi + GetParam().ansi + "tail");
 }
 
 INSTANTIATE_TEST_SUITE_P(
