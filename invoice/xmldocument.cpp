@@ -197,6 +197,27 @@ void countReference(void* userData, const xmlChar* name) {
     xmlSAX2Reference(userData, name);
 }
 
+// The limits every start tag is held to, with or without a tree: attributes and namespaces in
+// scope (libxml2 handles both quadratically), and, with its own limits lifted, the nesting.
+// False, with the parse stopped, when the tag goes over one.
+bool startTagAllowed(xmlParserCtxt* ctxt, ParseState& state, int nbAttributes) {
+    if (nbAttributes > kMaxAttributes) {
+        refuse(ctxt, state, kTooManyAttributes);
+        return false;
+    }
+    if (ctxt->nsNr / 2 > kMaxNamespaces) { // the stack holds a prefix and a name each
+        refuse(ctxt, state, kTooManyNamespaces);
+        return false;
+    }
+    if (state.huge && ctxt->nameNr > static_cast<int>(xmlParserMaxDepth)) {
+        refuse(ctxt, state,
+               "Excessive depth in document: " + std::to_string(xmlParserMaxDepth) +
+                   " use XML_PARSE_HUGE option");
+        return false;
+    }
+    return true;
+}
+
 // Attribute values keep their entity references as written; they are tallied too. With the
 // limits lifted, libxml2 no longer bounds the nesting depth, so that is done here.
 void startElement(void* userData, const xmlChar* localname, const xmlChar* prefix,
@@ -204,20 +225,8 @@ void startElement(void* userData, const xmlChar* localname, const xmlChar* prefi
                   int nbAttributes, int nbDefaulted, const xmlChar** attributes) {
     auto* ctxt = static_cast<xmlParserCtxt*>(userData);
     if (ParseState* state = stateOf(ctxt)) {
-        if (nbAttributes > kMaxAttributes) {
-            refuse(ctxt, *state, kTooManyAttributes);
+        if (!startTagAllowed(ctxt, *state, nbAttributes))
             return;
-        }
-        if (ctxt->nsNr / 2 > kMaxNamespaces) { // the stack holds a prefix and a name each
-            refuse(ctxt, *state, kTooManyNamespaces);
-            return;
-        }
-        if (state->huge && ctxt->nameNr > static_cast<int>(xmlParserMaxDepth)) {
-            refuse(ctxt, *state,
-                   "Excessive depth in document: " + std::to_string(xmlParserMaxDepth) +
-                       " use XML_PARSE_HUGE option");
-            return;
-        }
         for (int i = 0; ctxt == state->document && i < nbAttributes; ++i) {
             const auto* value = reinterpret_cast<const char*>(attributes[5 * i + 3]);
             const auto* end = reinterpret_cast<const char*>(attributes[5 * i + 4]);
@@ -262,20 +271,8 @@ void streamStart(void* userData, const xmlChar* localname, const xmlChar*, const
     ParseState* state = stateOf(ctxt);
     if (!state || state->failure.found)
         return;
-    if (nbAttributes > kMaxAttributes) {
-        refuse(ctxt, *state, kTooManyAttributes);
+    if (!startTagAllowed(ctxt, *state, nbAttributes))
         return;
-    }
-    if (ctxt->nsNr / 2 > kMaxNamespaces) {
-        refuse(ctxt, *state, kTooManyNamespaces);
-        return;
-    }
-    if (state->huge && ctxt->nameNr > static_cast<int>(xmlParserMaxDepth)) {
-        refuse(ctxt, *state,
-               "Excessive depth in document: " + std::to_string(xmlParserMaxDepth) +
-                   " use XML_PARSE_HUGE option");
-        return;
-    }
     state->ascoltatore->InizioElemento(reinterpret_cast<const char*>(localname));
 }
 

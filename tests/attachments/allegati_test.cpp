@@ -230,6 +230,26 @@ INSTANTIATE_TEST_SUITE_P(
                                 allegato("a.pdf", "YQ==") +
                                     "<Allegati><NomeAttachment>b.pdf</NomeAttachment>",
                                 "Extra content at the end of the document)"},
+                    RefusalCase{"tooManyAttributes",
+                                [] {
+                                    std::string tag = "<x";
+                                    for (int i = 0; i < 300; ++i)
+                                        tag += " a" + std::to_string(i) + "=\"1\"";
+                                    return tag + ">" + allegato("a.pdf", "YQ==") + "</x>";
+                                }(),
+                                "Un elemento del documento ha più di 256 attributi)"},
+                    RefusalCase{"entitiesBeyondTheLimit",
+                                "<!DOCTYPE x [<!ENTITY e \"" + std::string(4000, 'e') +
+                                    "\">]><x><Allegati><NomeAttachment>" +
+                                    [] {
+                                        std::string r;
+                                        for (int i = 0; i < 2000; ++i)
+                                            r += "&e;";
+                                        return r;
+                                    }() +
+                                    "</NomeAttachment><Attachment>YQ==</Attachment>"
+                                    "</Allegati></x>",
+                                "si espandono oltre il limite consentito)"},
                     RefusalCase{"zeroByte", "<x>\0</x>\n"s + allegato("a.pdf", "YQ=="),
                                 "Premature end of data in tag x line 1)"}),
     [](const auto& info) { return std::string(info.param.name); });
