@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <regex>
 
 using namespace ondivo;
 using namespace ondivo::test;
@@ -85,11 +84,17 @@ TEST_P(CachePathTest, GivesEachEnvelopeAFolderOfItsOwn) {
     const auto b = PercorsoXmlInCache(conCwd(c.second));
 
     // $XDG_CACHE_HOME/ondivo/p7m/<hex>/<the XML's own name>
-    const std::regex forma(dir.path().string() + "/ondivo/p7m/[0-9a-f]{8,16}/([^/]+)");
+    const std::string base = dir.path().string() + "/ondivo/p7m/";
     for (const auto& [percorso, busta] : {std::pair{a, c.first}, std::pair{b, c.second}}) {
-        std::smatch m;
-        ASSERT_TRUE(std::regex_match(percorso, m, forma)) << percorso;
-        EXPECT_EQ(m[1].str(), fs::path(PercorsoXmlDaP7m(busta)).filename().string());
+        ASSERT_EQ(percorso.rfind(base, 0), 0u) << percorso;
+        const std::string resto = percorso.substr(base.size());
+        const auto barra = resto.find('/');
+        ASSERT_NE(barra, std::string::npos) << percorso;
+        const std::string hash = resto.substr(0, barra);
+        EXPECT_TRUE(hash.size() >= 8 && hash.size() <= 16 &&
+                    hash.find_first_not_of("0123456789abcdef") == std::string::npos)
+            << percorso;
+        EXPECT_EQ(resto.substr(barra + 1), fs::path(PercorsoXmlDaP7m(busta)).filename().string());
     }
     EXPECT_EQ(fs::path(a).parent_path() == fs::path(b).parent_path(), c.sameFolder)
         << a << " and " << b;
