@@ -2,6 +2,7 @@
 // the tag-text routines on the same bytes, each checked against a slow literal version, a
 // position-by-position search.
 #include "allegati.h"
+#include "errors.h"
 #include "memfile.h"
 #include "oracle.h"
 #include "tagscanner.h"
