@@ -2,6 +2,7 @@
 #include "base64text.h"
 #include "envelopepath.h"
 #include "errors.h"
+#include "executablepath.h"
 #include "files.h"
 #include "fileutil.h"
 #include "lctv.h"
@@ -16,12 +17,6 @@
 namespace ondivo {
 
 namespace {
-
-#ifdef _WIN32
-constexpr const char* kOpenSsl = "openssl.exe";
-#else
-constexpr const char* kOpenSsl = "openssl";
-#endif
 
 // Every DER or BER envelope starts with a SEQUENCE tag; Base64 text never does.
 constexpr char kInizioDer = 0x30;
@@ -163,7 +158,7 @@ std::string cartellaDi(const std::string& percorso) {
 
 bool EstraiXmlDaP7m(const std::string& p7m, std::string& xml,
                     std::chrono::milliseconds attesaMassima, const std::atomic<bool>* annulla) {
-    const std::string strumento = AppDir() + DirOssl + kOpenSsl;
+    const std::string strumento = AppDir() + DirOssl + platform::NomeEseguibile("openssl");
     xml = PercorsoXmlDaP7m(p7m);
     if (!FileEsiste(p7m))
         throw OndivoError("File non trovato: " + p7m);

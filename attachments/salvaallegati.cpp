@@ -15,12 +15,6 @@ namespace {
 // More files of one name than anyone keeps; past it the save fails rather than search on.
 constexpr int kNumeriMassimi = 10000;
 
-std::string conBarra(std::string cartella) {
-    if (!cartella.empty() && cartella.back() != '/')
-        cartella += '/';
-    return cartella;
-}
-
 } // namespace
 
 std::string SalvaAllegato(const TAllegatoItem& allegato, const std::string& cartella,
@@ -32,10 +26,9 @@ std::string SalvaAllegato(const TAllegatoItem& allegato, const std::string& cart
         throw EErroreCodifica(MsgDimensioneDecodifica);
 
     const std::string nome = NomeFileSicuro(allegato.NomeFile);
-    const std::string dove = conBarra(cartella);
     // Decoded in blocks straight into the file, so a large attachment never stands whole in
     // memory beside its text.
-    platform::TFileScrittura file(dove + nome);
+    platform::TFileScrittura file(PercorsoAllegato(cartella, nome));
     const TDecodificatoreMIME decodificatore;
     constexpr std::size_t kBloccoTesto = std::size_t{1} << 20; // whole groups of four
     std::string byte;
@@ -49,7 +42,8 @@ std::string SalvaAllegato(const TAllegatoItem& allegato, const std::string& cart
         const std::string candidato = n == 1 ? nome : NomeNumerato(nome, n);
         if (usati && usati->count(candidato))
             continue;
-        const std::string percorso = dove + candidato;
+        // Safe names stay as they are under the rule again.
+        const std::string percorso = PercorsoAllegato(cartella, candidato);
         // A file already there is someone's: kept when it is this attachment, else left alone.
         if (file.ConfermaSeLibero(percorso) || file.UgualeA(percorso)) {
             if (usati)
@@ -58,7 +52,7 @@ std::string SalvaAllegato(const TAllegatoItem& allegato, const std::string& cart
         }
     }
     throw platform::EFileStreamError("Impossibile scrivere " +
-                                     platform::PercorsoCompleto(dove + nome) +
+                                     platform::PercorsoCompleto(PercorsoAllegato(cartella, nome)) +
                                      ": troppi file con lo stesso nome");
 }
 

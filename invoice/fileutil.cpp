@@ -1,5 +1,7 @@
 #include "fileutil.h"
 
+#include "executablepath.h"
+
 #include <filesystem>
 #include <system_error>
 
@@ -10,16 +12,8 @@ bool FileEsiste(const std::string& percorso) {
     return std::filesystem::is_regular_file(std::filesystem::path(percorso), ec);
 }
 
-namespace {
-#ifdef _WIN32
-constexpr const char* kDelimitatoriOPunto = "\\:.";
-#else
-constexpr const char* kDelimitatoriOPunto = "/.";
-#endif
-} // namespace
-
 std::string::size_type PosizioneEstensione(const std::string& percorso) {
-    const auto pos = percorso.find_last_of(kDelimitatoriOPunto);
+    const auto pos = percorso.find_last_of(std::string(platform::SeparatoriCartella()) + ".");
     return pos != std::string::npos && percorso[pos] == '.' ? pos : std::string::npos;
 }
 

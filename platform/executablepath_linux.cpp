@@ -11,4 +11,12 @@ std::string PercorsoEseguibile() {
     return ec ? std::string() : percorso.string();
 }
 
+std::string NomeEseguibile(const std::string& nome) {
+    return nome;
+}
+
+const char* SeparatoriCartella() {
+    return "/";
+}
+
 } // namespace ondivo::platform
