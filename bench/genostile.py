@@ -6,10 +6,14 @@
   causali       an ordinary invoice whose document data hold N Causale elements (40,000)
   attributi     an ordinary invoice with one element of N attributes (120,000)
   semplificata  a simplified invoice whose goods hold N/2 unknown leaves as siblings, and a
-                DatiIVA as many (N = 160,000); one leaf in 16 holds its number, the rest are empty
+                DatiIVA as many (N = 410,000); one leaf in 16 holds its number, the rest are
+                empty; each leaf is padded with blanks to --leaf-bytes (12): about 5 MB, near
+                the most elements the reader admits for a file of that size
   entita        an ordinary invoice of N lines (20,000), each description referring to one
                 entity of 10,000 characters: about 21 MB that expand to about 200 MB
   allegati      an ordinary invoice with N small attachments (300,000)
+  ignoti        an ordinary invoice whose document data hold N unknown fields, each with a
+                value the page has to show (330,000): about 5 MB
 
 The values the page has to show are numbered (C1, C2, ...; N1, N17, ..., V1, V17, ...; a1, ...)
 so that a reader can count them. Prints N, or for semplificata the number of numbered leaves.
@@ -21,8 +25,8 @@ import sys
 NS = {"FPR12": "http://ivaservizi.agenziaentrate.gov.it/docs/xsd/fatture/v1.2",
       "FSM10": "http://ivaservizi.agenziaentrate.gov.it/docs/xsd/fatture/v1.0"}
 ENTITY_CHARS = 10_000
-DEFAULTS = {"causali": 40_000, "attributi": 120_000, "semplificata": 160_000,
-            "entita": 20_000, "allegati": 300_000}
+DEFAULTS = {"causali": 40_000, "attributi": 120_000, "semplificata": 410_000,
+            "entita": 20_000, "allegati": 300_000, "ignoti": 330_000}
 
 
 def ordinaria(out, body, doctype="", general=""):
@@ -97,7 +101,7 @@ def allegati(out, n):
     return n
 
 
-def semplificata(out, n):
+def semplificata(out, n, leaf_bytes=12):
     out.write(f"""<?xml version="1.0" encoding="UTF-8"?>
 <p:FatturaElettronicaSemplificata versione="FSM10" xmlns:p="{NS['FSM10']}">
   <FatturaElettronicaHeader>
@@ -124,7 +128,8 @@ def semplificata(out, n):
       <Descrizione>Beni</Descrizione><Importo>1.00</Importo>
 """.encode())
     def leaf(name, k):
-        return f"<{name}>{name}{k}</{name}>\n" if k % 16 == 1 else f"<{name}/>\n"
+        tag = f"<{name}>{name}{k}</{name}>" if k % 16 == 1 else f"<{name}/>"
+        return tag + " " * (leaf_bytes - len(tag) - 1) + "\n"
 
     half = n // 2
     out.write("".join(leaf("N", k) for k in range(1, half + 1)).encode())
@@ -138,8 +143,13 @@ def semplificata(out, n):
     return 2 * len(range(1, half + 1, 16))
 
 
+def ignoti(out, n):
+    ordinaria(out, lambda o: None, general="".join(f"<v>x{k}</v>\n" for k in range(1, n + 1)))
+    return n
+
+
 SHAPES = {"causali": causali, "attributi": attributi, "semplificata": semplificata,
-          "entita": entita, "allegati": allegati}
+          "entita": entita, "allegati": allegati, "ignoti": ignoti}
 
 
 def main():
@@ -148,10 +158,12 @@ def main():
     ap.add_argument("shape", choices=SHAPES)
     ap.add_argument("out")
     ap.add_argument("--count", type=int)
+    ap.add_argument("--leaf-bytes", type=int, default=12, help="semplificata only")
     a = ap.parse_args()
     n = a.count if a.count is not None else DEFAULTS[a.shape]
+    extra = {"leaf_bytes": a.leaf_bytes} if a.shape == "semplificata" else {}
     with open(a.out, "wb") as out:
-        print(SHAPES[a.shape](out, n))
+        print(SHAPES[a.shape](out, n, **extra))
 
 
 if __name__ == "__main__":

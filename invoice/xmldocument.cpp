@@ -51,6 +51,8 @@ struct ParseState {
     std::size_t caratteri = 0;
     std::size_t limiteCaratteri = 0;
     const char* withheld = nullptr; // why the rest of the file was kept from the parser
+    std::size_t elementi = 0;
+    std::size_t limiteElementi = 0;
     std::unordered_map<std::string, int> declaredAttributes; // per element, in the DTD
 };
 
@@ -75,6 +77,17 @@ constexpr const char* kTooManyAttributes = "Un elemento del documento ha più di
 constexpr int kMaxNamespaces = 256;
 constexpr const char* kTooManyNamespaces =
     "Il documento dichiara troppi spazi dei nomi (più di 256 su un elemento)";
+
+// A tree costs about 130 bytes per element. Real invoices spend 35 bytes or more of the file on
+// each element; a file of bare tags (`<a/>` after `<a/>`) spends 4, and its tree would take
+// thirty times the file. One element per 16 bytes, and 100,000 for any file, keeps the tree
+// within eight times the file and is more than twice what any real invoice needs.
+constexpr std::size_t kBytesPerElement = 16;
+constexpr std::size_t kElementFloor = 100'000;
+
+std::size_t limiteElementi(std::size_t dimensione) {
+    return kElementFloor + dimensione / kBytesPerElement;
+}
 
 // The parser reads the file through the program's one file reader. A read error ends the
 // parse; the reader's own message is kept for the caller.
@@ -198,7 +211,8 @@ void countReference(void* userData, const xmlChar* name) {
 }
 
 // The limits every start tag is held to, with or without a tree: attributes and namespaces in
-// scope (libxml2 handles both quadratically), and, with its own limits lifted, the nesting.
+// scope (libxml2 handles both quadratically), the number of elements for the file's size, and,
+// with its own limits lifted, the nesting.
 // False, with the parse stopped, when the tag goes over one.
 bool startTagAllowed(xmlParserCtxt* ctxt, ParseState& state, int nbAttributes) {
     if (nbAttributes > kMaxAttributes) {
@@ -207,6 +221,12 @@ bool startTagAllowed(xmlParserCtxt* ctxt, ParseState& state, int nbAttributes) {
     }
     if (ctxt->nsNr / 2 > kMaxNamespaces) { // the stack holds a prefix and a name each
         refuse(ctxt, state, kTooManyNamespaces);
+        return false;
+    }
+    if (++state.elementi > state.limiteElementi) {
+        refuse(ctxt, state,
+               "Il documento ha troppi elementi per la sua dimensione (più di " +
+                   std::to_string(state.limiteElementi) + " elementi)");
         return false;
     }
     if (state.huge && ctxt->nameNr > static_cast<int>(xmlParserMaxDepth)) {
@@ -346,6 +366,7 @@ XmlDocPtr parse(platform::TFileLettura& file, bool huge, std::size_t expansionLi
     if (!ctxt)
         throw XmlLoadError("Memoria insufficiente", 0, {});
     ParseState state(ctxt.get(), huge, expansionLimit);
+    state.limiteElementi = limiteElementi(static_cast<std::size_t>(file.Dimensione()));
     ctxt->_private = &state;
     xmlSAXHandler* sax = ctxt->sax; // owned by the context
     sax->serror = recordError;

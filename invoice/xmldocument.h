@@ -36,8 +36,9 @@ private:
 // Loads an XML file into a tree, safely: no DTD loading or validation, no external entities,
 // no network, entity references left unexpanded. Entity-expansion bombs, references that
 // would expand to more than half the file's own size (1 MiB for any file), elements of more
-// than 256 attributes, more than 256 namespaces in scope and absurd nesting are refused, all
-// in time linear in the file, while
+// than 256 attributes, more than 256 namespaces in scope, more elements than one per 16 bytes
+// of the file (100,000 for any file) and absurd nesting are refused, all in time linear in the
+// file, while
 // text nodes and CDATA sections of any size (large Base64 attachments) are accepted.
 // Whitespace between elements (in an element that holds only elements) is dropped; a
 // whitespace-only text that is an element's whole content, or part of mixed content, stays:

@@ -32,23 +32,23 @@
   <xsl:decimal-format name="it" decimal-separator="," grouping-separator="."/>
 
   <!-- Elements holding an xs:date or xs:dateTime. -->
-  <xsl:variable name="campi-data">|Data|DataDDT|DataOraConsegna|DataOraRitiro|DataInizioTrasporto|DataIscrizioneAlbo|DataInizioPeriodo|DataFinePeriodo|RiferimentoData|DataFatturaPrincipale|DataRiferimentoTerminiPagamento|DataScadenzaPagamento|DataLimitePagamentoAnticipato|DataDecorrenzaPenale|DataFR|</xsl:variable>
+  <xsl:variable name="campi-data" select="'|Data|DataDDT|DataOraConsegna|DataOraRitiro|DataInizioTrasporto|DataIscrizioneAlbo|DataInizioPeriodo|DataFinePeriodo|RiferimentoData|DataFatturaPrincipale|DataRiferimentoTerminiPagamento|DataScadenzaPagamento|DataLimitePagamentoAnticipato|DataDecorrenzaPenale|DataFR|'"/>
 
   <!-- Elements whose values are not shown as written: dates, codes and
        attachments (see "valore"). -->
   <xsl:variable name="campi-speciali" select="concat($campi-data, 'Art73|Attachment|BolloVirtuale|CausalePagamento|CodiceDestinatario|CondizioniPagamento|EsigibilitaIVA|FormatoTrasmissione|ModalitaPagamento|Natura|RegimeFiscale|Ritenuta|SocioUnico|SoggettoEmittente|StatoLiquidazione|Tipo|TipoCassa|TipoCessionePrestazione|TipoDocumento|TipoResa|TipoRitenuta|')"/>
 
   <!-- Percentages: shown with a trailing "%" inside composite rows. -->
-  <xsl:variable name="campi-percentuale">|AliquotaRitenuta|AlCassa|AliquotaIVA|Percentuale|Aliquota|</xsl:variable>
+  <xsl:variable name="campi-percentuale" select="'|AliquotaRitenuta|AlCassa|AliquotaIVA|Percentuale|Aliquota|'"/>
 
   <!-- Parts of a name: they make up the heading of a party, not a row. -->
-  <xsl:variable name="parti-nome">|Titolo|Denominazione|Nome|Cognome|</xsl:variable>
+  <xsl:variable name="parti-nome" select="'|Titolo|Denominazione|Nome|Cognome|'"/>
 
   <!-- Row labels, looked up first as "Parent/Element", then as "Element". -->
-  <xsl:variable name="etichette">|IdTrasmittente=Identificativo trasmittente|ProgressivoInvio=Progressivo invio|FormatoTrasmissione=Formato trasmissione|CodiceDestinatario=Codice destinatario|PECDestinatario=PEC destinatario|Telefono=Telefono|Fax=Fax|Email=E-mail|ContattiTrasmittente/Telefono=Telefono trasmittente|ContattiTrasmittente/Email=E-mail trasmittente|IdFiscaleIVA=Partita IVA|CodiceFiscale=Codice fiscale|CodEORI=Codice EORI|AlboProfessionale=Albo professionale|ProvinciaAlbo=Provincia albo|NumeroIscrizioneAlbo=Numero iscrizione albo|DataIscrizioneAlbo=Data iscrizione albo|RegimeFiscale=Regime fiscale|Sede=Sede|StabileOrganizzazione=Stabile organizzazione|IscrizioneREA=Iscrizione REA|RiferimentoAmministrazione=Riferimento amministrazione|RappresentanteFiscale=Rappresentante fiscale|SoggettoEmittente=Soggetto emittente|TipoDocumento=Tipo documento|Divisa=Divisa|DatiGeneraliDocumento/Data=Data documento|DatiGeneraliDocumento/Numero=Numero documento|ImportoTotaleDocumento=Importo totale documento|Arrotondamento=Arrotondamento|Causale=Causale|Art73=Art. 73|BolloVirtuale=Bollo virtuale|DatiBollo=Bollo|DatiRitenuta=Ritenuta|DatiCassaPrevidenziale=Cassa previdenziale|ScontoMaggiorazione=Sconto/maggiorazione|DatiAnagraficiVettore=Vettore|MezzoTrasporto=Mezzo di trasporto|CausaleTrasporto=Causale trasporto|NumeroColli=Numero colli|DatiTrasporto/Descrizione=Descrizione beni trasportati|UnitaMisuraPeso=Unità di misura del peso|PesoLordo=Peso lordo|PesoNetto=Peso netto|DataOraRitiro=Data e ora ritiro|DataInizioTrasporto=Data inizio trasporto|TipoResa=Resa|IndirizzoResa=Indirizzo di resa|DataOraConsegna=Data e ora consegna|NumeroFatturaPrincipale=Numero fattura principale|DataFatturaPrincipale=Data fattura principale|DatiVeicoli/Data=Data prima immatricolazione|TotalePercorso=Percorso totale (km o ore)|NumeroFR=Numero fattura rettificata|DataFR=Data fattura rettificata|ElementiRettificati=Elementi rettificati|Beneficiario=Beneficiario|DataRiferimentoTerminiPagamento=Data riferimento termini|GiorniTerminiPagamento=Giorni termini pagamento|CodUfficioPostale=Codice ufficio postale|CognomeQuietanzante=Cognome quietanzante|NomeQuietanzante=Nome quietanzante|CFQuietanzante=Codice fiscale quietanzante|TitoloQuietanzante=Titolo quietanzante|IstitutoFinanziario=Istituto finanziario|IBAN=IBAN|ABI=ABI|CAB=CAB|BIC=BIC|ScontoPagamentoAnticipato=Sconto pagamento anticipato|DataLimitePagamentoAnticipato=Data limite pagamento anticipato|PenalitaPagamentiRitardati=Penalità pagamenti ritardati|DataDecorrenzaPenale=Data decorrenza penale|CodicePagamento=Codice pagamento|ModalitaPagamento=Modalità|DataScadenzaPagamento=Scadenza|ImportoPagamento=Importo|TipoCessionePrestazione=Tipo cessione/prestazione|Ritenuta=Ritenuta|DatiSAL=Stato avanzamento lavori|RiferimentoFase=Fase|</xsl:variable>
+  <xsl:variable name="etichette" select="'|IdTrasmittente=Identificativo trasmittente|ProgressivoInvio=Progressivo invio|FormatoTrasmissione=Formato trasmissione|CodiceDestinatario=Codice destinatario|PECDestinatario=PEC destinatario|Telefono=Telefono|Fax=Fax|Email=E-mail|ContattiTrasmittente/Telefono=Telefono trasmittente|ContattiTrasmittente/Email=E-mail trasmittente|IdFiscaleIVA=Partita IVA|CodiceFiscale=Codice fiscale|CodEORI=Codice EORI|AlboProfessionale=Albo professionale|ProvinciaAlbo=Provincia albo|NumeroIscrizioneAlbo=Numero iscrizione albo|DataIscrizioneAlbo=Data iscrizione albo|RegimeFiscale=Regime fiscale|Sede=Sede|StabileOrganizzazione=Stabile organizzazione|IscrizioneREA=Iscrizione REA|RiferimentoAmministrazione=Riferimento amministrazione|RappresentanteFiscale=Rappresentante fiscale|SoggettoEmittente=Soggetto emittente|TipoDocumento=Tipo documento|Divisa=Divisa|DatiGeneraliDocumento/Data=Data documento|DatiGeneraliDocumento/Numero=Numero documento|ImportoTotaleDocumento=Importo totale documento|Arrotondamento=Arrotondamento|Causale=Causale|Art73=Art. 73|BolloVirtuale=Bollo virtuale|DatiBollo=Bollo|DatiRitenuta=Ritenuta|DatiCassaPrevidenziale=Cassa previdenziale|ScontoMaggiorazione=Sconto/maggiorazione|DatiAnagraficiVettore=Vettore|MezzoTrasporto=Mezzo di trasporto|CausaleTrasporto=Causale trasporto|NumeroColli=Numero colli|DatiTrasporto/Descrizione=Descrizione beni trasportati|UnitaMisuraPeso=Unità di misura del peso|PesoLordo=Peso lordo|PesoNetto=Peso netto|DataOraRitiro=Data e ora ritiro|DataInizioTrasporto=Data inizio trasporto|TipoResa=Resa|IndirizzoResa=Indirizzo di resa|DataOraConsegna=Data e ora consegna|NumeroFatturaPrincipale=Numero fattura principale|DataFatturaPrincipale=Data fattura principale|DatiVeicoli/Data=Data prima immatricolazione|TotalePercorso=Percorso totale (km o ore)|NumeroFR=Numero fattura rettificata|DataFR=Data fattura rettificata|ElementiRettificati=Elementi rettificati|Beneficiario=Beneficiario|DataRiferimentoTerminiPagamento=Data riferimento termini|GiorniTerminiPagamento=Giorni termini pagamento|CodUfficioPostale=Codice ufficio postale|CognomeQuietanzante=Cognome quietanzante|NomeQuietanzante=Nome quietanzante|CFQuietanzante=Codice fiscale quietanzante|TitoloQuietanzante=Titolo quietanzante|IstitutoFinanziario=Istituto finanziario|IBAN=IBAN|ABI=ABI|CAB=CAB|BIC=BIC|ScontoPagamentoAnticipato=Sconto pagamento anticipato|DataLimitePagamentoAnticipato=Data limite pagamento anticipato|PenalitaPagamentiRitardati=Penalità pagamenti ritardati|DataDecorrenzaPenale=Data decorrenza penale|CodicePagamento=Codice pagamento|ModalitaPagamento=Modalità|DataScadenzaPagamento=Scadenza|ImportoPagamento=Importo|TipoCessionePrestazione=Tipo cessione/prestazione|Ritenuta=Ritenuta|DatiSAL=Stato avanzamento lavori|RiferimentoFase=Fase|'"/>
 
   <!-- Prefixes of the parts of a composite value; absent means "Name: ". -->
-  <xsl:variable name="prefissi">|DatiRitenuta/TipoRitenuta=|DatiRitenuta/ImportoRitenuta=importo |DatiRitenuta/AliquotaRitenuta=aliquota |DatiRitenuta/CausalePagamento=causale pagamento |DatiBollo/BolloVirtuale=|DatiBollo/ImportoBollo=importo |DatiCassaPrevidenziale/TipoCassa=|DatiCassaPrevidenziale/AlCassa=contributo |DatiCassaPrevidenziale/ImportoContributoCassa=importo contributo |DatiCassaPrevidenziale/ImponibileCassa=imponibile |DatiCassaPrevidenziale/AliquotaIVA=IVA |DatiCassaPrevidenziale/Ritenuta=ritenuta |DatiCassaPrevidenziale/Natura=natura |DatiCassaPrevidenziale/RiferimentoAmministrazione=rif. amministrazione |ScontoMaggiorazione/Tipo=|ScontoMaggiorazione/Percentuale=|ScontoMaggiorazione/Importo=importo |IscrizioneREA/Ufficio=ufficio |IscrizioneREA/NumeroREA=n. |IscrizioneREA/CapitaleSociale=capitale sociale |IscrizioneREA/SocioUnico=|IscrizioneREA/StatoLiquidazione=|IdFiscaleIVA=P.IVA |CodiceFiscale=C.F. |Denominazione=|Nome=|Cognome=|Titolo=|Anagrafica=|NumeroLicenzaGuida=licenza di guida |AltriDatiGestionali/TipoDato=|AltriDatiGestionali/RiferimentoTesto=|AltriDatiGestionali/RiferimentoNumero=|AltriDatiGestionali/RiferimentoData=|DatiSAL/RiferimentoFase=fase |CodiceArticolo/CodiceTipo=|CodiceArticolo/CodiceValore=|</xsl:variable>
+  <xsl:variable name="prefissi" select="'|DatiRitenuta/TipoRitenuta=|DatiRitenuta/ImportoRitenuta=importo |DatiRitenuta/AliquotaRitenuta=aliquota |DatiRitenuta/CausalePagamento=causale pagamento |DatiBollo/BolloVirtuale=|DatiBollo/ImportoBollo=importo |DatiCassaPrevidenziale/TipoCassa=|DatiCassaPrevidenziale/AlCassa=contributo |DatiCassaPrevidenziale/ImportoContributoCassa=importo contributo |DatiCassaPrevidenziale/ImponibileCassa=imponibile |DatiCassaPrevidenziale/AliquotaIVA=IVA |DatiCassaPrevidenziale/Ritenuta=ritenuta |DatiCassaPrevidenziale/Natura=natura |DatiCassaPrevidenziale/RiferimentoAmministrazione=rif. amministrazione |ScontoMaggiorazione/Tipo=|ScontoMaggiorazione/Percentuale=|ScontoMaggiorazione/Importo=importo |IscrizioneREA/Ufficio=ufficio |IscrizioneREA/NumeroREA=n. |IscrizioneREA/CapitaleSociale=capitale sociale |IscrizioneREA/SocioUnico=|IscrizioneREA/StatoLiquidazione=|IdFiscaleIVA=P.IVA |CodiceFiscale=C.F. |Denominazione=|Nome=|Cognome=|Titolo=|Anagrafica=|NumeroLicenzaGuida=licenza di guida |AltriDatiGestionali/TipoDato=|AltriDatiGestionali/RiferimentoTesto=|AltriDatiGestionali/RiferimentoNumero=|AltriDatiGestionali/RiferimentoData=|DatiSAL/RiferimentoFase=fase |CodiceArticolo/CodiceTipo=|CodiceArticolo/CodiceValore=|'"/>
 
   <!-- The tables above as nodes, "|k=v|" becoming <ondivo:voce chiave="k">v</ondivo:voce>,
        looked up through the key "voce" in the table's own tree: a lookup
@@ -171,7 +171,9 @@
     <xsl:if test="$altri">
       <h3>Altri dati</h3>
       <table class="kv">
-        <xsl:apply-templates select="$altri" mode="kv"/>
+        <xsl:call-template name="righe-kv">
+          <xsl:with-param name="nodi" select="$altri"/>
+        </xsl:call-template>
       </table>
     </xsl:if>
   </xsl:template>
@@ -324,11 +326,13 @@
         <xsl:text> per conto del cedente / prestatore</xsl:text>
       </p>
     </xsl:for-each>
-    <xsl:variable name="altri" select="$h/*[local-name()!='DatiTrasmissione' and local-name()!='CedentePrestatore' and local-name()!='CessionarioCommittente' and local-name()!='RappresentanteFiscale' and local-name()!='TerzoIntermediarioOSoggettoEmittente' and local-name()!='SoggettoEmittente']"/>
+    <xsl:variable name="altri" select="$h/*[not(contains('|DatiTrasmissione|CedentePrestatore|CessionarioCommittente|RappresentanteFiscale|TerzoIntermediarioOSoggettoEmittente|SoggettoEmittente|', concat('|', local-name(), '|')))]"/>
     <xsl:if test="$altri">
       <h3>Altri dati della testata</h3>
       <table class="kv">
-        <xsl:apply-templates select="$altri" mode="kv"/>
+        <xsl:call-template name="righe-kv">
+          <xsl:with-param name="nodi" select="$altri"/>
+        </xsl:call-template>
       </table>
     </xsl:if>
   </xsl:template>
@@ -364,7 +368,9 @@
             </xsl:choose>
           </xsl:for-each>
           <table class="kv">
-            <xsl:apply-templates select="$p/*" mode="kv"/>
+            <xsl:call-template name="righe-kv">
+              <xsl:with-param name="nodi" select="$p/*"/>
+            </xsl:call-template>
           </table>
         </td>
       </xsl:when>
@@ -448,7 +454,9 @@
     <div class="riquadro trasmissione">
       <h3>Dati di trasmissione</h3>
       <table class="kv">
-        <xsl:apply-templates select="$h/*[local-name()='DatiTrasmissione']/*" mode="kv"/>
+        <xsl:call-template name="righe-kv">
+          <xsl:with-param name="nodi" select="$h/*[local-name()='DatiTrasmissione']/*"/>
+        </xsl:call-template>
         <xsl:for-each select="$radice/@versione[normalize-space() != normalize-space($h/*[local-name()='DatiTrasmissione']/*[local-name()='FormatoTrasmissione'])]">
           <tr>
             <th>Versione</th>
@@ -478,6 +486,30 @@
 
   <!-- ============================================ key/value rows (kv) -->
 
+  <!-- The rows of a group of fields. A group of more fields than any invoice
+       has is listed as plain "name: value" lines in a single row: a row of its
+       own for each would cost the page's tree and the processor many times the
+       field in the file. Causale, however many, keep their one row. -->
+  <xsl:template name="righe-kv">
+    <xsl:param name="nodi"/>
+    <xsl:variable name="altri" select="$nodi[local-name()!='Causale']"/>
+    <xsl:choose>
+      <xsl:when test="count($altri) &gt; $ignoti-in-elenco">
+        <xsl:apply-templates select="$nodi[local-name()='Causale']" mode="kv"/>
+        <tr>
+          <td colspan="2">
+            <xsl:call-template name="elenco-ignoti">
+              <xsl:with-param name="nodi" select="$altri[* or normalize-space()]"/>
+            </xsl:call-template>
+          </td>
+        </tr>
+      </xsl:when>
+      <xsl:otherwise>
+        <xsl:apply-templates select="$nodi" mode="kv"/>
+      </xsl:otherwise>
+    </xsl:choose>
+  </xsl:template>
+
   <!-- Default: a leaf becomes a row; an element with children becomes one
        row holding its parts. -->
   <xsl:template match="*" mode="kv">
@@ -499,7 +531,9 @@
 
   <!-- Containers whose fields are listed one per row. -->
   <xsl:template match="*[local-name()='DatiAnagrafici' or local-name()='Anagrafica' or local-name()='Contatti' or local-name()='ContattiTrasmittente' or local-name()='IdentificativiFiscali' or local-name()='AltriDatiIdentificativi']" mode="kv">
-    <xsl:apply-templates select="*" mode="kv"/>
+    <xsl:call-template name="righe-kv">
+      <xsl:with-param name="nodi" select="*"/>
+    </xsl:call-template>
   </xsl:template>
 
   <!-- Name parts are already in the party heading. -->
@@ -656,9 +690,48 @@
   <xsl:template name="ignoti">
     <xsl:param name="nodi"/>
     <xsl:param name="noti"/>
-    <xsl:for-each select="$nodi[not(contains($noti, concat('|', local-name(), '|')))][* or normalize-space()]">
-      <xsl:call-template name="ignoto"/>
-    </xsl:for-each>
+    <xsl:variable name="scelti" select="$nodi[* or normalize-space()][not(contains($noti, concat('|', local-name(), '|')))]"/>
+    <xsl:choose>
+      <xsl:when test="count($scelti) &gt; $ignoti-in-elenco">
+        <xsl:call-template name="elenco-ignoti">
+          <xsl:with-param name="nodi" select="$scelti"/>
+        </xsl:call-template>
+      </xsl:when>
+      <xsl:otherwise>
+        <xsl:for-each select="$scelti">
+          <xsl:call-template name="ignoto"/>
+        </xsl:for-each>
+      </xsl:otherwise>
+    </xsl:choose>
+  </xsl:template>
+
+  <!-- More unknown fields in one place than any invoice has: one plain text of
+       "name: value" lines. A block of its own for each costs several nodes of the
+       page's tree and a template for its label and value, together several times
+       the memory and time of the field in the file. -->
+  <xsl:variable name="ignoti-in-elenco" select="1000"/>
+
+  <xsl:template name="elenco-ignoti">
+    <xsl:param name="nodi"/>
+    <div class="x testo">
+      <xsl:for-each select="$nodi">
+        <xsl:call-template name="riga-ignota"/>
+      </xsl:for-each>
+    </div>
+  </xsl:template>
+
+  <xsl:template name="riga-ignota">
+    <xsl:choose>
+      <xsl:when test="*">
+        <xsl:value-of select="local-name()"/>
+        <xsl:text>: </xsl:text>
+        <xsl:call-template name="composto"/>
+        <xsl:text>&#10;</xsl:text>
+      </xsl:when>
+      <xsl:otherwise>
+        <xsl:value-of select="concat(local-name(), ': ', normalize-space(), '&#10;')"/>
+      </xsl:otherwise>
+    </xsl:choose>
   </xsl:template>
 
   <xsl:template name="ignoto">
@@ -991,6 +1064,7 @@ div.blocco-righe + div.blocco-righe table.righe { border-top: 0; }
 table.righe thead.ripetuta tr { visibility: collapse; }
 .testo { white-space: pre-line; }
 .x { font-size: 11px; color: #5a6472; white-space: normal; }
+.x.testo { white-space: pre-line; }
 .l { color: #5a6472; }
 .legenda { font-size: 11px; color: #5a6472; }
 .nota { font-size: 12px; color: #5a6472; }

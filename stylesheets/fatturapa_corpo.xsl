@@ -11,16 +11,16 @@
 -->
 <xsl:stylesheet version="1.0" xmlns:xsl="http://www.w3.org/1999/XSL/Transform">
 
-  <xsl:variable name="noti-dati-generali">|DatiGeneraliDocumento|DatiOrdineAcquisto|DatiContratto|DatiConvenzione|DatiRicezione|DatiFattureCollegate|DatiSAL|DatiDDT|DatiTrasporto|FatturaPrincipale|DatiFatturaRettificata|</xsl:variable>
-  <xsl:variable name="noti-corpo">|DatiGenerali|DatiBeniServizi|DatiVeicoli|DatiPagamento|Allegati|</xsl:variable>
-  <xsl:variable name="noti-riferimento">|RiferimentoNumeroLinea|IdDocumento|Data|NumItem|CodiceCommessaConvenzione|CodiceCUP|CodiceCIG|</xsl:variable>
-  <xsl:variable name="noti-riga">|NumeroLinea|CodiceArticolo|Descrizione|Quantita|UnitaMisura|PrezzoUnitario|ScontoMaggiorazione|PrezzoTotale|AliquotaIVA|Natura|</xsl:variable>
-  <xsl:variable name="noti-riepilogo">|AliquotaIVA|Natura|SpeseAccessorie|Arrotondamento|ImponibileImporto|Imposta|EsigibilitaIVA|RiferimentoNormativo|</xsl:variable>
-  <xsl:variable name="noti-bene-semplificato">|Descrizione|Importo|DatiIVA|Natura|RiferimentoNormativo|</xsl:variable>
-  <xsl:variable name="noti-pagamento">|ModalitaPagamento|DataScadenzaPagamento|ImportoPagamento|</xsl:variable>
-  <xsl:variable name="noti-allegato">|NomeAttachment|AlgoritmoCompressione|FormatoAttachment|DescrizioneAttachment|Attachment|</xsl:variable>
+  <xsl:variable name="noti-dati-generali" select="'|DatiGeneraliDocumento|DatiOrdineAcquisto|DatiContratto|DatiConvenzione|DatiRicezione|DatiFattureCollegate|DatiSAL|DatiDDT|DatiTrasporto|FatturaPrincipale|DatiFatturaRettificata|'"/>
+  <xsl:variable name="noti-corpo" select="'|DatiGenerali|DatiBeniServizi|DatiVeicoli|DatiPagamento|Allegati|'"/>
+  <xsl:variable name="noti-riferimento" select="'|RiferimentoNumeroLinea|IdDocumento|Data|NumItem|CodiceCommessaConvenzione|CodiceCUP|CodiceCIG|'"/>
+  <xsl:variable name="noti-riga" select="'|NumeroLinea|CodiceArticolo|Descrizione|Quantita|UnitaMisura|PrezzoUnitario|ScontoMaggiorazione|PrezzoTotale|AliquotaIVA|Natura|'"/>
+  <xsl:variable name="noti-riepilogo" select="'|AliquotaIVA|Natura|SpeseAccessorie|Arrotondamento|ImponibileImporto|Imposta|EsigibilitaIVA|RiferimentoNormativo|'"/>
+  <xsl:variable name="noti-bene-semplificato" select="'|Descrizione|Importo|DatiIVA|Natura|RiferimentoNormativo|'"/>
+  <xsl:variable name="noti-pagamento" select="'|ModalitaPagamento|DataScadenzaPagamento|ImportoPagamento|'"/>
+  <xsl:variable name="noti-allegato" select="'|NomeAttachment|AlgoritmoCompressione|FormatoAttachment|DescrizioneAttachment|Attachment|'"/>
 
-  <xsl:variable name="tipi-riferimento">|DatiOrdineAcquisto=Ordine di acquisto|DatiContratto=Contratto|DatiConvenzione=Convenzione|DatiRicezione=Ricezione|DatiFattureCollegate=Fattura collegata|</xsl:variable>
+  <xsl:variable name="tipi-riferimento" select="'|DatiOrdineAcquisto=Ordine di acquisto|DatiContratto=Contratto|DatiConvenzione=Convenzione|DatiRicezione=Ricezione|DatiFattureCollegate=Fattura collegata|'"/>
 
   <!-- Context: a FatturaElettronicaBody. -->
   <xsl:template name="corpo">
@@ -45,13 +45,17 @@
 
       <h3>Dati generali</h3>
       <table class="kv">
-        <xsl:apply-templates select="$doc/*" mode="kv"/>
+        <xsl:call-template name="righe-kv">
+          <xsl:with-param name="nodi" select="$doc/*"/>
+        </xsl:call-template>
       </table>
 
       <xsl:for-each select="$dg/*[local-name()='DatiFatturaRettificata']">
         <h3>Fattura rettificata</h3>
         <table class="kv">
-          <xsl:apply-templates select="*" mode="kv"/>
+          <xsl:call-template name="righe-kv">
+            <xsl:with-param name="nodi" select="*"/>
+          </xsl:call-template>
         </table>
       </xsl:for-each>
 
@@ -83,14 +87,18 @@
       <xsl:for-each select="$dg/*[local-name()='DatiTrasporto']">
         <h3>Trasporto</h3>
         <table class="kv">
-          <xsl:apply-templates select="*" mode="kv"/>
+          <xsl:call-template name="righe-kv">
+            <xsl:with-param name="nodi" select="*"/>
+          </xsl:call-template>
         </table>
       </xsl:for-each>
 
       <xsl:for-each select="$dg/*[local-name()='FatturaPrincipale']">
         <h3>Fattura principale</h3>
         <table class="kv">
-          <xsl:apply-templates select="*" mode="kv"/>
+          <xsl:call-template name="righe-kv">
+            <xsl:with-param name="nodi" select="*"/>
+          </xsl:call-template>
         </table>
       </xsl:for-each>
 
@@ -98,7 +106,9 @@
       <xsl:if test="$altri-dg">
         <h3>Altri dati generali</h3>
         <table class="kv">
-          <xsl:apply-templates select="$altri-dg" mode="kv"/>
+          <xsl:call-template name="righe-kv">
+            <xsl:with-param name="nodi" select="$altri-dg"/>
+          </xsl:call-template>
         </table>
       </xsl:if>
 
@@ -119,7 +129,9 @@
       <xsl:variable name="altri-bs" select="$bs[not(*[local-name()='Descrizione' or local-name()='Importo' or local-name()='DatiIVA'])]/*[local-name()!='DettaglioLinee' and local-name()!='DatiRiepilogo']"/>
       <xsl:if test="$altri-bs">
         <table class="kv">
-          <xsl:apply-templates select="$altri-bs" mode="kv"/>
+          <xsl:call-template name="righe-kv">
+            <xsl:with-param name="nodi" select="$altri-bs"/>
+          </xsl:call-template>
         </table>
       </xsl:if>
 
@@ -155,7 +167,9 @@
       <xsl:for-each select="*[local-name()='DatiVeicoli']">
         <h3>Veicoli</h3>
         <table class="kv">
-          <xsl:apply-templates select="*" mode="kv"/>
+          <xsl:call-template name="righe-kv">
+            <xsl:with-param name="nodi" select="*"/>
+          </xsl:call-template>
         </table>
       </xsl:for-each>
 
@@ -171,7 +185,9 @@
       <xsl:if test="$altri">
         <h3>Altri dati</h3>
         <table class="kv">
-          <xsl:apply-templates select="$altri" mode="kv"/>
+          <xsl:call-template name="righe-kv">
+            <xsl:with-param name="nodi" select="$altri"/>
+          </xsl:call-template>
         </table>
       </xsl:if>
     </div>
@@ -521,8 +537,10 @@
 
   <xsl:template name="beni-semplificati">
     <xsl:param name="beni"/>
-    <xsl:variable name="k-natura" select="boolean($beni/*[local-name()='Natura'])"/>
-    <xsl:variable name="k-rif" select="boolean($beni/*[local-name()='RiferimentoNormativo'])"/>
+    <!-- One look through the goods' fields for both optional columns. -->
+    <xsl:variable name="facoltativi" select="$beni/*[local-name()='Natura' or local-name()='RiferimentoNormativo']"/>
+    <xsl:variable name="k-natura" select="boolean($facoltativi[local-name()='Natura'])"/>
+    <xsl:variable name="k-rif" select="boolean($facoltativi[local-name()='RiferimentoNormativo'])"/>
     <h3>Beni e servizi</h3>
     <table class="t">
       <thead>
@@ -538,30 +556,47 @@
       <tbody>
         <xsl:for-each select="$beni">
           <xsl:variable name="iva" select="*[local-name()='DatiIVA']"/>
+          <!-- The unknown fields of the goods, and DatiIVA for its own, in
+               document order. -->
+          <xsl:variable name="altri" select="*[* or normalize-space()][local-name()='DatiIVA' or not(contains($noti-bene-semplificato, concat('|', local-name(), '|')))]"/>
           <tr>
             <td class="testo">
               <xsl:for-each select="*[local-name()='Descrizione']">
                 <xsl:call-template name="testo-libero"/>
               </xsl:for-each>
-              <!-- The unknown fields of the goods and of their DatiIVA, in
-                   document order. -->
-              <xsl:for-each select="*[local-name()='DatiIVA' or not(contains($noti-bene-semplificato, concat('|', local-name(), '|')))][* or normalize-space()]">
-                <xsl:choose>
-                  <xsl:when test="local-name()='DatiIVA'">
-                    <xsl:call-template name="ignoti">
-                      <xsl:with-param name="nodi" select="*[local-name()!='Aliquota' and local-name()!='Imposta']"/>
-                      <xsl:with-param name="noti" select="$noti-bene-semplificato"/>
-                    </xsl:call-template>
-                  </xsl:when>
-                  <xsl:otherwise>
-                    <xsl:call-template name="ignoto"/>
-                  </xsl:otherwise>
-                </xsl:choose>
-              </xsl:for-each>
+              <xsl:choose>
+                <xsl:when test="count($altri) &gt; $ignoti-in-elenco">
+                  <div class="x testo">
+                    <xsl:for-each select="$altri">
+                      <xsl:choose>
+                        <xsl:when test="local-name()='DatiIVA'">
+                          <xsl:call-template name="ignoti-iva"/>
+                        </xsl:when>
+                        <xsl:otherwise>
+                          <xsl:call-template name="riga-ignota"/>
+                        </xsl:otherwise>
+                      </xsl:choose>
+                    </xsl:for-each>
+                  </div>
+                </xsl:when>
+                <xsl:otherwise>
+                  <xsl:for-each select="$altri">
+                    <xsl:choose>
+                      <xsl:when test="local-name()='DatiIVA'">
+                        <xsl:call-template name="ignoti-iva"/>
+                      </xsl:when>
+                      <xsl:otherwise>
+                        <xsl:call-template name="ignoto"/>
+                      </xsl:otherwise>
+                    </xsl:choose>
+                  </xsl:for-each>
+                </xsl:otherwise>
+              </xsl:choose>
             </td>
-            <td class="r"><xsl:value-of select="normalize-space(*[local-name()='Importo'])"/></td>
-            <td class="r"><xsl:value-of select="normalize-space($iva/*[local-name()='Aliquota'])"/></td>
-            <td class="r"><xsl:value-of select="normalize-space($iva/*[local-name()='Imposta'])"/></td>
+            <!-- A value shows a node set's first node: [1] lets the look stop there. -->
+            <td class="r"><xsl:value-of select="normalize-space(*[local-name()='Importo'][1])"/></td>
+            <td class="r"><xsl:value-of select="normalize-space($iva/*[local-name()='Aliquota'][1])"/></td>
+            <td class="r"><xsl:value-of select="normalize-space($iva/*[local-name()='Imposta'][1])"/></td>
             <xsl:if test="$k-natura">
               <td>
                 <xsl:for-each select="*[local-name()='Natura'][normalize-space()]">
@@ -576,6 +611,14 @@
         </xsl:for-each>
       </tbody>
     </table>
+  </xsl:template>
+
+  <!-- Context: the DatiIVA of simplified goods; rate and tax have columns. -->
+  <xsl:template name="ignoti-iva">
+    <xsl:call-template name="ignoti">
+      <xsl:with-param name="nodi" select="*"/>
+      <xsl:with-param name="noti" select="concat($noti-bene-semplificato, 'Aliquota|Imposta|')"/>
+    </xsl:call-template>
   </xsl:template>
 
   <!-- ====================================================== VAT summary -->
