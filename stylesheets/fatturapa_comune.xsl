@@ -265,7 +265,7 @@
     <xsl:variable name="descr">
       <xsl:call-template name="descrizione-codice">
         <xsl:with-param name="tab" select="$tab-tipo-documento"/>
-        <xsl:with-param name="v" select="normalize-space($doc/*[local-name()='TipoDocumento'])"/>
+        <xsl:with-param name="v" select="normalize-space($doc/*[local-name()='TipoDocumento'][1])"/>
       </xsl:call-template>
     </xsl:variable>
     <xsl:choose>
