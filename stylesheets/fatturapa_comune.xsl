@@ -36,7 +36,10 @@
 
   <!-- Elements whose values are not shown as written: dates, codes and
        attachments (see "valore"). -->
-  <xsl:variable name="campi-speciali" select="concat($campi-data, 'Art73|Attachment|BolloVirtuale|CausalePagamento|CodiceDestinatario|CondizioniPagamento|EsigibilitaIVA|FormatoTrasmissione|ModalitaPagamento|Natura|RegimeFiscale|Ritenuta|SocioUnico|SoggettoEmittente|StatoLiquidazione|Tipo|TipoCassa|TipoCessionePrestazione|TipoDocumento|TipoResa|TipoRitenuta|')"/>
+  <xsl:variable name="campi-speciali" select="concat($campi-data, substring($campi-numero, 2), 'IBAN|Art73|Attachment|BolloVirtuale|CausalePagamento|CodiceDestinatario|CondizioniPagamento|EsigibilitaIVA|FormatoTrasmissione|ModalitaPagamento|Natura|RegimeFiscale|Ritenuta|SocioUnico|SoggettoEmittente|StatoLiquidazione|Tipo|TipoCassa|TipoCessionePrestazione|TipoDocumento|TipoResa|TipoRitenuta|')"/>
+
+  <!-- Elements holding a decimal number: amounts, prices, quantities, rates, weights. -->
+  <xsl:variable name="campi-numero" select="'|AlCassa|Aliquota|AliquotaIVA|AliquotaRitenuta|Arrotondamento|CapitaleSociale|ImponibileCassa|ImponibileImporto|Importo|ImportoBollo|ImportoContributoCassa|ImportoPagamento|ImportoRitenuta|ImportoTotaleDocumento|Imposta|PenalitaPagamentiRitardati|Percentuale|PesoLordo|PesoNetto|PrezzoTotale|PrezzoUnitario|Quantita|RiferimentoNumero|ScontoPagamentoAnticipato|SpeseAccessorie|'"/>
 
   <!-- Percentages: shown with a trailing "%" inside composite rows. -->
   <xsl:variable name="campi-percentuale" select="'|AliquotaRitenuta|AlCassa|AliquotaIVA|Percentuale|Aliquota|'"/>
@@ -88,18 +91,26 @@
          document element, but a wrapper around it is tolerated (the first
          element, in document order, that holds one). -->
     <xsl:variable name="fattura" select="/*[*[local-name()='FatturaElettronicaHeader']] | (/*[not(*[local-name()='FatturaElettronicaHeader'])]//*[*[local-name()='FatturaElettronicaHeader']])[1]"/>
+    <xsl:variable name="titolo">
+      <xsl:call-template name="titolo-pagina">
+        <xsl:with-param name="f" select="$fattura[1]"/>
+      </xsl:call-template>
+    </xsl:variable>
     <html lang="it">
       <head>
-        <title>
-          <xsl:call-template name="titolo-pagina">
-            <xsl:with-param name="f" select="$fattura[1]"/>
-          </xsl:call-template>
-        </title>
+        <title><xsl:value-of select="$titolo"/></title>
         <style type="text/css">
           <xsl:call-template name="css"/>
         </style>
       </head>
       <body>
+        <!-- In print, the title runs along the top of every page: a fixed line
+             is repeated on each page, over the room that the empty heading of
+             the table around the page keeps free there. -->
+        <div class="corsa"><xsl:value-of select="$titolo"/></div>
+        <table class="impaginazione">
+          <thead><tr><td></td></tr></thead>
+          <tbody><tr><td>
         <div class="pagina">
           <xsl:choose>
             <xsl:when test="$fattura">
@@ -117,6 +128,8 @@
             </xsl:if>
           </div>
         </div>
+          </td></tr></tbody>
+        </table>
       </body>
     </html>
   </xsl:template>
@@ -158,15 +171,16 @@
     <xsl:call-template name="soggetti">
       <xsl:with-param name="h" select="$h"/>
     </xsl:call-template>
-    <xsl:call-template name="trasmissione">
-      <xsl:with-param name="h" select="$h"/>
-    </xsl:call-template>
     <xsl:for-each select="$corpi">
       <xsl:call-template name="corpo">
         <xsl:with-param name="n" select="position()"/>
         <xsl:with-param name="totale" select="count($corpi)"/>
       </xsl:call-template>
     </xsl:for-each>
+    <!-- How the file travelled matters less than what it says: after the documents. -->
+    <xsl:call-template name="trasmissione">
+      <xsl:with-param name="h" select="$h"/>
+    </xsl:call-template>
     <xsl:variable name="altri" select="*[local-name()!='FatturaElettronicaHeader' and local-name()!='FatturaElettronicaBody' and local-name()!='Signature']"/>
     <xsl:if test="$altri">
       <h3>Altri dati</h3>
@@ -213,19 +227,23 @@
                   </div>
                 </xsl:for-each>
               </td>
-              <xsl:for-each select="$doc/*[local-name()='ImportoTotaleDocumento'][normalize-space()][1]">
-                <td class="totale">
-                  <span class="etichetta">Totale documento</span>
-                  <br/>
-                  <span class="cifra">
-                    <xsl:value-of select="normalize-space()"/>
-                    <xsl:text> </xsl:text>
-                    <xsl:value-of select="normalize-space(../*[local-name()='Divisa'])"/>
-                  </span>
-                </td>
+              <xsl:for-each select="$corpi">
+                <xsl:variable name="totale">
+                  <xsl:call-template name="cifra-totale"/>
+                </xsl:variable>
+                <xsl:if test="string($totale) != ''">
+                  <td class="totale">
+                    <span class="etichetta">Totale documento</span>
+                    <br/>
+                    <xsl:call-template name="cifra-totale"/>
+                  </td>
+                </xsl:if>
               </xsl:for-each>
             </tr>
           </table>
+          <xsl:for-each select="$corpi">
+            <xsl:call-template name="scadenze-banda"/>
+          </xsl:for-each>
         </xsl:when>
         <xsl:otherwise>
           <h1>
@@ -245,12 +263,14 @@
                   <xsl:value-of select="normalize-space()"/>
                   <xsl:text>)</xsl:text>
                 </xsl:for-each>
-                <xsl:for-each select="$doc/*[local-name()='ImportoTotaleDocumento'][normalize-space()][1]">
+                <xsl:variable name="totale">
+                  <xsl:call-template name="cifra-totale"/>
+                </xsl:variable>
+                <xsl:if test="string($totale) != ''">
                   <xsl:text> - totale </xsl:text>
-                  <xsl:value-of select="normalize-space()"/>
-                  <xsl:text> </xsl:text>
-                  <xsl:value-of select="normalize-space(../*[local-name()='Divisa'])"/>
-                </xsl:for-each>
+                  <xsl:call-template name="cifra-totale"/>
+                </xsl:if>
+                <xsl:call-template name="scadenze-banda"/>
               </li>
             </xsl:for-each>
           </ol>
@@ -260,6 +280,56 @@
   </xsl:template>
 
   <!-- "Fattura n. 12 del 01/02/2024": the document type in words. -->
+  <!-- Context: a FatturaElettronicaBody. Its payment terms in the band: due
+       date, amount and IBAN of each instalment, the first few of a long plan. -->
+  <xsl:variable name="scadenze-in-banda" select="6"/>
+
+  <xsl:template name="scadenze-banda">
+    <xsl:variable name="dettagli" select="*[local-name()='DatiPagamento']/*[local-name()='DettaglioPagamento']"/>
+    <xsl:variable name="d" select="normalize-space(*[local-name()='DatiGenerali']/*[local-name()='DatiGeneraliDocumento']/*[local-name()='Divisa'][1])"/>
+    <xsl:if test="$dettagli">
+      <div class="scadenze">
+        <xsl:for-each select="$dettagli[position() &lt;= $scadenze-in-banda]">
+          <div>
+            <xsl:for-each select="*[local-name()='DataScadenzaPagamento'][normalize-space()][1]">
+              <xsl:text>Scadenza </xsl:text>
+              <xsl:call-template name="data"/>
+              <xsl:text> · </xsl:text>
+            </xsl:for-each>
+            <xsl:for-each select="*[local-name()='ImportoPagamento'][normalize-space()][1]">
+              <xsl:text>da pagare </xsl:text>
+              <span class="importo">
+                <xsl:call-template name="numero"/>
+                <xsl:if test="$d != ''"><xsl:value-of select="concat(' ', $d)"/></xsl:if>
+              </span>
+              <xsl:text> · </xsl:text>
+            </xsl:for-each>
+            <xsl:for-each select="*[local-name()='ModalitaPagamento'][1]">
+              <xsl:call-template name="valore"/>
+            </xsl:for-each>
+            <xsl:for-each select="*[local-name()='IBAN'][normalize-space()][1]">
+              <xsl:text> · IBAN </xsl:text>
+              <span class="iban"><xsl:call-template name="iban"/></span>
+            </xsl:for-each>
+          </div>
+        </xsl:for-each>
+        <xsl:if test="count($dettagli) &gt; $scadenze-in-banda">
+          <div>
+            <xsl:text>e altre </xsl:text>
+            <xsl:value-of select="count($dettagli) - $scadenze-in-banda"/>
+            <xsl:text> rate (vedi Pagamento)</xsl:text>
+          </div>
+        </xsl:if>
+      </div>
+    </xsl:if>
+  </xsl:template>
+
+  <!-- An IBAN in groups of four characters, as it is printed and read out. -->
+  <xsl:template name="iban">
+    <xsl:variable name="i" select="translate(normalize-space(), ' ', '')"/>
+    <xsl:value-of select="normalize-space(concat(substring($i, 1, 4), ' ', substring($i, 5, 4), ' ', substring($i, 9, 4), ' ', substring($i, 13, 4), ' ', substring($i, 17, 4), ' ', substring($i, 21, 4), ' ', substring($i, 25, 4), ' ', substring($i, 29, 4), ' ', substring($i, 33, 4), ' ', substring($i, 37)))"/>
+  </xsl:template>
+
   <xsl:template name="titolo-documento">
     <xsl:param name="doc"/>
     <xsl:variable name="descr">
@@ -546,6 +616,14 @@
     </tr>
   </xsl:template>
 
+  <!-- A discount or surcharge in words. -->
+  <xsl:template match="*[local-name()='ScontoMaggiorazione']" mode="kv">
+    <tr>
+      <th><xsl:call-template name="etichetta"/></th>
+      <td><xsl:call-template name="sconto"/></td>
+    </tr>
+  </xsl:template>
+
   <!-- The registered office is printed under the party name. -->
   <xsl:template match="*[local-name()='Sede']" mode="kv"/>
 
@@ -760,6 +838,9 @@
       <xsl:when test="not(contains($campi-speciali, concat('|', $n, '|')))">
         <xsl:value-of select="normalize-space()"/>
       </xsl:when>
+      <xsl:when test="contains($campi-numero, concat('|', $n, '|'))">
+        <xsl:call-template name="numero"/>
+      </xsl:when>
       <xsl:when test="contains($campi-data, concat('|', $n, '|'))">
         <xsl:call-template name="data"/>
       </xsl:when>
@@ -832,8 +913,27 @@
       <xsl:when test="$n = 'Attachment'">
         <xsl:call-template name="dimensione-allegato"/>
       </xsl:when>
+      <xsl:when test="$n = 'IBAN'">
+        <xsl:call-template name="iban"/>
+      </xsl:when>
       <xsl:otherwise>
         <xsl:value-of select="normalize-space()"/>
+      </xsl:otherwise>
+    </xsl:choose>
+  </xsl:template>
+
+  <!-- A decimal as an Italian reader writes it: thousands grouped by ".", a
+       comma before the decimals, every decimal as written (none added, dropped
+       or rounded). The integer part goes through format-number, exact for the
+       fifteen digits it is allowed here; anything else is shown as written. -->
+  <xsl:template name="numero">
+    <xsl:param name="v" select="normalize-space()"/>
+    <xsl:choose>
+      <xsl:when test="number($v) = number($v) and string-length(substring-before(concat($v, '.'), '.')) &lt; 16 and not(starts-with($v, '.') or starts-with($v, '-.'))">
+        <xsl:value-of select="concat(substring('-', 1, starts-with($v, '-')), format-number(translate(substring-before(concat($v, '.'), '.'), '-', ''), '#.##0', 'it'), substring(',', 1, contains($v, '.')), substring-after($v, '.'))"/>
+      </xsl:when>
+      <xsl:otherwise>
+        <xsl:value-of select="$v"/>
       </xsl:otherwise>
     </xsl:choose>
   </xsl:template>
@@ -878,6 +978,12 @@
       <xsl:when test="$valida">
         <xsl:value-of select="concat($g, '/', $m, '/', $a)"/>
         <xsl:choose>
+          <!-- A time as hours and minutes, the way it is read; seconds and zone
+               only when the time is not in the usual hh:mm:ss form. -->
+          <xsl:when test="substring($resto, 1, 1) = 'T' and substring($resto, 4, 1) = ':' and translate(substring($resto, 2, 5), '0123456789', '') = ':'">
+            <xsl:text> </xsl:text>
+            <xsl:value-of select="substring($resto, 2, 5)"/>
+          </xsl:when>
           <xsl:when test="substring($resto, 1, 1) = 'T'">
             <xsl:text> </xsl:text>
             <xsl:value-of select="substring($resto, 2)"/>
@@ -1042,22 +1148,18 @@ table.kv td { padding: 2px 0; vertical-align: top; }
 table.t { width: 100%; margin: 2px 0 6px; }
 table.t th, table.t td { border: 1px solid #cfd5dd; padding: 3px 6px; vertical-align: top; text-align: left; }
 table.t thead th { background: #eef2f6; font-size: 11px; font-weight: bold; color: #33404f; }
+td, th { overflow-wrap: anywhere; }
+thead th { overflow-wrap: normal; }
 table.t td.r, table.t th.r { text-align: right; }
-table.t td.r { white-space: nowrap; }
+table.t td.r, td.um, table.totali td, table.banda td.totale { white-space: nowrap; overflow-wrap: normal; }
 table.t td.c { text-align: center; color: #5a6472; }
-table.righe { table-layout: fixed; }
-table.righe td { white-space: pre-line; overflow-wrap: break-word; }
+table.righe td { white-space: pre-line; }
 table.righe td.r { white-space: pre; }
-table.righe td.k { font-size: 12px; }
-table.righe th { box-sizing: border-box; }
-table.righe th.w-n { width: 4.5em; }
-table.righe th.w-cod { width: 9em; }
-table.righe th.w-qta { width: 6.5em; }
-table.righe th.w-um { width: 4em; }
-table.righe th.w-prezzo { width: 7.5em; }
-table.righe th.w-sc { width: 7em; }
-table.righe th.w-iva { width: 5em; }
+table.righe td.k { font-size: 12px; min-width: 5em; }
+table.righe th.descr { width: 38%; }
+table.righe td.sc { min-width: 7em; }
 table.righe tbody tr:nth-child(even) td { background: #f7f9fb; }
+table.t tfoot th, table.t tfoot td { font-weight: bold; border-top: 2px solid #1f4e79; }
 div.blocco-righe { content-visibility: auto; contain-intrinsic-size: auto 7000px; }
 div.blocco-righe table.righe { margin: 0; }
 div.blocco-righe + div.blocco-righe table.righe { border-top: 0; }
@@ -1073,24 +1175,39 @@ table.totali th { text-align: right; font-weight: normal; color: #5a6472; paddin
 table.totali td { text-align: right; padding: 2px 0 2px 12px; white-space: nowrap; }
 table.totali tr.grande th { font-weight: bold; color: #1d2330; }
 table.totali tr.grande td { font-size: 18px; font-weight: bold; border-top: 2px solid #1f4e79; }
+.calcolato { display: block; font-size: 11px; font-weight: normal; }
+.banda .calcolato { color: #d3e0ec; }
+.scadenze { margin-top: 6px; font-size: 12px; color: #d3e0ec; }
+.scadenze .importo { color: #fff; font-weight: bold; }
 .corpo { margin-top: 10px; }
 .piede { margin-top: 22px; padding-top: 6px; border-top: 1px solid #cfd5dd; font-size: 10px; color: #7a8491; }
+.corsa { display: none; }
+table.impaginazione { width: 100%; border-collapse: collapse; }
+table.impaginazione > thead { display: none; }
+table.impaginazione > tbody > tr > td { padding: 0; overflow-wrap: normal; }
+@page { size: A4 portrait; margin: 12mm 12mm 14mm 18mm; @bottom-right { content: "pagina " counter(page) " di " counter(pages); font: 7.5pt sans-serif; color: #555; } }
 @media print {
-  @page { size: A4; margin: 12mm 10mm; }
   body { background: #fff; font-size: 9pt; }
   .pagina { max-width: none; margin: 0; padding: 0 1px; border: 0; }
+  .corsa { display: block; position: fixed; top: 0; left: 0; right: 0; height: 5mm; overflow: hidden; font-size: 7.5pt; color: #555; border-bottom: 0.5pt solid #999; background: #fff; white-space: nowrap; text-overflow: ellipsis; }
+  table.impaginazione > thead { display: table-header-group; }
+  table.impaginazione > thead td { height: 8mm; padding: 0; }
   table.righe { font-size: 8.5pt; }
   table.t th, table.t td { padding: 2px 3px; }
   table.righe td.k { font-size: 8pt; }
-  .testata { background: #fff; color: #000; border: 2px solid #1f4e79; }
-  .testata .formato, .testata .tipo, .totale .etichetta { color: #33404f; }
-  h2 { background: #fff; border: 0; border-bottom: 2px solid #1f4e79; padding-left: 0; }
+  .testata { background: #fff; color: #000; border: 1.5pt solid #1f4e79; }
+  .testata .formato, .testata .tipo, .totale .etichetta, .scadenze, .banda .calcolato { color: #33404f; }
+  .scadenze .importo { color: #000; }
+  h2 { background: #fff; border: 0; border-bottom: 1.5pt solid #1f4e79; padding-left: 0; }
+  table.t thead th { background: #fff; }
   thead { display: table-header-group; }
-  tr { page-break-inside: avoid; }
-  h2, h3 { page-break-after: avoid; }
-  .corpo + .corpo { page-break-before: always; }
+  tr { break-inside: avoid; }
+  tr.lunga { break-inside: auto; }
+  h2, h3 { break-after: avoid; }
+  .corpo + .corpo { break-before: page; }
   table.righe tbody tr:nth-child(even) td { background: #fff; }
   div.blocco-righe { content-visibility: visible; }
+  div.blocco-righe + div.blocco-righe { break-before: page; }
   table.righe thead.ripetuta tr { visibility: visible; }
 }
 </xsl:text>

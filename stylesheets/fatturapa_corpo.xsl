@@ -9,7 +9,8 @@
   per line with plain <td> cells, optional columns only when some line
   uses them, and extra details only when present.
 -->
-<xsl:stylesheet version="1.0" xmlns:xsl="http://www.w3.org/1999/XSL/Transform">
+<xsl:stylesheet version="1.0" xmlns:xsl="http://www.w3.org/1999/XSL/Transform"
+                xmlns:set="http://exslt.org/sets" exclude-result-prefixes="set">
 
   <xsl:variable name="noti-dati-generali" select="'|DatiGeneraliDocumento|DatiOrdineAcquisto|DatiContratto|DatiConvenzione|DatiRicezione|DatiFattureCollegate|DatiSAL|DatiDDT|DatiTrasporto|FatturaPrincipale|DatiFatturaRettificata|'"/>
   <xsl:variable name="noti-corpo" select="'|DatiGenerali|DatiBeniServizi|DatiVeicoli|DatiPagamento|Allegati|'"/>
@@ -142,27 +143,7 @@
         </xsl:call-template>
       </xsl:if>
 
-      <xsl:for-each select="$doc/*[local-name()='ImportoTotaleDocumento'][normalize-space()][1]">
-        <table class="totali">
-          <tr class="grande">
-            <th>Totale documento</th>
-            <td>
-              <xsl:value-of select="normalize-space()"/>
-              <xsl:text> </xsl:text>
-              <xsl:value-of select="normalize-space(../*[local-name()='Divisa'])"/>
-            </td>
-          </tr>
-          <xsl:for-each select="../*[local-name()='DatiRitenuta'][*[local-name()='ImportoRitenuta'][normalize-space()]]">
-            <tr>
-              <th>
-                <xsl:text>Ritenuta </xsl:text>
-                <xsl:value-of select="normalize-space(*[local-name()='TipoRitenuta'])"/>
-              </th>
-              <td><xsl:value-of select="normalize-space(*[local-name()='ImportoRitenuta'])"/></td>
-            </tr>
-          </xsl:for-each>
-        </table>
-      </xsl:for-each>
+      <xsl:call-template name="totali"/>
 
       <xsl:for-each select="*[local-name()='DatiVeicoli']">
         <h3>Veicoli</h3>
@@ -310,8 +291,9 @@
   <!-- ============================================================ lines -->
 
   <!-- Lines of a body. A long list is cut into blocks of rows that the browser lays out only
-       when they come into view, so that a page of thousands of lines opens quickly. -->
-  <xsl:variable name="righe-per-blocco" select="250"/>
+       when they come into view, so that a page of thousands of lines opens quickly. In print
+       each block starts a page, where its headings stand.-->
+  <xsl:variable name="righe-per-blocco" select="1000"/>
 
   <xsl:template name="righe">
     <xsl:param name="righe"/>
@@ -351,11 +333,11 @@
                 <xsl:with-param name="ripetuta" select="position() &gt; 1"/>
               </xsl:call-template>
               <tbody>
-                <xsl:call-template name="righe-seguenti">
+                <xsl:call-template name="tratti-seguenti">
                   <xsl:with-param name="k-cod" select="$k-cod"/>
                   <xsl:with-param name="k-qta" select="$k-qta"/>
                   <xsl:with-param name="k-sc" select="$k-sc"/>
-                  <xsl:with-param name="quante" select="$righe-per-blocco"/>
+                  <xsl:with-param name="quanti" select="$righe-per-blocco div $righe-per-tratto"/>
                 </xsl:call-template>
               </tbody>
             </table>
@@ -363,6 +345,38 @@
         </xsl:for-each>
       </xsl:otherwise>
     </xsl:choose>
+    <xsl:call-template name="legenda-nature">
+      <xsl:with-param name="nature" select="$righe/*[local-name()='Natura'][normalize-space()]"/>
+    </xsl:call-template>
+  </xsl:template>
+
+  <!-- A block goes by stretches of lines, this one and those that follow, up
+       to `quanti`: each stretch is a chain of calls as long as its lines, and
+       the next stretch is reached by counting siblings, which stops there. -->
+  <xsl:variable name="righe-per-tratto" select="100"/> <!-- also written out below -->
+
+  <xsl:template name="tratti-seguenti">
+    <xsl:param name="k-cod"/>
+    <xsl:param name="k-qta"/>
+    <xsl:param name="k-sc"/>
+    <xsl:param name="quanti"/>
+    <xsl:call-template name="righe-seguenti">
+      <xsl:with-param name="k-cod" select="$k-cod"/>
+      <xsl:with-param name="k-qta" select="$k-qta"/>
+      <xsl:with-param name="k-sc" select="$k-sc"/>
+      <xsl:with-param name="quante" select="$righe-per-tratto"/>
+    </xsl:call-template>
+    <xsl:if test="$quanti &gt; 1">
+      <!-- A literal position: only then does the look stop at that sibling. -->
+      <xsl:for-each select="following-sibling::*[100][local-name()='DettaglioLinee']">
+        <xsl:call-template name="tratti-seguenti">
+          <xsl:with-param name="k-cod" select="$k-cod"/>
+          <xsl:with-param name="k-qta" select="$k-qta"/>
+          <xsl:with-param name="k-sc" select="$k-sc"/>
+          <xsl:with-param name="quanti" select="$quanti - 1"/>
+        </xsl:call-template>
+      </xsl:for-each>
+    </xsl:if>
   </xsl:template>
 
   <!-- This line and the lines that follow it as siblings, up to `quante` in
@@ -400,24 +414,31 @@
     <thead>
       <xsl:if test="$ripetuta"><xsl:attribute name="class">ripetuta</xsl:attribute></xsl:if>
       <tr>
-        <th class="c w-n">N.</th>
-        <xsl:if test="$k-cod"><th class="w-cod">Codice articolo</th></xsl:if>
-        <th>Descrizione</th>
-        <xsl:if test="$k-qta"><th class="r w-qta">Quantità</th><th class="w-um">U.M.</th></xsl:if>
-        <th class="r w-prezzo">Prezzo unitario</th>
-        <xsl:if test="$k-sc"><th class="r w-sc">Sconto / magg.</th></xsl:if>
-        <th class="r w-prezzo">Prezzo totale</th>
-        <th class="r w-iva">IVA %</th>
+        <th class="c">N.</th>
+        <xsl:if test="$k-cod"><th class="k">Codice articolo</th></xsl:if>
+        <th class="descr">Descrizione</th>
+        <xsl:if test="$k-qta"><th class="r">Quantità</th><th class="um">U.M.</th></xsl:if>
+        <th class="r">Prezzo unitario</th>
+        <xsl:if test="$k-sc"><th class="sc">Sconto / magg.</th></xsl:if>
+        <th class="r">Prezzo totale</th>
+        <th class="r">IVA %</th>
       </tr>
     </thead>
   </xsl:template>
 
-  <!-- One line: few cells, classes only, so that long invoices stay light. -->
+  <!-- One line: few cells, classes only, so that long invoices stay light. A line whose
+       description is long may split across printed pages; others stay whole. -->
+  <xsl:variable name="descrizione-lunga" select="600"/>
+
   <xsl:template name="riga">
     <xsl:param name="k-cod"/>
     <xsl:param name="k-qta"/>
     <xsl:param name="k-sc"/>
+    <xsl:variable name="descrizione" select="*[local-name()='Descrizione']"/>
     <tr>
+      <xsl:if test="string-length($descrizione) &gt; $descrizione-lunga">
+        <xsl:attribute name="class">lunga</xsl:attribute>
+      </xsl:if>
       <td class="c"><xsl:value-of select="normalize-space(*[local-name()='NumeroLinea'])"/></td>
       <xsl:if test="$k-cod">
         <td class="k">
@@ -435,45 +456,79 @@
           </xsl:for-each>
         </td>
       </xsl:if>
-      <td>
-        <xsl:for-each select="*[local-name()='Descrizione']">
+      <td class="descr">
+        <xsl:for-each select="$descrizione">
           <xsl:call-template name="testo-libero"/>
         </xsl:for-each>
         <xsl:call-template name="dettagli-riga"/>
       </td>
       <xsl:if test="$k-qta">
-        <td class="r"><xsl:value-of select="normalize-space(*[local-name()='Quantita'])"/></td>
-        <td><xsl:value-of select="normalize-space(*[local-name()='UnitaMisura'])"/></td>
+        <td class="r"><xsl:call-template name="numero"><xsl:with-param name="v" select="normalize-space(*[local-name()='Quantita'])"/></xsl:call-template></td>
+        <td class="um"><xsl:value-of select="normalize-space(*[local-name()='UnitaMisura'])"/></td>
       </xsl:if>
-      <td class="r"><xsl:value-of select="normalize-space(*[local-name()='PrezzoUnitario'])"/></td>
+      <td class="r"><xsl:call-template name="numero"><xsl:with-param name="v" select="normalize-space(*[local-name()='PrezzoUnitario'])"/></xsl:call-template></td>
       <xsl:if test="$k-sc">
-        <td class="r">
+        <td class="sc">
           <xsl:for-each select="*[local-name()='ScontoMaggiorazione']">
             <xsl:if test="position() &gt; 1">
               <xsl:text>&#10;</xsl:text>
             </xsl:if>
-            <xsl:value-of select="normalize-space(*[local-name()='Tipo'])"/>
-            <xsl:for-each select="*[local-name()='Percentuale'][normalize-space()]">
-              <xsl:text> </xsl:text>
-              <xsl:value-of select="normalize-space()"/>
-              <xsl:text>%</xsl:text>
-            </xsl:for-each>
-            <xsl:for-each select="*[local-name()='Importo'][normalize-space()]">
-              <xsl:text> </xsl:text>
-              <xsl:value-of select="normalize-space()"/>
-            </xsl:for-each>
+            <xsl:call-template name="sconto"/>
           </xsl:for-each>
         </td>
       </xsl:if>
-      <td class="r"><xsl:value-of select="normalize-space(*[local-name()='PrezzoTotale'])"/></td>
+      <td class="r"><xsl:call-template name="numero"><xsl:with-param name="v" select="normalize-space(*[local-name()='PrezzoTotale'])"/></xsl:call-template></td>
       <td class="r">
-        <xsl:value-of select="normalize-space(*[local-name()='AliquotaIVA'])"/>
+        <xsl:call-template name="numero"><xsl:with-param name="v" select="normalize-space(*[local-name()='AliquotaIVA'])"/></xsl:call-template>
         <xsl:for-each select="*[local-name()='Natura'][normalize-space()]">
           <xsl:text>&#10;</xsl:text>
           <xsl:value-of select="normalize-space()"/>
         </xsl:for-each>
       </td>
     </tr>
+  </xsl:template>
+
+  <!-- The meaning of each VAT nature code the lines use, once each. -->
+  <xsl:template name="legenda-nature">
+    <xsl:param name="nature"/>
+    <xsl:if test="$nature">
+      <p class="legenda">
+        <xsl:text>Natura IVA: </xsl:text>
+        <xsl:for-each select="set:distinct($nature)">
+          <xsl:if test="position() &gt; 1">
+            <xsl:text>; </xsl:text>
+          </xsl:if>
+          <xsl:call-template name="valore"/>
+        </xsl:for-each>
+      </p>
+    </xsl:if>
+  </xsl:template>
+
+  <!-- Context: a ScontoMaggiorazione. "sconto 10,00 %: 25,00": the kind in
+       words, the rate, the amount. -->
+  <xsl:template name="sconto">
+    <xsl:variable name="tipo" select="normalize-space(*[local-name()='Tipo'])"/>
+    <xsl:variable name="parola" select="substring-before(substring-after($tab-sconto-maggiorazione, concat('|', $tipo, '=')), '|')"/>
+    <xsl:choose>
+      <xsl:when test="$parola != ''"><xsl:value-of select="$parola"/></xsl:when>
+      <xsl:when test="$tipo != ''"><xsl:value-of select="$tipo"/></xsl:when>
+      <xsl:otherwise>sconto/maggiorazione</xsl:otherwise>
+    </xsl:choose>
+    <xsl:for-each select="*[local-name()='Percentuale'][normalize-space()]">
+      <xsl:text> </xsl:text>
+      <xsl:call-template name="numero"/>
+      <xsl:text>&#160;%</xsl:text>
+    </xsl:for-each>
+    <xsl:for-each select="*[local-name()='Importo'][normalize-space()]">
+      <xsl:text>: </xsl:text>
+      <xsl:call-template name="numero"/>
+    </xsl:for-each>
+    <xsl:for-each select="*[local-name()!='Tipo' and local-name()!='Percentuale' and local-name()!='Importo'][normalize-space()]">
+      <xsl:text> · </xsl:text>
+      <xsl:call-template name="etichetta"/>
+      <xsl:text>: </xsl:text>
+      <xsl:value-of select="normalize-space()"/>
+    </xsl:for-each>
   </xsl:template>
 
   <!-- The less common line fields, under the description; only present
@@ -594,9 +649,9 @@
               </xsl:choose>
             </td>
             <!-- A value shows a node set's first node: [1] lets the look stop there. -->
-            <td class="r"><xsl:value-of select="normalize-space(*[local-name()='Importo'][1])"/></td>
-            <td class="r"><xsl:value-of select="normalize-space($iva/*[local-name()='Aliquota'][1])"/></td>
-            <td class="r"><xsl:value-of select="normalize-space($iva/*[local-name()='Imposta'][1])"/></td>
+            <td class="r"><xsl:call-template name="numero"><xsl:with-param name="v" select="normalize-space(*[local-name()='Importo'][1])"/></xsl:call-template></td>
+            <td class="r"><xsl:call-template name="numero"><xsl:with-param name="v" select="normalize-space($iva/*[local-name()='Aliquota'][1])"/></xsl:call-template></td>
+            <td class="r"><xsl:call-template name="numero"><xsl:with-param name="v" select="normalize-space($iva/*[local-name()='Imposta'][1])"/></xsl:call-template></td>
             <xsl:if test="$k-natura">
               <td>
                 <xsl:for-each select="*[local-name()='Natura'][normalize-space()]">
@@ -647,7 +702,7 @@
       <tbody>
         <xsl:for-each select="$r">
           <tr>
-            <td class="r"><xsl:value-of select="normalize-space(*[local-name()='AliquotaIVA'])"/></td>
+            <td class="r"><xsl:call-template name="numero"><xsl:with-param name="v" select="normalize-space(*[local-name()='AliquotaIVA'])"/></xsl:call-template></td>
             <xsl:if test="$k-natura">
               <td>
                 <xsl:for-each select="*[local-name()='Natura'][normalize-space()]">
@@ -656,13 +711,13 @@
               </td>
             </xsl:if>
             <xsl:if test="$k-spese">
-              <td class="r"><xsl:value-of select="normalize-space(*[local-name()='SpeseAccessorie'])"/></td>
+              <td class="r"><xsl:call-template name="numero"><xsl:with-param name="v" select="normalize-space(*[local-name()='SpeseAccessorie'])"/></xsl:call-template></td>
             </xsl:if>
             <xsl:if test="$k-arr">
-              <td class="r"><xsl:value-of select="normalize-space(*[local-name()='Arrotondamento'])"/></td>
+              <td class="r"><xsl:call-template name="numero"><xsl:with-param name="v" select="normalize-space(*[local-name()='Arrotondamento'])"/></xsl:call-template></td>
             </xsl:if>
-            <td class="r"><xsl:value-of select="normalize-space(*[local-name()='ImponibileImporto'])"/></td>
-            <td class="r"><xsl:value-of select="normalize-space(*[local-name()='Imposta'])"/></td>
+            <td class="r"><xsl:call-template name="numero"><xsl:with-param name="v" select="normalize-space(*[local-name()='ImponibileImporto'])"/></xsl:call-template></td>
+            <td class="r"><xsl:call-template name="numero"><xsl:with-param name="v" select="normalize-space(*[local-name()='Imposta'])"/></xsl:call-template></td>
             <xsl:if test="$k-esig">
               <td>
                 <xsl:for-each select="*[local-name()='EsigibilitaIVA'][normalize-space()]">
@@ -682,7 +737,174 @@
           </tr>
         </xsl:for-each>
       </tbody>
+      <xsl:if test="count($r) &gt; 1">
+        <tfoot>
+          <tr class="somma">
+            <th class="r">Totale</th>
+            <xsl:if test="$k-natura"><td></td></xsl:if>
+            <xsl:if test="$k-spese">
+              <td class="r"><xsl:call-template name="somma"><xsl:with-param name="nodi" select="$r/*[local-name()='SpeseAccessorie']"/></xsl:call-template></td>
+            </xsl:if>
+            <xsl:if test="$k-arr">
+              <td class="r"><xsl:call-template name="somma"><xsl:with-param name="nodi" select="$r/*[local-name()='Arrotondamento']"/></xsl:call-template></td>
+            </xsl:if>
+            <td class="r"><xsl:call-template name="somma"><xsl:with-param name="nodi" select="$r/*[local-name()='ImponibileImporto']"/></xsl:call-template></td>
+            <td class="r"><xsl:call-template name="somma"><xsl:with-param name="nodi" select="$r/*[local-name()='Imposta']"/></xsl:call-template></td>
+            <xsl:if test="$k-esig"><td></td></xsl:if>
+            <xsl:if test="$k-rif"><td></td></xsl:if>
+          </tr>
+        </tfoot>
+      </xsl:if>
     </table>
+  </xsl:template>
+
+  <!-- =========================================================== totals -->
+
+  <!-- Context: a FatturaElettronicaBody. The sum of the VAT summary's taxable
+       amounts and taxes or, for simplified goods, of their amounts; NaN when
+       the body has neither or a value is not a number. -->
+  <xsl:template name="totale-calcolato">
+    <xsl:variable name="bs" select="*[local-name()='DatiBeniServizi']"/>
+    <xsl:variable name="riepiloghi" select="$bs/*[local-name()='DatiRiepilogo']"/>
+    <xsl:choose>
+      <xsl:when test="$riepiloghi">
+        <xsl:value-of select="sum($riepiloghi/*[local-name()='ImponibileImporto']) + sum($riepiloghi/*[local-name()='Imposta'])"/>
+      </xsl:when>
+      <xsl:when test="$bs/*[local-name()='Importo']">
+        <xsl:value-of select="sum($bs/*[local-name()='Importo'])"/>
+      </xsl:when>
+      <xsl:otherwise>NaN</xsl:otherwise>
+    </xsl:choose>
+  </xsl:template>
+
+  <!-- An amount computed here, to the cent. -->
+  <xsl:template name="cifra">
+    <xsl:param name="x"/>
+    <xsl:value-of select="format-number($x, '#.##0,00;-#.##0,00', 'it')"/>
+  </xsl:template>
+
+  <!-- The sum of amounts as written, or nothing when one is not a number. -->
+  <xsl:template name="somma">
+    <xsl:param name="nodi"/>
+    <xsl:variable name="x" select="sum($nodi)"/>
+    <xsl:if test="$x = $x">
+      <xsl:call-template name="cifra">
+        <xsl:with-param name="x" select="$x"/>
+      </xsl:call-template>
+    </xsl:if>
+  </xsl:template>
+
+  <!-- Context: a FatturaElettronicaBody. The document's total as the band and
+       the totals show it: the stated one, or, without it, the computed one
+       marked "calcolato"; where the two differ by more than a cent, both, the
+       computed one marked. Nothing when neither is known. -->
+  <xsl:template name="cifra-totale">
+    <xsl:param name="divisa"/>
+    <xsl:variable name="doc" select="*[local-name()='DatiGenerali']/*[local-name()='DatiGeneraliDocumento']"/>
+    <xsl:variable name="dichiarato" select="$doc/*[local-name()='ImportoTotaleDocumento'][normalize-space()][1]"/>
+    <xsl:variable name="calcolato-testo">
+      <xsl:call-template name="totale-calcolato"/>
+    </xsl:variable>
+    <xsl:variable name="calcolato" select="number($calcolato-testo)"/>
+    <xsl:variable name="d" select="normalize-space($doc/*[local-name()='Divisa'][1])"/>
+    <xsl:choose>
+      <xsl:when test="$dichiarato">
+        <span class="cifra">
+          <xsl:for-each select="$dichiarato">
+            <xsl:call-template name="numero"/>
+          </xsl:for-each>
+          <xsl:if test="$d != ''"><xsl:value-of select="concat(' ', $d)"/></xsl:if>
+        </span>
+        <xsl:if test="$calcolato = $calcolato and (number($dichiarato) - $calcolato &gt; 0.0100001 or $calcolato - number($dichiarato) &gt; 0.0100001)">
+          <span class="calcolato">
+            <xsl:text>calcolato: </xsl:text>
+            <xsl:call-template name="cifra"><xsl:with-param name="x" select="$calcolato"/></xsl:call-template>
+            <xsl:if test="$d != ''"><xsl:value-of select="concat(' ', $d)"/></xsl:if>
+          </span>
+        </xsl:if>
+      </xsl:when>
+      <xsl:when test="$calcolato = $calcolato">
+        <span class="cifra">
+          <xsl:call-template name="cifra"><xsl:with-param name="x" select="$calcolato"/></xsl:call-template>
+          <xsl:if test="$d != ''"><xsl:value-of select="concat(' ', $d)"/></xsl:if>
+        </span>
+        <span class="calcolato">calcolato</span>
+      </xsl:when>
+    </xsl:choose>
+  </xsl:template>
+
+  <!-- Context: a FatturaElettronicaBody. Total, stamp duty, social-security
+       contributions, withholding taxes and, with these, the net amount to pay. -->
+  <xsl:template name="totali">
+    <xsl:variable name="doc" select="*[local-name()='DatiGenerali']/*[local-name()='DatiGeneraliDocumento']"/>
+    <xsl:variable name="totale">
+      <xsl:call-template name="cifra-totale"/>
+    </xsl:variable>
+    <xsl:if test="string($totale) != ''">
+      <xsl:variable name="ritenute" select="$doc/*[local-name()='DatiRitenuta'][*[local-name()='ImportoRitenuta'][normalize-space()]]"/>
+      <xsl:variable name="d" select="normalize-space($doc/*[local-name()='Divisa'][1])"/>
+      <table class="totali">
+        <tr class="grande">
+          <th>Totale documento</th>
+          <td><xsl:call-template name="cifra-totale"/></td>
+        </tr>
+        <xsl:for-each select="$doc/*[local-name()='DatiCassaPrevidenziale'][*[local-name()='ImportoContributoCassa'][normalize-space()]]">
+          <tr>
+            <th>
+              <xsl:text>Contributo cassa previdenziale </xsl:text>
+              <xsl:for-each select="*[local-name()='TipoCassa'][1]">
+                <xsl:call-template name="valore"/>
+              </xsl:for-each>
+            </th>
+            <td><xsl:call-template name="numero"><xsl:with-param name="v" select="normalize-space(*[local-name()='ImportoContributoCassa'])"/></xsl:call-template></td>
+          </tr>
+        </xsl:for-each>
+        <xsl:for-each select="$doc/*[local-name()='DatiBollo'][*[local-name()='ImportoBollo'][normalize-space()]]">
+          <tr>
+            <th>Imposta di bollo</th>
+            <td><xsl:call-template name="numero"><xsl:with-param name="v" select="normalize-space(*[local-name()='ImportoBollo'])"/></xsl:call-template></td>
+          </tr>
+        </xsl:for-each>
+        <xsl:for-each select="$ritenute">
+          <tr>
+            <th>
+              <xsl:text>Ritenuta </xsl:text>
+              <xsl:for-each select="*[local-name()='TipoRitenuta'][1]">
+                <xsl:call-template name="valore"/>
+              </xsl:for-each>
+              <xsl:for-each select="*[local-name()='AliquotaRitenuta'][normalize-space()][1]">
+                <xsl:text> (</xsl:text>
+                <xsl:call-template name="numero"/>
+                <xsl:text> %)</xsl:text>
+              </xsl:for-each>
+            </th>
+            <td>
+              <xsl:text>- </xsl:text>
+              <xsl:call-template name="numero"><xsl:with-param name="v" select="normalize-space(*[local-name()='ImportoRitenuta'])"/></xsl:call-template>
+            </td>
+          </tr>
+        </xsl:for-each>
+        <xsl:if test="$ritenute">
+          <xsl:variable name="dichiarato" select="$doc/*[local-name()='ImportoTotaleDocumento'][normalize-space()][1]"/>
+          <xsl:variable name="base-testo">
+            <xsl:choose>
+              <xsl:when test="$dichiarato"><xsl:value-of select="number($dichiarato)"/></xsl:when>
+              <xsl:otherwise><xsl:call-template name="totale-calcolato"/></xsl:otherwise>
+            </xsl:choose>
+          </xsl:variable>
+          <xsl:variable name="netto" select="number($base-testo) - sum($ritenute/*[local-name()='ImportoRitenuta'])"/>
+          <xsl:if test="$netto = $netto">
+            <tr class="grande">
+              <th>Netto a pagare</th>
+              <td>
+                <xsl:call-template name="cifra"><xsl:with-param name="x" select="$netto"/></xsl:call-template>
+                <xsl:if test="$d != ''"><xsl:value-of select="concat(' ', $d)"/></xsl:if>
+              </td>
+            </tr>
+          </xsl:if>
+        </xsl:if>
+      </table>
+    </xsl:if>
   </xsl:template>
 
   <!-- ========================================================= payments -->
@@ -726,7 +948,7 @@
                       <xsl:call-template name="data"/>
                     </xsl:for-each>
                   </td>
-                  <td class="r"><xsl:value-of select="normalize-space(*[local-name()='ImportoPagamento'])"/></td>
+                  <td class="r"><xsl:call-template name="numero"><xsl:with-param name="v" select="normalize-space(*[local-name()='ImportoPagamento'])"/></xsl:call-template></td>
                   <td>
                     <xsl:for-each select="*[not(contains($noti-pagamento, concat('|', local-name(), '|')))][* or normalize-space()]">
                       <xsl:if test="position() &gt; 1">

@@ -11,7 +11,8 @@ viewer does. Each page must then:
 
   * show every non-empty leaf value of the invoice (Base64 attachment content
     and xmldsig signatures excepted), compared after the same character
-    folding the viewer applies and with dates in dd/mm/yyyy form;
+    folding the viewer applies, with dates in dd/mm/yyyy form (times hh:mm)
+    and decimal numbers matched by value in their Italian form (1.513.068,07);
   * show each code together with its meaning (or a note that it is unknown);
   * list each attachment with its size and never contain its Base64 text;
   * be well-formed HTML that loads nothing from outside: no script, no inline
@@ -22,6 +23,7 @@ The exit status is non-zero when any file fails.
 """
 
 import datetime
+import decimal
 import html.parser
 import math
 import os
@@ -44,6 +46,20 @@ DATE_ELEMENTS = {
     "DataFatturaPrincipale", "DataRiferimentoTerminiPagamento", "DataScadenzaPagamento",
     "DataLimitePagamentoAnticipato", "DataDecorrenzaPenale", "DataFR",
 }
+
+# Elements typed as decimal numbers (amounts, prices, quantities, rates, weights): the page
+# shows them in Italian form, and they are matched by value.
+NUMBER_ELEMENTS = {
+    "AlCassa", "Aliquota", "AliquotaIVA", "AliquotaRitenuta", "Arrotondamento",
+    "CapitaleSociale", "ImponibileCassa", "ImponibileImporto", "Importo", "ImportoBollo",
+    "ImportoContributoCassa", "ImportoPagamento", "ImportoRitenuta", "ImportoTotaleDocumento",
+    "Imposta", "PenalitaPagamentiRitardati", "Percentuale", "PesoLordo", "PesoNetto",
+    "PrezzoTotale", "PrezzoUnitario", "Quantita", "RiferimentoNumero",
+    "ScontoPagamentoAnticipato", "SpeseAccessorie",
+}
+DECIMAL_SHAPE = re.compile(r"^-?[0-9]+(\.[0-9]+)?$")
+# A number as the page writes it: thousands grouped by ".", decimals after ",".
+ITALIAN_NUMBER = re.compile(r"(?<![\d.,])-?\d{1,3}(?:\.\d{3})*(?:,\d+)?(?![\d])")
 
 # Elements holding a code that the page must explain.
 CODE_ELEMENTS = {
@@ -87,6 +103,8 @@ def displayed_date(value):
     shown = f"{day}/{month}/{year}"
     if rest == "":
         return shown
+    if re.match(r"^T[0-9]{2}:[0-9]{2}", rest):
+        return f"{shown} {rest[1:6]}"
     if rest.startswith("T"):
         return f"{shown} {rest[1:]}"
     if TIME_ZONE.match(rest):
@@ -209,15 +227,45 @@ class Page(html.parser.HTMLParser):
 # page is a dict with "text" (all visible text), "blocks" (the text of each
 # cell/paragraph) and "raw" (the HTML source).
 
+# Leaves the page writes otherwise than as in the file: an IBAN in groups of four, the
+# kind of a discount in words.
+DISCOUNT_WORDS = {"SC": "sconto", "MG": "maggiorazione"}
+
+
+def displayed(name, parent, value):
+    if name in DATE_ELEMENTS:
+        return displayed_date(value)
+    if name == "IBAN":
+        compact = value.replace(" ", "")
+        return " ".join(compact[i:i + 4] for i in range(0, len(compact), 4))
+    if name == "Tipo" and parent == "ScontoMaggiorazione":
+        return DISCOUNT_WORDS.get(value, value)
+    return value
+
+
+def page_numbers(text):
+    """The value of every number the page writes in Italian form."""
+    return {decimal.Decimal(t.replace(".", "").replace(",", "."))
+            for t in ITALIAN_NUMBER.findall(text)}
+
+
 def check_leaf_values(root, page):
     text = page["text"]
     missing = []
+    numbers = None
     # Values are searched near the previous one first (pages follow the
     # document order), so large invoices do not cost a full scan per value.
     cursor = 0
-    for _, name, value in leaves(root):
-        expected = displayed_date(value) if name in DATE_ELEMENTS else value
-        expected = as_viewer_shows(expected)
+    parents = {child: local_name(parent.tag) for parent in root.iter() for child in parent}
+    for element, name, value in leaves(root):
+        if name in NUMBER_ELEMENTS and DECIMAL_SHAPE.match(value):
+            # Any grouping or decimal point left as written would not read as a number.
+            if numbers is None:
+                numbers = page_numbers(text)
+            if decimal.Decimal(value) not in numbers:
+                missing.append(f"{name}={value} (as a number)")
+            continue
+        expected = as_viewer_shows(displayed(name, parents.get(element), value))
         at = text.find(expected, cursor)
         if at < 0:
             at = text.rfind(expected, 0, cursor + len(expected))
