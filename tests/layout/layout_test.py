@@ -29,6 +29,7 @@ One line per page and mode ("ok", or FAIL and its problems below it), then
 "N passed, M failed"; the exit status is non-zero on any failure.
 """
 import base64
+import collections
 import fcntl
 import json
 import math
@@ -245,7 +246,7 @@ MEASURE = r"""
     const ext = reach(el, clip);
     const over = !!ext && ext.right > vw + tol;
     if (over && !parentOver) {
-      // What makes it that wide, most often: its widest line of text.
+      // What makes it that wide, when a line of its text takes a good part of the viewport.
       let widest = null;
       const texts = document.createTreeWalker(el, NodeFilter.SHOW_TEXT);
       for (let t = texts.nextNode(); t; t = texts.nextNode()) {
@@ -256,7 +257,7 @@ MEASURE = r"""
       let line = null;
       if (widest) {
         const holder = widest.node.parentElement.closest('td, th');
-        if (holder !== el)
+        if (holder !== el && widest.width > 0.4 * vw)
           line = {width: Math.round(widest.width), text: shortText(widest.node.parentElement),
                   cell: holder ? where(holder) : null};
       }
@@ -660,6 +661,85 @@ def pdf_problems(pdf, box, name):
     return pages, problems
 
 
+# ---- The measuring itself, on a page of known faults -----------------------------------------
+# Each cell says what the measuring must find in it at CALIBRATION_WIDTH: "cell" (content out of
+# its box), "broken" (a word over two lines), nothing (content clipped, hidden or scrolled on
+# purpose, or only in the cell's padding). Then one narrow description column and one element
+# past the viewport's right edge. A measuring that misses any, or finds more, fails the run.
+CALIBRATION_WIDTH = 800
+CALIBRATION = """<!DOCTYPE html>
+<html><head><meta charset="utf-8"><style>
+body { margin: 0; font: 13px/1.4 sans-serif; }
+table { border-collapse: collapse; table-layout: fixed; width: 700px; margin: 4px; }
+td, th { border: 1px solid #999; padding: 3px 6px; vertical-align: top; }
+th.n { width: 60px; } th.w { width: 150px; }
+.nowrap { white-space: nowrap; }
+.clip { overflow: hidden; text-overflow: ellipsis; white-space: nowrap; }
+.scroll { overflow-x: auto; }
+.anywhere { overflow-wrap: anywhere; }
+.hidden { visibility: hidden; }
+tr.collapsed { visibility: collapse; }
+.padding { margin-right: -5px; }  /* 1.5 px short of the border box's edge */
+.past { margin-right: -9px; }     /* 2.5 px past it */
+.wide { width: 1000px; height: 4px; }
+table.inner { width: 100%%; margin: 0; }
+</style></head><body>
+<table class="%(lines)s">
+<thead><tr><th class="n">N.</th><th class="%(descr)s">Descrizione</th><th class="n">Q</th>
+<th class="n">UM</th><th class="n">Prezzo</th></tr></thead>
+<tbody>
+<tr><td>1</td><td class="%(descr)s">una riga</td>
+<td class="%(number)s nowrap" data-expect="cell">123456789.12345678</td>
+<td class="%(unit)s anywhere" data-expect="broken">CONFEZIONI</td>
+<td class="%(number)s clip">98765432109876543210</td></tr>
+<tr><td>2</td><td class="%(descr)s"><div class="padding">nel margine interno</div></td>
+<td class="%(number)s"><span class="hidden nowrap">222222222.22222222</span></td>
+<td class="%(unit)s">PZ</td>
+<td class="%(number)s"><div class="scroll"><span class="nowrap">12345678901234567890</span></div></td></tr>
+<tr class="collapsed"><td>3</td><td>nascosta</td><td class="nowrap">333333333.33333333</td>
+<td class="%(unit)s anywhere">CHILOGRAMM</td><td></td></tr>
+<tr><td>4</td><td><table class="inner"><tr><th>E-mail</th>
+<td class="nowrap" data-expect="cell">amministrazione.fatturazione@esempio-fornitore.it</td>
+</tr></table></td><td></td><td></td><td></td></tr>
+<tr><td>5</td><td data-expect="cell"><div class="past">oltre il bordo</div></td><td></td>
+<td></td><td></td></tr>
+</tbody></table>
+<table class="%(lines)s">
+<thead><tr><th class="w">N.</th><th class="%(descr)s">Descrizione</th><th class="w">Q</th>
+<th class="w">Prezzo</th></tr></thead>
+<tbody><tr><td>1</td><td class="%(descr)s">stretta</td><td></td><td></td></tr></tbody></table>
+<div class="wide"></div>
+</body></html>
+"""
+
+
+def calibrate(tab, folder):
+    """Problems of the measuring itself, an empty list when it finds just the known faults."""
+    page = folder / "taratura.html"
+    page.write_text(CALIBRATION % {"lines": LINES, "descr": DESCRIPTION, "number": NUMBER,
+                                   "unit": UNIT}, encoding="utf-8")
+    tab.load(page)
+    tab.emulate(CALIBRATION_WIDTH, "screen")
+    found = tab.measure(CALIBRATION_WIDTH)
+    expected = tab.evaluate("Array.from(document.querySelectorAll('[data-expect]'))"
+                            ".map(c => [c.dataset.expect, c.textContent])")
+    start = lambda text: text.strip()[:40]  # the measures carry the start of a text
+    wanted = collections.Counter((kind, start(text)) for kind, text in expected)
+    got = collections.Counter([("cell", start(c["text"])) for c in found["cells"]] +
+                              [("broken", start(b["word"])) for b in found["broken"]])
+    problems = ["misses the %s fault of %r" % pair for pair in sorted(wanted - got)]
+    problems += ["finds a %s fault in %r, which has none" % pair for pair in sorted(got - wanted)]
+    narrow = [x["share"] for x in found["shares"] if x["share"] < DESCRIPTION_MIN_SHARE]
+    if len(found["shares"]) != 2 or len(narrow) != 1:
+        problems.append("description shares %r, not one wide and one narrow"
+                        % [x["share"] for x in found["shares"]])
+    if [b["element"] for b in found["beyond"]] != ["div.wide"] or \
+            found["scrollWidth"] <= found["clientWidth"]:
+        problems.append("past the right edge: %r, not div.wide alone"
+                        % [b["element"] for b in found["beyond"]])
+    return problems
+
+
 # ---- The run --------------------------------------------------------------------------------
 
 def invoices():
@@ -776,10 +856,25 @@ def main():
             if tab:
                 tab.close()
 
+        passed = failed = 0
+        try:
+            tab = Tab(browser)
+            problems = calibrate(tab, tmp)
+            tab.close()
+        except Exception as error:
+            problems = ["%s: %s" % (type(error).__name__, error)]
+        if problems:
+            failed += 1
+            print("FAIL measuring, on a page of known faults")
+            for p in problems:
+                print("       " + p)
+        else:
+            passed += 1
+            print("ok   measuring, on a page of known faults")
+
         workers = [threading.Thread(target=work, daemon=True) for _ in range(JOBS)]
         for w in workers:
             w.start()
-        passed = failed = 0
         used, page_counts = set(), []
         try:
             for k, (name, path) in enumerate(todo):
