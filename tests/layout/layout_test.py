@@ -23,10 +23,14 @@ printable area of its paper, then prints it to PDF:
   pdf        a word of the PDF outside the printable area of its sheet; the page count, and
              the invoices of ONE_PAGE printed on more than one page.
 
-Content that an element between it and the cell clips on purpose (overflow other than visible)
-counts only as far as it shows; hidden content and empty boxes do not count.
-One line per page and mode ("ok", or FAIL and its problems below it), then
-"N passed, M failed"; the exit status is non-zero on any failure.
+The print width is the paper's (the page's @page size, else A4) less the page's @page margins
+(else 2 cm each side), at 96 px to the inch. Content that an element between it and the cell
+clips on purpose (overflow other than visible) counts only as far as it shows; hidden content,
+collapsed rows and empty boxes do not count. Before the invoices, the measuring runs on a page
+of known faults (CALIBRATION) and must find exactly those.
+
+One line per page and mode ("ok", or FAIL and its problems below it, alike problems grouped,
+the worst first), then "N passed, M failed"; the exit status is non-zero on any failure.
 """
 import base64
 import collections
@@ -43,20 +47,21 @@ import tempfile
 import threading
 import time
 
-# ---- What the test reads in our pages ------------------------------------------------------
-# The stylesheets mark these; a stylesheet that renames one renames it here too.
-NUMBER = "r"        # a cell holding a number (amount, quantity, rate): never broken inside a word
-UNIT = "um"         # the unit-of-measure cell of a line: never broken inside a word
-LINES = "righe"     # the table of the invoice lines
-DESCRIPTION = "descr"  # the description column of that table: its th and each of its td
-DESCRIPTION_MIN_SHARE = 0.35  # ... takes at least this share of the table's width
-DESCRIPTION_MIN_TABLE = 600   # ... when the table is at least this wide (px)
+# ---- The classes of our pages that this test reads -------------------------------------------
+# The stylesheets put them on the page; renaming one there means renaming it here.
+NUMBER = "r"     # td/th holding a number (amount, quantity, rate, discount): no word of it may
+                 # break across lines
+UNIT = "um"      # td of a line's unit of measure (and its th, if any): no word may break either
+LINES = "righe"  # the table of the invoice lines (each block of a long list is one too)
+DESCRIPTION = "descr"  # the description column of a lines table, on its th and on each td:
+DESCRIPTION_MIN_SHARE = 0.35  # ... at least this share of the table's width,
+DESCRIPTION_MIN_TABLE = 600   # ... once the table is this wide (px). Checked only where the
+                              # class is on the page, as the broken units only where UNIT is.
 
 SCREEN_WIDTHS = (800, 1280, 1920)
 SCREEN_HEIGHT = 900
 TOLERANCE = 1.0  # px: sub-pixel rounding of borders and glyph edges
 PX_PER_IN = 96
-A4_MM = (210, 297)
 DEFAULT_MARGIN_MM = 20  # when the page sets no @page margin
 ONE_PAGE = {"stress-una-riga.xml"}  # invoices that must print on a single sheet
 SHOWN_PER_KIND = 4  # problems shown of each kind in a mode; the others are counted
@@ -613,10 +618,11 @@ def problems_of(found, printing=False):
                found["scrollWidth"] - found["clientWidth"]))
     problems += grouped(
         found["beyond"], key=lambda b: (b["element"], b["section"]),
-        line=lambda b: "%s %r%s reaches %d px, %d px past the viewport's right edge%s"
+        line=lambda b: "%s %r%s reaches %d px, %d px past the %s right edge%s"
         % (cell_name(b["cell"]) if b["cell"] else b["element"], b["text"],
            " (%s)" % b["section"] if b["section"] and not b["cell"] else "", b["right"],
-           b["right"] - found["clientWidth"], widest_text(b["widest"])),
+           b["right"] - found["clientWidth"],
+           "printable area's" if printing else "viewport's", widest_text(b["widest"])),
         worst=lambda b: b["right"])
     problems += grouped(
         found["broken"], key=lambda b: (b["kind"], b["cell"], b["table"], b["heading"]),
