@@ -262,9 +262,18 @@ MEASURE = r"""
       let line = null;
       if (widest) {
         const holder = widest.node.parentElement.closest('td, th');
-        if (holder !== el && widest.width > 0.4 * vw)
-          line = {width: Math.round(widest.width), text: shortText(widest.node.parentElement),
+        if (holder !== el && widest.width > 0.4 * vw) {
+          // The word of that text that takes most room: most often the one that cannot break.
+          let word = '', room = -1;
+          for (const m of widest.node.data.matchAll(/\S+/g)) {
+            const w = textRects(widest.node, m.index, m.index + m[0].length)
+                .reduce((sum, r) => sum + r.width, 0);
+            if (w > room) { room = w; word = m[0]; }
+          }
+          line = {width: Math.round(widest.width),
+                  text: word.length > 48 ? word.slice(0, 47) + '\u2026' : word,
                   cell: holder ? where(holder) : null};
+        }
       }
       out.beyond.push({element: describe(el), text: shortText(el), section: section(el),
                        right: Math.round(ext.right), cell: isCell(el) ? where(el) : null,
@@ -592,10 +601,10 @@ def grouped(items, key, line, worst):
 
 
 def widest_text(line):
-    if not line or not line["cell"]:
-        return "; its widest line, %d px: %r" % (line["width"], line["text"]) if line else ""
-    return "; its widest line, %d px: %r in %s" % (line["width"], line["text"],
-                                                   cell_name(line["cell"]))
+    if not line:
+        return ""
+    return "; its widest line, %d px, holds %r%s" % (
+        line["width"], line["text"], " in " + cell_name(line["cell"]) if line["cell"] else "")
 
 
 def past_text(past):
