@@ -18,6 +18,10 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xauth xsltproc libxml2-utils python3 time
     fonts-dejavu-core xdg-utils
+    chromium poppler-utils
+    # Arial's metrics, under the name the pages ask for after Arial: the layout test then
+    # measures the lines as wide as Windows draws them.
+    fonts-liberation
     clang libclang-rt-14-dev
 )
 missing=()
