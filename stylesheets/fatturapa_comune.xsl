@@ -369,6 +369,7 @@
           <xsl:with-param name="p" select="$ced"/>
           <xsl:with-param name="titolo" select="'Cedente / prestatore'"/>
         </xsl:call-template>
+        <td class="spazio"></td>
         <xsl:call-template name="soggetto">
           <xsl:with-param name="p" select="$ces"/>
           <xsl:with-param name="titolo" select="'Cessionario / committente'"/>
@@ -380,6 +381,7 @@
             <xsl:with-param name="p" select="$rapp"/>
             <xsl:with-param name="titolo" select="'Rappresentante fiscale del cedente / prestatore'"/>
           </xsl:call-template>
+          <td class="spazio"></td>
           <xsl:call-template name="soggetto">
             <xsl:with-param name="p" select="$terzo"/>
             <xsl:with-param name="titolo" select="'Terzo intermediario / soggetto emittente'"/>
@@ -929,11 +931,41 @@
   <xsl:template name="numero">
     <xsl:param name="v" select="normalize-space()"/>
     <xsl:choose>
-      <xsl:when test="number($v) = number($v) and string-length(substring-before(concat($v, '.'), '.')) &lt; 16 and not(starts-with($v, '.') or starts-with($v, '-.'))">
+      <xsl:when test="string-length($v) &lt;= 12 and number($v) = number($v) and not(starts-with($v, '.') or starts-with($v, '-.'))">
         <xsl:value-of select="concat(substring('-', 1, starts-with($v, '-')), format-number(translate(substring-before(concat($v, '.'), '.'), '-', ''), '#.##0', 'it'), substring(',', 1, contains($v, '.')), substring-after($v, '.'))"/>
+      </xsl:when>
+      <!-- A long number may wrap in a narrow column, between its groups of digits only. -->
+      <xsl:when test="number($v) = number($v) and string-length(substring-before(concat($v, '.'), '.')) &lt; 16 and not(starts-with($v, '.') or starts-with($v, '-.'))">
+        <xsl:value-of select="substring('-', 1, starts-with($v, '-'))"/>
+        <xsl:call-template name="gruppi">
+          <xsl:with-param name="s" select="format-number(translate(substring-before(concat($v, '.'), '.'), '-', ''), '#.##0', 'it')"/>
+        </xsl:call-template>
+        <xsl:if test="contains($v, '.')">
+          <xsl:text>,</xsl:text>
+          <wbr/>
+          <xsl:value-of select="substring-after($v, '.')"/>
+        </xsl:if>
       </xsl:when>
       <xsl:otherwise>
         <xsl:value-of select="$v"/>
+      </xsl:otherwise>
+    </xsl:choose>
+  </xsl:template>
+
+  <!-- "1.234.567" with a place to wrap after each group separator. -->
+  <xsl:template name="gruppi">
+    <xsl:param name="s"/>
+    <xsl:choose>
+      <xsl:when test="contains($s, '.')">
+        <xsl:value-of select="substring-before($s, '.')"/>
+        <xsl:text>.</xsl:text>
+        <wbr/>
+        <xsl:call-template name="gruppi">
+          <xsl:with-param name="s" select="substring-after($s, '.')"/>
+        </xsl:call-template>
+      </xsl:when>
+      <xsl:otherwise>
+        <xsl:value-of select="$s"/>
       </xsl:otherwise>
     </xsl:choose>
   </xsl:template>
@@ -1116,7 +1148,7 @@
 
   <xsl:template name="css">
     <xsl:text>
-body { margin: 0; background: #e8ebef; color: #1d2330; font: 13px/1.45 "Segoe UI", "Helvetica Neue", Arial, "Liberation Sans", "DejaVu Sans", sans-serif; }
+body { margin: 0; background: #e8ebef; color: #1d2330; font: 13px/1.45 "Segoe UI", "Helvetica Neue", Arial, "Liberation Sans", "DejaVu Sans", sans-serif; overflow-wrap: anywhere; }
 .pagina { max-width: 1120px; margin: 18px auto; background: #fff; padding: 22px 28px 16px; border: 1px solid #cfd5dd; }
 h1 { font-size: 21px; margin: 2px 0 2px; font-weight: bold; }
 h2 { font-size: 16px; margin: 26px 0 8px; padding: 6px 10px; background: #eef2f6; border-left: 5px solid #1f4e79; color: #12324f; }
@@ -1132,8 +1164,9 @@ table.banda td.totale { text-align: right; white-space: nowrap; padding-left: 20
 .totale .etichetta { font-size: 11px; text-transform: uppercase; letter-spacing: 0.06em; color: #d3e0ec; }
 .totale .cifra { font-size: 22px; font-weight: bold; }
 ol.lotto { margin: 6px 0 0; padding-left: 22px; }
-table.soggetti { width: calc(100% + 24px); margin: 2px -12px 0; border-collapse: separate; border-spacing: 12px 10px; }
-td.soggetto { width: 50%; vertical-align: top; border: 1px solid #cfd5dd; border-top: 3px solid #1f4e79; padding: 6px 12px 10px; }
+table.soggetti { width: 100%; margin: 2px 0 0; border-collapse: separate; border-spacing: 0 10px; }
+td.spazio { width: 12px; min-width: 12px; padding: 0; }
+td.soggetto { width: 49%; vertical-align: top; border: 1px solid #cfd5dd; border-top: 3px solid #1f4e79; padding: 6px 12px 10px; }
 td.soggetto h3 { margin-top: 2px; }
 td.vuoto { width: 50%; }
 .nome { font-size: 15px; font-weight: bold; }
@@ -1148,16 +1181,19 @@ table.kv td { padding: 2px 0; vertical-align: top; }
 table.t { width: 100%; margin: 2px 0 6px; }
 table.t th, table.t td { border: 1px solid #cfd5dd; padding: 3px 6px; vertical-align: top; text-align: left; }
 table.t thead th { background: #eef2f6; font-size: 11px; font-weight: bold; color: #33404f; }
-td, th { overflow-wrap: anywhere; }
 thead th { overflow-wrap: normal; }
 table.t td.r, table.t th.r { text-align: right; }
-table.t td.r, td.um, table.totali td, table.banda td.totale { white-space: nowrap; overflow-wrap: normal; }
+td.r, td.um, table.totali td, table.banda td.totale { white-space: nowrap; overflow-wrap: normal; }
+td.r { white-space: normal; }
 table.t td.c { text-align: center; color: #5a6472; }
 table.righe td { white-space: pre-line; }
-table.righe td.r { white-space: pre; }
-table.righe td.k { font-size: 12px; min-width: 5em; }
-table.righe th.descr { width: 38%; }
-table.righe td.sc { min-width: 7em; }
+table.righe td.r { white-space: pre-line; }
+table.righe td.k { font-size: 12px; }
+table.righe th.descr { width: 40%; }
+@media (max-width: 1000px) {
+  table.righe { font-size: 12px; }
+  table.righe th, table.righe td { padding: 3px 3px; }
+}
 table.righe tbody tr:nth-child(even) td { background: #f7f9fb; }
 table.t tfoot th, table.t tfoot td { font-weight: bold; border-top: 2px solid #1f4e79; }
 div.blocco-righe { content-visibility: auto; contain-intrinsic-size: auto 7000px; }
@@ -1182,23 +1218,26 @@ table.totali tr.grande td { font-size: 18px; font-weight: bold; border-top: 2px 
 .corpo { margin-top: 10px; }
 .piede { margin-top: 22px; padding-top: 6px; border-top: 1px solid #cfd5dd; font-size: 10px; color: #7a8491; }
 .corsa { display: none; }
-table.impaginazione { width: 100%; border-collapse: collapse; }
+table.impaginazione { width: 100%; border-collapse: collapse; table-layout: fixed; }
 table.impaginazione > thead { display: none; }
-table.impaginazione > tbody > tr > td { padding: 0; overflow-wrap: normal; }
+table.impaginazione > tbody > tr > td { padding: 0; }
 @page { size: A4 portrait; margin: 12mm 12mm 14mm 18mm; @bottom-right { content: "pagina " counter(page) " di " counter(pages); font: 7.5pt sans-serif; color: #555; } }
 @media print {
   body { background: #fff; font-size: 9pt; }
   .pagina { max-width: none; margin: 0; padding: 0 1px; border: 0; }
-  .corsa { display: block; position: fixed; top: 0; left: 0; right: 0; height: 5mm; overflow: hidden; font-size: 7.5pt; color: #555; border-bottom: 0.5pt solid #999; background: #fff; white-space: nowrap; text-overflow: ellipsis; }
+  .corsa { display: block; position: fixed; top: 0; left: 0; right: 0; font-size: 7.5pt; line-height: 1.2; color: #555; border-bottom: 0.5pt solid #999; background: #fff; }
   table.impaginazione > thead { display: table-header-group; }
-  table.impaginazione > thead td { height: 8mm; padding: 0; }
+  table.impaginazione > thead td { height: 9mm; padding: 0; }
   table.righe { font-size: 8.5pt; }
   table.t th, table.t td { padding: 2px 3px; }
   table.righe td.k { font-size: 8pt; }
   .testata { background: #fff; color: #000; border: 1.5pt solid #1f4e79; }
   .testata .formato, .testata .tipo, .totale .etichetta, .scadenze, .banda .calcolato { color: #33404f; }
   .scadenze .importo { color: #000; }
-  h2 { background: #fff; border: 0; border-bottom: 1.5pt solid #1f4e79; padding-left: 0; }
+  h2 { background: #fff; border: 0; border-bottom: 1.5pt solid #1f4e79; padding: 2px 0; margin: 12px 0 4px; }
+  h3 { margin: 9px 0 3px; }
+  .piede { margin-top: 8px; }
+  table.soggetti { border-spacing: 0 6px; }
   table.t thead th { background: #fff; }
   thead { display: table-header-group; }
   tr { break-inside: avoid; }
