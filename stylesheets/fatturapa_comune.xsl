@@ -235,7 +235,7 @@
                   <td class="totale">
                     <span class="etichetta">Totale documento</span>
                     <br/>
-                    <xsl:call-template name="cifra-totale"/>
+                    <xsl:copy-of select="$totale"/>
                   </td>
                 </xsl:if>
               </xsl:for-each>
@@ -268,7 +268,7 @@
                 </xsl:variable>
                 <xsl:if test="string($totale) != ''">
                   <xsl:text> - totale </xsl:text>
-                  <xsl:call-template name="cifra-totale"/>
+                  <xsl:copy-of select="$totale"/>
                 </xsl:if>
                 <xsl:call-template name="scadenze-banda"/>
               </li>
@@ -925,17 +925,19 @@
   </xsl:template>
 
   <!-- A decimal as an Italian reader writes it: thousands grouped by ".", a
-       comma before the decimals, every decimal as written (none added, dropped
-       or rounded). The integer part goes through format-number, exact for the
-       fifteen digits it is allowed here; anything else is shown as written. -->
+       comma before at least two decimals, its value exactly (nothing rounded).
+       format-number is exact for the fifteen digits it is given here; anything
+       that is not a plain decimal is shown as written. -->
   <xsl:template name="numero">
     <xsl:param name="v" select="normalize-space()"/>
     <xsl:choose>
-      <xsl:when test="string-length($v) &lt;= 12 and number($v) = number($v) and not(starts-with($v, '.') or starts-with($v, '-.'))">
-        <xsl:value-of select="concat(substring('-', 1, starts-with($v, '-')), format-number(translate(substring-before(concat($v, '.'), '.'), '-', ''), '#.##0', 'it'), substring(',', 1, contains($v, '.')), substring-after($v, '.'))"/>
+      <!-- The usual amounts: two decimals as written, up to eight more as written
+           but for trailing zeros; exact, for fifteen digits or fewer. -->
+      <xsl:when test="string-length($v) &lt;= 12 and number($v) = number($v) and translate($v, '0123456789.-', '') = ''">
+        <xsl:value-of select="format-number($v, '#.##0,00######', 'it')"/>
       </xsl:when>
       <!-- A long number may wrap in a narrow column, between its groups of digits only. -->
-      <xsl:when test="number($v) = number($v) and string-length(substring-before(concat($v, '.'), '.')) &lt; 16 and not(starts-with($v, '.') or starts-with($v, '-.'))">
+      <xsl:when test="number($v) = number($v) and translate($v, '0123456789.-', '') = '' and string-length(substring-before(concat($v, '.'), '.')) &lt; 16 and not(starts-with($v, '.') or starts-with($v, '-.'))">
         <xsl:value-of select="substring('-', 1, starts-with($v, '-'))"/>
         <xsl:call-template name="gruppi">
           <xsl:with-param name="s" select="format-number(translate(substring-before(concat($v, '.'), '.'), '-', ''), '#.##0', 'it')"/>

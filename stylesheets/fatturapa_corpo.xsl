@@ -297,9 +297,11 @@
 
   <xsl:template name="righe">
     <xsl:param name="righe"/>
-    <xsl:variable name="k-cod" select="boolean($righe/*[local-name()='CodiceArticolo'])"/>
-    <xsl:variable name="k-qta" select="boolean($righe/*[local-name()='Quantita' or local-name()='UnitaMisura'])"/>
-    <xsl:variable name="k-sc" select="boolean($righe/*[local-name()='ScontoMaggiorazione'])"/>
+    <!-- One look through the lines' fields for the optional columns and the natures. -->
+    <xsl:variable name="facoltativi" select="$righe/*[contains('|CodiceArticolo|Quantita|UnitaMisura|ScontoMaggiorazione|Natura|', concat('|', local-name(), '|'))]"/>
+    <xsl:variable name="k-cod" select="boolean($facoltativi[local-name()='CodiceArticolo'])"/>
+    <xsl:variable name="k-qta" select="boolean($facoltativi[local-name()='Quantita' or local-name()='UnitaMisura'])"/>
+    <xsl:variable name="k-sc" select="boolean($facoltativi[local-name()='ScontoMaggiorazione'])"/>
     <h3>Dettaglio beni e servizi</h3>
     <xsl:choose>
       <!-- Blocks are made of consecutive sibling lines, as the lines of an
@@ -346,7 +348,7 @@
       </xsl:otherwise>
     </xsl:choose>
     <xsl:call-template name="legenda-nature">
-      <xsl:with-param name="nature" select="$righe/*[local-name()='Natura'][normalize-space()]"/>
+      <xsl:with-param name="nature" select="$facoltativi[local-name()='Natura'][normalize-space()]"/>
     </xsl:call-template>
   </xsl:template>
 
@@ -367,8 +369,10 @@
       <xsl:with-param name="quante" select="$righe-per-tratto"/>
     </xsl:call-template>
     <xsl:if test="$quanti &gt; 1">
-      <!-- A literal position: only then does the look stop at that sibling. -->
-      <xsl:for-each select="following-sibling::*[100][local-name()='DettaglioLinee']">
+      <!-- A literal position, alone in its step: only then does the look stop at
+           that sibling (another predicate after it would visit all that follow). -->
+      <xsl:variable name="seguente" select="following-sibling::*[100]"/>
+      <xsl:for-each select="$seguente[local-name()='DettaglioLinee']">
         <xsl:call-template name="tratti-seguenti">
           <xsl:with-param name="k-cod" select="$k-cod"/>
           <xsl:with-param name="k-qta" select="$k-qta"/>
@@ -846,7 +850,7 @@
       <table class="totali">
         <tr class="grande">
           <th>Totale documento</th>
-          <td><xsl:call-template name="cifra-totale"/></td>
+          <td><xsl:copy-of select="$totale"/></td>
         </tr>
         <xsl:for-each select="$doc/*[local-name()='DatiCassaPrevidenziale'][*[local-name()='ImportoContributoCassa'][normalize-space()]]">
           <tr>
