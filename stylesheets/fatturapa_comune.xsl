@@ -532,12 +532,7 @@
         <xsl:for-each select="$radice/@versione[normalize-space() != normalize-space($h/*[local-name()='DatiTrasmissione']/*[local-name()='FormatoTrasmissione'])]">
           <tr>
             <th>Versione</th>
-            <td>
-              <xsl:call-template name="codice">
-                <xsl:with-param name="tab" select="$tab-formato"/>
-                <xsl:with-param name="ignoti" select="false()"/>
-              </xsl:call-template>
-            </td>
+            <td><xsl:value-of select="normalize-space()"/></td>
           </tr>
         </xsl:for-each>
         <xsl:for-each select="$radice/@SistemaEmittente">
@@ -616,6 +611,21 @@
       <th><xsl:call-template name="etichetta"/></th>
       <td><xsl:call-template name="id-fiscale"/></td>
     </tr>
+  </xsl:template>
+
+  <!-- A public administration is addressed by its office code. -->
+  <xsl:template match="*[local-name()='CodiceDestinatario']" mode="kv">
+    <xsl:if test="normalize-space()">
+      <tr>
+        <th>
+          <xsl:choose>
+            <xsl:when test="normalize-space(../*[local-name()='FormatoTrasmissione']) = 'FPA12'">Codice Amministrazione destinataria</xsl:when>
+            <xsl:otherwise><xsl:call-template name="etichetta"/></xsl:otherwise>
+          </xsl:choose>
+        </th>
+        <td><xsl:call-template name="valore"/></td>
+      </tr>
+    </xsl:if>
   </xsl:template>
 
   <!-- A discount or surcharge in words. -->

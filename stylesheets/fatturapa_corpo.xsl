@@ -192,7 +192,7 @@
             <th>Tipo</th>
             <th>Identificativo</th>
             <xsl:if test="$k-data"><th>Data</th></xsl:if>
-            <xsl:if test="$k-item"><th>Item</th></xsl:if>
+            <xsl:if test="$k-item"><th>N. linea</th></xsl:if>
             <xsl:if test="$k-comm"><th>Commessa / convenzione</th></xsl:if>
             <xsl:if test="$k-cup"><th>Codice CUP</th></xsl:if>
             <xsl:if test="$k-cig"><th>Codice CIG</th></xsl:if>

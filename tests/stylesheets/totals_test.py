@@ -1,0 +1,171 @@
+#!/usr/bin/env python3
+"""The totals our pages show: stated or computed, withholding and net amount, VAT summary sums,
+due dates and IBAN in the band, discounts and natures in words.
+
+    totals_test.py STYLESHEET_DIR
+
+Each case is a small invoice written here and transformed with xsltproc, as the leaf-value test
+does; the page's visible text (tags dropped, blanks joined) must hold every expected text and
+none of the refused ones. One line per case, then "N passed, M failed".
+"""
+import html
+import os
+import re
+import subprocess
+import sys
+import tempfile
+
+SHEETS = {"FPR12": "Foglio_di_stile_fattura_ordinaria_ver1.2.3.xsl",
+          "FPA12": "Foglio_di_stile_fatturaPA_v1.2.3.xsl",
+          "FSM10": "Foglio_di_stile_VFSM10_v1.0.2.xsl"}
+NS = {"FPR12": "http://ivaservizi.agenziaentrate.gov.it/docs/xsd/fatture/v1.2",
+      "FPA12": "http://ivaservizi.agenziaentrate.gov.it/docs/xsd/fatture/v1.2",
+      "FSM10": "http://ivaservizi.agenziaentrate.gov.it/docs/xsd/fatture/v1.0"}
+
+
+def riepilogo(rate, imponibile, imposta, natura=""):
+    return ("<DatiRiepilogo><AliquotaIVA>%s</AliquotaIVA>%s<ImponibileImporto>%s"
+            "</ImponibileImporto><Imposta>%s</Imposta></DatiRiepilogo>"
+            % (rate, "<Natura>%s</Natura>" % natura if natura else "", imponibile, imposta))
+
+
+def riga(n, prezzo, rate="22.00", extra="", natura=""):
+    return ("<DettaglioLinee><NumeroLinea>%d</NumeroLinea><Descrizione>Riga %d</Descrizione>"
+            "<PrezzoUnitario>%s</PrezzoUnitario>%s<PrezzoTotale>%s</PrezzoTotale>"
+            "<AliquotaIVA>%s</AliquotaIVA>%s</DettaglioLinee>"
+            % (n, n, prezzo, extra, prezzo, rate, "<Natura>%s</Natura>" % natura if natura else ""))
+
+
+def corpo(numero="1", totale=None, generali="", righe=None, riepiloghi=None, pagamento=""):
+    righe = righe if righe is not None else riga(1, "100.00")
+    riepiloghi = riepiloghi if riepiloghi is not None else riepilogo("22.00", "100.00", "22.00")
+    return ("<FatturaElettronicaBody><DatiGenerali><DatiGeneraliDocumento>"
+            "<TipoDocumento>TD01</TipoDocumento><Divisa>EUR</Divisa><Data>2024-05-31</Data>"
+            "<Numero>%s</Numero>%s%s</DatiGeneraliDocumento></DatiGenerali>"
+            "<DatiBeniServizi>%s%s</DatiBeniServizi>%s</FatturaElettronicaBody>"
+            % (numero, generali, "<ImportoTotaleDocumento>%s</ImportoTotaleDocumento>" % totale
+               if totale is not None else "", righe, riepiloghi, pagamento))
+
+
+def fattura(*corpi, fmt="FPR12", destinatario="ABC1234"):
+    return ('<?xml version="1.0" encoding="UTF-8"?>\n<p:FatturaElettronica versione="%s" '
+            'xmlns:p="%s"><FatturaElettronicaHeader><DatiTrasmissione><FormatoTrasmissione>%s'
+            "</FormatoTrasmissione><CodiceDestinatario>%s</CodiceDestinatario>"
+            "</DatiTrasmissione><CedentePrestatore><DatiAnagrafici><Anagrafica><Denominazione>"
+            "Fornitore</Denominazione></Anagrafica></DatiAnagrafici></CedentePrestatore>"
+            "</FatturaElettronicaHeader>%s</p:FatturaElettronica>\n"
+            % (fmt, NS[fmt], fmt, destinatario, "".join(corpi or (corpo(),))))
+
+
+def semplificata(importi, totale=None):
+    beni = "".join("<DatiBeniServizi><Descrizione>Bene %d</Descrizione><Importo>%s</Importo>"
+                   "<DatiIVA><Aliquota>22.00</Aliquota></DatiIVA></DatiBeniServizi>" % (k, v)
+                   for k, v in enumerate(importi, 1))
+    return ('<?xml version="1.0" encoding="UTF-8"?>\n<p:FatturaElettronicaSemplificata '
+            'versione="FSM10" xmlns:p="%s"><FatturaElettronicaHeader><DatiTrasmissione>'
+            "<FormatoTrasmissione>FSM10</FormatoTrasmissione></DatiTrasmissione>"
+            "<CedentePrestatore><Denominazione>Fornitore</Denominazione></CedentePrestatore>"
+            "</FatturaElettronicaHeader><FatturaElettronicaBody><DatiGenerali>"
+            "<DatiGeneraliDocumento><TipoDocumento>TD07</TipoDocumento><Divisa>EUR</Divisa>"
+            "<Data>2024-05-31</Data><Numero>S/1</Numero>%s</DatiGeneraliDocumento>"
+            "</DatiGenerali>%s</FatturaElettronicaBody></p:FatturaElettronicaSemplificata>\n"
+            % (NS["FSM10"], "<ImportoTotaleDocumento>%s</ImportoTotaleDocumento>" % totale
+               if totale else "", beni))
+
+
+RITENUTA = ("<DatiRitenuta><TipoRitenuta>RT01</TipoRitenuta><ImportoRitenuta>20.00"
+            "</ImportoRitenuta><AliquotaRitenuta>20.00</AliquotaRitenuta><CausalePagamento>A"
+            "</CausalePagamento></DatiRitenuta>")
+PAGAMENTO = ("<DatiPagamento><CondizioniPagamento>TP02</CondizioniPagamento><DettaglioPagamento>"
+             "<ModalitaPagamento>MP05</ModalitaPagamento><DataScadenzaPagamento>2024-06-30"
+             "</DataScadenzaPagamento><ImportoPagamento>102.00</ImportoPagamento>"
+             "<IBAN>IT60X0542811101000000123456</IBAN></DettaglioPagamento></DatiPagamento>")
+
+# (name, invoice, texts the page must hold, texts it must not)
+CASES = [
+    ("statedTotalAgreeing", fattura(corpo(totale="122.00")),
+     ["Totale documento 122,00 EUR"], ["calcolato"]),
+    ("noStatedTotalIsComputed", fattura(corpo()),
+     ["122,00 EUR calcolato"], []),
+    ("computedFromEveryRate",
+     fattura(corpo(riepiloghi=riepilogo("22.00", "1000.00", "220.00")
+                   + riepilogo("10.00", "500.50", "50.05")
+                   + riepilogo("0.00", "12.34", "0.00", natura="N2.2"))),
+     ["1.782,89 EUR calcolato", "Totale 1.512,84 270,05"], []),
+    ("statedTotalDisagreeing", fattura(corpo(totale="130.00")),
+     ["130,00 EUR calcolato: 122,00 EUR"], []),
+    ("aCentIsNoDisagreement", fattura(corpo(totale="122.01")),
+     ["122,01 EUR"], ["calcolato"]),
+    ("withholdingAndNet", fattura(corpo(totale="122.00", generali=RITENUTA)),
+     ["Ritenuta RT01 ritenuta di acconto persone fisiche (20,00 %) - 20,00",
+      "Netto a pagare 102,00 EUR"], []),
+    ("stampAndFund", fattura(corpo(totale="126.00", generali=(
+        "<DatiBollo><BolloVirtuale>SI</BolloVirtuale><ImportoBollo>2.00</ImportoBollo>"
+        "</DatiBollo><DatiCassaPrevidenziale><TipoCassa>TC22</TipoCassa><AlCassa>4.00</AlCassa>"
+        "<ImportoContributoCassa>4.00</ImportoContributoCassa><ImponibileCassa>100.00"
+        "</ImponibileCassa><AliquotaIVA>22.00</AliquotaIVA></DatiCassaPrevidenziale>"))),
+     ["Imposta di bollo 2,00", "Contributo cassa previdenziale TC22"], ["Netto a pagare"]),
+    ("dueDateAmountAndIban", fattura(corpo(totale="122.00", pagamento=PAGAMENTO)),
+     ["Scadenza 30/06/2024 · da pagare 102,00 EUR · MP05 bonifico · IBAN IT60 X054 2811 1010 "
+      "0000 0123 456"], []),
+    ("eachDocumentItsOwn", fattura(corpo("A/1", totale="122.00"),
+                                   corpo("A/2", riepiloghi=riepilogo("22.00", "10.00", "2.20"))),
+     ["Fattura n. A/1 del 31/05/2024 (TD01) - totale 122,00 EUR",
+      "Fattura n. A/2 del 31/05/2024 (TD01) - totale 12,20 EUR calcolato"], []),
+    ("simplifiedComputed", semplificata(["10.00", "2.50"]),
+     ["12,50 EUR calcolato"], []),
+    ("discountsInWords", fattura(corpo(righe=riga(1, "90.00", extra=(
+        "<ScontoMaggiorazione><Tipo>SC</Tipo><Percentuale>10.00</Percentuale><Importo>10.00"
+        "</Importo></ScontoMaggiorazione><ScontoMaggiorazione><Tipo>MG</Tipo><Importo>1.50"
+        "</Importo></ScontoMaggiorazione>")))),
+     ["sconto 10,00 %: 10,00", "maggiorazione: 1,50"], []),
+    ("naturesExplained", fattura(corpo(righe=riga(1, "10.00", rate="0.00", natura="N4")
+                                       + riga(2, "5.00", rate="0.00", natura="N4"),
+                                       riepiloghi=riepilogo("0.00", "15.00", "0.00", "N4"))),
+     ["Natura IVA: N4 esenti"], []),
+    ("publicAdministration", fattura(corpo(), fmt="FPA12", destinatario="UFXYZ1"),
+     ["Codice Amministrazione destinataria UFXYZ1"], []),
+    ("largeAmountsGrouped", fattura(corpo(totale="1513068.07",
+                                          riepiloghi=riepilogo("22.00", "1240219.73",
+                                                               "272848.34"))),
+     ["1.513.068,07 EUR"], ["1513068.07"]),
+]
+
+
+def visible_text(page):
+    body = page.split("<body", 1)[-1]
+    body = re.sub(r"<(style|title)[^>]*>.*?</\1>", " ", body, flags=re.S)
+    # A place to wrap inside a number is no space: "1.513.<wbr>068" reads as one number.
+    body = re.sub(r"</?wbr>", "", body)
+    text = html.unescape(re.sub(r"<[^>]+>", " ", body))
+    return re.sub(r"\s+", " ", text).strip()
+
+
+def main(argv):
+    sheets = argv[1]
+    passed = failed = 0
+    with tempfile.TemporaryDirectory() as tmp:
+        for name, invoice, wanted, refused in CASES:
+            path = os.path.join(tmp, name + ".xml")
+            with open(path, "w", encoding="utf-8") as f:
+                f.write(invoice)
+            fmt = re.search(r"<FormatoTrasmissione>(\w+)<", invoice).group(1)
+            run = subprocess.run(["xsltproc", "--nonet", os.path.join(sheets, SHEETS[fmt]), path],
+                                 capture_output=True)
+            text = visible_text(run.stdout.decode("cp1252", "replace"))
+            problems = ["xsltproc failed: %s" % run.stderr.decode(errors="replace")[:200]] \
+                if run.returncode else []
+            problems += ["missing %r" % w for w in wanted if w not in text]
+            problems += ["shows %r" % r for r in refused if r in text]
+            if problems:
+                failed += 1
+                print("FAIL %s: %s" % (name, "; ".join(problems)))
+            else:
+                passed += 1
+                print("ok   %s" % name)
+    print("%d passed, %d failed" % (passed, failed))
+    return 1 if failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))
