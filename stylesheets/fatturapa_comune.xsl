@@ -291,12 +291,12 @@
       <div class="scadenze">
         <xsl:for-each select="$dettagli[position() &lt;= $scadenze-in-banda]">
           <div>
-            <xsl:for-each select="*[local-name()='DataScadenzaPagamento'][normalize-space()][1]">
+            <xsl:for-each select="(*[local-name()='DataScadenzaPagamento'][1])[normalize-space()]">
               <xsl:text>Scadenza </xsl:text>
               <xsl:call-template name="data"/>
               <xsl:text> · </xsl:text>
             </xsl:for-each>
-            <xsl:for-each select="*[local-name()='ImportoPagamento'][normalize-space()][1]">
+            <xsl:for-each select="(*[local-name()='ImportoPagamento'][1])[normalize-space()]">
               <xsl:text>da pagare </xsl:text>
               <span class="importo">
                 <xsl:call-template name="numero"/>
@@ -307,7 +307,7 @@
             <xsl:for-each select="*[local-name()='ModalitaPagamento'][1]">
               <xsl:call-template name="valore"/>
             </xsl:for-each>
-            <xsl:for-each select="*[local-name()='IBAN'][normalize-space()][1]">
+            <xsl:for-each select="(*[local-name()='IBAN'][1])[normalize-space()]">
               <xsl:text> · IBAN </xsl:text>
               <span class="iban"><xsl:call-template name="iban"/></span>
             </xsl:for-each>
@@ -804,8 +804,17 @@
   <xsl:template name="elenco-ignoti">
     <xsl:param name="nodi"/>
     <div class="x testo">
+      <!-- The line of "riga-ignota", written out here: a call per field costs a
+           tenth of the whole. -->
       <xsl:for-each select="$nodi">
-        <xsl:call-template name="riga-ignota"/>
+        <xsl:choose>
+          <xsl:when test="*">
+            <xsl:call-template name="riga-ignota"/>
+          </xsl:when>
+          <xsl:otherwise>
+            <xsl:value-of select="concat(local-name(), ': ', normalize-space(), '&#10;')"/>
+          </xsl:otherwise>
+        </xsl:choose>
       </xsl:for-each>
     </div>
   </xsl:template>

@@ -805,7 +805,9 @@
   <xsl:template name="cifra-totale">
     <xsl:param name="divisa"/>
     <xsl:variable name="doc" select="*[local-name()='DatiGenerali']/*[local-name()='DatiGeneraliDocumento']"/>
-    <xsl:variable name="dichiarato" select="$doc/*[local-name()='ImportoTotaleDocumento'][normalize-space()][1]"/>
+    <!-- "[name][1]" stops at the first match; another predicate before "[1]" would make
+         the look visit every field of the document. -->
+    <xsl:variable name="dichiarato" select="($doc/*[local-name()='ImportoTotaleDocumento'][1])[normalize-space()]"/>
     <xsl:variable name="calcolato-testo">
       <xsl:call-template name="totale-calcolato"/>
     </xsl:variable>
@@ -876,7 +878,7 @@
               <xsl:for-each select="*[local-name()='TipoRitenuta'][1]">
                 <xsl:call-template name="valore"/>
               </xsl:for-each>
-              <xsl:for-each select="*[local-name()='AliquotaRitenuta'][normalize-space()][1]">
+              <xsl:for-each select="(*[local-name()='AliquotaRitenuta'][1])[normalize-space()]">
                 <xsl:text> (</xsl:text>
                 <xsl:call-template name="numero"/>
                 <xsl:text> %)</xsl:text>
@@ -889,7 +891,7 @@
           </tr>
         </xsl:for-each>
         <xsl:if test="$ritenute">
-          <xsl:variable name="dichiarato" select="$doc/*[local-name()='ImportoTotaleDocumento'][normalize-space()][1]"/>
+          <xsl:variable name="dichiarato" select="($doc/*[local-name()='ImportoTotaleDocumento'][1])[normalize-space()]"/>
           <xsl:variable name="base-testo">
             <xsl:choose>
               <xsl:when test="$dichiarato"><xsl:value-of select="number($dichiarato)"/></xsl:when>
