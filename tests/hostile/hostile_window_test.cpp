@@ -248,8 +248,8 @@ private:
         QCOMPARE(m_prompts.shown, std::vector<std::string>{});
         // The load may have ended while the open was awaited, and a busy machine may still be
         // showing the page before: wait for this one's text.
-        QTRY_VERIFY_WITH_TIMEOUT(caricata.count() > 0, 30000);
-        QTRY_VERIFY_WITH_TIMEOUT(testoPagina().contains(QStringLiteral("PRIMA/1")), 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(caricata.count() > 0, 60000);
+        QTRY_VERIFY_WITH_TIMEOUT(testoPagina().contains(QStringLiteral("PRIMA/1")), 60000);
         QCOMPARE(voci(), (QStringList{"a.pdf", "b.pdf"}));
         m_prompts.shown.clear();
     }
