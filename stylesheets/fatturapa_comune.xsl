@@ -559,14 +559,14 @@
        field in the file. Causale, however many, keep their one row. -->
   <xsl:template name="righe-kv">
     <xsl:param name="nodi"/>
-    <xsl:variable name="altri" select="$nodi[local-name()!='Causale']"/>
+    <!-- Counted first: the usual small group is not looked through again. -->
     <xsl:choose>
-      <xsl:when test="count($altri) &gt; $ignoti-in-elenco">
+      <xsl:when test="count($nodi) &gt; $ignoti-in-elenco and count($nodi[local-name()!='Causale']) &gt; $ignoti-in-elenco">
         <xsl:apply-templates select="$nodi[local-name()='Causale']" mode="kv"/>
         <tr>
           <td colspan="2">
             <xsl:call-template name="elenco-ignoti">
-              <xsl:with-param name="nodi" select="$altri[* or normalize-space()]"/>
+              <xsl:with-param name="nodi" select="$nodi[local-name()!='Causale'][* or normalize-space()]"/>
             </xsl:call-template>
           </td>
         </tr>
@@ -804,17 +804,8 @@
   <xsl:template name="elenco-ignoti">
     <xsl:param name="nodi"/>
     <div class="x testo">
-      <!-- The line of "riga-ignota", written out here: a call per field costs a
-           tenth of the whole. -->
       <xsl:for-each select="$nodi">
-        <xsl:choose>
-          <xsl:when test="*">
-            <xsl:call-template name="riga-ignota"/>
-          </xsl:when>
-          <xsl:otherwise>
-            <xsl:value-of select="concat(local-name(), ': ', normalize-space(), '&#10;')"/>
-          </xsl:otherwise>
-        </xsl:choose>
+        <xsl:call-template name="riga-ignota"/>
       </xsl:for-each>
     </div>
   </xsl:template>

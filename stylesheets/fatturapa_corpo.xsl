@@ -626,29 +626,17 @@
               <xsl:choose>
                 <xsl:when test="count($altri) &gt; $ignoti-in-elenco">
                   <div class="x testo">
-                    <xsl:for-each select="$altri">
-                      <xsl:choose>
-                        <xsl:when test="local-name()='DatiIVA'">
-                          <xsl:call-template name="ignoti-iva"/>
-                        </xsl:when>
-                        <xsl:otherwise>
-                          <xsl:call-template name="riga-ignota"/>
-                        </xsl:otherwise>
-                      </xsl:choose>
-                    </xsl:for-each>
+                    <xsl:call-template name="altri-del-bene">
+                      <xsl:with-param name="nodi" select="$altri"/>
+                      <xsl:with-param name="in-elenco" select="true()"/>
+                    </xsl:call-template>
                   </div>
                 </xsl:when>
                 <xsl:otherwise>
-                  <xsl:for-each select="$altri">
-                    <xsl:choose>
-                      <xsl:when test="local-name()='DatiIVA'">
-                        <xsl:call-template name="ignoti-iva"/>
-                      </xsl:when>
-                      <xsl:otherwise>
-                        <xsl:call-template name="ignoto"/>
-                      </xsl:otherwise>
-                    </xsl:choose>
-                  </xsl:for-each>
+                  <xsl:call-template name="altri-del-bene">
+                    <xsl:with-param name="nodi" select="$altri"/>
+                    <xsl:with-param name="in-elenco" select="false()"/>
+                  </xsl:call-template>
                 </xsl:otherwise>
               </xsl:choose>
             </td>
@@ -670,6 +658,26 @@
         </xsl:for-each>
       </tbody>
     </table>
+  </xsl:template>
+
+  <!-- The unknown fields of simplified goods, a block or a line of text each,
+       and those of their DatiIVA where it stands. -->
+  <xsl:template name="altri-del-bene">
+    <xsl:param name="nodi"/>
+    <xsl:param name="in-elenco"/>
+    <xsl:for-each select="$nodi">
+      <xsl:choose>
+        <xsl:when test="local-name()='DatiIVA'">
+          <xsl:call-template name="ignoti-iva"/>
+        </xsl:when>
+        <xsl:when test="$in-elenco">
+          <xsl:call-template name="riga-ignota"/>
+        </xsl:when>
+        <xsl:otherwise>
+          <xsl:call-template name="ignoto"/>
+        </xsl:otherwise>
+      </xsl:choose>
+    </xsl:for-each>
   </xsl:template>
 
   <!-- Context: the DatiIVA of simplified goods; rate and tax have columns. -->

@@ -79,6 +79,12 @@ def fattura(general="", body="", party=None, fmt="FPR12", wrap=("", "")):
             % (wrap[0], fmt, NS, fmt, party, general, body, wrap[1])).encode("utf-8")
 
 
+def in_entity(text):
+    """An invoice whose one Causale refers to an entity holding `text`."""
+    return fattura(general="<Causale>&e;</Causale>",
+                   wrap=('<!DOCTYPE p:FatturaElettronica [<!ENTITY e "%s">]>\n' % text, ""))
+
+
 def lines(numbers, between=""):
     return ("<DatiBeniServizi>" + "".join(
         "<DettaglioLinee><NumeroLinea>%d</NumeroLinea><Descrizione>R%d</Descrizione>"
@@ -212,11 +218,7 @@ def main():
         path, n = generated("semplificata", 300_000, "--leaf-bytes", "5", name="fitta")
         refused("elementsForTheSize", path, TOO_MANY_ELEMENTS)
         dense = "<v/>" * 150_000
-        refused("elementsOfAnEntity",
-                write("elementi-entita.xml",
-                      fattura(general="<Causale>&e;</Causale>",
-                              wrap=('<!DOCTYPE p:FatturaElettronica [<!ENTITY e "%s">]>\n' % dense,
-                                    ""))),
+        refused("elementsOfAnEntity", write("elementi-entita.xml", in_entity(dense)),
                 TOO_MANY_ELEMENTS)
 
         # Unknown fields by the hundred thousand wherever a group of fields is listed: all shown,
@@ -335,11 +337,7 @@ def main():
                       fattura(wrap=("<!DOCTYPE p:FatturaElettronica [%s]>\n" % declared, ""))),
                 TOO_MANY_ATTRIBUTES)
         tag = "<x %s/>" % " ".join("a%d='1'" % k for k in range(100_000))
-        refused("attributesInAnEntity",
-                write("attributi-entita.xml",
-                      fattura(general="<Causale>&e;</Causale>",
-                              wrap=('<!DOCTYPE p:FatturaElettronica [<!ENTITY e "%s">]>\n' % tag,
-                                    ""))),
+        refused("attributesInAnEntity", write("attributi-entita.xml", in_entity(tag)),
                 TOO_MANY_ATTRIBUTES)
 
         # Namespace declarations are built up as attributes are, and looked up through.
