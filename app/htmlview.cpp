@@ -132,6 +132,12 @@ HtmlView::HtmlView(QWidget* parent) : QWebEngineView(parent) {
     s->setAttribute(QWebEngineSettings::PluginsEnabled, false);
     s->setAttribute(QWebEngineSettings::NavigateOnDropEnabled, false);
     setPage(pagina);
+    // A load asked for while the page before is being committed may be dropped by the
+    // engine, which then finishes the page before in its place: ask for the latest again.
+    connect(this, &QWebEngineView::loadFinished, this, [this] {
+        if (!m_ultima.isEmpty() && page()->requestedUrl() != m_ultima)
+            page()->load(m_ultima);
+    });
     setContextMenuPolicy(Qt::NoContextMenu);
     setAcceptDrops(false);
 }
@@ -145,10 +151,10 @@ void HtmlView::mostraHtml(const QByteArray& ansi) {
     // Each page gets its own address, so a page still loading is never served another's bytes.
     const QString percorso = QStringLiteral("fattura/%1").arg(++m_generazione);
     m_schema->imposta(percorso, ansi);
-    QUrl url;
-    url.setScheme(QLatin1String(kSchema));
-    url.setPath(percorso);
-    page()->load(url);
+    m_ultima = QUrl();
+    m_ultima.setScheme(QLatin1String(kSchema));
+    m_ultima.setPath(percorso);
+    page()->load(m_ultima);
 }
 
 } // namespace ondivo

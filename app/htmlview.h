@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QUrl>
 #include <QWebEngineView>
 
 namespace ondivo {
@@ -28,6 +29,7 @@ public:
 private:
     InvoiceSchemeHandler* m_schema;
     quint64 m_generazione = 0;
+    QUrl m_ultima; // the page last asked for
 };
 
 } // namespace ondivo

@@ -51,13 +51,38 @@ private slots:
         QVERIFY(t.trimmed().endsWith(QStringLiteral("FINE")));
     }
 
+    // Pages asked for one after the other, the next one at a different moment of the load of
+    // the one before: the last one asked for is the one shown, whatever the moment.
+    void laterPageReplacesEarlierOne_data() {
+        QTest::addColumn<int>("pagine");
+        QTest::addColumn<int>("attesa"); // ms of events between two pages; -1: at 100 %
+        for (int attesa : {0, 1, 5, 20, 50, 100, 250})
+            QTest::addRow("twoPages/%dms", attesa) << 2 << attesa;
+        QTest::addRow("twoPages/atFullProgress") << 2 << -1;
+        QTest::addRow("sixPages/atFullProgress") << 6 << -1;
+        for (int attesa : {10, 40})
+            QTest::addRow("sixPages/%dms", attesa) << 6 << attesa;
+    }
+
     void laterPageReplacesEarlierOne() {
+        QFETCH(int, pagine);
+        QFETCH(int, attesa);
         HtmlView view;
-        QSignalSpy finito(&view, &QWebEngineView::loadFinished);
-        view.mostraHtml("<p>PRIMA</p>");
-        view.mostraHtml("<p>SECONDA</p>");
-        QTRY_VERIFY_WITH_TIMEOUT(!finito.isEmpty() && finito.last().at(0).toBool(), 20000);
-        QCOMPARE(testo(view).trimmed(), QStringLiteral("SECONDA"));
+        view.resize(400, 300);
+        view.show();
+        QSignalSpy progresso(&view, &QWebEngineView::loadProgress);
+        for (int i = 1; i <= pagine; ++i) {
+            if (i > 1 && attesa >= 0) {
+                QTest::qWait(attesa);
+            } else if (i > 1) {
+                QVERIFY(QTest::qWaitFor(
+                    [&] { return !progresso.isEmpty() && progresso.last().at(0) == 100; }, 10000));
+            }
+            progresso.clear();
+            view.mostraHtml("<p>PAGINA " + QByteArray::number(i) + "</p>");
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(testo(view).trimmed(), QStringLiteral("PAGINA %1").arg(pagine),
+                                  20000);
     }
 
     void noRequestLeavesThePageAndNoScriptRuns() {
