@@ -86,11 +86,45 @@
 
   <!-- ============================================================ page -->
 
+  <!-- Fields are found by name, in no namespace, as the formats write them below the
+       document element. A file whose fields carry a namespace (a default one, or a prefix on
+       each field) is read from a copy without namespaces; a signature keeps its own. The
+       look goes two levels down, where a namespace on the fields shows. -->
   <xsl:template match="/">
+    <xsl:choose>
+      <xsl:when test="/*/*[local-name() != 'Signature'][namespace-uri() or *[namespace-uri()]]">
+        <xsl:variable name="copia">
+          <xsl:apply-templates select="node()" mode="senza-namespace"/>
+        </xsl:variable>
+        <xsl:for-each select="exsl:node-set($copia)">
+          <xsl:call-template name="pagina"/>
+        </xsl:for-each>
+      </xsl:when>
+      <xsl:otherwise>
+        <xsl:call-template name="pagina"/>
+      </xsl:otherwise>
+    </xsl:choose>
+  </xsl:template>
+
+  <xsl:template match="*" mode="senza-namespace">
+    <xsl:element name="{local-name()}">
+      <xsl:copy-of select="@*"/>
+      <xsl:apply-templates mode="senza-namespace"/>
+    </xsl:element>
+  </xsl:template>
+
+  <xsl:template match="*[local-name() = 'Signature']" mode="senza-namespace">
+    <xsl:copy-of select="."/>
+  </xsl:template>
+
+  <xsl:template match="comment() | processing-instruction()" mode="senza-namespace"/>
+
+  <!-- Context: the root of the document, or of its copy. -->
+  <xsl:template name="pagina">
     <!-- The invoice is the element holding the header: normally the
          document element, but a wrapper around it is tolerated (the first
          element, in document order, that holds one). -->
-    <xsl:variable name="fattura" select="/*[*[local-name()='FatturaElettronicaHeader']] | (/*[not(*[local-name()='FatturaElettronicaHeader'])]//*[*[local-name()='FatturaElettronicaHeader']])[1]"/>
+    <xsl:variable name="fattura" select="/*[FatturaElettronicaHeader] | (/*[not(FatturaElettronicaHeader)]//*[FatturaElettronicaHeader])[1]"/>
     <xsl:variable name="titolo">
       <xsl:call-template name="titolo-pagina">
         <xsl:with-param name="f" select="$fattura[1]"/>
@@ -136,8 +170,8 @@
 
   <xsl:template name="titolo-pagina">
     <xsl:param name="f"/>
-    <xsl:variable name="corpi" select="$f/*[local-name()='FatturaElettronicaBody']"/>
-    <xsl:variable name="doc" select="$corpi[1]/*[local-name()='DatiGenerali']/*[local-name()='DatiGeneraliDocumento']"/>
+    <xsl:variable name="corpi" select="$f/FatturaElettronicaBody"/>
+    <xsl:variable name="doc" select="$corpi[1]/DatiGenerali/DatiGeneraliDocumento"/>
     <xsl:choose>
       <xsl:when test="count($corpi) &gt; 1">
         <xsl:text>Lotto di </xsl:text>
@@ -151,7 +185,7 @@
       </xsl:when>
       <xsl:otherwise>Fattura elettronica</xsl:otherwise>
     </xsl:choose>
-    <xsl:variable name="ced" select="$f/*[local-name()='FatturaElettronicaHeader']/*[local-name()='CedentePrestatore']"/>
+    <xsl:variable name="ced" select="$f/FatturaElettronicaHeader/CedentePrestatore"/>
     <xsl:if test="$ced">
       <xsl:text> - </xsl:text>
       <xsl:call-template name="nome-soggetto">
@@ -162,8 +196,8 @@
 
   <!-- The invoice root: header band, parties, transmission, bodies. -->
   <xsl:template match="*" mode="fattura">
-    <xsl:variable name="h" select="*[local-name()='FatturaElettronicaHeader']"/>
-    <xsl:variable name="corpi" select="*[local-name()='FatturaElettronicaBody']"/>
+    <xsl:variable name="h" select="FatturaElettronicaHeader"/>
+    <xsl:variable name="corpi" select="FatturaElettronicaBody"/>
     <xsl:call-template name="testata">
       <xsl:with-param name="h" select="$h"/>
       <xsl:with-param name="corpi" select="$corpi"/>
@@ -181,7 +215,7 @@
     <xsl:call-template name="trasmissione">
       <xsl:with-param name="h" select="$h"/>
     </xsl:call-template>
-    <xsl:variable name="altri" select="*[local-name()!='FatturaElettronicaHeader' and local-name()!='FatturaElettronicaBody' and local-name()!='Signature']"/>
+    <xsl:variable name="altri" select="*[not(self::FatturaElettronicaHeader) and not(self::FatturaElettronicaBody) and local-name() != 'Signature']"/>
     <xsl:if test="$altri">
       <h3>Altri dati</h3>
       <table class="kv">
@@ -197,7 +231,7 @@
   <xsl:template name="testata">
     <xsl:param name="h"/>
     <xsl:param name="corpi"/>
-    <xsl:variable name="formato" select="$h/*[local-name()='DatiTrasmissione']/*[local-name()='FormatoTrasmissione']"/>
+    <xsl:variable name="formato" select="$h/DatiTrasmissione/FormatoTrasmissione"/>
     <div class="testata">
       <div class="formato">
         <xsl:text>Fattura elettronica</xsl:text>
@@ -210,7 +244,7 @@
       </div>
       <xsl:choose>
         <xsl:when test="count($corpi) = 1">
-          <xsl:variable name="doc" select="$corpi/*[local-name()='DatiGenerali']/*[local-name()='DatiGeneraliDocumento']"/>
+          <xsl:variable name="doc" select="$corpi/DatiGenerali/DatiGeneraliDocumento"/>
           <table class="banda">
             <tr>
               <td>
@@ -219,7 +253,7 @@
                     <xsl:with-param name="doc" select="$doc"/>
                   </xsl:call-template>
                 </h1>
-                <xsl:for-each select="$doc/*[local-name()='TipoDocumento'][1]">
+                <xsl:for-each select="$doc/TipoDocumento[1]">
                   <div class="tipo">
                     <xsl:call-template name="codice">
                       <xsl:with-param name="tab" select="$tab-tipo-documento"/>
@@ -253,12 +287,12 @@
           </h1>
           <ol class="lotto">
             <xsl:for-each select="$corpi">
-              <xsl:variable name="doc" select="*[local-name()='DatiGenerali']/*[local-name()='DatiGeneraliDocumento']"/>
+              <xsl:variable name="doc" select="DatiGenerali/DatiGeneraliDocumento"/>
               <li>
                 <xsl:call-template name="titolo-documento">
                   <xsl:with-param name="doc" select="$doc"/>
                 </xsl:call-template>
-                <xsl:for-each select="$doc/*[local-name()='TipoDocumento'][1]">
+                <xsl:for-each select="$doc/TipoDocumento[1]">
                   <xsl:text> (</xsl:text>
                   <xsl:value-of select="normalize-space()"/>
                   <xsl:text>)</xsl:text>
@@ -285,18 +319,18 @@
   <xsl:variable name="scadenze-in-banda" select="6"/>
 
   <xsl:template name="scadenze-banda">
-    <xsl:variable name="dettagli" select="*[local-name()='DatiPagamento']/*[local-name()='DettaglioPagamento']"/>
-    <xsl:variable name="d" select="normalize-space(*[local-name()='DatiGenerali']/*[local-name()='DatiGeneraliDocumento']/*[local-name()='Divisa'][1])"/>
+    <xsl:variable name="dettagli" select="DatiPagamento/DettaglioPagamento"/>
+    <xsl:variable name="d" select="normalize-space(DatiGenerali/DatiGeneraliDocumento/Divisa[1])"/>
     <xsl:if test="$dettagli">
       <div class="scadenze">
         <xsl:for-each select="$dettagli[position() &lt;= $scadenze-in-banda]">
           <div>
-            <xsl:for-each select="(*[local-name()='DataScadenzaPagamento'][1])[normalize-space()]">
+            <xsl:for-each select="(DataScadenzaPagamento[1])[normalize-space()]">
               <xsl:text>Scadenza </xsl:text>
               <xsl:call-template name="data"/>
               <xsl:text> · </xsl:text>
             </xsl:for-each>
-            <xsl:for-each select="(*[local-name()='ImportoPagamento'][1])[normalize-space()]">
+            <xsl:for-each select="(ImportoPagamento[1])[normalize-space()]">
               <xsl:text>da pagare </xsl:text>
               <span class="importo">
                 <xsl:call-template name="numero"/>
@@ -304,10 +338,10 @@
               </span>
               <xsl:text> · </xsl:text>
             </xsl:for-each>
-            <xsl:for-each select="*[local-name()='ModalitaPagamento'][1]">
+            <xsl:for-each select="ModalitaPagamento[1]">
               <xsl:call-template name="valore"/>
             </xsl:for-each>
-            <xsl:for-each select="(*[local-name()='IBAN'][1])[normalize-space()]">
+            <xsl:for-each select="(IBAN[1])[normalize-space()]">
               <xsl:text> · IBAN </xsl:text>
               <span class="iban"><xsl:call-template name="iban"/></span>
             </xsl:for-each>
@@ -335,7 +369,7 @@
     <xsl:variable name="descr">
       <xsl:call-template name="descrizione-codice">
         <xsl:with-param name="tab" select="$tab-tipo-documento"/>
-        <xsl:with-param name="v" select="normalize-space($doc/*[local-name()='TipoDocumento'][1])"/>
+        <xsl:with-param name="v" select="normalize-space($doc/TipoDocumento[1])"/>
       </xsl:call-template>
     </xsl:variable>
     <xsl:choose>
@@ -345,11 +379,11 @@
       </xsl:when>
       <xsl:otherwise>Documento</xsl:otherwise>
     </xsl:choose>
-    <xsl:for-each select="$doc/*[local-name()='Numero'][1]">
+    <xsl:for-each select="$doc/Numero[1]">
       <xsl:text> n. </xsl:text>
       <xsl:value-of select="normalize-space()"/>
     </xsl:for-each>
-    <xsl:for-each select="$doc/*[local-name()='Data'][1]">
+    <xsl:for-each select="$doc/Data[1]">
       <xsl:text> del </xsl:text>
       <xsl:call-template name="data"/>
     </xsl:for-each>
@@ -359,10 +393,10 @@
 
   <xsl:template name="soggetti">
     <xsl:param name="h"/>
-    <xsl:variable name="ced" select="$h/*[local-name()='CedentePrestatore']"/>
-    <xsl:variable name="ces" select="$h/*[local-name()='CessionarioCommittente']"/>
-    <xsl:variable name="rapp" select="$h/*[local-name()='RappresentanteFiscale']"/>
-    <xsl:variable name="terzo" select="$h/*[local-name()='TerzoIntermediarioOSoggettoEmittente']"/>
+    <xsl:variable name="ced" select="$h/CedentePrestatore"/>
+    <xsl:variable name="ces" select="$h/CessionarioCommittente"/>
+    <xsl:variable name="rapp" select="$h/RappresentanteFiscale"/>
+    <xsl:variable name="terzo" select="$h/TerzoIntermediarioOSoggettoEmittente"/>
     <table class="soggetti">
       <tr>
         <xsl:call-template name="soggetto">
@@ -389,7 +423,7 @@
         </tr>
       </xsl:if>
     </table>
-    <xsl:for-each select="$h/*[local-name()='SoggettoEmittente'][normalize-space()]">
+    <xsl:for-each select="$h/SoggettoEmittente[normalize-space()]">
       <p class="nota">
         <xsl:text>Fattura emessa da: </xsl:text>
         <xsl:call-template name="codice">
@@ -427,13 +461,13 @@
           </div>
           <!-- The Sede of the party and those in its AltriDatiIdentificativi, in
                document order. -->
-          <xsl:for-each select="$p/*[local-name()='Sede' or local-name()='AltriDatiIdentificativi']">
+          <xsl:for-each select="$p/*[self::Sede or self::AltriDatiIdentificativi]">
             <xsl:choose>
-              <xsl:when test="local-name()='Sede'">
+              <xsl:when test="self::Sede">
                 <xsl:call-template name="sede"/>
               </xsl:when>
               <xsl:otherwise>
-                <xsl:for-each select="*[local-name()='Sede']">
+                <xsl:for-each select="Sede">
                   <xsl:call-template name="sede"/>
                 </xsl:for-each>
               </xsl:otherwise>
@@ -493,12 +527,12 @@
       <xsl:call-template name="parte-nome">
         <xsl:with-param name="titoli" select="$titoli"/>
       </xsl:call-template>
-      <xsl:if test="local-name()='DatiAnagrafici' or local-name()='AltriDatiIdentificativi'">
+      <xsl:if test="self::DatiAnagrafici or self::AltriDatiIdentificativi">
         <xsl:for-each select="*">
           <xsl:call-template name="parte-nome">
             <xsl:with-param name="titoli" select="$titoli"/>
           </xsl:call-template>
-          <xsl:if test="local-name()='Anagrafica' and local-name(..)='DatiAnagrafici'">
+          <xsl:if test="self::Anagrafica and parent::DatiAnagrafici">
             <xsl:for-each select="*">
               <xsl:call-template name="parte-nome">
                 <xsl:with-param name="titoli" select="$titoli"/>
@@ -512,7 +546,7 @@
 
   <xsl:template name="parte-nome">
     <xsl:param name="titoli"/>
-    <xsl:if test="contains($parti-nome, concat('|', local-name(), '|')) and (local-name()='Titolo') = $titoli and normalize-space()">
+    <xsl:if test="contains($parti-nome, concat('|', local-name(), '|')) and (self::Titolo) = $titoli and normalize-space()">
       <xsl:value-of select="normalize-space()"/>
       <xsl:text> </xsl:text>
     </xsl:if>
@@ -527,9 +561,9 @@
       <h3>Dati di trasmissione</h3>
       <table class="kv">
         <xsl:call-template name="righe-kv">
-          <xsl:with-param name="nodi" select="$h/*[local-name()='DatiTrasmissione']/*"/>
+          <xsl:with-param name="nodi" select="$h/DatiTrasmissione/*"/>
         </xsl:call-template>
-        <xsl:for-each select="$radice/@versione[normalize-space() != normalize-space($h/*[local-name()='DatiTrasmissione']/*[local-name()='FormatoTrasmissione'])]">
+        <xsl:for-each select="$radice/@versione[normalize-space() != normalize-space($h/DatiTrasmissione/FormatoTrasmissione)]">
           <tr>
             <th>Versione</th>
             <td><xsl:value-of select="normalize-space()"/></td>
@@ -541,7 +575,7 @@
             <td><xsl:value-of select="normalize-space()"/></td>
           </tr>
         </xsl:for-each>
-        <xsl:if test="$radice/*[local-name()='Signature']">
+        <xsl:if test="$radice/*[local-name() = 'Signature']">
           <tr>
             <th>Firma</th>
             <td>il file contiene una firma elettronica XML</td>
@@ -561,12 +595,12 @@
     <xsl:param name="nodi"/>
     <!-- Counted first: the usual small group is not looked through again. -->
     <xsl:choose>
-      <xsl:when test="count($nodi) &gt; $ignoti-in-elenco and count($nodi[local-name()!='Causale']) &gt; $ignoti-in-elenco">
-        <xsl:apply-templates select="$nodi[local-name()='Causale']" mode="kv"/>
+      <xsl:when test="count($nodi) &gt; $ignoti-in-elenco and count($nodi[not(self::Causale)]) &gt; $ignoti-in-elenco">
+        <xsl:apply-templates select="$nodi[self::Causale]" mode="kv"/>
         <tr>
           <td colspan="2">
             <xsl:call-template name="elenco-ignoti">
-              <xsl:with-param name="nodi" select="$nodi[local-name()!='Causale'][* or normalize-space()]"/>
+              <xsl:with-param name="nodi" select="$nodi[not(self::Causale)][* or normalize-space()]"/>
             </xsl:call-template>
           </td>
         </tr>
@@ -597,16 +631,16 @@
   </xsl:template>
 
   <!-- Containers whose fields are listed one per row. -->
-  <xsl:template match="*[local-name()='DatiAnagrafici' or local-name()='Anagrafica' or local-name()='Contatti' or local-name()='ContattiTrasmittente' or local-name()='IdentificativiFiscali' or local-name()='AltriDatiIdentificativi']" mode="kv">
+  <xsl:template match="*[self::DatiAnagrafici or self::Anagrafica or self::Contatti or self::ContattiTrasmittente or self::IdentificativiFiscali or self::AltriDatiIdentificativi]" mode="kv">
     <xsl:call-template name="righe-kv">
       <xsl:with-param name="nodi" select="*"/>
     </xsl:call-template>
   </xsl:template>
 
   <!-- Name parts are already in the party heading. -->
-  <xsl:template match="*[local-name()='Denominazione' or local-name()='Nome' or local-name()='Cognome' or local-name()='Titolo']" mode="kv"/>
+  <xsl:template match="*[self::Denominazione or self::Nome or self::Cognome or self::Titolo]" mode="kv"/>
 
-  <xsl:template match="*[local-name()='IdFiscaleIVA' or local-name()='IdTrasmittente']" mode="kv">
+  <xsl:template match="*[self::IdFiscaleIVA or self::IdTrasmittente]" mode="kv">
     <tr>
       <th><xsl:call-template name="etichetta"/></th>
       <td><xsl:call-template name="id-fiscale"/></td>
@@ -614,12 +648,12 @@
   </xsl:template>
 
   <!-- A public administration is addressed by its office code. -->
-  <xsl:template match="*[local-name()='CodiceDestinatario']" mode="kv">
+  <xsl:template match="CodiceDestinatario" mode="kv">
     <xsl:if test="normalize-space()">
       <tr>
         <th>
           <xsl:choose>
-            <xsl:when test="normalize-space(../*[local-name()='FormatoTrasmissione']) = 'FPA12'">Codice Amministrazione destinataria</xsl:when>
+            <xsl:when test="normalize-space(../FormatoTrasmissione) = 'FPA12'">Codice Amministrazione destinataria</xsl:when>
             <xsl:otherwise><xsl:call-template name="etichetta"/></xsl:otherwise>
           </xsl:choose>
         </th>
@@ -629,7 +663,7 @@
   </xsl:template>
 
   <!-- A discount or surcharge in words. -->
-  <xsl:template match="*[local-name()='ScontoMaggiorazione']" mode="kv">
+  <xsl:template match="ScontoMaggiorazione" mode="kv">
     <tr>
       <th><xsl:call-template name="etichetta"/></th>
       <td><xsl:call-template name="sconto"/></td>
@@ -637,9 +671,9 @@
   </xsl:template>
 
   <!-- The registered office is printed under the party name. -->
-  <xsl:template match="*[local-name()='Sede']" mode="kv"/>
+  <xsl:template match="Sede" mode="kv"/>
 
-  <xsl:template match="*[local-name()='StabileOrganizzazione' or local-name()='IndirizzoResa']" mode="kv">
+  <xsl:template match="*[self::StabileOrganizzazione or self::IndirizzoResa]" mode="kv">
     <tr>
       <th><xsl:call-template name="etichetta"/></th>
       <td>
@@ -658,7 +692,7 @@
        id of its parent as its text; the first of each parent's is the first
        with that text. -->
   <xsl:variable name="inizi-causali">
-    <xsl:for-each select="//*[local-name()='Causale'][local-name(preceding-sibling::*[1]) != 'Causale']">
+    <xsl:for-each select="//Causale[local-name(preceding-sibling::*[1]) != 'Causale']">
       <ondivo:causale id="{generate-id()}">
         <xsl:value-of select="generate-id(..)"/>
       </ondivo:causale>
@@ -669,7 +703,7 @@
   </xsl:variable>
   <xsl:key name="prima-causale" match="ondivo:causale" use="@id"/>
 
-  <xsl:template match="*[local-name()='Causale']" mode="kv">
+  <xsl:template match="Causale" mode="kv">
     <xsl:if test="local-name(preceding-sibling::*[1]) != 'Causale'">
       <xsl:variable name="id" select="generate-id()"/>
       <xsl:variable name="prima">
@@ -681,7 +715,7 @@
         <tr>
           <th>Causale</th>
           <td class="testo">
-            <xsl:for-each select="../*[local-name()='Causale']">
+            <xsl:for-each select="../Causale">
               <xsl:if test="position() &gt; 1">
                 <xsl:text>&#10;</xsl:text>
               </xsl:if>
@@ -936,14 +970,21 @@
 
   <!-- A decimal as an Italian reader writes it: thousands grouped by ".", a
        comma before at least two decimals, its value exactly (nothing rounded).
-       format-number is exact for the fifteen digits it is given here; anything
-       that is not a plain decimal is shown as written. -->
+       format-number is exact up to seven digits before the point and eight
+       after it; longer numbers are regrouped as text, and anything that is not
+       a plain decimal is shown as written. -->
   <xsl:template name="numero">
     <xsl:param name="v" select="normalize-space()"/>
+    <!-- The shape of the number, every digit a 0, is tested as it is made: a variable for it
+         would cost more than making it twice. -->
     <xsl:choose>
-      <!-- The usual amounts: two decimals as written, up to eight more as written
-           but for trailing zeros; exact, for fifteen digits or fewer. -->
-      <xsl:when test="string-length($v) &lt;= 12 and number($v) = number($v) and translate($v, '0123456789.-', '') = ''">
+      <!-- The most common: below a thousand, two decimals. -->
+      <xsl:when test="contains('|0.00|00.00|000.00|', concat('|', translate($v, '123456789', '000000000'), '|'))">
+        <xsl:value-of select="translate($v, '.', ',')"/>
+      </xsl:when>
+      <!-- A part of "-0000000.00000000" with a digit in it: an optional sign, up to seven
+           digits, and up to eight decimals after the only point. -->
+      <xsl:when test="contains('-0000000.00000000', translate($v, '123456789', '000000000')) and translate($v, '-.', '') != ''">
         <xsl:value-of select="format-number($v, '#.##0,00######', 'it')"/>
       </xsl:when>
       <!-- A long number may wrap in a narrow column, between its groups of digits only. -->
@@ -1046,9 +1087,9 @@
 
   <!-- "IT01234567890" from IdPaese + IdCodice (and anything else inside). -->
   <xsl:template name="id-fiscale">
-    <xsl:value-of select="normalize-space(*[local-name()='IdPaese'])"/>
-    <xsl:value-of select="normalize-space(*[local-name()='IdCodice'])"/>
-    <xsl:for-each select="*[local-name()!='IdPaese' and local-name()!='IdCodice'][normalize-space()]">
+    <xsl:value-of select="normalize-space(IdPaese)"/>
+    <xsl:value-of select="normalize-space(IdCodice)"/>
+    <xsl:for-each select="*[not(self::IdPaese) and not(self::IdCodice)][normalize-space()]">
       <xsl:text> </xsl:text>
       <xsl:value-of select="normalize-space()"/>
     </xsl:for-each>
@@ -1058,8 +1099,8 @@
        town go on two lines. -->
   <xsl:template name="indirizzo">
     <xsl:param name="a-capo" select="false()"/>
-    <xsl:value-of select="normalize-space(*[local-name()='Indirizzo'])"/>
-    <xsl:for-each select="*[local-name()='NumeroCivico'][normalize-space()]">
+    <xsl:value-of select="normalize-space(Indirizzo)"/>
+    <xsl:for-each select="NumeroCivico[normalize-space()]">
       <xsl:text> </xsl:text>
       <xsl:value-of select="normalize-space()"/>
     </xsl:for-each>
@@ -1067,15 +1108,15 @@
       <xsl:when test="$a-capo"><br/></xsl:when>
       <xsl:otherwise><xsl:text>, </xsl:text></xsl:otherwise>
     </xsl:choose>
-    <xsl:value-of select="normalize-space(*[local-name()='CAP'])"/>
+    <xsl:value-of select="normalize-space(CAP)"/>
     <xsl:text> </xsl:text>
-    <xsl:value-of select="normalize-space(*[local-name()='Comune'])"/>
-    <xsl:for-each select="*[local-name()='Provincia'][normalize-space()]">
+    <xsl:value-of select="normalize-space(Comune)"/>
+    <xsl:for-each select="Provincia[normalize-space()]">
       <xsl:text> (</xsl:text>
       <xsl:value-of select="normalize-space()"/>
       <xsl:text>)</xsl:text>
     </xsl:for-each>
-    <xsl:for-each select="*[local-name()='Nazione'][normalize-space()]">
+    <xsl:for-each select="Nazione[normalize-space()]">
       <xsl:text> </xsl:text>
       <xsl:value-of select="normalize-space()"/>
     </xsl:for-each>
@@ -1139,7 +1180,7 @@
         <tr><th>Elemento</th><th>Valore</th></tr>
       </thead>
       <tbody>
-        <xsl:for-each select="//*[not(*)][normalize-space()][not(ancestor-or-self::*[local-name()='Signature'])]">
+        <xsl:for-each select="//*[not(*)][normalize-space()][not(ancestor-or-self::*[local-name() = 'Signature'])]">
           <tr>
             <td>
               <xsl:for-each select="ancestor-or-self::*">
@@ -1199,8 +1240,16 @@ td.r, td.um, table.totali td, table.banda td.totale { white-space: nowrap; overf
 td.r { white-space: normal; }
 table.t td.c { text-align: center; color: #5a6472; }
 table.righe td { white-space: pre-line; }
-table.righe td.r { white-space: pre-line; }
-table.righe td.k { font-size: 12px; }
+/* The cells of a lines table have no class; its columns, counted from the end: VAT rate,
+   total, discount (class "sconto" on the table), unit price, unit and quantity ("quantita").
+   The code ("codice") follows the line number. */
+table.righe td:first-child { text-align: center; color: #5a6472; }
+table.righe.codice td:nth-child(2) { font-size: 12px; }
+table.righe td:nth-last-child(-n+2), table.righe:not(.sconto) td:nth-last-child(3),
+table.righe.sconto td:nth-last-child(4), table.righe.quantita:not(.sconto) td:nth-last-child(5),
+table.righe.quantita.sconto td:nth-last-child(6) { text-align: right; overflow-wrap: normal; }
+table.righe.quantita:not(.sconto) td:nth-last-child(4),
+table.righe.quantita.sconto td:nth-last-child(5) { white-space: nowrap; overflow-wrap: normal; }
 table.righe th.descr { width: 40%; }
 @media (max-width: 1000px) {
   table.righe { font-size: 12px; }
@@ -1242,7 +1291,7 @@ table.impaginazione > tbody > tr > td { padding: 0; }
   table.impaginazione > thead td { height: 9mm; padding: 0; }
   table.righe { font-size: 8.5pt; }
   table.t th, table.t td { padding: 2px 3px; }
-  table.righe td.k { font-size: 8pt; }
+  table.righe.codice td:nth-child(2) { font-size: 8pt; }
   .testata { background: #fff; color: #000; border: 1.5pt solid #1f4e79; }
   .testata .formato, .testata .tipo, .totale .etichetta, .scadenze, .banda .calcolato { color: #33404f; }
   .scadenze .importo { color: #000; }

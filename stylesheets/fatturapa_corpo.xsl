@@ -27,9 +27,9 @@
   <xsl:template name="corpo">
     <xsl:param name="n" select="1"/>
     <xsl:param name="totale" select="1"/>
-    <xsl:variable name="dg" select="*[local-name()='DatiGenerali']"/>
-    <xsl:variable name="doc" select="$dg/*[local-name()='DatiGeneraliDocumento']"/>
-    <xsl:variable name="bs" select="*[local-name()='DatiBeniServizi']"/>
+    <xsl:variable name="dg" select="DatiGenerali"/>
+    <xsl:variable name="doc" select="$dg/DatiGeneraliDocumento"/>
+    <xsl:variable name="bs" select="DatiBeniServizi"/>
     <div class="corpo">
       <h2>
         <xsl:if test="$totale &gt; 1">
@@ -51,7 +51,7 @@
         </xsl:call-template>
       </table>
 
-      <xsl:for-each select="$dg/*[local-name()='DatiFatturaRettificata']">
+      <xsl:for-each select="$dg/DatiFatturaRettificata">
         <h3>Fattura rettificata</h3>
         <table class="kv">
           <xsl:call-template name="righe-kv">
@@ -61,10 +61,10 @@
       </xsl:for-each>
 
       <xsl:call-template name="riferimenti">
-        <xsl:with-param name="rif" select="$dg/*[local-name()='DatiOrdineAcquisto' or local-name()='DatiContratto' or local-name()='DatiConvenzione' or local-name()='DatiRicezione' or local-name()='DatiFattureCollegate']"/>
+        <xsl:with-param name="rif" select="$dg/*[self::DatiOrdineAcquisto or self::DatiContratto or self::DatiConvenzione or self::DatiRicezione or self::DatiFattureCollegate]"/>
       </xsl:call-template>
 
-      <xsl:variable name="sal" select="$dg/*[local-name()='DatiSAL'][* or normalize-space()]"/>
+      <xsl:variable name="sal" select="$dg/DatiSAL[* or normalize-space()]"/>
       <xsl:if test="$sal">
         <table class="kv">
           <tr>
@@ -82,10 +82,10 @@
       </xsl:if>
 
       <xsl:call-template name="ddt">
-        <xsl:with-param name="ddt" select="$dg/*[local-name()='DatiDDT']"/>
+        <xsl:with-param name="ddt" select="$dg/DatiDDT"/>
       </xsl:call-template>
 
-      <xsl:for-each select="$dg/*[local-name()='DatiTrasporto']">
+      <xsl:for-each select="$dg/DatiTrasporto">
         <h3>Trasporto</h3>
         <table class="kv">
           <xsl:call-template name="righe-kv">
@@ -94,7 +94,7 @@
         </table>
       </xsl:for-each>
 
-      <xsl:for-each select="$dg/*[local-name()='FatturaPrincipale']">
+      <xsl:for-each select="$dg/FatturaPrincipale">
         <h3>Fattura principale</h3>
         <table class="kv">
           <xsl:call-template name="righe-kv">
@@ -113,21 +113,21 @@
         </table>
       </xsl:if>
 
-      <xsl:variable name="righe" select="$bs/*[local-name()='DettaglioLinee']"/>
+      <xsl:variable name="righe" select="$bs/DettaglioLinee"/>
       <xsl:if test="$righe">
         <xsl:call-template name="righe">
           <xsl:with-param name="righe" select="$righe"/>
         </xsl:call-template>
       </xsl:if>
 
-      <xsl:variable name="semplici" select="$bs[*[local-name()='Descrizione' or local-name()='Importo' or local-name()='DatiIVA']]"/>
+      <xsl:variable name="semplici" select="$bs[*[self::Descrizione or self::Importo or self::DatiIVA]]"/>
       <xsl:if test="$semplici">
         <xsl:call-template name="beni-semplificati">
           <xsl:with-param name="beni" select="$semplici"/>
         </xsl:call-template>
       </xsl:if>
 
-      <xsl:variable name="altri-bs" select="$bs[not(*[local-name()='Descrizione' or local-name()='Importo' or local-name()='DatiIVA'])]/*[local-name()!='DettaglioLinee' and local-name()!='DatiRiepilogo']"/>
+      <xsl:variable name="altri-bs" select="$bs[not(*[self::Descrizione or self::Importo or self::DatiIVA])]/*[not(self::DettaglioLinee) and not(self::DatiRiepilogo)]"/>
       <xsl:if test="$altri-bs">
         <table class="kv">
           <xsl:call-template name="righe-kv">
@@ -136,7 +136,7 @@
         </table>
       </xsl:if>
 
-      <xsl:variable name="riepilogo" select="$bs/*[local-name()='DatiRiepilogo']"/>
+      <xsl:variable name="riepilogo" select="$bs/DatiRiepilogo"/>
       <xsl:if test="$riepilogo">
         <xsl:call-template name="riepilogo">
           <xsl:with-param name="r" select="$riepilogo"/>
@@ -145,7 +145,7 @@
 
       <xsl:call-template name="totali"/>
 
-      <xsl:for-each select="*[local-name()='DatiVeicoli']">
+      <xsl:for-each select="DatiVeicoli">
         <h3>Veicoli</h3>
         <table class="kv">
           <xsl:call-template name="righe-kv">
@@ -155,11 +155,11 @@
       </xsl:for-each>
 
       <xsl:call-template name="pagamenti">
-        <xsl:with-param name="dp" select="*[local-name()='DatiPagamento']"/>
+        <xsl:with-param name="dp" select="DatiPagamento"/>
       </xsl:call-template>
 
       <xsl:call-template name="allegati">
-        <xsl:with-param name="a" select="*[local-name()='Allegati']"/>
+        <xsl:with-param name="a" select="Allegati"/>
       </xsl:call-template>
 
       <xsl:variable name="altri" select="*[not(contains($noti-corpo, concat('|', local-name(), '|')))]"/>
@@ -179,12 +179,12 @@
   <xsl:template name="riferimenti">
     <xsl:param name="rif"/>
     <xsl:if test="$rif">
-      <xsl:variable name="k-data" select="boolean($rif/*[local-name()='Data'])"/>
-      <xsl:variable name="k-item" select="boolean($rif/*[local-name()='NumItem'])"/>
-      <xsl:variable name="k-comm" select="boolean($rif/*[local-name()='CodiceCommessaConvenzione'])"/>
-      <xsl:variable name="k-cup" select="boolean($rif/*[local-name()='CodiceCUP'])"/>
-      <xsl:variable name="k-cig" select="boolean($rif/*[local-name()='CodiceCIG'])"/>
-      <xsl:variable name="k-linee" select="boolean($rif/*[local-name()='RiferimentoNumeroLinea'])"/>
+      <xsl:variable name="k-data" select="boolean($rif/Data)"/>
+      <xsl:variable name="k-item" select="boolean($rif/NumItem)"/>
+      <xsl:variable name="k-comm" select="boolean($rif/CodiceCommessaConvenzione)"/>
+      <xsl:variable name="k-cup" select="boolean($rif/CodiceCUP)"/>
+      <xsl:variable name="k-cig" select="boolean($rif/CodiceCIG)"/>
+      <xsl:variable name="k-linee" select="boolean($rif/RiferimentoNumeroLinea)"/>
       <h3>Documenti di riferimento</h3>
       <table class="t">
         <thead>
@@ -206,7 +206,7 @@
                 <xsl:value-of select="substring-before(substring-after($tipi-riferimento, concat('|', local-name(), '=')), '|')"/>
               </td>
               <td>
-                <xsl:value-of select="normalize-space(*[local-name()='IdDocumento'])"/>
+                <xsl:value-of select="normalize-space(IdDocumento)"/>
                 <xsl:call-template name="ignoti">
                   <xsl:with-param name="nodi" select="*"/>
                   <xsl:with-param name="noti" select="$noti-riferimento"/>
@@ -214,22 +214,22 @@
               </td>
               <xsl:if test="$k-data">
                 <td>
-                  <xsl:for-each select="*[local-name()='Data']">
+                  <xsl:for-each select="Data">
                     <xsl:call-template name="data"/>
                   </xsl:for-each>
                 </td>
               </xsl:if>
               <xsl:if test="$k-item">
-                <td><xsl:value-of select="normalize-space(*[local-name()='NumItem'])"/></td>
+                <td><xsl:value-of select="normalize-space(NumItem)"/></td>
               </xsl:if>
               <xsl:if test="$k-comm">
-                <td><xsl:value-of select="normalize-space(*[local-name()='CodiceCommessaConvenzione'])"/></td>
+                <td><xsl:value-of select="normalize-space(CodiceCommessaConvenzione)"/></td>
               </xsl:if>
               <xsl:if test="$k-cup">
-                <td><xsl:value-of select="normalize-space(*[local-name()='CodiceCUP'])"/></td>
+                <td><xsl:value-of select="normalize-space(CodiceCUP)"/></td>
               </xsl:if>
               <xsl:if test="$k-cig">
-                <td><xsl:value-of select="normalize-space(*[local-name()='CodiceCIG'])"/></td>
+                <td><xsl:value-of select="normalize-space(CodiceCIG)"/></td>
               </xsl:if>
               <xsl:if test="$k-linee">
                 <td>
@@ -245,7 +245,7 @@
 
   <!-- "1, 2, 5" from the RiferimentoNumeroLinea children. -->
   <xsl:template name="elenco-linee">
-    <xsl:for-each select="*[local-name()='RiferimentoNumeroLinea'][normalize-space()]">
+    <xsl:for-each select="RiferimentoNumeroLinea[normalize-space()]">
       <xsl:if test="position() &gt; 1">
         <xsl:text>, </xsl:text>
       </xsl:if>
@@ -268,9 +268,9 @@
         <tbody>
           <xsl:for-each select="$ddt">
             <tr>
-              <td><xsl:value-of select="normalize-space(*[local-name()='NumeroDDT'])"/></td>
+              <td><xsl:value-of select="normalize-space(NumeroDDT)"/></td>
               <td>
-                <xsl:for-each select="*[local-name()='DataDDT']">
+                <xsl:for-each select="DataDDT">
                   <xsl:call-template name="data"/>
                 </xsl:for-each>
               </td>
@@ -297,17 +297,22 @@
 
   <xsl:template name="righe">
     <xsl:param name="righe"/>
-    <!-- One look through the lines' fields for the optional columns and the natures. -->
-    <xsl:variable name="facoltativi" select="$righe/*[contains('|CodiceArticolo|Quantita|UnitaMisura|ScontoMaggiorazione|Natura|', concat('|', local-name(), '|'))]"/>
-    <xsl:variable name="k-cod" select="boolean($facoltativi[local-name()='CodiceArticolo'])"/>
-    <xsl:variable name="k-qta" select="boolean($facoltativi[local-name()='Quantita' or local-name()='UnitaMisura'])"/>
-    <xsl:variable name="k-sc" select="boolean($facoltativi[local-name()='ScontoMaggiorazione'])"/>
+    <!-- The optional columns: each look stops at the first line that has the field. -->
+    <xsl:variable name="k-cod" select="boolean(($righe/CodiceArticolo)[1])"/>
+    <xsl:variable name="k-qta" select="boolean(($righe/Quantita)[1] | ($righe/UnitaMisura)[1])"/>
+    <xsl:variable name="k-sc" select="boolean(($righe/ScontoMaggiorazione)[1])"/>
+    <!-- The cells carry no class: the table says which optional columns it has, and the
+         style finds each column by its place. -->
+    <!-- Whether every line holds the usual fields once each and nothing else: one count over
+         the table spares a count on each line. -->
+    <xsl:variable name="solite" select="count($righe/*) = count($righe/NumeroLinea) + count($righe/CodiceArticolo) + count($righe/Descrizione) + count($righe/Quantita) + count($righe/UnitaMisura) + count($righe/PrezzoUnitario) + count($righe/ScontoMaggiorazione) + count($righe/PrezzoTotale) + count($righe/AliquotaIVA) + count($righe/Natura) and count($righe/NumeroLinea[2] | $righe/Descrizione[2] | $righe/Quantita[2] | $righe/UnitaMisura[2] | $righe/PrezzoUnitario[2] | $righe/PrezzoTotale[2] | $righe/AliquotaIVA[2] | $righe/Natura[2]) = 0"/>
+    <xsl:variable name="classe" select="concat('t righe', substring(' codice', 1, 7 * $k-cod), substring(' quantita', 1, 9 * $k-qta), substring(' sconto', 1, 7 * $k-sc))"/>
     <h3>Dettaglio beni e servizi</h3>
     <xsl:choose>
       <!-- Blocks are made of consecutive sibling lines, as the lines of an
            invoice are; lines spread otherwise make one table. -->
-      <xsl:when test="count($righe) &lt;= $righe-per-blocco or $righe[position() &lt; last()][local-name(following-sibling::*[1]) != 'DettaglioLinee']">
-        <table class="t righe">
+      <xsl:when test="count($righe) &lt;= $righe-per-blocco or count($righe[1]/following-sibling::DettaglioLinee) != count($righe) - 1 or count($righe[last()]/preceding-sibling::*) - count($righe[1]/preceding-sibling::*) != count($righe) - 1">
+        <table class="{$classe}">
           <xsl:call-template name="righe-intestazione">
             <xsl:with-param name="k-cod" select="$k-cod"/>
             <xsl:with-param name="k-qta" select="$k-qta"/>
@@ -319,6 +324,7 @@
                 <xsl:with-param name="k-cod" select="$k-cod"/>
                 <xsl:with-param name="k-qta" select="$k-qta"/>
                 <xsl:with-param name="k-sc" select="$k-sc"/>
+                <xsl:with-param name="solite" select="$solite"/>
               </xsl:call-template>
             </xsl:for-each>
           </tbody>
@@ -327,7 +333,7 @@
       <xsl:otherwise>
         <xsl:for-each select="$righe[position() mod $righe-per-blocco = 1]">
           <div class="blocco-righe">
-            <table class="t righe">
+            <table class="{$classe}">
               <xsl:call-template name="righe-intestazione">
                 <xsl:with-param name="k-cod" select="$k-cod"/>
                 <xsl:with-param name="k-qta" select="$k-qta"/>
@@ -335,11 +341,12 @@
                 <xsl:with-param name="ripetuta" select="position() &gt; 1"/>
               </xsl:call-template>
               <tbody>
-                <xsl:call-template name="tratti-seguenti">
+                <xsl:call-template name="gruppi-seguenti">
                   <xsl:with-param name="k-cod" select="$k-cod"/>
                   <xsl:with-param name="k-qta" select="$k-qta"/>
                   <xsl:with-param name="k-sc" select="$k-sc"/>
-                  <xsl:with-param name="quanti" select="$righe-per-blocco div $righe-per-tratto"/>
+                  <xsl:with-param name="solite" select="$solite"/>
+                  <xsl:with-param name="quanti" select="$righe-per-blocco div $righe-per-gruppo"/>
                 </xsl:call-template>
               </tbody>
             </table>
@@ -348,62 +355,39 @@
       </xsl:otherwise>
     </xsl:choose>
     <xsl:call-template name="legenda-nature">
-      <xsl:with-param name="nature" select="$facoltativi[local-name()='Natura'][normalize-space()]"/>
+      <xsl:with-param name="nature" select="$righe/Natura[normalize-space()]"/>
     </xsl:call-template>
   </xsl:template>
 
-  <!-- A block goes by stretches of lines, this one and those that follow, up
-       to `quanti`: each stretch is a chain of calls as long as its lines, and
-       the next stretch is reached by counting siblings, which stops there. -->
-  <xsl:variable name="righe-per-tratto" select="100"/> <!-- also written out below -->
+  <!-- A block goes by groups of ten lines: this group, then the next, up to
+     `quanti` groups. The lines are consecutive siblings; the next group is
+     reached by counting them, and a group is the union of the nine lines after
+     the first: a literal position, alone in its step, stops the look at that
+     line, where a range of positions would visit every line that follows. -->
+  <xsl:variable name="righe-per-gruppo" select="10"/> <!-- also written out below -->
 
-  <xsl:template name="tratti-seguenti">
+  <xsl:template name="gruppi-seguenti">
     <xsl:param name="k-cod"/>
     <xsl:param name="k-qta"/>
     <xsl:param name="k-sc"/>
+    <xsl:param name="solite"/>
     <xsl:param name="quanti"/>
-    <xsl:call-template name="righe-seguenti">
-      <xsl:with-param name="k-cod" select="$k-cod"/>
-      <xsl:with-param name="k-qta" select="$k-qta"/>
-      <xsl:with-param name="k-sc" select="$k-sc"/>
-      <xsl:with-param name="quante" select="$righe-per-tratto"/>
-    </xsl:call-template>
+    <xsl:for-each select=". | following-sibling::DettaglioLinee[1] | following-sibling::DettaglioLinee[2] | following-sibling::DettaglioLinee[3] | following-sibling::DettaglioLinee[4] | following-sibling::DettaglioLinee[5] | following-sibling::DettaglioLinee[6] | following-sibling::DettaglioLinee[7] | following-sibling::DettaglioLinee[8] | following-sibling::DettaglioLinee[9]">
+      <xsl:call-template name="riga">
+        <xsl:with-param name="k-cod" select="$k-cod"/>
+        <xsl:with-param name="k-qta" select="$k-qta"/>
+        <xsl:with-param name="k-sc" select="$k-sc"/>
+        <xsl:with-param name="solite" select="$solite"/>
+      </xsl:call-template>
+    </xsl:for-each>
     <xsl:if test="$quanti &gt; 1">
-      <!-- A literal position, alone in its step: only then does the look stop at
-           that sibling (another predicate after it would visit all that follow). -->
-      <xsl:variable name="seguente" select="following-sibling::*[100]"/>
-      <xsl:for-each select="$seguente[local-name()='DettaglioLinee']">
-        <xsl:call-template name="tratti-seguenti">
+      <xsl:for-each select="following-sibling::DettaglioLinee[10]">
+        <xsl:call-template name="gruppi-seguenti">
           <xsl:with-param name="k-cod" select="$k-cod"/>
           <xsl:with-param name="k-qta" select="$k-qta"/>
           <xsl:with-param name="k-sc" select="$k-sc"/>
+          <xsl:with-param name="solite" select="$solite"/>
           <xsl:with-param name="quanti" select="$quanti - 1"/>
-        </xsl:call-template>
-      </xsl:for-each>
-    </xsl:if>
-  </xsl:template>
-
-  <!-- This line and the lines that follow it as siblings, up to `quante` in
-       all. Each step reaches the next sibling directly: selecting a block
-       out of the whole list would cost a pass over the list per block. -->
-  <xsl:template name="righe-seguenti">
-    <xsl:param name="k-cod"/>
-    <xsl:param name="k-qta"/>
-    <xsl:param name="k-sc"/>
-    <xsl:param name="quante"/>
-    <xsl:call-template name="riga">
-      <xsl:with-param name="k-cod" select="$k-cod"/>
-      <xsl:with-param name="k-qta" select="$k-qta"/>
-      <xsl:with-param name="k-sc" select="$k-sc"/>
-    </xsl:call-template>
-    <xsl:if test="$quante &gt; 1">
-      <xsl:variable name="seguente" select="following-sibling::*[1]"/>
-      <xsl:for-each select="$seguente[local-name()='DettaglioLinee']">
-        <xsl:call-template name="righe-seguenti">
-          <xsl:with-param name="k-cod" select="$k-cod"/>
-          <xsl:with-param name="k-qta" select="$k-qta"/>
-          <xsl:with-param name="k-sc" select="$k-sc"/>
-          <xsl:with-param name="quante" select="$quante - 1"/>
         </xsl:call-template>
       </xsl:for-each>
     </xsl:if>
@@ -430,7 +414,7 @@
     </thead>
   </xsl:template>
 
-  <!-- One line: few cells, classes only, so that long invoices stay light. A line whose
+  <!-- One line: few cells and no classes, so that long invoices stay light. A line whose
        description is long may split across printed pages; others stay whole. -->
   <xsl:variable name="descrizione-lunga" select="600"/>
 
@@ -438,42 +422,57 @@
     <xsl:param name="k-cod"/>
     <xsl:param name="k-qta"/>
     <xsl:param name="k-sc"/>
-    <xsl:variable name="descrizione" select="*[local-name()='Descrizione']"/>
+    <xsl:param name="solite" select="false()"/>
+    <!-- Most lines hold the usual fields once each, and nothing else: counting tells so in
+         one look, and only the other lines are searched for the rest. -->
+    <xsl:variable name="solita" select="$solite or count(*) = count(NumeroLinea[1] | CodiceArticolo | Descrizione[1] | Quantita[1] | UnitaMisura[1] | PrezzoUnitario[1] | ScontoMaggiorazione | PrezzoTotale[1] | AliquotaIVA[1] | Natura[1])"/>
+    <xsl:variable name="descrizione" select="Descrizione"/>
     <tr>
       <xsl:if test="string-length($descrizione) &gt; $descrizione-lunga">
         <xsl:attribute name="class">lunga</xsl:attribute>
       </xsl:if>
-      <td class="c"><xsl:value-of select="normalize-space(*[local-name()='NumeroLinea'])"/></td>
+      <td><xsl:value-of select="normalize-space(NumeroLinea)"/></td>
       <xsl:if test="$k-cod">
-        <td class="k">
-          <xsl:for-each select="*[local-name()='CodiceArticolo']">
+        <td>
+          <xsl:for-each select="CodiceArticolo">
             <xsl:if test="position() &gt; 1">
               <xsl:text>&#10;</xsl:text>
             </xsl:if>
-            <xsl:value-of select="normalize-space(*[local-name()='CodiceTipo'])"/>
+            <xsl:value-of select="normalize-space(CodiceTipo)"/>
             <xsl:text> </xsl:text>
-            <xsl:value-of select="normalize-space(*[local-name()='CodiceValore'])"/>
-            <xsl:for-each select="*[local-name()!='CodiceTipo' and local-name()!='CodiceValore'][normalize-space()]">
+            <xsl:value-of select="normalize-space(CodiceValore)"/>
+            <xsl:for-each select="*[not(self::CodiceTipo) and not(self::CodiceValore)][normalize-space()]">
               <xsl:text> </xsl:text>
               <xsl:value-of select="normalize-space()"/>
             </xsl:for-each>
           </xsl:for-each>
         </td>
       </xsl:if>
-      <td class="descr">
-        <xsl:for-each select="$descrizione">
-          <xsl:call-template name="testo-libero"/>
-        </xsl:for-each>
-        <xsl:call-template name="dettagli-riga"/>
+      <td>
+        <xsl:choose>
+          <!-- Leading blank space is dropped (see "testo-libero"); a first character that is
+               not blank needs no more work. -->
+          <xsl:when test="$solita and not(contains(' &#9;&#10;&#13;', substring($descrizione, 1, 1)))">
+            <xsl:value-of select="$descrizione"/>
+          </xsl:when>
+          <xsl:otherwise>
+            <xsl:for-each select="$descrizione">
+              <xsl:call-template name="testo-libero"/>
+            </xsl:for-each>
+          </xsl:otherwise>
+        </xsl:choose>
+        <xsl:if test="not($solita)">
+          <xsl:call-template name="dettagli-riga"/>
+        </xsl:if>
       </td>
       <xsl:if test="$k-qta">
-        <td class="r"><xsl:call-template name="numero"><xsl:with-param name="v" select="normalize-space(*[local-name()='Quantita'])"/></xsl:call-template></td>
-        <td class="um"><xsl:value-of select="normalize-space(*[local-name()='UnitaMisura'])"/></td>
+        <td><xsl:call-template name="numero"><xsl:with-param name="v" select="normalize-space(Quantita)"/></xsl:call-template></td>
+        <td><xsl:value-of select="normalize-space(UnitaMisura)"/></td>
       </xsl:if>
-      <td class="r"><xsl:call-template name="numero"><xsl:with-param name="v" select="normalize-space(*[local-name()='PrezzoUnitario'])"/></xsl:call-template></td>
+      <td><xsl:call-template name="numero"><xsl:with-param name="v" select="normalize-space(PrezzoUnitario)"/></xsl:call-template></td>
       <xsl:if test="$k-sc">
-        <td class="sc">
-          <xsl:for-each select="*[local-name()='ScontoMaggiorazione']">
+        <td>
+          <xsl:for-each select="ScontoMaggiorazione">
             <xsl:if test="position() &gt; 1">
               <xsl:text>&#10;</xsl:text>
             </xsl:if>
@@ -481,10 +480,10 @@
           </xsl:for-each>
         </td>
       </xsl:if>
-      <td class="r"><xsl:call-template name="numero"><xsl:with-param name="v" select="normalize-space(*[local-name()='PrezzoTotale'])"/></xsl:call-template></td>
-      <td class="r">
-        <xsl:call-template name="numero"><xsl:with-param name="v" select="normalize-space(*[local-name()='AliquotaIVA'])"/></xsl:call-template>
-        <xsl:for-each select="*[local-name()='Natura'][normalize-space()]">
+      <td><xsl:call-template name="numero"><xsl:with-param name="v" select="normalize-space(PrezzoTotale)"/></xsl:call-template></td>
+      <td>
+        <xsl:call-template name="numero"><xsl:with-param name="v" select="normalize-space(AliquotaIVA)"/></xsl:call-template>
+        <xsl:for-each select="Natura[normalize-space()]">
           <xsl:text>&#10;</xsl:text>
           <xsl:value-of select="normalize-space()"/>
         </xsl:for-each>
@@ -511,23 +510,23 @@
   <!-- Context: a ScontoMaggiorazione. "sconto 10,00 %: 25,00": the kind in
        words, the rate, the amount. -->
   <xsl:template name="sconto">
-    <xsl:variable name="tipo" select="normalize-space(*[local-name()='Tipo'])"/>
+    <xsl:variable name="tipo" select="normalize-space(Tipo)"/>
     <xsl:variable name="parola" select="substring-before(substring-after($tab-sconto-maggiorazione, concat('|', $tipo, '=')), '|')"/>
     <xsl:choose>
       <xsl:when test="$parola != ''"><xsl:value-of select="$parola"/></xsl:when>
       <xsl:when test="$tipo != ''"><xsl:value-of select="$tipo"/></xsl:when>
       <xsl:otherwise>sconto/maggiorazione</xsl:otherwise>
     </xsl:choose>
-    <xsl:for-each select="*[local-name()='Percentuale'][normalize-space()]">
+    <xsl:for-each select="Percentuale[normalize-space()]">
       <xsl:text> </xsl:text>
       <xsl:call-template name="numero"/>
       <xsl:text>&#160;%</xsl:text>
     </xsl:for-each>
-    <xsl:for-each select="*[local-name()='Importo'][normalize-space()]">
+    <xsl:for-each select="Importo[normalize-space()]">
       <xsl:text>: </xsl:text>
       <xsl:call-template name="numero"/>
     </xsl:for-each>
-    <xsl:for-each select="*[local-name()!='Tipo' and local-name()!='Percentuale' and local-name()!='Importo'][normalize-space()]">
+    <xsl:for-each select="*[not(self::Tipo) and not(self::Percentuale) and not(self::Importo)][normalize-space()]">
       <xsl:text> · </xsl:text>
       <xsl:call-template name="etichetta"/>
       <xsl:text>: </xsl:text>
@@ -538,12 +537,13 @@
   <!-- The less common line fields, under the description; only present
        ones produce output. -->
   <xsl:template name="dettagli-riga">
-    <xsl:variable name="dettagli" select="*[not(contains($noti-riga, concat('|', local-name(), '|')))][* or normalize-space()]"/>
+    <!-- A field the columns show once, repeated, is shown here from its second time on. -->
+    <xsl:variable name="dettagli" select="*[not(contains($noti-riga, concat('|', local-name(), '|')))][* or normalize-space()] | (NumeroLinea[position() &gt; 1] | Quantita[position() &gt; 1] | UnitaMisura[position() &gt; 1] | PrezzoUnitario[position() &gt; 1] | PrezzoTotale[position() &gt; 1] | AliquotaIVA[position() &gt; 1])[normalize-space()]"/>
     <xsl:if test="$dettagli">
       <!-- The end dates go with the first start date; looked up once per line,
            not once per field. -->
-      <xsl:variable name="fini" select="$dettagli[local-name()='DataFinePeriodo'][normalize-space()]"/>
-      <xsl:variable name="primo-inizio" select="generate-id($dettagli[local-name()='DataInizioPeriodo'][normalize-space()][1])"/>
+      <xsl:variable name="fini" select="$dettagli[self::DataFinePeriodo][normalize-space()]"/>
+      <xsl:variable name="primo-inizio" select="generate-id($dettagli[self::DataInizioPeriodo][normalize-space()][1])"/>
       <xsl:for-each select="$dettagli">
         <xsl:variable name="n" select="local-name()"/>
         <xsl:choose>
@@ -597,9 +597,9 @@
   <xsl:template name="beni-semplificati">
     <xsl:param name="beni"/>
     <!-- One look through the goods' fields for both optional columns. -->
-    <xsl:variable name="facoltativi" select="$beni/*[local-name()='Natura' or local-name()='RiferimentoNormativo']"/>
-    <xsl:variable name="k-natura" select="boolean($facoltativi[local-name()='Natura'])"/>
-    <xsl:variable name="k-rif" select="boolean($facoltativi[local-name()='RiferimentoNormativo'])"/>
+    <xsl:variable name="facoltativi" select="$beni/*[self::Natura or self::RiferimentoNormativo]"/>
+    <xsl:variable name="k-natura" select="boolean($facoltativi[self::Natura])"/>
+    <xsl:variable name="k-rif" select="boolean($facoltativi[self::RiferimentoNormativo])"/>
     <h3>Beni e servizi</h3>
     <table class="t">
       <thead>
@@ -614,13 +614,13 @@
       </thead>
       <tbody>
         <xsl:for-each select="$beni">
-          <xsl:variable name="iva" select="*[local-name()='DatiIVA']"/>
+          <xsl:variable name="iva" select="DatiIVA"/>
           <!-- The unknown fields of the goods, and DatiIVA for its own, in
                document order. -->
-          <xsl:variable name="altri" select="*[* or normalize-space()][local-name()='DatiIVA' or not(contains($noti-bene-semplificato, concat('|', local-name(), '|')))]"/>
+          <xsl:variable name="altri" select="*[* or normalize-space()][self::DatiIVA or not(contains($noti-bene-semplificato, concat('|', local-name(), '|')))]"/>
           <tr>
             <td class="testo">
-              <xsl:for-each select="*[local-name()='Descrizione']">
+              <xsl:for-each select="Descrizione">
                 <xsl:call-template name="testo-libero"/>
               </xsl:for-each>
               <xsl:choose>
@@ -641,18 +641,18 @@
               </xsl:choose>
             </td>
             <!-- A value shows a node set's first node: [1] lets the look stop there. -->
-            <td class="r"><xsl:call-template name="numero"><xsl:with-param name="v" select="normalize-space(*[local-name()='Importo'][1])"/></xsl:call-template></td>
-            <td class="r"><xsl:call-template name="numero"><xsl:with-param name="v" select="normalize-space($iva/*[local-name()='Aliquota'][1])"/></xsl:call-template></td>
-            <td class="r"><xsl:call-template name="numero"><xsl:with-param name="v" select="normalize-space($iva/*[local-name()='Imposta'][1])"/></xsl:call-template></td>
+            <td class="r"><xsl:call-template name="numero"><xsl:with-param name="v" select="normalize-space(Importo[1])"/></xsl:call-template></td>
+            <td class="r"><xsl:call-template name="numero"><xsl:with-param name="v" select="normalize-space($iva/Aliquota[1])"/></xsl:call-template></td>
+            <td class="r"><xsl:call-template name="numero"><xsl:with-param name="v" select="normalize-space($iva/Imposta[1])"/></xsl:call-template></td>
             <xsl:if test="$k-natura">
               <td>
-                <xsl:for-each select="*[local-name()='Natura'][normalize-space()]">
+                <xsl:for-each select="Natura[normalize-space()]">
                   <xsl:call-template name="valore"/>
                 </xsl:for-each>
               </td>
             </xsl:if>
             <xsl:if test="$k-rif">
-              <td><xsl:value-of select="normalize-space(*[local-name()='RiferimentoNormativo'])"/></td>
+              <td><xsl:value-of select="normalize-space(RiferimentoNormativo)"/></td>
             </xsl:if>
           </tr>
         </xsl:for-each>
@@ -667,7 +667,7 @@
     <xsl:param name="in-elenco"/>
     <xsl:for-each select="$nodi">
       <xsl:choose>
-        <xsl:when test="local-name()='DatiIVA'">
+        <xsl:when test="self::DatiIVA">
           <xsl:call-template name="ignoti-iva"/>
         </xsl:when>
         <xsl:when test="$in-elenco">
@@ -692,11 +692,11 @@
 
   <xsl:template name="riepilogo">
     <xsl:param name="r"/>
-    <xsl:variable name="k-natura" select="boolean($r/*[local-name()='Natura'])"/>
-    <xsl:variable name="k-spese" select="boolean($r/*[local-name()='SpeseAccessorie'])"/>
-    <xsl:variable name="k-arr" select="boolean($r/*[local-name()='Arrotondamento'])"/>
-    <xsl:variable name="k-esig" select="boolean($r/*[local-name()='EsigibilitaIVA'])"/>
-    <xsl:variable name="k-rif" select="boolean($r/*[local-name()='RiferimentoNormativo' or not(contains($noti-riepilogo, concat('|', local-name(), '|')))])"/>
+    <xsl:variable name="k-natura" select="boolean($r/Natura)"/>
+    <xsl:variable name="k-spese" select="boolean($r/SpeseAccessorie)"/>
+    <xsl:variable name="k-arr" select="boolean($r/Arrotondamento)"/>
+    <xsl:variable name="k-esig" select="boolean($r/EsigibilitaIVA)"/>
+    <xsl:variable name="k-rif" select="boolean($r/*[self::RiferimentoNormativo or not(contains($noti-riepilogo, concat('|', local-name(), '|')))])"/>
     <h3>Riepilogo IVA</h3>
     <table class="t">
       <thead>
@@ -714,32 +714,32 @@
       <tbody>
         <xsl:for-each select="$r">
           <tr>
-            <td class="r"><xsl:call-template name="numero"><xsl:with-param name="v" select="normalize-space(*[local-name()='AliquotaIVA'])"/></xsl:call-template></td>
+            <td class="r"><xsl:call-template name="numero"><xsl:with-param name="v" select="normalize-space(AliquotaIVA)"/></xsl:call-template></td>
             <xsl:if test="$k-natura">
               <td>
-                <xsl:for-each select="*[local-name()='Natura'][normalize-space()]">
+                <xsl:for-each select="Natura[normalize-space()]">
                   <xsl:call-template name="valore"/>
                 </xsl:for-each>
               </td>
             </xsl:if>
             <xsl:if test="$k-spese">
-              <td class="r"><xsl:call-template name="numero"><xsl:with-param name="v" select="normalize-space(*[local-name()='SpeseAccessorie'])"/></xsl:call-template></td>
+              <td class="r"><xsl:call-template name="numero"><xsl:with-param name="v" select="normalize-space(SpeseAccessorie)"/></xsl:call-template></td>
             </xsl:if>
             <xsl:if test="$k-arr">
-              <td class="r"><xsl:call-template name="numero"><xsl:with-param name="v" select="normalize-space(*[local-name()='Arrotondamento'])"/></xsl:call-template></td>
+              <td class="r"><xsl:call-template name="numero"><xsl:with-param name="v" select="normalize-space(Arrotondamento)"/></xsl:call-template></td>
             </xsl:if>
-            <td class="r"><xsl:call-template name="numero"><xsl:with-param name="v" select="normalize-space(*[local-name()='ImponibileImporto'])"/></xsl:call-template></td>
-            <td class="r"><xsl:call-template name="numero"><xsl:with-param name="v" select="normalize-space(*[local-name()='Imposta'])"/></xsl:call-template></td>
+            <td class="r"><xsl:call-template name="numero"><xsl:with-param name="v" select="normalize-space(ImponibileImporto)"/></xsl:call-template></td>
+            <td class="r"><xsl:call-template name="numero"><xsl:with-param name="v" select="normalize-space(Imposta)"/></xsl:call-template></td>
             <xsl:if test="$k-esig">
               <td>
-                <xsl:for-each select="*[local-name()='EsigibilitaIVA'][normalize-space()]">
+                <xsl:for-each select="EsigibilitaIVA[normalize-space()]">
                   <xsl:call-template name="valore"/>
                 </xsl:for-each>
               </td>
             </xsl:if>
             <xsl:if test="$k-rif">
               <td>
-                <xsl:value-of select="normalize-space(*[local-name()='RiferimentoNormativo'])"/>
+                <xsl:value-of select="normalize-space(RiferimentoNormativo)"/>
                 <xsl:call-template name="ignoti">
                   <xsl:with-param name="nodi" select="*"/>
                   <xsl:with-param name="noti" select="$noti-riepilogo"/>
@@ -755,13 +755,13 @@
             <th class="r">Totale</th>
             <xsl:if test="$k-natura"><td></td></xsl:if>
             <xsl:if test="$k-spese">
-              <td class="r"><xsl:call-template name="somma"><xsl:with-param name="nodi" select="$r/*[local-name()='SpeseAccessorie']"/></xsl:call-template></td>
+              <td class="r"><xsl:call-template name="somma"><xsl:with-param name="nodi" select="$r/SpeseAccessorie"/></xsl:call-template></td>
             </xsl:if>
             <xsl:if test="$k-arr">
-              <td class="r"><xsl:call-template name="somma"><xsl:with-param name="nodi" select="$r/*[local-name()='Arrotondamento']"/></xsl:call-template></td>
+              <td class="r"><xsl:call-template name="somma"><xsl:with-param name="nodi" select="$r/Arrotondamento"/></xsl:call-template></td>
             </xsl:if>
-            <td class="r"><xsl:call-template name="somma"><xsl:with-param name="nodi" select="$r/*[local-name()='ImponibileImporto']"/></xsl:call-template></td>
-            <td class="r"><xsl:call-template name="somma"><xsl:with-param name="nodi" select="$r/*[local-name()='Imposta']"/></xsl:call-template></td>
+            <td class="r"><xsl:call-template name="somma"><xsl:with-param name="nodi" select="$r/ImponibileImporto"/></xsl:call-template></td>
+            <td class="r"><xsl:call-template name="somma"><xsl:with-param name="nodi" select="$r/Imposta"/></xsl:call-template></td>
             <xsl:if test="$k-esig"><td></td></xsl:if>
             <xsl:if test="$k-rif"><td></td></xsl:if>
           </tr>
@@ -776,14 +776,14 @@
        amounts and taxes or, for simplified goods, of their amounts; NaN when
        the body has neither or a value is not a number. -->
   <xsl:template name="totale-calcolato">
-    <xsl:variable name="bs" select="*[local-name()='DatiBeniServizi']"/>
-    <xsl:variable name="riepiloghi" select="$bs/*[local-name()='DatiRiepilogo']"/>
+    <xsl:variable name="bs" select="DatiBeniServizi"/>
+    <xsl:variable name="riepiloghi" select="$bs/DatiRiepilogo"/>
     <xsl:choose>
       <xsl:when test="$riepiloghi">
-        <xsl:value-of select="sum($riepiloghi/*[local-name()='ImponibileImporto']) + sum($riepiloghi/*[local-name()='Imposta'])"/>
+        <xsl:value-of select="sum($riepiloghi/ImponibileImporto) + sum($riepiloghi/Imposta)"/>
       </xsl:when>
-      <xsl:when test="$bs/*[local-name()='Importo']">
-        <xsl:value-of select="sum($bs/*[local-name()='Importo'])"/>
+      <xsl:when test="$bs/Importo">
+        <xsl:value-of select="sum($bs/Importo)"/>
       </xsl:when>
       <xsl:otherwise>NaN</xsl:otherwise>
     </xsl:choose>
@@ -812,15 +812,15 @@
        computed one marked. Nothing when neither is known. -->
   <xsl:template name="cifra-totale">
     <xsl:param name="divisa"/>
-    <xsl:variable name="doc" select="*[local-name()='DatiGenerali']/*[local-name()='DatiGeneraliDocumento']"/>
+    <xsl:variable name="doc" select="DatiGenerali/DatiGeneraliDocumento"/>
     <!-- "[name][1]" stops at the first match; another predicate before "[1]" would make
          the look visit every field of the document. -->
-    <xsl:variable name="dichiarato" select="($doc/*[local-name()='ImportoTotaleDocumento'][1])[normalize-space()]"/>
+    <xsl:variable name="dichiarato" select="($doc/ImportoTotaleDocumento[1])[normalize-space()]"/>
     <xsl:variable name="calcolato-testo">
       <xsl:call-template name="totale-calcolato"/>
     </xsl:variable>
     <xsl:variable name="calcolato" select="number($calcolato-testo)"/>
-    <xsl:variable name="d" select="normalize-space($doc/*[local-name()='Divisa'][1])"/>
+    <xsl:variable name="d" select="normalize-space($doc/Divisa[1])"/>
     <xsl:choose>
       <xsl:when test="$dichiarato">
         <span class="cifra">
@@ -850,43 +850,43 @@
   <!-- Context: a FatturaElettronicaBody. Total, stamp duty, social-security
        contributions, withholding taxes and, with these, the net amount to pay. -->
   <xsl:template name="totali">
-    <xsl:variable name="doc" select="*[local-name()='DatiGenerali']/*[local-name()='DatiGeneraliDocumento']"/>
+    <xsl:variable name="doc" select="DatiGenerali/DatiGeneraliDocumento"/>
     <xsl:variable name="totale">
       <xsl:call-template name="cifra-totale"/>
     </xsl:variable>
     <xsl:if test="string($totale) != ''">
-      <xsl:variable name="ritenute" select="$doc/*[local-name()='DatiRitenuta'][*[local-name()='ImportoRitenuta'][normalize-space()]]"/>
-      <xsl:variable name="d" select="normalize-space($doc/*[local-name()='Divisa'][1])"/>
+      <xsl:variable name="ritenute" select="$doc/DatiRitenuta[ImportoRitenuta[normalize-space()]]"/>
+      <xsl:variable name="d" select="normalize-space($doc/Divisa[1])"/>
       <table class="totali">
         <tr class="grande">
           <th>Totale documento</th>
           <td><xsl:copy-of select="$totale"/></td>
         </tr>
-        <xsl:for-each select="$doc/*[local-name()='DatiCassaPrevidenziale'][*[local-name()='ImportoContributoCassa'][normalize-space()]]">
+        <xsl:for-each select="$doc/DatiCassaPrevidenziale[ImportoContributoCassa[normalize-space()]]">
           <tr>
             <th>
               <xsl:text>Contributo cassa previdenziale </xsl:text>
-              <xsl:for-each select="*[local-name()='TipoCassa'][1]">
+              <xsl:for-each select="TipoCassa[1]">
                 <xsl:call-template name="valore"/>
               </xsl:for-each>
             </th>
-            <td><xsl:call-template name="numero"><xsl:with-param name="v" select="normalize-space(*[local-name()='ImportoContributoCassa'])"/></xsl:call-template></td>
+            <td><xsl:call-template name="numero"><xsl:with-param name="v" select="normalize-space(ImportoContributoCassa)"/></xsl:call-template></td>
           </tr>
         </xsl:for-each>
-        <xsl:for-each select="$doc/*[local-name()='DatiBollo'][*[local-name()='ImportoBollo'][normalize-space()]]">
+        <xsl:for-each select="$doc/DatiBollo[ImportoBollo[normalize-space()]]">
           <tr>
             <th>Imposta di bollo</th>
-            <td><xsl:call-template name="numero"><xsl:with-param name="v" select="normalize-space(*[local-name()='ImportoBollo'])"/></xsl:call-template></td>
+            <td><xsl:call-template name="numero"><xsl:with-param name="v" select="normalize-space(ImportoBollo)"/></xsl:call-template></td>
           </tr>
         </xsl:for-each>
         <xsl:for-each select="$ritenute">
           <tr>
             <th>
               <xsl:text>Ritenuta </xsl:text>
-              <xsl:for-each select="*[local-name()='TipoRitenuta'][1]">
+              <xsl:for-each select="TipoRitenuta[1]">
                 <xsl:call-template name="valore"/>
               </xsl:for-each>
-              <xsl:for-each select="(*[local-name()='AliquotaRitenuta'][1])[normalize-space()]">
+              <xsl:for-each select="(AliquotaRitenuta[1])[normalize-space()]">
                 <xsl:text> (</xsl:text>
                 <xsl:call-template name="numero"/>
                 <xsl:text> %)</xsl:text>
@@ -894,19 +894,19 @@
             </th>
             <td>
               <xsl:text>- </xsl:text>
-              <xsl:call-template name="numero"><xsl:with-param name="v" select="normalize-space(*[local-name()='ImportoRitenuta'])"/></xsl:call-template>
+              <xsl:call-template name="numero"><xsl:with-param name="v" select="normalize-space(ImportoRitenuta)"/></xsl:call-template>
             </td>
           </tr>
         </xsl:for-each>
         <xsl:if test="$ritenute">
-          <xsl:variable name="dichiarato" select="($doc/*[local-name()='ImportoTotaleDocumento'][1])[normalize-space()]"/>
+          <xsl:variable name="dichiarato" select="($doc/ImportoTotaleDocumento[1])[normalize-space()]"/>
           <xsl:variable name="base-testo">
             <xsl:choose>
               <xsl:when test="$dichiarato"><xsl:value-of select="number($dichiarato)"/></xsl:when>
               <xsl:otherwise><xsl:call-template name="totale-calcolato"/></xsl:otherwise>
             </xsl:choose>
           </xsl:variable>
-          <xsl:variable name="netto" select="number($base-testo) - sum($ritenute/*[local-name()='ImportoRitenuta'])"/>
+          <xsl:variable name="netto" select="number($base-testo) - sum($ritenute/ImportoRitenuta)"/>
           <xsl:if test="$netto = $netto">
             <tr class="grande">
               <th>Netto a pagare</th>
@@ -930,7 +930,7 @@
       <xsl:for-each select="$dp">
         <p>
           <span class="l">Condizioni di pagamento: </span>
-          <xsl:for-each select="*[local-name()='CondizioniPagamento']">
+          <xsl:for-each select="CondizioniPagamento">
             <xsl:call-template name="valore"/>
           </xsl:for-each>
         </p>
@@ -938,7 +938,7 @@
           <xsl:with-param name="nodi" select="*"/>
           <xsl:with-param name="noti" select="'|CondizioniPagamento|DettaglioPagamento|'"/>
         </xsl:call-template>
-        <xsl:variable name="dettagli" select="*[local-name()='DettaglioPagamento']"/>
+        <xsl:variable name="dettagli" select="DettaglioPagamento"/>
         <xsl:if test="$dettagli">
           <table class="t">
             <thead>
@@ -953,16 +953,16 @@
               <xsl:for-each select="$dettagli">
                 <tr>
                   <td>
-                    <xsl:for-each select="*[local-name()='ModalitaPagamento']">
+                    <xsl:for-each select="ModalitaPagamento">
                       <xsl:call-template name="valore"/>
                     </xsl:for-each>
                   </td>
                   <td>
-                    <xsl:for-each select="*[local-name()='DataScadenzaPagamento']">
+                    <xsl:for-each select="DataScadenzaPagamento">
                       <xsl:call-template name="data"/>
                     </xsl:for-each>
                   </td>
-                  <td class="r"><xsl:call-template name="numero"><xsl:with-param name="v" select="normalize-space(*[local-name()='ImportoPagamento'])"/></xsl:call-template></td>
+                  <td class="r"><xsl:call-template name="numero"><xsl:with-param name="v" select="normalize-space(ImportoPagamento)"/></xsl:call-template></td>
                   <td>
                     <xsl:for-each select="*[not(contains($noti-pagamento, concat('|', local-name(), '|')))][* or normalize-space()]">
                       <xsl:if test="position() &gt; 1">
@@ -1050,7 +1050,7 @@
     <xsl:call-template name="voce-allegato"/>
     <xsl:if test="$quante &gt; 1">
       <xsl:variable name="seguente" select="following-sibling::*[1]"/>
-      <xsl:for-each select="$seguente[local-name()='Allegati']">
+      <xsl:for-each select="$seguente[self::Allegati]">
         <xsl:text>&#10;</xsl:text>
         <xsl:call-template name="voci-allegati">
           <xsl:with-param name="quante" select="$quante - 1"/>
@@ -1062,8 +1062,8 @@
   <!-- "name · format · compression · description · other fields · size", the parts that are
        there. -->
   <xsl:template name="voce-allegato">
-    <xsl:value-of select="normalize-space(*[local-name()='NomeAttachment'])"/>
-    <xsl:for-each select="*[local-name()='FormatoAttachment'][1][normalize-space()] | *[local-name()='AlgoritmoCompressione'][1][normalize-space()] | *[local-name()='DescrizioneAttachment'][1][normalize-space()]">
+    <xsl:value-of select="normalize-space(NomeAttachment)"/>
+    <xsl:for-each select="FormatoAttachment[1][normalize-space()] | AlgoritmoCompressione[1][normalize-space()] | DescrizioneAttachment[1][normalize-space()]">
       <xsl:text> · </xsl:text>
       <xsl:value-of select="normalize-space()"/>
     </xsl:for-each>
@@ -1080,7 +1080,7 @@
         </xsl:otherwise>
       </xsl:choose>
     </xsl:for-each>
-    <xsl:for-each select="*[local-name()='Attachment'][1]">
+    <xsl:for-each select="Attachment[1]">
       <xsl:text> · </xsl:text>
       <xsl:call-template name="dimensione-allegato"/>
     </xsl:for-each>
@@ -1101,18 +1101,18 @@
       <tbody>
         <xsl:for-each select="$a">
           <tr>
-            <td><xsl:value-of select="normalize-space(*[local-name()='NomeAttachment'])"/></td>
-            <td><xsl:value-of select="normalize-space(*[local-name()='FormatoAttachment'])"/></td>
-            <td><xsl:value-of select="normalize-space(*[local-name()='AlgoritmoCompressione'])"/></td>
+            <td><xsl:value-of select="normalize-space(NomeAttachment)"/></td>
+            <td><xsl:value-of select="normalize-space(FormatoAttachment)"/></td>
+            <td><xsl:value-of select="normalize-space(AlgoritmoCompressione)"/></td>
             <td>
-              <xsl:value-of select="normalize-space(*[local-name()='DescrizioneAttachment'])"/>
+              <xsl:value-of select="normalize-space(DescrizioneAttachment)"/>
               <xsl:call-template name="ignoti">
                 <xsl:with-param name="nodi" select="*"/>
                 <xsl:with-param name="noti" select="$noti-allegato"/>
               </xsl:call-template>
             </td>
             <td class="r">
-              <xsl:for-each select="*[local-name()='Attachment'][1]">
+              <xsl:for-each select="Attachment[1]">
                 <xsl:call-template name="dimensione-allegato"/>
               </xsl:for-each>
             </td>

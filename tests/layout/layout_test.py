@@ -49,11 +49,11 @@ import time
 
 # ---- The classes of our pages that this test reads -------------------------------------------
 # The stylesheets put them on the page; renaming one there means renaming it here.
-NUMBER = "r"     # td/th holding a number (amount, quantity, rate, discount): no word of it may
-                 # break across lines
-UNIT = "um"      # td of a line's unit of measure (and its th, if any): no word may break either
+NUMBER = "r"     # a number (amount, quantity, rate), on its cell or its column's th: no word of
+                 # it may break across lines
+UNIT = "um"      # a line's unit of measure, on its cell or its column's th: no word may break
 LINES = "righe"  # the table of the invoice lines (each block of a long list is one too)
-DESCRIPTION = "descr"  # the description column of a lines table, on its th and on each td:
+DESCRIPTION = "descr"  # the description column of a lines table, on its th (and on a td):
 DESCRIPTION_MIN_SHARE = 0.35  # ... at least this share of the table's width,
 DESCRIPTION_MIN_TABLE = 600   # ... once the table is this wide (px). Checked only where the
                               # class is on the page, as the broken units only where UNIT is.
@@ -288,8 +288,18 @@ MEASURE = r"""
   const t2 = performance.now();
 
   // -- broken: a word of a number or unit cell laid out on more than one line.
+  // A cell's kind is its own class or, where it has none, that of its column's heading (the
+  // cells of a lines table carry none).
+  const heading = cell => {
+    const table = cell.tagName === 'TD' && !cell.classList.length && cell.closest('table');
+    const row = table && table.tHead && table.tHead.rows[table.tHead.rows.length - 1];
+    return row && row.cells.length === cell.parentElement.cells.length ? row.cells[cell.cellIndex]
+                                                                      : null;
+  };
+  const kind = (cell, c) => cell.classList.contains(c) ||
+                            !!(heading(cell) && heading(cell).classList.contains(c));
   for (const cell of document.querySelectorAll('td, th')) {
-    const number = cell.classList.contains(cfg.number), unit = cell.classList.contains(cfg.unit);
+    const number = kind(cell, cfg.number), unit = kind(cell, cfg.unit);
     if (unit) out.hasUnit = true;
     if (!(number || unit) || style(cell).display === 'none' || !visible(cell)) continue;
     const texts = document.createTreeWalker(cell, NodeFilter.SHOW_TEXT);
@@ -691,7 +701,8 @@ th.n { width: 60px; } th.w { width: 150px; }
 .nowrap { white-space: nowrap; }
 .clip { overflow: hidden; text-overflow: ellipsis; white-space: nowrap; }
 .scroll { overflow-x: auto; }
-.anywhere { overflow-wrap: anywhere; }
+.anywhere, table.percolonna td { overflow-wrap: anywhere; }
+table.percolonna { width: 180px; }
 .hidden { visibility: hidden; }
 tr.collapsed { visibility: collapse; }
 .padding { margin-right: -5px; }  /* 1.5 px short of the border box's edge */
@@ -723,6 +734,9 @@ table.inner { width: 100%%; margin: 0; }
 <thead><tr><th class="w">N.</th><th class="%(descr)s">Descrizione</th><th class="w">Q</th>
 <th class="w">Prezzo</th></tr></thead>
 <tbody><tr><td>1</td><td class="%(descr)s">stretta</td><td></td><td></td></tr></tbody></table>
+<table class="percolonna">
+<thead><tr><th class="n">N.</th><th class="n %(unit)s">UM</th><th class="n %(number)s">Q</th></tr></thead>
+<tbody><tr><td>1</td><td data-expect="broken">CONFEZIONI</td><td>12,00</td></tr></tbody></table>
 <div class="wide"></div>
 </body></html>
 """

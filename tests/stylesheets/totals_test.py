@@ -1,12 +1,15 @@
 #!/usr/bin/env python3
 """The totals our pages show: stated or computed, withholding and net amount, VAT summary sums,
-due dates and IBAN in the band, discounts and natures in words.
+due dates and IBAN in the band, discounts and natures in words; numbers of every shape written
+exactly; fields a line holds twice or out of the usual.
 
     totals_test.py STYLESHEET_DIR
 
 Each case is a small invoice written here and transformed with xsltproc, as the leaf-value test
 does; the page's visible text (tags dropped, blanks joined) must hold every expected text and
-none of the refused ones. One line per case, then "N passed, M failed".
+none of the refused ones. The same invoice with its fields in the namespace (a default one, or a
+prefix on every element) must make the very same page. One line per case, then
+"N passed, M failed".
 """
 import html
 import os
@@ -132,6 +135,45 @@ CASES = [
 ]
 
 
+def numeri(*valori):
+    """One line per value, as its unit price and total."""
+    return "".join(riga(n, v) for n, v in enumerate(valori, 1))
+
+
+# (value as written, as the page must show it): grouped by thousands with two decimals at
+# least, every digit kept, and what is no plain decimal as written.
+NUMERI = [("2.50", "2,50"), ("1234.5", "1.234,50"), ("2.50000000", "2,50"),
+          ("0.12345678", "0,12345678"), ("-5.00", "-5,00"), ("1234567.12345678", "1.234.567,12345678"),
+          ("12345678.90", "12.345.678,90"), ("824069056.64", "824.069.056,64"),
+          ("2225418942.32", "2.225.418.942,32"), ("1.000000001", "1,000000001"),
+          ("123456789012345", "123.456.789.012.345"), ("1e3", "1e3"), ("12,50", "12,50"),
+          ("5", "5,00")]
+
+CASES += [
+    ("numbersExact", fattura(corpo(righe=numeri(*(v for v, _ in NUMERI)))),
+     ["%d Riga %d %s %s 22,00" % (n, n, shown, shown) for n, (_, shown) in enumerate(NUMERI, 1)],
+     ["12.345.678,89", "824.069.056,63"]),
+    ("repeatedFieldsShown", fattura(corpo(righe=riga(1, "10.00") + (
+        "<DettaglioLinee><NumeroLinea>2</NumeroLinea><Descrizione>Prima</Descrizione>"
+        "<Descrizione>Seconda</Descrizione><PrezzoUnitario>3.00</PrezzoUnitario>"
+        "<PrezzoUnitario>7.77</PrezzoUnitario><PrezzoTotale>3.00</PrezzoTotale>"
+        "<AliquotaIVA>22.00</AliquotaIVA><AliquotaIVA>10.00</AliquotaIVA></DettaglioLinee>"))),
+     ["1 Riga 1 10,00 10,00 22,00", "Prima", "Seconda", "7,77", "10,00"], []),
+    ("unusualFieldOnOneLine", fattura(corpo(righe=riga(1, "10.00") + riga(2, "20.00", extra=(
+        "<DataInizioPeriodo>2024-01-01</DataInizioPeriodo>"
+        "<DataFinePeriodo>2024-03-31</DataFinePeriodo>")).replace(
+        "<PrezzoUnitario>20.00</PrezzoUnitario><DataInizio", "<DataInizio"))),
+     ["Periodo dal 01/01/2024 al 31/03/2024", "1 Riga 1 10,00 10,00 22,00"], []),
+]
+
+
+def in_namespace(invoice, prefixed):
+    """The invoice with every element in the format's namespace: by default, or by prefix."""
+    if prefixed:
+        return re.sub(r"<(/?)(?!p:|\?)(\w+)", r"<\1p:\2", invoice)
+    return re.sub(r"<(/?)p:", r"<\1", invoice).replace("xmlns:p=", "xmlns=")
+
+
 def visible_text(page):
     body = page.split("<body", 1)[-1]
     body = re.sub(r"<(style|title)[^>]*>.*?</\1>", " ", body, flags=re.S)
@@ -150,13 +192,20 @@ def main(argv):
             with open(path, "w", encoding="utf-8") as f:
                 f.write(invoice)
             fmt = re.search(r"<FormatoTrasmissione>(\w+)<", invoice).group(1)
-            run = subprocess.run(["xsltproc", "--nonet", os.path.join(sheets, SHEETS[fmt]), path],
-                                 capture_output=True)
+            sheet = os.path.join(sheets, SHEETS[fmt])
+            run = subprocess.run(["xsltproc", "--nonet", sheet, path], capture_output=True)
             text = visible_text(run.stdout.decode("cp1252", "replace"))
             problems = ["xsltproc failed: %s" % run.stderr.decode(errors="replace")[:200]] \
                 if run.returncode else []
             problems += ["missing %r" % w for w in wanted if w not in text]
             problems += ["shows %r" % r for r in refused if r in text]
+            for prefixed in (False, True):
+                with open(path, "w", encoding="utf-8") as f:
+                    f.write(in_namespace(invoice, prefixed))
+                other = subprocess.run(["xsltproc", "--nonet", sheet, path], capture_output=True)
+                if other.stdout != run.stdout:
+                    problems.append("another page with the fields in the namespace%s"
+                                    % (" by prefix" if prefixed else ""))
             if problems:
                 failed += 1
                 print("FAIL %s: %s" % (name, "; ".join(problems)))
