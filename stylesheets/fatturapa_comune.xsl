@@ -685,33 +685,12 @@
   </xsl:template>
 
   <!-- Repeated Causale elements continue one text: one row for all, where
-       the first of them stands. Which Causale comes first under each parent
-       is found once, in one pass over the document, since looking back from
-       every Causale over its siblings would take time growing with the square
-       of their number: the start of every run of Causale siblings, with the
-       id of its parent as its text; the first of each parent's is the first
-       with that text. -->
-  <xsl:variable name="inizi-causali">
-    <xsl:for-each select="//Causale[local-name(preceding-sibling::*[1]) != 'Causale']">
-      <ondivo:causale id="{generate-id()}">
-        <xsl:value-of select="generate-id(..)"/>
-      </ondivo:causale>
-    </xsl:for-each>
-  </xsl:variable>
-  <xsl:variable name="prime-causali">
-    <xsl:copy-of select="set:distinct(exsl:node-set($inizi-causali)/*)"/>
-  </xsl:variable>
-  <xsl:key name="prima-causale" match="ondivo:causale" use="@id"/>
-
+       the first of them stands. Only the start of a run of Causale siblings
+       looks for the first Causale of its parent, and both looks stop at the
+       first element they meet: the time stays linear in their number. -->
   <xsl:template match="Causale" mode="kv">
     <xsl:if test="local-name(preceding-sibling::*[1]) != 'Causale'">
-      <xsl:variable name="id" select="generate-id()"/>
-      <xsl:variable name="prima">
-        <xsl:for-each select="exsl:node-set($prime-causali)">
-          <xsl:value-of select="count(key('prima-causale', $id))"/>
-        </xsl:for-each>
-      </xsl:variable>
-      <xsl:if test="$prima = 1">
+      <xsl:if test="generate-id() = generate-id(../Causale[1])">
         <tr>
           <th>Causale</th>
           <td class="testo">

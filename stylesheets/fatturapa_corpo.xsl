@@ -120,14 +120,16 @@
         </xsl:call-template>
       </xsl:if>
 
-      <xsl:variable name="semplici" select="$bs[*[self::Descrizione or self::Importo or self::DatiIVA]]"/>
+      <!-- Goods of the simplified kind stand in a DatiBeniServizi without lines; in one with
+           lines, such fields are shown with the other unknown ones below. -->
+      <xsl:variable name="semplici" select="$bs[not(DettaglioLinee[1])][Descrizione or Importo or DatiIVA]"/>
       <xsl:if test="$semplici">
         <xsl:call-template name="beni-semplificati">
           <xsl:with-param name="beni" select="$semplici"/>
         </xsl:call-template>
       </xsl:if>
 
-      <xsl:variable name="altri-bs" select="$bs[not(*[self::Descrizione or self::Importo or self::DatiIVA])]/*[not(self::DettaglioLinee) and not(self::DatiRiepilogo)]"/>
+      <xsl:variable name="altri-bs" select="$bs[DettaglioLinee[1] or not(Descrizione or Importo or DatiIVA)][count(*) != count(DettaglioLinee) + count(DatiRiepilogo)]/*[not(self::DettaglioLinee) and not(self::DatiRiepilogo)]"/>
       <xsl:if test="$altri-bs">
         <table class="kv">
           <xsl:call-template name="righe-kv">
@@ -298,14 +300,11 @@
   <xsl:template name="righe">
     <xsl:param name="righe"/>
     <!-- The optional columns: each look stops at the first line that has the field. -->
-    <xsl:variable name="k-cod" select="boolean(($righe/CodiceArticolo)[1])"/>
-    <xsl:variable name="k-qta" select="boolean(($righe/Quantita)[1] | ($righe/UnitaMisura)[1])"/>
-    <xsl:variable name="k-sc" select="boolean(($righe/ScontoMaggiorazione)[1])"/>
+    <xsl:variable name="k-cod" select="boolean($righe[CodiceArticolo][1])"/>
+    <xsl:variable name="k-qta" select="boolean($righe[Quantita or UnitaMisura][1])"/>
+    <xsl:variable name="k-sc" select="boolean($righe[ScontoMaggiorazione][1])"/>
     <!-- The cells carry no class: the table says which optional columns it has, and the
          style finds each column by its place. -->
-    <!-- Whether every line holds the usual fields once each and nothing else: one count over
-         the table spares a count on each line. -->
-    <xsl:variable name="solite" select="count($righe/*) = count($righe/NumeroLinea) + count($righe/CodiceArticolo) + count($righe/Descrizione) + count($righe/Quantita) + count($righe/UnitaMisura) + count($righe/PrezzoUnitario) + count($righe/ScontoMaggiorazione) + count($righe/PrezzoTotale) + count($righe/AliquotaIVA) + count($righe/Natura) and count($righe/NumeroLinea[2] | $righe/Descrizione[2] | $righe/Quantita[2] | $righe/UnitaMisura[2] | $righe/PrezzoUnitario[2] | $righe/PrezzoTotale[2] | $righe/AliquotaIVA[2] | $righe/Natura[2]) = 0"/>
     <xsl:variable name="classe" select="concat('t righe', substring(' codice', 1, 7 * $k-cod), substring(' quantita', 1, 9 * $k-qta), substring(' sconto', 1, 7 * $k-sc))"/>
     <h3>Dettaglio beni e servizi</h3>
     <xsl:choose>
@@ -324,7 +323,6 @@
                 <xsl:with-param name="k-cod" select="$k-cod"/>
                 <xsl:with-param name="k-qta" select="$k-qta"/>
                 <xsl:with-param name="k-sc" select="$k-sc"/>
-                <xsl:with-param name="solite" select="$solite"/>
               </xsl:call-template>
             </xsl:for-each>
           </tbody>
@@ -345,7 +343,6 @@
                   <xsl:with-param name="k-cod" select="$k-cod"/>
                   <xsl:with-param name="k-qta" select="$k-qta"/>
                   <xsl:with-param name="k-sc" select="$k-sc"/>
-                  <xsl:with-param name="solite" select="$solite"/>
                   <xsl:with-param name="quanti" select="$righe-per-blocco div $righe-per-gruppo"/>
                 </xsl:call-template>
               </tbody>
@@ -370,14 +367,12 @@
     <xsl:param name="k-cod"/>
     <xsl:param name="k-qta"/>
     <xsl:param name="k-sc"/>
-    <xsl:param name="solite"/>
     <xsl:param name="quanti"/>
     <xsl:for-each select=". | following-sibling::DettaglioLinee[1] | following-sibling::DettaglioLinee[2] | following-sibling::DettaglioLinee[3] | following-sibling::DettaglioLinee[4] | following-sibling::DettaglioLinee[5] | following-sibling::DettaglioLinee[6] | following-sibling::DettaglioLinee[7] | following-sibling::DettaglioLinee[8] | following-sibling::DettaglioLinee[9]">
       <xsl:call-template name="riga">
         <xsl:with-param name="k-cod" select="$k-cod"/>
         <xsl:with-param name="k-qta" select="$k-qta"/>
         <xsl:with-param name="k-sc" select="$k-sc"/>
-        <xsl:with-param name="solite" select="$solite"/>
       </xsl:call-template>
     </xsl:for-each>
     <xsl:if test="$quanti &gt; 1">
@@ -386,7 +381,6 @@
           <xsl:with-param name="k-cod" select="$k-cod"/>
           <xsl:with-param name="k-qta" select="$k-qta"/>
           <xsl:with-param name="k-sc" select="$k-sc"/>
-          <xsl:with-param name="solite" select="$solite"/>
           <xsl:with-param name="quanti" select="$quanti - 1"/>
         </xsl:call-template>
       </xsl:for-each>
@@ -422,10 +416,9 @@
     <xsl:param name="k-cod"/>
     <xsl:param name="k-qta"/>
     <xsl:param name="k-sc"/>
-    <xsl:param name="solite" select="false()"/>
     <!-- Most lines hold the usual fields once each, and nothing else: counting tells so in
          one look, and only the other lines are searched for the rest. -->
-    <xsl:variable name="solita" select="$solite or count(*) = count(NumeroLinea[1] | CodiceArticolo | Descrizione[1] | Quantita[1] | UnitaMisura[1] | PrezzoUnitario[1] | ScontoMaggiorazione | PrezzoTotale[1] | AliquotaIVA[1] | Natura[1])"/>
+    <xsl:variable name="solita" select="count(*) = count(NumeroLinea[1] | CodiceArticolo | Descrizione[1] | Quantita[1] | UnitaMisura[1] | PrezzoUnitario[1] | ScontoMaggiorazione | PrezzoTotale[1] | AliquotaIVA[1] | Natura[1])"/>
     <xsl:variable name="descrizione" select="Descrizione"/>
     <tr>
       <xsl:if test="string-length($descrizione) &gt; $descrizione-lunga">

@@ -159,6 +159,13 @@ CASES += [
         "<PrezzoUnitario>7.77</PrezzoUnitario><PrezzoTotale>3.00</PrezzoTotale>"
         "<AliquotaIVA>22.00</AliquotaIVA><AliquotaIVA>10.00</AliquotaIVA></DettaglioLinee>"))),
      ["1 Riga 1 10,00 10,00 22,00", "Prima", "Seconda", "7,77", "10,00"], []),
+    ("causaleInParts", fattura(corpo(generali="<Causale>Prima parte,</Causale><Causale>seconda "
+                                             "parte</Causale>"), corpo("2", generali=(
+        "<Causale>Altra</Causale>"))),
+     ["Causale Prima parte, seconda parte", "Causale Altra"], []),
+    ("simplifiedFieldsBesideLinesKept", fattura(corpo(righe=riga(1, "10.00") + (
+        "<Descrizione>Bene a parte</Descrizione><Importo>55.55</Importo>"))),
+     ["1 Riga 1 10,00 10,00 22,00", "Bene a parte", "55,55"], []),
     ("unusualFieldOnOneLine", fattura(corpo(righe=riga(1, "10.00") + riga(2, "20.00", extra=(
         "<DataInizioPeriodo>2024-01-01</DataInizioPeriodo>"
         "<DataFinePeriodo>2024-03-31</DataFinePeriodo>")).replace(
