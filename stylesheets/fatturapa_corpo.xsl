@@ -434,10 +434,13 @@
             <xsl:value-of select="normalize-space(CodiceTipo)"/>
             <xsl:text> </xsl:text>
             <xsl:value-of select="normalize-space(CodiceValore)"/>
-            <xsl:for-each select="*[not(self::CodiceTipo) and not(self::CodiceValore)][normalize-space()]">
-              <xsl:text> </xsl:text>
-              <xsl:value-of select="normalize-space()"/>
-            </xsl:for-each>
+            <!-- Anything else the code holds, a second type or value included. -->
+            <xsl:if test="count(*) != count(CodiceTipo[1] | CodiceValore[1])">
+              <xsl:for-each select="(*[not(self::CodiceTipo or self::CodiceValore)] | CodiceTipo[position() &gt; 1] | CodiceValore[position() &gt; 1])[normalize-space()]">
+                <xsl:text> </xsl:text>
+                <xsl:value-of select="normalize-space()"/>
+              </xsl:for-each>
+            </xsl:if>
           </xsl:for-each>
         </td>
       </xsl:if>

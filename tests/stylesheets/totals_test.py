@@ -154,11 +154,13 @@ CASES += [
      ["%d Riga %d %s %s 22,00" % (n, n, shown, shown) for n, (_, shown) in enumerate(NUMERI, 1)],
      ["12.345.678,89", "824.069.056,63"]),
     ("repeatedFieldsShown", fattura(corpo(righe=riga(1, "10.00") + (
-        "<DettaglioLinee><NumeroLinea>2</NumeroLinea><Descrizione>Prima</Descrizione>"
+        "<DettaglioLinee><NumeroLinea>2</NumeroLinea><CodiceArticolo><CodiceTipo>EAN"
+        "</CodiceTipo><CodiceTipo>SKU</CodiceTipo><CodiceValore>8001</CodiceValore>"
+        "</CodiceArticolo><Descrizione>Prima</Descrizione>"
         "<Descrizione>Seconda</Descrizione><PrezzoUnitario>3.00</PrezzoUnitario>"
         "<PrezzoUnitario>7.77</PrezzoUnitario><PrezzoTotale>3.00</PrezzoTotale>"
         "<AliquotaIVA>22.00</AliquotaIVA><AliquotaIVA>10.00</AliquotaIVA></DettaglioLinee>"))),
-     ["1 Riga 1 10,00 10,00 22,00", "Prima", "Seconda", "7,77", "10,00"], []),
+     ["Riga 1 10,00 10,00 22,00", "EAN 8001 SKU", "Prima", "Seconda", "7,77", "10,00"], []),
     ("causaleInParts", fattura(corpo(generali="<Causale>Prima parte,</Causale><Causale>seconda "
                                              "parte</Causale>"), corpo("2", generali=(
         "<Causale>Altra</Causale>"))),
