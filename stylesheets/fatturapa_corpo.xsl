@@ -295,7 +295,7 @@
   <!-- Lines of a body. A long list is cut into blocks of rows that the browser lays out only
        when they come into view, so that a page of thousands of lines opens quickly. In print
        each block starts a page, where its headings stand.-->
-  <xsl:variable name="righe-per-blocco" select="1000"/>
+  <xsl:variable name="righe-per-blocco" select="1000"/> <!-- also written out below -->
 
   <xsl:template name="righe">
     <xsl:param name="righe"/>
@@ -329,7 +329,9 @@
         </table>
       </xsl:when>
       <xsl:otherwise>
-        <xsl:for-each select="$righe[position() mod $righe-per-blocco = 1]">
+        <!-- The number, not the variable, in a test made on every line: a global variable is
+             looked up by name each time. -->
+        <xsl:for-each select="$righe[position() mod 1000 = 1]">
           <div class="blocco-righe">
             <table class="{$classe}">
               <xsl:call-template name="righe-intestazione">
@@ -409,8 +411,7 @@
   </xsl:template>
 
   <!-- One line: few cells and no classes, so that long invoices stay light. A line whose
-       description is long may split across printed pages; others stay whole. -->
-  <xsl:variable name="descrizione-lunga" select="600"/>
+       description is over 600 characters may split across printed pages; others stay whole. -->
 
   <xsl:template name="riga">
     <xsl:param name="k-cod"/>
@@ -421,7 +422,7 @@
     <xsl:variable name="solita" select="count(*) = count(NumeroLinea[1] | CodiceArticolo | Descrizione[1] | Quantita[1] | UnitaMisura[1] | PrezzoUnitario[1] | ScontoMaggiorazione | PrezzoTotale[1] | AliquotaIVA[1] | Natura[1])"/>
     <xsl:variable name="descrizione" select="Descrizione"/>
     <tr>
-      <xsl:if test="string-length($descrizione) &gt; $descrizione-lunga">
+      <xsl:if test="string-length($descrizione) &gt; 600">
         <xsl:attribute name="class">lunga</xsl:attribute>
       </xsl:if>
       <td><xsl:value-of select="normalize-space(NumeroLinea)"/></td>
