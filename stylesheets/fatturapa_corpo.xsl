@@ -15,6 +15,7 @@
   <xsl:variable name="noti-dati-generali" select="'|DatiGeneraliDocumento|DatiOrdineAcquisto|DatiContratto|DatiConvenzione|DatiRicezione|DatiFattureCollegate|DatiSAL|DatiDDT|DatiTrasporto|FatturaPrincipale|DatiFatturaRettificata|'"/>
   <xsl:variable name="noti-corpo" select="'|DatiGenerali|DatiBeniServizi|DatiVeicoli|DatiPagamento|Allegati|'"/>
   <xsl:variable name="noti-riferimento" select="'|RiferimentoNumeroLinea|IdDocumento|Data|NumItem|CodiceCommessaConvenzione|CodiceCUP|CodiceCIG|'"/>
+  <!-- The fields a line's columns show; "riga" counts the same ones to tell a usual line. -->
   <xsl:variable name="noti-riga" select="'|NumeroLinea|CodiceArticolo|Descrizione|Quantita|UnitaMisura|PrezzoUnitario|ScontoMaggiorazione|PrezzoTotale|AliquotaIVA|Natura|'"/>
   <xsl:variable name="noti-riepilogo" select="'|AliquotaIVA|Natura|SpeseAccessorie|Arrotondamento|ImponibileImporto|Imposta|EsigibilitaIVA|RiferimentoNormativo|'"/>
   <xsl:variable name="noti-bene-semplificato" select="'|Descrizione|Importo|DatiIVA|Natura|RiferimentoNormativo|'"/>
@@ -417,8 +418,8 @@
     <xsl:param name="k-cod"/>
     <xsl:param name="k-qta"/>
     <xsl:param name="k-sc"/>
-    <!-- Most lines hold the usual fields once each, and nothing else: counting tells so in
-         one look, and only the other lines are searched for the rest. -->
+    <!-- Most lines hold the usual fields ("noti-riga") once each, and nothing else: counting
+         tells so in one look, and only the other lines are searched for the rest. -->
     <xsl:variable name="solita" select="count(*) = count(NumeroLinea[1] | CodiceArticolo | Descrizione[1] | Quantita[1] | UnitaMisura[1] | PrezzoUnitario[1] | ScontoMaggiorazione | PrezzoTotale[1] | AliquotaIVA[1] | Natura[1])"/>
     <xsl:variable name="descrizione" select="Descrizione"/>
     <tr>
