@@ -319,13 +319,12 @@
             <xsl:with-param name="k-sc" select="$k-sc"/>
           </xsl:call-template>
           <tbody>
-            <xsl:for-each select="$righe">
-              <xsl:call-template name="riga">
-                <xsl:with-param name="k-cod" select="$k-cod"/>
-                <xsl:with-param name="k-qta" select="$k-qta"/>
-                <xsl:with-param name="k-sc" select="$k-sc"/>
-              </xsl:call-template>
-            </xsl:for-each>
+            <xsl:call-template name="righe-corpo">
+              <xsl:with-param name="k-cod" select="$k-cod"/>
+              <xsl:with-param name="k-qta" select="$k-qta"/>
+              <xsl:with-param name="k-sc" select="$k-sc"/>
+              <xsl:with-param name="righe" select="$righe"/>
+            </xsl:call-template>
           </tbody>
         </table>
       </xsl:when>
@@ -371,13 +370,12 @@
     <xsl:param name="k-qta"/>
     <xsl:param name="k-sc"/>
     <xsl:param name="quanti"/>
-    <xsl:for-each select=". | following-sibling::DettaglioLinee[1] | following-sibling::DettaglioLinee[2] | following-sibling::DettaglioLinee[3] | following-sibling::DettaglioLinee[4] | following-sibling::DettaglioLinee[5] | following-sibling::DettaglioLinee[6] | following-sibling::DettaglioLinee[7] | following-sibling::DettaglioLinee[8] | following-sibling::DettaglioLinee[9]">
-      <xsl:call-template name="riga">
-        <xsl:with-param name="k-cod" select="$k-cod"/>
-        <xsl:with-param name="k-qta" select="$k-qta"/>
-        <xsl:with-param name="k-sc" select="$k-sc"/>
-      </xsl:call-template>
-    </xsl:for-each>
+    <xsl:call-template name="righe-corpo">
+      <xsl:with-param name="k-cod" select="$k-cod"/>
+      <xsl:with-param name="k-qta" select="$k-qta"/>
+      <xsl:with-param name="k-sc" select="$k-sc"/>
+      <xsl:with-param name="righe" select=". | following-sibling::DettaglioLinee[1] | following-sibling::DettaglioLinee[2] | following-sibling::DettaglioLinee[3] | following-sibling::DettaglioLinee[4] | following-sibling::DettaglioLinee[5] | following-sibling::DettaglioLinee[6] | following-sibling::DettaglioLinee[7] | following-sibling::DettaglioLinee[8] | following-sibling::DettaglioLinee[9]"/>
+    </xsl:call-template>
     <xsl:if test="$quanti &gt; 1">
       <xsl:for-each select="following-sibling::DettaglioLinee[10]">
         <xsl:call-template name="gruppi-seguenti">
@@ -411,82 +409,84 @@
     </thead>
   </xsl:template>
 
-  <!-- One line: few cells and no classes, so that long invoices stay light. A line whose
-       description is over 600 characters may split across printed pages; others stay whole. -->
-
-  <xsl:template name="riga">
+  <!-- The lines, a row each: few cells and no classes, so that long invoices stay light. A line
+       whose description is over 600 characters may split across printed pages; others stay
+       whole. -->
+  <xsl:template name="righe-corpo">
     <xsl:param name="k-cod"/>
     <xsl:param name="k-qta"/>
     <xsl:param name="k-sc"/>
-    <!-- Most lines hold the usual fields ("noti-riga") once each, and nothing else: counting
-         tells so in one look, and only the other lines are searched for the rest. -->
-    <xsl:variable name="solita" select="count(*) = count(NumeroLinea[1] | CodiceArticolo | Descrizione[1] | Quantita[1] | UnitaMisura[1] | PrezzoUnitario[1] | ScontoMaggiorazione | PrezzoTotale[1] | AliquotaIVA[1] | Natura[1])"/>
-    <xsl:variable name="descrizione" select="Descrizione"/>
-    <tr>
-      <xsl:if test="string-length($descrizione) &gt; 600">
-        <xsl:attribute name="class">lunga</xsl:attribute>
-      </xsl:if>
-      <td><xsl:value-of select="normalize-space(NumeroLinea)"/></td>
-      <xsl:if test="$k-cod">
-        <td>
-          <xsl:for-each select="CodiceArticolo">
-            <xsl:if test="position() &gt; 1">
-              <xsl:text>&#10;</xsl:text>
-            </xsl:if>
-            <xsl:value-of select="normalize-space(CodiceTipo)"/>
-            <xsl:text> </xsl:text>
-            <xsl:value-of select="normalize-space(CodiceValore)"/>
-            <!-- Anything else the code holds, a second type or value included. -->
-            <xsl:if test="count(*) != count(CodiceTipo[1] | CodiceValore[1])">
-              <xsl:for-each select="(*[not(self::CodiceTipo or self::CodiceValore)] | CodiceTipo[position() &gt; 1] | CodiceValore[position() &gt; 1])[normalize-space()]">
-                <xsl:text> </xsl:text>
-                <xsl:value-of select="normalize-space()"/>
-              </xsl:for-each>
-            </xsl:if>
-          </xsl:for-each>
-        </td>
-      </xsl:if>
-      <td>
-        <xsl:choose>
-          <!-- Leading blank space is dropped (see "testo-libero"); a first character that is
-               not blank needs no more work. -->
-          <xsl:when test="$solita and not(contains(' &#9;&#10;&#13;', substring($descrizione, 1, 1)))">
-            <xsl:value-of select="$descrizione"/>
-          </xsl:when>
-          <xsl:otherwise>
-            <xsl:for-each select="$descrizione">
-              <xsl:call-template name="testo-libero"/>
-            </xsl:for-each>
-          </xsl:otherwise>
-        </xsl:choose>
-        <xsl:if test="not($solita)">
-          <xsl:call-template name="dettagli-riga"/>
+    <xsl:param name="righe"/>
+    <!-- The loop is here, not around a template called for each line: the optional columns
+         are then known once for all the lines, not passed to each. -->
+    <xsl:for-each select="$righe">
+      <xsl:variable name="descrizione" select="string(Descrizione)"/>
+      <tr>
+        <xsl:if test="string-length($descrizione) &gt; 600">
+          <xsl:attribute name="class">lunga</xsl:attribute>
         </xsl:if>
-      </td>
-      <xsl:if test="$k-qta">
-        <td><xsl:call-template name="numero"><xsl:with-param name="v" select="normalize-space(Quantita)"/></xsl:call-template></td>
-        <td><xsl:value-of select="normalize-space(UnitaMisura)"/></td>
-      </xsl:if>
-      <td><xsl:call-template name="numero"><xsl:with-param name="v" select="normalize-space(PrezzoUnitario)"/></xsl:call-template></td>
-      <xsl:if test="$k-sc">
+        <td><xsl:value-of select="normalize-space(NumeroLinea)"/></td>
+        <xsl:if test="$k-cod">
+          <td>
+            <xsl:for-each select="CodiceArticolo">
+              <xsl:if test="position() &gt; 1">
+                <xsl:text>&#10;</xsl:text>
+              </xsl:if>
+              <!-- Type and value as the file orders them, and anything else the code holds. -->
+              <xsl:value-of select="normalize-space(concat(*[1], ' ', *[2]))"/>
+              <xsl:if test="*[3] or text()">
+                <xsl:for-each select="*[position() &gt; 2] | text()">
+                  <xsl:text> </xsl:text>
+                  <xsl:value-of select="normalize-space()"/>
+                </xsl:for-each>
+              </xsl:if>
+            </xsl:for-each>
+          </td>
+        </xsl:if>
         <td>
-          <xsl:for-each select="ScontoMaggiorazione">
-            <xsl:if test="position() &gt; 1">
-              <xsl:text>&#10;</xsl:text>
-            </xsl:if>
-            <xsl:call-template name="sconto"/>
+          <xsl:choose>
+            <!-- Most lines hold the usual fields ("noti-riga") once each, and nothing else:
+                 counting tells so in one look. Leading blank space is dropped (see
+                 "testo-libero"); a first character that is not blank needs no more work. -->
+            <xsl:when test="not(contains(' &#9;&#10;&#13;', substring($descrizione, 1, 1))) and count(*) = count(NumeroLinea[1] | CodiceArticolo | Descrizione[1] | Quantita[1] | UnitaMisura[1] | PrezzoUnitario[1] | ScontoMaggiorazione | PrezzoTotale[1] | AliquotaIVA[1] | Natura[1])">
+              <xsl:value-of select="$descrizione"/>
+            </xsl:when>
+            <xsl:otherwise>
+              <xsl:for-each select="Descrizione">
+                <xsl:call-template name="testo-libero"/>
+              </xsl:for-each>
+              <!-- Only the other lines are searched for the rest. -->
+              <xsl:if test="not(count(*) = count(NumeroLinea[1] | CodiceArticolo | Descrizione[1] | Quantita[1] | UnitaMisura[1] | PrezzoUnitario[1] | ScontoMaggiorazione | PrezzoTotale[1] | AliquotaIVA[1] | Natura[1]))">
+                <xsl:call-template name="dettagli-riga"/>
+              </xsl:if>
+            </xsl:otherwise>
+          </xsl:choose>
+        </td>
+        <xsl:if test="$k-qta">
+          <td><xsl:call-template name="numero"><xsl:with-param name="v" select="normalize-space(Quantita)"/></xsl:call-template></td>
+          <td><xsl:value-of select="normalize-space(UnitaMisura)"/></td>
+        </xsl:if>
+        <td><xsl:call-template name="numero"><xsl:with-param name="v" select="normalize-space(PrezzoUnitario)"/></xsl:call-template></td>
+        <xsl:if test="$k-sc">
+          <td>
+            <xsl:for-each select="ScontoMaggiorazione">
+              <xsl:if test="position() &gt; 1">
+                <xsl:text>&#10;</xsl:text>
+              </xsl:if>
+              <xsl:call-template name="sconto"/>
+            </xsl:for-each>
+          </td>
+        </xsl:if>
+        <td><xsl:call-template name="numero"><xsl:with-param name="v" select="normalize-space(PrezzoTotale)"/></xsl:call-template></td>
+        <td>
+          <xsl:call-template name="numero"><xsl:with-param name="v" select="normalize-space(AliquotaIVA)"/></xsl:call-template>
+          <xsl:for-each select="Natura[normalize-space()]">
+            <xsl:text>&#10;</xsl:text>
+            <xsl:value-of select="normalize-space()"/>
           </xsl:for-each>
         </td>
-      </xsl:if>
-      <td><xsl:call-template name="numero"><xsl:with-param name="v" select="normalize-space(PrezzoTotale)"/></xsl:call-template></td>
-      <td>
-        <xsl:call-template name="numero"><xsl:with-param name="v" select="normalize-space(AliquotaIVA)"/></xsl:call-template>
-        <xsl:for-each select="Natura[normalize-space()]">
-          <xsl:text>&#10;</xsl:text>
-          <xsl:value-of select="normalize-space()"/>
-        </xsl:for-each>
-      </td>
-    </tr>
+      </tr>
+    </xsl:for-each>
   </xsl:template>
 
   <!-- The meaning of each VAT nature code the lines use, once each. -->

@@ -160,7 +160,18 @@ CASES += [
         "<Descrizione>Seconda</Descrizione><PrezzoUnitario>3.00</PrezzoUnitario>"
         "<PrezzoUnitario>7.77</PrezzoUnitario><PrezzoTotale>3.00</PrezzoTotale>"
         "<AliquotaIVA>22.00</AliquotaIVA><AliquotaIVA>10.00</AliquotaIVA></DettaglioLinee>"))),
-     ["Riga 1 10,00 10,00 22,00", "EAN 8001 SKU", "Prima", "Seconda", "7,77", "10,00"], []),
+     ["Riga 1 10,00 10,00 22,00", "EAN SKU 8001", "Prima", "Seconda", "7,77", "10,00"], []),
+    ("articleCodesAsWritten", fattura(corpo(righe=(
+        "<DettaglioLinee><NumeroLinea>1</NumeroLinea>"
+        "<CodiceArticolo><CodiceValore>X1</CodiceValore><CodiceTipo>TIPO1</CodiceTipo></CodiceArticolo>"
+        "<CodiceArticolo><CodiceTipo> </CodiceTipo><CodiceValore>V2</CodiceValore></CodiceArticolo>"
+        "<CodiceArticolo>TESTO3</CodiceArticolo>"
+        "<CodiceArticolo><CodiceTipo>T4</CodiceTipo><CodiceValore>V4</CodiceValore>"
+        "<Nota>N4</Nota></CodiceArticolo>"
+        "<CodiceArticolo><CodiceTipo>T5</CodiceTipo></CodiceArticolo>"
+        "<Descrizione>Codici</Descrizione><PrezzoUnitario>1.00</PrezzoUnitario>"
+        "<PrezzoTotale>1.00</PrezzoTotale><AliquotaIVA>22.00</AliquotaIVA></DettaglioLinee>"))),
+     ["1 X1 TIPO1 V2 TESTO3 T4 V4 N4 T5 Codici 1,00 1,00 22,00"], []),
     ("causaleInParts", fattura(corpo(generali="<Causale>Prima parte,</Causale><Causale>seconda "
                                              "parte</Causale>"), corpo("2", generali=(
         "<Causale>Altra</Causale>"))),
