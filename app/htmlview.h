@@ -26,6 +26,10 @@ public:
     // otherwise. Returns at once; the page replaces the current one when loaded.
     void mostraHtml(const QByteArray& ansi);
 
+    // The address of the page last asked for: a load that finishes with another address was
+    // overtaken.
+    const QUrl& ultimaRichiesta() const { return m_ultima; }
+
 private:
     InvoiceSchemeHandler* m_schema;
     quint64 m_generazione = 0;

@@ -1,3 +1,4 @@
+#include "esportazionepdf.h"
 #include "htmlview.h"
 #include "qtprompts.h"
 #include "tfondivo.h"
@@ -8,7 +9,13 @@
 #include <QTimer>
 #include <QTranslator>
 
+#include <string_view>
+#include <vector>
+
 int main(int argc, char** argv) {
+    const bool soloPdf = argc > 1 && std::string_view(argv[1]) == "--pdf";
+    if (soloPdf)
+        ondivo::TaciMessaggiQt();
     ondivo::PreparaWebEngine();
     QApplication app(argc, argv);
     // The application title is the caption of every message box; the technical name keeps
@@ -19,11 +26,21 @@ int main(int argc, char** argv) {
     QTranslator traduzioniQt;
     if (ondivo::CaricaTraduzioniQt(traduzioniQt))
         QApplication::installTranslator(&traduzioniQt);
+    // "--pdf FATTURA PDF [FATTURA PDF…]": the PDFs of ondivo-cli pdf, made without a window.
+    // Paths as the bytes given, whatever their encoding; Qt has taken its own options out.
+    if (soloPdf) {
+        if (argc % 2 != 0)
+            return 2;
+        std::vector<ondivo::LavoroPdf> lavori;
+        for (int i = 2; i + 1 < argc; i += 2)
+            lavori.emplace_back(argv[i], argv[i + 1]);
+        return ondivo::EsportaPdfSenzaFinestra(lavori);
+    }
+    const QStringList argomenti = QApplication::arguments();
     ondivo::QtPrompts prompts;
     ondivo::TFONDIVO finestra(prompts);
     finestra.showMaximized();
     // A file named on the command line opens as if chosen in the dialog.
-    const QStringList argomenti = QApplication::arguments();
     if (argomenti.size() > 1) {
         const std::string file = QFileInfo(argomenti.at(1)).absoluteFilePath().toStdString();
         QTimer::singleShot(0, &finestra, [&finestra, file] { finestra.apriFile(file); });

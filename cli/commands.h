@@ -21,6 +21,7 @@ struct Comando {
 int ComandoInfo(const Argomenti& argomenti);
 int ComandoP7m(const Argomenti& argomenti);
 int ComandoHtml(const Argomenti& argomenti);
+int ComandoPdf(const Argomenti& argomenti);
 int ComandoAllegati(const Argomenti& argomenti);
 int ComandoEstrai(const Argomenti& argomenti);
 int ComandoBase64(const Argomenti& argomenti);

@@ -34,4 +34,11 @@ EsitoProgramma EseguiProgramma(const std::vector<std::string>& argomenti,
                                std::chrono::milliseconds attesaMassima,
                                const std::atomic<bool>* annulla = nullptr);
 
+// Starts the program argomenti[0] (a full path) with the rest as its arguments, in the current
+// folder, with the caller's standard streams and environment plus the variables of `ambiente`
+// ("NOME=valore"), and waits for it to end however long it takes. Returns its exit status as
+// EsitoProgramma does; Fine::NonAvviato when it could not be started.
+EsitoProgramma EseguiProgrammaCollegato(const std::vector<std::string>& argomenti,
+                                        const std::vector<std::string>& ambiente);
+
 } // namespace ondivo::platform

@@ -10,6 +10,7 @@
 #include <memory>
 #include <poll.h>
 #include <spawn.h>
+#include <string_view>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 
@@ -117,6 +118,29 @@ int raccogli(pid_t pid) {
     return stato;
 }
 
+// The strings as the null-ended array of pointers exec takes.
+std::vector<char*> puntatori(const std::vector<std::string>& stringhe) {
+    std::vector<char*> p;
+    p.reserve(stringhe.size() + 1);
+    for (const auto& s : stringhe)
+        p.push_back(const_cast<char*>(s.c_str()));
+    p.push_back(nullptr);
+    return p;
+}
+
+// How a reaped child ended.
+EsitoProgramma terminato(int stato) {
+    EsitoProgramma esito;
+    esito.fine = EsitoProgramma::Fine::Terminato;
+    if (WIFEXITED(stato))
+        esito.codiceUscita = static_cast<std::uint32_t>(WEXITSTATUS(stato));
+    else if (WIFSIGNALED(stato))
+        esito.codiceUscita = 128u + static_cast<std::uint32_t>(WTERMSIG(stato));
+    else
+        esito.codiceUscita = 255u;
+    return esito;
+}
+
 } // namespace
 
 EsitoProgramma EseguiProgramma(const std::vector<std::string>& argomenti,
@@ -141,11 +165,7 @@ EsitoProgramma EseguiProgramma(const std::vector<std::string>& argomenti,
     if (!preparaAzioni(*azioni, cartellaLavoro) || !preparaAttributi(*attributi))
         return esito;
 
-    std::vector<char*> argv;
-    argv.reserve(argomenti.size() + 1);
-    for (const auto& a : argomenti)
-        argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
+    std::vector<char*> argv = puntatori(argomenti);
 
     // glibc reports a failed exec (and a failed chdir) here, not through the exit status.
     pid_t pid = 0;
@@ -161,15 +181,29 @@ EsitoProgramma EseguiProgramma(const std::vector<std::string>& argomenti,
                                                : EsitoProgramma::Fine::Annullato;
         return esito;
     }
-    const int stato = raccogli(pid);
-    esito.fine = EsitoProgramma::Fine::Terminato;
-    if (WIFEXITED(stato))
-        esito.codiceUscita = static_cast<std::uint32_t>(WEXITSTATUS(stato));
-    else if (WIFSIGNALED(stato))
-        esito.codiceUscita = 128u + static_cast<std::uint32_t>(WTERMSIG(stato));
-    else
-        esito.codiceUscita = 255u;
-    return esito;
+    return terminato(raccogli(pid));
+}
+
+EsitoProgramma EseguiProgrammaCollegato(const std::vector<std::string>& argomenti,
+                                        const std::vector<std::string>& ambiente) {
+    if (argomenti.empty())
+        return {};
+    std::vector<char*> argv = puntatori(argomenti);
+    std::vector<std::string> variabili;
+    for (char** v = environ; *v; ++v) {
+        const std::string_view voce(*v);
+        const auto nome = voce.substr(0, voce.find('=') + 1);
+        // A variable given anew replaces the caller's.
+        if (std::none_of(ambiente.begin(), ambiente.end(),
+                         [&](const std::string& a) { return a.starts_with(nome); }))
+            variabili.emplace_back(voce);
+    }
+    variabili.insert(variabili.end(), ambiente.begin(), ambiente.end());
+    std::vector<char*> envp = puntatori(variabili);
+    pid_t pid = 0;
+    if (posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), envp.data()) != 0)
+        return {};
+    return terminato(raccogli(pid));
 }
 
 } // namespace ondivo::platform
