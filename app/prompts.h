@@ -25,6 +25,11 @@ public:
     // entry confirmed last and the file name chosen last carry over between commands. A typed
     // name of a missing file is accepted. Returns the chosen path, or nothing on cancel.
     virtual std::optional<std::string> ScegliFile(const ConfigurazioneDialogo& configurazione) = 0;
+
+    // The dialog that names a file to write, starting in the given folder with the proposed
+    // name; it asks before an existing file is replaced. Returns the path, or nothing on cancel.
+    virtual std::optional<std::string> ScegliFileDaSalvare(const ConfigurazioneDialogo& configurazione,
+                                                           const std::string& nomeProposto) = 0;
 };
 
 } // namespace ondivo

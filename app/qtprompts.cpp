@@ -74,4 +74,22 @@ std::optional<std::string> QtPrompts::ScegliFile(const ConfigurazioneDialogo& c)
     return scelto.toStdString();
 }
 
+std::optional<std::string> QtPrompts::ScegliFileDaSalvare(const ConfigurazioneDialogo& c,
+                                                          const std::string& nomeProposto) {
+    QFileDialog d;
+    d.setOption(QFileDialog::DontUseNativeDialog);
+    d.setAcceptMode(QFileDialog::AcceptSave);
+    d.setWindowTitle(QString::fromStdString(c.titolo));
+    d.setDirectory(QString::fromStdString(c.cartellaIniziale));
+    QString suffisso = QString::fromStdString(c.estensionePredefinita);
+    if (suffisso.startsWith(QLatin1String("*.")))
+        suffisso.remove(0, 2);
+    d.setDefaultSuffix(suffisso);
+    d.setNameFilters(FiltriQt(c.filtro));
+    d.selectFile(QString::fromStdString(nomeProposto));
+    if (d.exec() != QDialog::Accepted || d.selectedFiles().isEmpty())
+        return std::nullopt;
+    return d.selectedFiles().first().toStdString();
+}
+
 } // namespace ondivo

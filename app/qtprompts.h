@@ -34,6 +34,8 @@ public:
     void ShowMessage(const std::string& testo) override;
     void ShowError(const std::string& testo) override;
     std::optional<std::string> ScegliFile(const ConfigurazioneDialogo& configurazione) override;
+    std::optional<std::string> ScegliFileDaSalvare(const ConfigurazioneDialogo& configurazione,
+                                                   const std::string& nomeProposto) override;
 
 private:
     std::unique_ptr<QFileDialog> OpenDialog1;

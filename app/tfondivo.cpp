@@ -30,10 +30,12 @@ namespace ondivo {
 
 TFONDIVO::TFONDIVO(Prompts& prompts, QWidget* parent)
     : QMainWindow(parent), m_prompts(prompts), m_aperture(std::make_unique<QThreadPool>()),
+      m_esportazioni(std::make_unique<QThreadPool>()),
       m_tempi(qEnvironmentVariableIsSet("ONDIVO_TEMPI")) {
     setObjectName(QStringLiteral("FONDIVO"));
     PreparaAperture();
     m_aperture->setMaxThreadCount(1);
+    m_esportazioni->setMaxThreadCount(1);
     // libxslt recurses with the stylesheet's templates: as much stack as the main thread has.
     m_aperture->setStackSize(8u << 20);
     creaControlli();
@@ -48,6 +50,8 @@ TFONDIVO::~TFONDIVO() {
     // The open still running hands its result to this window: it must end while the window
     // is whole. Its result is then dropped with the window's pending events.
     m_aperture->waitForDone();
+    // A PDF being written is finished: the file is either whole or not there.
+    m_esportazioni->waitForDone();
 }
 
 void TFONDIVO::collegaComandi() {
@@ -83,6 +87,8 @@ void TFONDIVO::showEvent(QShowEvent* event) {
 void TFONDIVO::FormShow() {
     FFoglioStile = FoglioStilePredefinito();
     FFileXml.clear();
+    m_mostrato.reset();
+    m_sceltoMostrato.clear();
     for (QLabel* etichetta : etichetteValori())
         etichetta->clear();
     LBAlleg->clear();

@@ -96,6 +96,12 @@ private:
     // Shows an ANSI (Windows-1252) HTML page in the view.
     void CaricaHtml(HtmlView* Browser, const std::string& Html);
 
+    // The PDF of the invoice shown: the save dialog (the name from the header, the folder of
+    // the last PDF of this run, else the invoice's), then the engine prints the page and a
+    // worker completes and writes the file, while the window stays usable.
+    void esportaPdfClick();
+    void fineEsportazionePdf(const std::string& destinazione, const std::string& errore);
+
     void btnEsciClick();
     void btnGuidaClick();
     void imgBannerClick();
@@ -162,6 +168,14 @@ private:
     std::shared_ptr<std::atomic<bool>> m_annulla; // the latest open's cancellation flag
     int m_apertureInCorso = 0;
     QString m_messaggioApertura; // the status line while the latest open runs
+
+    // What the page shown was made from (the header, the invoice file, the attachments), for
+    // its PDF; empty while nothing is shown.
+    std::shared_ptr<const DocumentoAperto> m_mostrato;
+    std::string m_sceltoMostrato;
+    std::string m_cartellaPdf; // where the last PDF of this run went
+    std::unique_ptr<QThreadPool> m_esportazioni; // PDFs are completed and written here
+    int m_esportazioniInCorso = 0;
 
     bool m_cartellaUtenteDetta = false;
     // With ONDIVO_TEMPI set, how long an open takes until its page is shown goes to stderr.

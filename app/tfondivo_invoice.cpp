@@ -100,13 +100,26 @@ void TFONDIVO::mostraDocumento(const std::string& scelto, DocumentoAperto& docum
     FFileXml = documento.fileXml;
     FFoglioStile = documento.foglioStile;
     CaricaHtml(WebBrowser1, documento.pagina);
+    // Kept for the PDF: the header and a copy of the attachments, not the page.
+    auto mostrato = std::make_shared<DocumentoAperto>();
+    mostrato->gestito = true;
+    mostrato->fileXml = documento.fileXml;
+    mostrato->fornitore = documento.fornitore;
+    mostrato->tipoDocumento = documento.tipoDocumento;
+    mostrato->data = documento.data;
+    mostrato->numero = documento.numero;
+    for (const auto& voce : documento.allegati)
+        mostrato->allegati.push_back(std::make_unique<TAllegatoItem>(*voce));
+    m_mostrato = std::move(mostrato);
+    m_sceltoMostrato = scelto;
     CaricaListaAllegati(std::move(documento.allegati));
     MostraDatiDocumento(documento);
 }
 
 void TFONDIVO::mostraOccupato() {
     const bool occupato = m_apertureInCorso > 0;
-    m_occupato->setVisible(occupato);
+    // A PDF being written shows the bar too, but leaves the window usable.
+    m_occupato->setVisible(occupato || m_esportazioniInCorso > 0);
     if (occupato) {
         centralWidget()->setCursor(Qt::BusyCursor);
     } else {

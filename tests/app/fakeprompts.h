@@ -23,8 +23,16 @@ public:
         return a;
     }
 
+    // Save dialogs take their answers from the same queue; the proposed names are kept.
+    std::optional<std::string> ScegliFileDaSalvare(const ConfigurazioneDialogo& c,
+                                                   const std::string& nomeProposto) override {
+        proposed.push_back(nomeProposto);
+        return ScegliFile(c);
+    }
+
     std::vector<std::string> shown;
     std::vector<ConfigurazioneDialogo> dialogs;
+    std::vector<std::string> proposed;
     std::vector<std::optional<std::string>> answers;
 };
 

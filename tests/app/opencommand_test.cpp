@@ -178,6 +178,23 @@ private:
         return scrivi(nome, std::string("\x30\x03\x02\x01\x01", 5)); // starts like DER
     }
 
+    // Asks for the PDF of the invoice shown, answering the save dialog, and waits until it is
+    // written or has failed.
+    [[nodiscard]] static bool esportaPdf(TFONDIVO& w, test::FakePrompts& prompts,
+                                         std::optional<std::string> scelta) {
+        prompts.answers.push_back(std::move(scelta));
+        w.eseguiComando([&w] { w.esportaPdfClick(); });
+        return QTest::qWaitFor([&w] { return w.m_esportazioniInCorso == 0; }, 60000);
+    }
+
+    // What a poppler tool says of a PDF.
+    static QString poppler(const QString& strumento, const QStringList& argomenti) {
+        QProcess p;
+        p.start(strumento, argomenti);
+        p.waitForFinished(60000);
+        return QString::fromUtf8(p.readAllStandardOutput());
+    }
+
 private slots:
     void init() {
         m_dir = std::make_unique<test::TempDir>();
@@ -194,6 +211,58 @@ private slots:
         std::ofstream(cancello()) << "";
         m_dir.reset();
         m_datiUtente.reset();
+    }
+
+    // The PDF of the invoice shown: the proposed name from the header, the invoice's folder
+    // first and the folder used last after; a whole file carrying the invoice and its
+    // attachments; a failure named in a box, leaving no file; a cancel doing nothing.
+    void exportsThePdfOfTheInvoiceShown() {
+        const QByteArray a("contenuto\x00\xff", 11);
+        const auto file = scrivi("f.xml", fattura("FPR12", "FT 7/2024", {{"a.pdf", a}, {"b.txt", "B"}}));
+        test::FakePrompts prompts;
+        auto w = finestra(prompts);
+        QSignalSpy caricata(w->WebBrowser1, &QWebEngineView::loadFinished);
+        // Nothing shown: nothing to export, no dialog.
+        QVERIFY(esportaPdf(*w, prompts, std::nullopt));
+        QVERIFY(prompts.dialogs.empty());
+        prompts.answers.clear();
+        QVERIFY(apri(*w, prompts, file));
+        QTRY_VERIFY_WITH_TIMEOUT(caricata.count() > 0, 20000);
+
+        const test::TempDir uscite;
+        const std::string pdf = (uscite.path() / "uscita.pdf").string();
+        QVERIFY(esportaPdf(*w, prompts, pdf));
+        QCOMPARE(prompts.proposed.back(), std::string("2024-05-31 Rossi S.r.l. FT 7-2024.pdf"));
+        QCOMPARE(prompts.dialogs.back().cartellaIniziale, (m_dir->path() / "FATTURE").string());
+        QVERIFY2(prompts.shown.empty(), prompts.shown.empty() ? "" : prompts.shown[0].c_str());
+        QVERIFY(fs::exists(pdf));
+        const QString info = poppler("pdfinfo", {QString::fromStdString(pdf)});
+        QVERIFY2(info.contains(QStringLiteral("Fattura n. FT 7/2024 del 31/05/2024")), qPrintable(info));
+        QVERIFY(info.contains(QStringLiteral("Rossi S.r.l.")));
+        QVERIFY(info.contains(QStringLiteral("(A4)")));
+        const fs::path staccati = uscite.path() / "staccati";
+        fs::create_directories(staccati);
+        poppler("pdfdetach", {"-saveall", "-o", QString::fromStdString(staccati.string()),
+                              QString::fromStdString(pdf)});
+        QCOMPARE(leggi(staccati / "f.xml"), leggi(file));
+        QCOMPARE(leggi(staccati / "a.pdf"), a.toStdString());
+        QCOMPARE(leggi(staccati / "b.txt"), std::string("B"));
+        QVERIFY(w->statusBar()->currentMessage().contains(QString::fromStdString(pdf)));
+
+        // The next dialog starts where the last PDF went; a cancel changes nothing.
+        QVERIFY(esportaPdf(*w, prompts, std::nullopt));
+        QCOMPARE(prompts.dialogs.back().cartellaIniziale, uscite.path().string());
+        QVERIFY(prompts.shown.empty());
+
+        // A folder that is not there: the box names the file, nothing is left.
+        const std::string fallito = (uscite.path() / "assente" / "x.pdf").string();
+        QVERIFY(esportaPdf(*w, prompts, fallito));
+        QCOMPARE(prompts.shown.size(), 1u);
+        QVERIFY2(prompts.shown[0].rfind("error: PDF non salvato: ", 0) == 0 &&
+                     prompts.shown[0].find(fallito) != std::string::npos,
+                 prompts.shown[0].c_str());
+        QVERIFY(!fs::exists(uscite.path() / "assente"));
+        QVERIFY(!w->m_occupato->isVisible());
     }
 
     void dialogIsSetUpAndCancelChangesNothing() {
