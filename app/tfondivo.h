@@ -13,12 +13,14 @@
 #include <memory>
 #include <string>
 
+class QAction;
 class QFrame;
 class QLabel;
 class QListWidget;
 class QDragEnterEvent;
 class QDropEvent;
 class QPlainTextEdit;
+class QPrinter;
 class QProgressBar;
 class QPushButton;
 class QThreadPool;
@@ -26,6 +28,7 @@ class QWidget;
 
 namespace ondivo {
 
+class BarraRicerca;
 class ClickableLabel;
 class HtmlView;
 
@@ -58,6 +61,9 @@ protected:
 
 private:
     void creaControlli();
+    // The commands of the page tools with their shortcuts, which work wherever the focus is
+    // in the window, the page included.
+    void creaAzioni();
     void collegaComandi();
 
     void FormCreate();
@@ -96,6 +102,24 @@ private:
     // Shows an ANSI (Windows-1252) HTML page in the view.
     void CaricaHtml(HtmlView* Browser, const std::string& Html);
 
+    // The page tools: find, print, the PDF export and the zoom. Find, print and export work on
+    // the page of an invoice and are enabled while one is shown.
+    void abilitaStrumentiPagina(bool abilita);
+    void trovaClick();
+    void trovaSuccessivoClick();
+    void trovaPrecedenteClick();
+    // The print preview; printing from it prints the page on the chosen printer.
+    void stampaClick();
+    void esportaPdfClick();
+    // Prints the page shown on `stampante` (StampaPagina), one print at a time.
+    void stampaPagina(QPrinter& stampante);
+    void zoomAvantiClick();
+    void zoomIndietroClick();
+    void zoomNormaleClick();
+    // Sets the zoom of this page and of every page shown after it, and says it in the status
+    // line.
+    void impostaZoom(double fattore);
+
     void btnEsciClick();
     void btnGuidaClick();
     void imgBannerClick();
@@ -103,6 +127,12 @@ private:
     // Application-wide: right-button presses on the invoice view are discarded, so the page
     // shows no context menu. True when the event is to be dropped.
     bool ApplicationEvents1Message(QObject* destinatario, QEvent* evento);
+    // Application-wide: Return or Enter on a focused button of this window presses it, as
+    // Space does. True when the event is taken.
+    bool invioSuPulsante(QObject* destinatario, QEvent* evento);
+    // Application-wide: the wheel turned over the page with Ctrl held steps the zoom through
+    // its levels instead of the engine's own. True when the event is taken.
+    bool rotellaZoom(QObject* destinatario, QEvent* evento);
 
     // Runs a command handler; an error escaping it ends the command in the error box. An error
     // about a file that could not be opened names it (MessaggioConFile).
@@ -139,6 +169,9 @@ private:
     QListWidget* LBAlleg;
     QPushButton* btnSelFile;
     QPushButton* btnEsci;
+    QPushButton* btnTrova;
+    QPushButton* btnStampa;
+    QPushButton* btnEsportaPdf;
     QPushButton* btnGuida;
     QPushButton* ButtonSave;
     QPushButton* ButtonOpen;
@@ -146,11 +179,23 @@ private:
     QPushButton* btnCodificaFile;
     QPushButton* btndecodifica;
     HtmlView* WebBrowser1;
+    BarraRicerca* barraRicerca;
     QPlainTextEdit* MemoXCodifica;
     ClickableLabel* lnkSito;
     QLabel* imgLogo;
     ClickableLabel* imgBanner;
     QProgressBar* m_occupato; // in the status line while an open runs
+
+    QAction* azioneTrova;
+    QAction* azioneTrovaSuccessivo;
+    QAction* azioneTrovaPrecedente;
+    QAction* azioneStampa;
+    QAction* azioneEsportaPdf;
+    QAction* azioneZoomAvanti;
+    QAction* azioneZoomIndietro;
+    QAction* azioneZoomNormale;
+    int m_rotella = 0;            // Ctrl+wheel turned since the last zoom step, in 1/8 degree
+    bool m_stampaInCorso = false; // a print waits for the page, in an event loop of its own
 
     // Viewer state. Paths are native narrow strings.
     std::string FFileXml;
@@ -171,6 +216,7 @@ private:
     friend class TestTFONDIVO;
     friend class TestOpenCommand;
     friend class TestHostileWindow;
+    friend class TestStrumentiPagina;
 };
 
 } // namespace ondivo

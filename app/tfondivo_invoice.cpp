@@ -100,6 +100,7 @@ void TFONDIVO::mostraDocumento(const std::string& scelto, DocumentoAperto& docum
     FFileXml = documento.fileXml;
     FFoglioStile = documento.foglioStile;
     CaricaHtml(WebBrowser1, documento.pagina);
+    abilitaStrumentiPagina(true);
     CaricaListaAllegati(std::move(documento.allegati));
     MostraDatiDocumento(documento);
 }

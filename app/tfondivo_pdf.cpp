@@ -1,0 +1,7 @@
+#include "tfondivo.h"
+
+namespace ondivo {
+
+void TFONDIVO::esportaPdfClick() {}
+
+} // namespace ondivo
