@@ -157,4 +157,11 @@ void HtmlView::mostraHtml(const QByteArray& ansi) {
     page()->load(m_ultima);
 }
 
+void HtmlView::impostaZoom(qreal fattore) {
+    m_zoom = fattore;
+    // The page keeps a factor set here and gives it to each page it loads; a zoom the engine
+    // makes by itself (Ctrl+wheel) would be undone by the next page.
+    setZoomFactor(fattore);
+}
+
 } // namespace ondivo

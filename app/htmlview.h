@@ -29,11 +29,16 @@ public:
     // The address of the page last asked for: a load that finishes with another address was
     // overtaken.
     const QUrl& ultimaRichiesta() const { return m_ultima; }
+    // The zoom of the page shown and of every page shown after it; zoom() is the factor as
+    // set, before the engine rounds it.
+    void impostaZoom(qreal fattore);
+    qreal zoom() const { return m_zoom; }
 
 private:
     InvoiceSchemeHandler* m_schema;
     quint64 m_generazione = 0;
     QUrl m_ultima; // the page last asked for
+    qreal m_zoom = 1.0;
 };
 
 } // namespace ondivo

@@ -6,8 +6,9 @@
 
 namespace ondivo {
 
-// The printed page: A4 portrait with the margins the page's print style is drawn for (the
-// engine takes the printer's margins, not the style's).
+// The sheet an invoice page is printed or exported on: A4 portrait, margins in millimetres.
+// The page's print style is drawn for these margins; Qt's page layout overrides any @page
+// margin of the page, so they are set here and only here.
 inline QPageLayout LayoutStampa() {
     return QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(18, 12, 12, 14),
                        QPageLayout::Millimeter);

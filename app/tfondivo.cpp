@@ -12,6 +12,7 @@
 #include "text.h"
 #include "vendor.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDesktopServices>
@@ -39,6 +40,7 @@ TFONDIVO::TFONDIVO(Prompts& prompts, QWidget* parent)
     // libxslt recurses with the stylesheet's templates: as much stack as the main thread has.
     m_aperture->setStackSize(8u << 20);
     creaControlli();
+    creaAzioni();
     collegaComandi();
     qApp->installEventFilter(this);
     setAcceptDrops(true);
@@ -62,6 +64,17 @@ void TFONDIVO::collegaComandi() {
     collega(btnCodificaFile, &QPushButton::clicked, &TFONDIVO::btnCodificaFileClick);
     collega(btndecodifica, &QPushButton::clicked, &TFONDIVO::btndecodificaClick);
     collega(btnEsci, &QPushButton::clicked, &TFONDIVO::btnEsciClick);
+    collega(btnTrova, &QPushButton::clicked, &TFONDIVO::trovaClick);
+    collega(btnStampa, &QPushButton::clicked, &TFONDIVO::stampaClick);
+    collega(btnEsportaPdf, &QPushButton::clicked, &TFONDIVO::esportaPdfClick);
+    collega(azioneTrova, &QAction::triggered, &TFONDIVO::trovaClick);
+    collega(azioneTrovaSuccessivo, &QAction::triggered, &TFONDIVO::trovaSuccessivoClick);
+    collega(azioneTrovaPrecedente, &QAction::triggered, &TFONDIVO::trovaPrecedenteClick);
+    collega(azioneStampa, &QAction::triggered, &TFONDIVO::stampaClick);
+    collega(azioneEsportaPdf, &QAction::triggered, &TFONDIVO::esportaPdfClick);
+    collega(azioneZoomAvanti, &QAction::triggered, &TFONDIVO::zoomAvantiClick);
+    collega(azioneZoomIndietro, &QAction::triggered, &TFONDIVO::zoomIndietroClick);
+    collega(azioneZoomNormale, &QAction::triggered, &TFONDIVO::zoomNormaleClick);
     connect(WebBrowser1, &QWebEngineView::loadFinished, this, [this] {
         if (m_tempi && m_cronometro.isValid())
             qInfo("pagina mostrata dopo %lld ms", static_cast<long long>(m_cronometro.elapsed()));
@@ -92,6 +105,7 @@ void TFONDIVO::FormShow() {
     for (QLabel* etichetta : etichetteValori())
         etichetta->clear();
     LBAlleg->clear();
+    abilitaStrumentiPagina(false);
     btnSelFile->setFocus();
 }
 
@@ -152,7 +166,8 @@ void TFONDIVO::dropEvent(QDropEvent* evento) {
 }
 
 bool TFONDIVO::eventFilter(QObject* oggetto, QEvent* evento) {
-    return ApplicationEvents1Message(oggetto, evento) || QMainWindow::eventFilter(oggetto, evento);
+    return ApplicationEvents1Message(oggetto, evento) || invioSuPulsante(oggetto, evento) ||
+           rotellaZoom(oggetto, evento) || QMainWindow::eventFilter(oggetto, evento);
 }
 
 bool TFONDIVO::ApplicationEvents1Message(QObject* destinatario, QEvent* evento) {

@@ -13,12 +13,14 @@
 #include <memory>
 #include <string>
 
+class QAction;
 class QFrame;
 class QLabel;
 class QListWidget;
 class QDragEnterEvent;
 class QDropEvent;
 class QPlainTextEdit;
+class QPrinter;
 class QProgressBar;
 class QPushButton;
 class QThreadPool;
@@ -26,6 +28,7 @@ class QWidget;
 
 namespace ondivo {
 
+class BarraRicerca;
 class ClickableLabel;
 class HtmlView;
 
@@ -58,6 +61,9 @@ protected:
 
 private:
     void creaControlli();
+    // The commands of the page tools with their shortcuts, which work wherever the focus is
+    // in the window, the page included.
+    void creaAzioni();
     void collegaComandi();
 
     void FormCreate();
@@ -101,6 +107,22 @@ private:
     // worker completes and writes the file, while the window stays usable.
     void esportaPdfClick();
     void fineEsportazionePdf(const std::string& destinazione, const std::string& errore);
+    // The page tools: find, print, the PDF export and the zoom. Find, print and export work on
+    // the page of an invoice and are enabled while one is shown.
+    void abilitaStrumentiPagina(bool abilita);
+    void trovaClick();
+    void trovaSuccessivoClick();
+    void trovaPrecedenteClick();
+    // The print preview; printing from it prints the page on the chosen printer.
+    void stampaClick();
+    // Prints the page shown on `stampante` (StampaPagina), one print at a time.
+    void stampaPagina(QPrinter& stampante);
+    void zoomAvantiClick();
+    void zoomIndietroClick();
+    void zoomNormaleClick();
+    // Sets the zoom of this page and of every page shown after it, and says it in the status
+    // line.
+    void impostaZoom(double fattore);
 
     void btnEsciClick();
     void btnGuidaClick();
@@ -109,6 +131,12 @@ private:
     // Application-wide: right-button presses on the invoice view are discarded, so the page
     // shows no context menu. True when the event is to be dropped.
     bool ApplicationEvents1Message(QObject* destinatario, QEvent* evento);
+    // Application-wide: Return or Enter on a focused button of this window presses it, as
+    // Space does. True when the event is taken.
+    bool invioSuPulsante(QObject* destinatario, QEvent* evento);
+    // Application-wide: the wheel turned over the page with Ctrl held steps the zoom through
+    // its levels instead of the engine's own. True when the event is taken.
+    bool rotellaZoom(QObject* destinatario, QEvent* evento);
 
     // Runs a command handler; an error escaping it ends the command in the error box. An error
     // about a file that could not be opened names it (MessaggioConFile).
@@ -145,6 +173,9 @@ private:
     QListWidget* LBAlleg;
     QPushButton* btnSelFile;
     QPushButton* btnEsci;
+    QPushButton* btnTrova;
+    QPushButton* btnStampa;
+    QPushButton* btnEsportaPdf;
     QPushButton* btnGuida;
     QPushButton* ButtonSave;
     QPushButton* ButtonOpen;
@@ -152,11 +183,23 @@ private:
     QPushButton* btnCodificaFile;
     QPushButton* btndecodifica;
     HtmlView* WebBrowser1;
+    BarraRicerca* barraRicerca;
     QPlainTextEdit* MemoXCodifica;
     ClickableLabel* lnkSito;
     QLabel* imgLogo;
     ClickableLabel* imgBanner;
     QProgressBar* m_occupato; // in the status line while an open runs
+
+    QAction* azioneTrova;
+    QAction* azioneTrovaSuccessivo;
+    QAction* azioneTrovaPrecedente;
+    QAction* azioneStampa;
+    QAction* azioneEsportaPdf;
+    QAction* azioneZoomAvanti;
+    QAction* azioneZoomIndietro;
+    QAction* azioneZoomNormale;
+    int m_rotella = 0;            // Ctrl+wheel turned since the last zoom step, in 1/8 degree
+    bool m_stampaInCorso = false; // a print waits for the page, in an event loop of its own
 
     // Viewer state. Paths are native narrow strings.
     std::string FFileXml;
@@ -185,6 +228,7 @@ private:
     friend class TestTFONDIVO;
     friend class TestOpenCommand;
     friend class TestHostileWindow;
+    friend class TestStrumentiPagina;
 };
 
 } // namespace ondivo

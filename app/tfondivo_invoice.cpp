@@ -112,6 +112,7 @@ void TFONDIVO::mostraDocumento(const std::string& scelto, DocumentoAperto& docum
         mostrato->allegati.push_back(std::make_unique<TAllegatoItem>(*voce));
     m_mostrato = std::move(mostrato);
     m_sceltoMostrato = scelto;
+    abilitaStrumentiPagina(true);
     CaricaListaAllegati(std::move(documento.allegati));
     MostraDatiDocumento(documento);
 }

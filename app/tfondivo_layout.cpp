@@ -1,4 +1,5 @@
 // The main window's panels and controls: sizes, captions and look.
+#include "barraricerca.h"
 #include "clickablelabel.h"
 #include "htmlview.h"
 #include "tfondivo.h"
@@ -114,9 +115,25 @@ void TFONDIVO::creaControlli() {
     griglia->addWidget(didascalia(QStringLiteral("Tipo documento"), panTop), 2, 0);
     griglia->addWidget(STTipoDoc, 3, 0, Qt::AlignLeft);
     griglia->addWidget(didascalia(QStringLiteral("Cedente/Prestatore"), panTop), 4, 0);
-    griglia->addWidget(StFornitore, 5, 0, Qt::AlignLeft);
     griglia->addWidget(btnEsci, 3, 1, 2, 1);
     griglia->setColumnStretch(0, 1);
+    // The page tools in the supplier's row, under Esci: in the space the shorter labels
+    // leave, so the designed controls keep their places and sizes.
+    btnTrova = pulsante("btnTrova", QStringLiteral("Trova"), panTop);
+    btnTrova->setToolTip(QStringLiteral("Trova nella pagina (Ctrl+F)"));
+    btnStampa = pulsante("btnStampa", QStringLiteral("Stampa"), panTop);
+    btnStampa->setToolTip(QStringLiteral("Stampa (Ctrl+P)"));
+    btnEsportaPdf = pulsante("btnEsportaPdf", QStringLiteral("Esporta PDF"), panTop);
+    btnEsportaPdf->setToolTip(QStringLiteral("Esporta PDF (Ctrl+S)"));
+    auto* rigaFornitore = new QHBoxLayout;
+    rigaFornitore->setSpacing(4);
+    rigaFornitore->addWidget(StFornitore);
+    rigaFornitore->addStretch(1);
+    for (QPushButton* b : {btnTrova, btnStampa, btnEsportaPdf}) {
+        b->setFixedHeight(24);
+        rigaFornitore->addWidget(b);
+    }
+    griglia->addLayout(rigaFornitore, 5, 0, 1, 2);
 
     // Bottom: help, the vendor's name and address, the banner.
     PanBottom = pannello("PanBottom", centro);
@@ -228,8 +245,12 @@ void TFONDIVO::creaControlli() {
     MemoXCodifica->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     MemoXCodifica->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     MemoXCodifica->setVisible(false);
+    barraRicerca = new BarraRicerca(WebBrowser1, PanClient);
+    barraRicerca->setFont(carattere(13));
     auto* colCentro = new QVBoxLayout(PanClient);
     colCentro->setContentsMargins(0, 0, 0, 0);
+    colCentro->setSpacing(0);
+    colCentro->addWidget(barraRicerca);
     colCentro->addWidget(WebBrowser1, 1);
     colCentro->addWidget(MemoXCodifica);
 

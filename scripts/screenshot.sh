@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Starts the viewer under Xvfb on a sample invoice and saves a picture of the whole window
-# once the page is shown. Usage: scripts/screenshot.sh [INVOICE] [OUT.png]
+# once the page is shown. Usage: scripts/screenshot.sh [--trova TEXT] [INVOICE] [OUT.png]
+#   --trova TEXT   open the find bar (Ctrl+F) and type TEXT before the picture is taken
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 inside=false
@@ -8,11 +9,19 @@ if [ "${1:-}" = --inside ]; then
     inside=true
     shift
 fi
+trova=
+if [ "${1:-}" = --trova ]; then
+    trova=$2
+    shift 2
+fi
 invoice=${1:-$root/build/ondivo/FATTURE/IT03618420271_FPR12_allegati_esempio.xml}
 out=${2:-$root/docs/ondivo.png}
 # A picture taker and a small window manager, so the window gets its title bar.
 command -v import >/dev/null || apt-get install -y -q imagemagick >/dev/null
 command -v openbox >/dev/null || apt-get install -y -q --no-install-recommends openbox >/dev/null
+if [ -n "$trova" ]; then
+    command -v xdotool >/dev/null || apt-get install -y -q --no-install-recommends xdotool >/dev/null
+fi
 [ "$(id -u)" -ne 0 ] || export QTWEBENGINE_CHROMIUM_FLAGS="--no-sandbox --disable-gpu"
 export ONDIVO_TEMPI=1
 
@@ -29,6 +38,11 @@ shoot() {
         sleep 0.1
     done
     sleep 1 # let the view paint
+    if [ -n "$trova" ]; then
+        xdotool key ctrl+f
+        xdotool type --delay 50 "$trova"
+        sleep 1
+    fi
     import -window root "$out"
     kill "$pid" "$wm"
     wait "$pid" 2>/dev/null || true
@@ -37,6 +51,6 @@ shoot() {
 if $inside; then
     shoot
 else
-    xvfb-run -a -s "-screen 0 1100x720x24" "$0" --inside "$invoice" "$out"
+    xvfb-run -a -s "-screen 0 1100x720x24" "$0" --inside ${trova:+--trova "$trova"} "$invoice" "$out"
     echo "$out"
 fi

@@ -8,6 +8,9 @@
 #include <QWebEnginePage>
 #include <QtTest>
 
+#include <memory>
+#include <optional>
+
 namespace ondivo {
 
 class TestHtmlView : public QObject {
@@ -22,15 +25,12 @@ private:
     }
 
     static QString testo(HtmlView& view) {
-        QString risultato;
-        bool pronto = false;
-        view.page()->toPlainText([&](const QString& t) {
-            risultato = t;
-            pronto = true;
-        });
-        if (!QTest::qWaitFor([&] { return pronto; }, 10000))
+        // Shared with the callback: on a slow machine it may come after this has given up.
+        auto risultato = std::make_shared<std::optional<QString>>();
+        view.page()->toPlainText([risultato](const QString& t) { *risultato = t; });
+        if (!QTest::qWaitFor([&] { return risultato->has_value(); }, 10000))
             return QStringLiteral("(nessun testo)");
-        return risultato;
+        return **risultato;
     }
 
 private slots:
