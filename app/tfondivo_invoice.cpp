@@ -196,7 +196,7 @@ void TFONDIVO::btnEstraiPM7Click() {
     if (!IsEnvelope(percorso))
         return;
     std::string xml;
-    EstraiXmlDaP7m(percorso, xml);
+    EstraiXmlDaP7m(percorso, xml, AppDir() + DirOssl);
 }
 
 void TFONDIVO::btnCodificaFileClick() {

@@ -1,4 +1,6 @@
 #include "commands.h"
+#include "executablepath.h"
+#include "lctv.h"
 #include "p7menvelope.h"
 #include "text.h"
 
@@ -12,7 +14,7 @@ int ComandoP7m(const Argomenti& argomenti) {
     if (argomenti.size() != 1 || Trim(argomenti[0]).empty())
         return EsitoUso;
     std::string xml;
-    EstraiXmlDaP7m(argomenti[0], xml);
+    EstraiXmlDaP7m(argomenti[0], xml, AppDir() + DirOssl);
     std::cout << xml << '\n';
     return EsitoOk;
 }

@@ -4,7 +4,9 @@
 #include "ansicodec.h"
 #include "elementpath.h"
 #include "errors.h"
+#include "executablepath.h"
 #include "headerfields.h"
+#include "lctv.h"
 #include "localloader.h"
 #include "messages.h"
 #include "messagesink.h"
@@ -49,7 +51,7 @@ DocumentoAperto ApriDocumento(const std::string& scelto, const std::string& fogl
     DocumentoAperto documento;
     try {
         // The signature tool may run for up to its time-out: a withdrawn open ends it at once.
-        documento.fileXml = XmlPathToOpen(scelto, annulla);
+        documento.fileXml = XmlPathToOpen(scelto, AppDir() + DirOssl, annulla);
     } catch (const EAnnullata&) {
         return soloAnnullato();
     }

@@ -71,7 +71,7 @@ TEST_P(CorpusOpensTest, GivesWhatOpensslExtracts) {
     const auto p7m =
         app.dir().write("in/" + GetParam().file.filename().string(), LeggiFile(GetParam().file));
     std::string xml;
-    ASSERT_NO_THROW(EstraiXmlDaP7m(p7m, xml));
+    ASSERT_NO_THROW(EstraiXmlDaP7m(p7m, xml, app.toolDir()));
     EXPECT_EQ(xml, PercorsoXmlDaP7m(p7m));
     const auto atteso = oracle(app.dir(), GetParam().file);
     EXPECT_FALSE(atteso.empty());
@@ -100,7 +100,7 @@ TEST(CorpusPayload, EqualsThePublishedInvoice) {
         app.linkRealTool();
         const auto p7m = app.dir().write("e.xml.p7m", LeggiFile(kCorpus / nome));
         std::string xml;
-        ASSERT_NO_THROW(EstraiXmlDaP7m(p7m, xml)) << nome;
+        ASSERT_NO_THROW(EstraiXmlDaP7m(p7m, xml, app.toolDir())) << nome;
         EXPECT_TRUE(LeggiFile(xml) == LeggiFile(fattura)) << nome;
     }
 }
@@ -115,7 +115,7 @@ TEST_P(CorpusBrokenTest, FailsWithAUserMessageAndLeavesNothing) {
         app.dir().write("in/" + GetParam().file.filename().string(), LeggiFile(GetParam().file));
     std::string xml;
     try {
-        EstraiXmlDaP7m(p7m, xml);
+        EstraiXmlDaP7m(p7m, xml, app.toolDir());
         ADD_FAILURE() << "opened";
     } catch (const OndivoError& e) {
         const std::string messaggio = e.what();

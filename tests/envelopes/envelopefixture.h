@@ -99,7 +99,9 @@ public:
     ~ProgramFolder() { ImpostaAppDir(std::string()); }
 
     const TempDir& dir() const { return m_dir; }
-    std::string tool() const { return m_appDir + "ossl/openssl"; }
+    // The folder of the tool, as the program passes it.
+    std::string toolDir() const { return m_appDir + "ossl/"; }
+    std::string tool() const { return toolDir() + "openssl"; }
     // Where the program's cache folder is, while the object lives.
     std::filesystem::path cache() const { return m_dir.path() / "cache" / "ondivo"; }
     // True when nothing was put in the cache.

@@ -2,6 +2,7 @@
 #include "envelopefixture.h"
 #include "envelopepath.h"
 #include "errors.h"
+#include "executablepath.h"
 #include "p7menvelope.h"
 
 #include <gtest/gtest.h>
@@ -34,7 +35,8 @@ std::string conPercorsi(std::string testo, const std::string& p7m, const std::st
 std::string estrai(const std::string& p7m, std::string& xml,
                    std::chrono::milliseconds attesa = AttesaMassimaOpenSsl) {
     try {
-        EXPECT_TRUE(EstraiXmlDaP7m(p7m, xml, attesa));
+        // The tool of the program folder the test made.
+        EXPECT_TRUE(EstraiXmlDaP7m(p7m, xml, AppDir() + "ossl/", attesa));
         return {};
     } catch (const OndivoError& e) {
         return e.what();
@@ -896,9 +898,9 @@ TEST_P(CancelTest, RaisesEAnnullataAndPlacesNothing) {
     try {
         std::string xml;
         if (c.throughXmlPathToOpen)
-            XmlPathToOpen(p7m, &annulla.flag);
+            XmlPathToOpen(p7m, app.toolDir(), &annulla.flag);
         else
-            EstraiXmlDaP7m(p7m, xml, AttesaMassimaOpenSsl, &annulla.flag);
+            EstraiXmlDaP7m(p7m, xml, app.toolDir(), AttesaMassimaOpenSsl, &annulla.flag);
     } catch (const EAnnullata& e) {
         messaggio = e.what();
     } catch (const OndivoError& e) {
@@ -940,7 +942,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(XmlPathToOpen, LeavesOtherFilesAlone) {
     ProgramFolder app; // no tool: nothing may be run
     for (const std::string nome : {"missing.xml", "fattura.p7m.xml", "fattura.p7mx", "p7m"})
-        EXPECT_EQ(XmlPathToOpen(nome), nome);
+        EXPECT_EQ(XmlPathToOpen(nome, app.toolDir()), nome);
 }
 
 TEST(XmlPathToOpen, UnwrapsEnvelopesInAnyCase) {
@@ -948,7 +950,7 @@ TEST(XmlPathToOpen, UnwrapsEnvelopesInAnyCase) {
     app.linkRealTool();
     const auto in = app.dir().write("payload", kInvoice);
     const auto p7m = app.dir().write("FATTURA.XML.P7M", Firmatario::get().firma(in));
-    const auto xml = XmlPathToOpen(p7m);
+    const auto xml = XmlPathToOpen(p7m, app.toolDir());
     EXPECT_EQ(xml, (app.dir().path() / "FATTURA.XML").string());
     EXPECT_EQ(LeggiFile(xml), kInvoice);
 }
@@ -957,7 +959,7 @@ TEST(XmlPathToOpen, PassesTheExtractionErrorOn) {
     ProgramFolder app;
     const auto p7m = (app.dir().path() / "x.P7m").string();
     try {
-        XmlPathToOpen(p7m);
+        XmlPathToOpen(p7m, app.toolDir());
         ADD_FAILURE() << "no error";
     } catch (const OndivoError& e) {
         EXPECT_EQ(std::string(e.what()), "File non trovato: " + p7m);

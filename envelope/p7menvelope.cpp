@@ -5,7 +5,6 @@
 #include "executablepath.h"
 #include "files.h"
 #include "fileutil.h"
-#include "lctv.h"
 #include "process.h"
 #include "tempfile.h"
 
@@ -122,7 +121,8 @@ std::optional<std::string> bustaInterna(const std::string& contenuto) {
 }
 
 // Runs the tool on one envelope and raises the user's message unless it ended with 0 or 4.
-void eseguiStrumento(const std::string& strumento, const std::string& ingresso,
+void eseguiStrumento(const std::string& cartella, const std::string& strumento,
+                     const std::string& ingresso,
                      const std::string& uscita, std::chrono::milliseconds attesaMassima,
                      const std::atomic<bool>* annulla) {
     // cms rather than smime: smime refuses valid CMS envelopes (signers named by key
@@ -131,7 +131,7 @@ void eseguiStrumento(const std::string& strumento, const std::string& ingresso,
     const auto esito = platform::EseguiProgramma({assoluto(strumento), "cms", "-verify", "-in",
                                                   ingresso, "-inform", "DER", "-binary",
                                                   "-noverify", "-no_attr_verify", "-out", uscita},
-                                                 AppDir() + "ossl", attesaMassima, annulla);
+                                                 cartella, attesaMassima, annulla);
     switch (esito.fine) {
     case platform::EsitoProgramma::Fine::NonAvviato:
         throw OndivoError("Errore avvio OpenSSL");
@@ -156,9 +156,9 @@ std::string cartellaDi(const std::string& percorso) {
 
 } // namespace
 
-bool EstraiXmlDaP7m(const std::string& p7m, std::string& xml,
+bool EstraiXmlDaP7m(const std::string& p7m, std::string& xml, const std::string& cartellaStrumento,
                     std::chrono::milliseconds attesaMassima, const std::atomic<bool>* annulla) {
-    const std::string strumento = AppDir() + DirOssl + platform::NomeEseguibile("openssl");
+    const std::string strumento = cartellaStrumento + platform::NomeEseguibile("openssl");
     xml = PercorsoXmlDaP7m(p7m);
     if (!FileEsiste(p7m))
         throw OndivoError("File non trovato: " + p7m);
@@ -192,7 +192,7 @@ bool EstraiXmlDaP7m(const std::string& p7m, std::string& xml,
     std::string contenuto;
     for (int livello = 1;; ++livello) {
         const std::string uscita = lavoro.percorso() + "/contenuto-" + std::to_string(livello);
-        eseguiStrumento(strumento, ingresso, uscita, attesaMassima, annulla);
+        eseguiStrumento(cartellaStrumento, strumento, ingresso, uscita, attesaMassima, annulla);
         contenuto = FileEsiste(uscita) ? platform::LeggiFile(uscita) : std::string();
         // Nothing written, or an empty file: there is no content to show.
         if (contenuto.empty())
@@ -245,11 +245,12 @@ std::string CollocaXmlEstratto(const std::string& p7m, std::string_view contenut
     return copia;
 }
 
-std::string XmlPathToOpen(const std::string& scelto, const std::atomic<bool>* annulla) {
+std::string XmlPathToOpen(const std::string& scelto, const std::string& cartellaStrumento,
+                          const std::atomic<bool>* annulla) {
     if (!IsEnvelope(scelto))
         return scelto;
     std::string xml;
-    EstraiXmlDaP7m(scelto, xml, AttesaMassimaOpenSsl, annulla);
+    EstraiXmlDaP7m(scelto, xml, cartellaStrumento, AttesaMassimaOpenSsl, annulla);
     return xml;
 }
 

@@ -13,7 +13,8 @@ inline constexpr std::chrono::milliseconds AttesaMassimaOpenSsl = std::chrono::s
 // Envelopes found inside envelopes are unwrapped up to this depth, the outer one included.
 inline constexpr int LivelliMassimiBuste = 3;
 
-// Unwraps a signed envelope with the OpenSSL tool in the program's ossl folder and sets xml to
+// Unwraps a signed envelope with the OpenSSL tool in cartellaStrumento (a folder path ending in
+// "/", where the tool also runs) and sets xml to
 // the file that holds its content, the invoice's XML. Returns true, with a file at xml, or
 // raises an OndivoError whose message is the user's.
 //
@@ -32,7 +33,7 @@ inline constexpr int LivelliMassimiBuste = 3;
 //
 // When annulla is given and becomes true (from another thread) the tool is ended and
 // EAnnullata is raised.
-bool EstraiXmlDaP7m(const std::string& p7m, std::string& xml,
+bool EstraiXmlDaP7m(const std::string& p7m, std::string& xml, const std::string& cartellaStrumento,
                     std::chrono::milliseconds attesaMassima = AttesaMassimaOpenSsl,
                     const std::atomic<bool>* annulla = nullptr);
 
@@ -43,6 +44,7 @@ std::string CollocaXmlEstratto(const std::string& p7m, std::string_view contenut
 
 // The XML file that opening the chosen file reads: the file itself, or for an envelope
 // (IsEnvelope) what EstraiXmlDaP7m gives, whose errors pass unchanged.
-std::string XmlPathToOpen(const std::string& scelto, const std::atomic<bool>* annulla = nullptr);
+std::string XmlPathToOpen(const std::string& scelto, const std::string& cartellaStrumento,
+                          const std::atomic<bool>* annulla = nullptr);
 
 } // namespace ondivo
