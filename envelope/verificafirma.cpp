@@ -1,0 +1,15 @@
+#include "verificafirma.h"
+#include "errors.h"
+#include "files.h"
+
+namespace ondivo {
+
+VerificaFirme VerificaBusta(std::string_view, const Fiducia&) {
+    throw OndivoError("Impossibile leggere la busta firmata: verifica non disponibile");
+}
+
+VerificaFirme VerificaFirmeXml(std::string_view, const Fiducia&) {
+    return {};
+}
+
+} // namespace ondivo

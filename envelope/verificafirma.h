@@ -1,0 +1,26 @@
+#pragma once
+
+#include "esitofirma.h"
+#include "fiducia.h"
+
+#include <string>
+#include <string_view>
+
+namespace ondivo {
+
+// The signers of a signed envelope (CMS/CAdES) given as its bytes: DER, Base64 (perhaps of
+// Base64) or PEM. Every signer of every level (an envelope inside the content is verified in
+// turn) and every counter-signature is listed. Throws OndivoError "Impossibile leggere la busta
+// firmata: …" when the bytes are not an envelope.
+VerificaFirme VerificaBusta(std::string_view dati, const Fiducia& fiducia);
+
+// The XML signatures (XAdES, ds:Signature) inside an invoice's XML; Assente when it has none.
+// Throws OndivoError when the text is not XML.
+VerificaFirme VerificaFirmeXml(std::string_view xml, const Fiducia& fiducia);
+
+// The signatures of the file the user chose: an envelope (".p7m" or any file that is not
+// plain XML) by VerificaBusta, plain XML by VerificaFirmeXml. Errors: the file layer's, and
+// those of the two above.
+VerificaFirme VerificaFirmeFile(const std::string& percorso, const Fiducia& fiducia);
+
+} // namespace ondivo
