@@ -8,8 +8,4 @@ VerificaFirme VerificaBusta(std::string_view, const Fiducia&) {
     throw OndivoError("Impossibile leggere la busta firmata: verifica non disponibile");
 }
 
-VerificaFirme VerificaFirmeXml(std::string_view, const Fiducia&) {
-    return {};
-}
-
 } // namespace ondivo
