@@ -1,18 +1,35 @@
 #include "esportazionepdf.h"
 #include "htmlview.h"
 #include "qtprompts.h"
+#include "scaricamentoelenco.h"
 #include "tfondivo.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QLocale>
 #include <QTimer>
 #include <QTranslator>
 
+#include <iostream>
+#include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
 int main(int argc, char** argv) {
+    // "--aggiorna-fiducia [INDIRIZZO]": the trusted list of ondivo-cli fiducia, downloaded
+    // without a window, so without a display and without the page engine.
+    if (argc > 1 && std::string_view(argv[1]) == "--aggiorna-fiducia") {
+        if (argc > 3) {
+            std::cerr << "uso: ondivo --aggiorna-fiducia [INDIRIZZO]" << std::endl;
+            return 2;
+        }
+        QCoreApplication app(argc, argv);
+        QCoreApplication::setApplicationName(QStringLiteral("ondivo"));
+        return ondivo::AggiornaFiduciaSenzaFinestra(argc == 3 ? std::optional<std::string>(argv[2])
+                                                              : std::nullopt);
+    }
     const bool soloPdf = argc > 1 && std::string_view(argv[1]) == "--pdf";
     if (soloPdf)
         ondivo::TaciMessaggiQt();

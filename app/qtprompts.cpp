@@ -92,4 +92,17 @@ std::optional<std::string> QtPrompts::ScegliFileDaSalvare(const ConfigurazioneDi
     return d.selectedFiles().first().toStdString();
 }
 
+std::optional<std::string> QtPrompts::ScegliFileDaImportare(const ConfigurazioneDialogo& c) {
+    QFileDialog d;
+    d.setOption(QFileDialog::DontUseNativeDialog);
+    d.setAcceptMode(QFileDialog::AcceptOpen);
+    d.setFileMode(QFileDialog::ExistingFile);
+    d.setWindowTitle(QString::fromStdString(c.titolo));
+    d.setDirectory(QString::fromStdString(c.cartellaIniziale));
+    d.setNameFilters(FiltriQt(c.filtro));
+    if (d.exec() != QDialog::Accepted || d.selectedFiles().isEmpty())
+        return std::nullopt;
+    return d.selectedFiles().first().toStdString();
+}
+
 } // namespace ondivo

@@ -8,6 +8,7 @@
 #include "lctv.h"
 #include "linkaddress.h"
 #include "messages.h"
+#include "riquadrofirma.h"
 #include "stylesheetchoice.h"
 #include "text.h"
 #include "vendor.h"
@@ -32,11 +33,12 @@ namespace ondivo {
 TFONDIVO::TFONDIVO(Prompts& prompts, QWidget* parent)
     : QMainWindow(parent), m_prompts(prompts), m_aperture(std::make_unique<QThreadPool>()),
       m_esportazioni(std::make_unique<QThreadPool>()),
-      m_tempi(qEnvironmentVariableIsSet("ONDIVO_TEMPI")) {
+      m_verifiche(std::make_unique<QThreadPool>()), m_tempi(qEnvironmentVariableIsSet("ONDIVO_TEMPI")) {
     setObjectName(QStringLiteral("FONDIVO"));
     PreparaAperture();
     m_aperture->setMaxThreadCount(1);
     m_esportazioni->setMaxThreadCount(1);
+    m_verifiche->setMaxThreadCount(1);
     // libxslt recurses with the stylesheet's templates: as much stack as the main thread has.
     m_aperture->setStackSize(8u << 20);
     creaControlli();
@@ -54,6 +56,8 @@ TFONDIVO::~TFONDIVO() {
     m_aperture->waitForDone();
     // A PDF being written is finished: the file is either whole or not there.
     m_esportazioni->waitForDone();
+    // A verification reads the file and hands its result to this window, like an open.
+    m_verifiche->waitForDone();
 }
 
 void TFONDIVO::collegaComandi() {
@@ -79,6 +83,7 @@ void TFONDIVO::collegaComandi() {
         if (m_tempi && m_cronometro.isValid())
             qInfo("pagina mostrata dopo %lld ms", static_cast<long long>(m_cronometro.elapsed()));
     });
+    collega(StFirma, &QAbstractButton::clicked, &TFONDIVO::riquadroFirmaClick);
     collega(btnGuida, &QPushButton::clicked, &TFONDIVO::btnGuidaClick);
     collega(imgBanner, &ClickableLabel::clicked, &TFONDIVO::imgBannerClick);
     collega(lnkSito, &ClickableLabel::clicked, &TFONDIVO::lnkSitoClick);
@@ -106,6 +111,9 @@ void TFONDIVO::FormShow() {
         etichetta->clear();
     LBAlleg->clear();
     abilitaStrumentiPagina(false);
+    m_verificaMostrata = 0;
+    m_statoFirme = {};
+    mostraStatoFirme();
     btnSelFile->setFocus();
 }
 

@@ -3,20 +3,24 @@
 #include "allegati.h"
 #include "documentoaperto.h"
 #include "prompts.h"
+#include "statofirme.h"
 
 #include <QElapsedTimer>
 #include <QMainWindow>
 
 #include <atomic>
+#include <cstdint>
 #include <exception>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 class QAction;
 class QFrame;
 class QLabel;
 class QListWidget;
+class QNetworkAccessManager;
 class QDragEnterEvent;
 class QDropEvent;
 class QPlainTextEdit;
@@ -30,7 +34,11 @@ namespace ondivo {
 
 class BarraRicerca;
 class ClickableLabel;
+class DialogoFirme;
+class Fiducia;
+struct EsitoAggiornamentoElenco;
 class HtmlView;
+class RiquadroFirma;
 
 // The main window: the invoice view, its header labels and the attachment list.
 class TFONDIVO : public QMainWindow {
@@ -51,6 +59,8 @@ signals:
     // An open came back on this thread: its result has been shown, or dropped when a newer
     // open or the closing of the window superseded it.
     void aperturaConclusa();
+    // The badge has changed: it shows another state of the signatures of the invoice shown.
+    void firmeMostrate();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -84,7 +94,7 @@ private:
     void btnSelFileClick();
     void ApriFattura(const std::string& scelto);
     void fineApertura(const std::string& scelto, const std::shared_ptr<std::atomic<bool>>& annulla,
-                      EsitoApertura& esito);
+                      std::uint64_t verifica, EsitoApertura& esito);
     void mostraDocumento(const std::string& scelto, DocumentoAperto& documento);
     // The open being superseded or the window closing: what runs is told to stop and its
     // result will be dropped.
@@ -123,6 +133,31 @@ private:
     // Sets the zoom of this page and of every page shown after it, and says it in the status
     // line.
     void impostaZoom(double fattore);
+
+    // The signatures of every file opened are verified on a worker of their own, started with
+    // the open and beside it. Each verification has a number: its result reaches the badge
+    // only while its invoice is shown, is kept while its open still runs, and is dropped
+    // otherwise.
+    std::uint64_t avviaVerificaFirme(const std::string& scelto);
+    void fineVerificaFirme(std::uint64_t verifica, StatoFirme stato);
+    // The invoice of verification `verifica` is now shown: the badge shows its result, or that
+    // it is being verified.
+    void mostraFirmeDi(std::uint64_t verifica);
+    // The badge and the details dialog show m_statoFirme.
+    void mostraStatoFirme();
+    // The trusted authorities, loaded the first time they are needed.
+    const std::shared_ptr<const Fiducia>& fiducia();
+    // The details dialog, with the trusted list.
+    void riquadroFirmaClick();
+    void aggiornaDialogoFirme();
+    // A file chosen by the user taken in as the trusted list.
+    void importaElencoClick();
+    // The list downloaded from the dialog's address (kept as the address of the next updates).
+    void aggiornaElencoClick();
+    void fineAggiornamentoElenco(const std::string& indirizzo, EsitoAggiornamentoElenco& esito);
+    // A new list is kept: the authorities are loaded again and the invoice shown, and the one
+    // being opened, verified again.
+    void elencoCambiato();
 
     void btnEsciClick();
     void btnGuidaClick();
@@ -189,6 +224,7 @@ private:
     QLabel* imgLogo;
     ClickableLabel* imgBanner;
     QProgressBar* m_occupato; // in the status line while an open runs
+    RiquadroFirma* StFirma;    // the verdict on the signatures, under the document's date
 
     QAction* azioneTrova;
     QAction* azioneTrovaSuccessivo;
@@ -220,6 +256,19 @@ private:
     std::unique_ptr<QThreadPool> m_esportazioni; // PDFs are completed and written here
     int m_esportazioniInCorso = 0;
 
+    // The signatures (avviaVerificaFirme): one verification at a time, beside the opens.
+    std::unique_ptr<QThreadPool> m_verifiche;
+    std::shared_ptr<const Fiducia> m_fiducia;
+    std::uint64_t m_ultimaVerifica = 0;   // the number of the latest verification started
+    std::uint64_t m_verificaMostrata = 0; // the verification of the invoice shown
+    std::uint64_t m_verificaAttesa = 0;   // the verification of the open still running
+    std::string m_sceltoAtteso;           // the file of that open
+    std::optional<StatoFirme> m_statoAtteso; // its result, come before its invoice was shown
+    StatoFirme m_statoFirme;              // of the invoice shown
+    DialogoFirme* m_dialogoFirme = nullptr;
+    QNetworkAccessManager* m_rete = nullptr; // made at the first update of the trusted list
+    bool m_aggiornamentoInCorso = false;
+
     bool m_cartellaUtenteDetta = false;
     // With ONDIVO_TEMPI set, how long an open takes until its page is shown goes to stderr.
     bool m_tempi;
@@ -229,6 +278,7 @@ private:
     friend class TestOpenCommand;
     friend class TestHostileWindow;
     friend class TestStrumentiPagina;
+    friend class TestFirma;
 };
 
 } // namespace ondivo

@@ -55,7 +55,13 @@ void TFONDIVO::ApriFattura(const std::string& scelto) {
                               .arg(QFileInfo(QString::fromStdString(scelto)).fileName());
     statusBar()->showMessage(m_messaggioApertura);
     m_cronometro.start();
-    m_aperture->start([this, scelto, foglioStile = FFoglioStile, annulla] {
+    // The signatures are verified beside the open, so their verdict is ready about when the
+    // page is; the badge keeps describing the invoice shown until this one takes its place.
+    const std::uint64_t verifica = avviaVerificaFirme(scelto);
+    m_verificaAttesa = verifica;
+    m_sceltoAtteso = scelto;
+    m_statoAtteso.reset();
+    m_aperture->start([this, scelto, foglioStile = FFoglioStile, annulla, verifica] {
         auto esito = std::make_shared<EsitoApertura>();
         try {
             esito->documento = ApriDocumento(scelto, foglioStile, {}, annulla.get());
@@ -64,14 +70,17 @@ void TFONDIVO::ApriFattura(const std::string& scelto) {
             esito->errore = std::current_exception();
         }
         QMetaObject::invokeMethod(
-            this, [this, scelto, annulla, esito] { fineApertura(scelto, annulla, *esito); },
+            this,
+            [this, scelto, annulla, verifica, esito] {
+                fineApertura(scelto, annulla, verifica, *esito);
+            },
             Qt::QueuedConnection);
     });
 }
 
 void TFONDIVO::fineApertura(const std::string& scelto,
                             const std::shared_ptr<std::atomic<bool>>& annulla,
-                            EsitoApertura& esito) {
+                            std::uint64_t verifica, EsitoApertura& esito) {
     --m_apertureInCorso;
     mostraOccupato();
     if (!annulla->load()) {
@@ -84,8 +93,10 @@ void TFONDIVO::fineApertura(const std::string& scelto,
                     m_prompts.ShowMessage(documento.gestito ? messaggio
                                                             : MessaggioConFile(messaggio, scelto));
                 // A box waits for the user: a newer open may have begun meanwhile.
-                if (documento.gestito && !annulla->load())
+                if (documento.gestito && !annulla->load()) {
                     mostraDocumento(scelto, documento);
+                    mostraFirmeDi(verifica);
+                }
             },
             scelto);
     }

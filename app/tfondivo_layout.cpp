@@ -2,6 +2,7 @@
 #include "barraricerca.h"
 #include "clickablelabel.h"
 #include "htmlview.h"
+#include "riquadrofirma.h"
 #include "tfondivo.h"
 #include "vendor.h"
 
@@ -197,6 +198,15 @@ void TFONDIVO::creaControlli() {
     colDoc->addWidget(STNumDoc);
     colDoc->addWidget(didascalia(QStringLiteral("Data"), panDocumento));
     colDoc->addWidget(StDataDoc);
+    // The verdict on the signatures, as a property of the document. Its height is fixed,
+    // whatever it says, so nothing moves from one invoice to the next; it takes its room from
+    // the attachment list, which stretches.
+    StFirma = new RiquadroFirma(panDocumento);
+    StFirma->setObjectName(QStringLiteral("StFirma"));
+    StFirma->setFont(carattere(12));
+    StFirma->setFixedHeight(StFirma->sizeHint().height());
+    colDoc->addWidget(didascalia(QStringLiteral("Firma"), panDocumento));
+    colDoc->addWidget(StFirma);
 
     panAllegati = pannello("panAllegati", PanRight);
     panAllegati->setFrameStyle(QFrame::Panel | QFrame::Raised);

@@ -30,6 +30,11 @@ public:
         return ScegliFile(c);
     }
 
+    // So do the dialogs of the files to import.
+    std::optional<std::string> ScegliFileDaImportare(const ConfigurazioneDialogo& c) override {
+        return ScegliFile(c);
+    }
+
     std::vector<std::string> shown;
     std::vector<ConfigurazioneDialogo> dialogs;
     std::vector<std::string> proposed;
