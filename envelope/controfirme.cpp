@@ -15,8 +15,10 @@ namespace ondivo {
 
 namespace {
 
-// Deeper chains of counter-signatures than this are not followed.
+// Deeper chains of counter-signatures than this are not followed, nor more of them in one
+// file than this: a hostile envelope may nest or repeat them without end.
 constexpr int kProfonditaMassima = 8;
+constexpr std::size_t kControfirmeMassime = 100;
 
 constexpr unsigned char kSequenza = 0x30;
 constexpr unsigned char kInsieme = 0x31;
@@ -214,6 +216,8 @@ void VerificaControfirme(X509_ATTRIBUTE* attributo, std::string_view firmaContro
     if (profondita >= kProfonditaMassima)
         return;
     for (int i = 0; i < X509_ATTRIBUTE_count(attributo); ++i) {
+        if (esito.firmatari.size() >= kControfirmeMassime)
+            return;
         const ASN1_TYPE* tipo = X509_ATTRIBUTE_get0_type(attributo, i);
         if (!tipo || tipo->type != V_ASN1_SEQUENCE)
             continue;

@@ -17,6 +17,10 @@ namespace ondivo {
 
 namespace {
 
+// Real envelopes carry one signer, two or three at times; a hostile one may carry thousands,
+// each matched against every certificate.
+constexpr int kFirmeMassime = 100;
+
 [[noreturn]] void illeggibile(const std::string& motivo) {
     ERR_clear_error();
     throw OndivoError("Impossibile leggere la busta firmata: " + motivo);
@@ -108,6 +112,8 @@ void verificaLivello(std::string_view der, int livello, const Fiducia& fiducia,
     STACK_OF(CMS_SignerInfo)* firme = CMS_get0_SignerInfos(cms.get());
     if (sk_CMS_SignerInfo_num(firme) <= 0)
         illeggibile("la busta non contiene firme");
+    if (sk_CMS_SignerInfo_num(firme) > kFirmeMassime)
+        illeggibile("contiene più di " + std::to_string(kFirmeMassime) + " firme");
     // Each signer gets its certificate from those the envelope carries; one missing is said
     // for that signer.
     CMS_set1_signers_certs(cms.get(), nullptr, 0);
