@@ -5,6 +5,7 @@
 #include "stderrsink.h"
 #include "stylesheetchoice.h"
 #include "text.h"
+#include "verificafirma.h"
 
 #include <iostream>
 #include <optional>
@@ -48,11 +49,17 @@ int ComandoInfo(const Argomenti& argomenti) {
     const auto numero = inUtf8(documento.numero);
 
     if (json) {
+        // The verdict on the signatures of the file chosen; null when it could not be reached.
+        std::optional<std::string> firma;
+        try {
+            firma = ChiaveEsito(VerificaFirmeFile(file, CaricaFiducia()).esito);
+        } catch (const std::exception&) {
+        }
         std::cout << "{\"formato\": " << JsonValore(formato)
                   << ", \"fornitore\": " << JsonValore(fornitore)
                   << ", \"tipo_documento\": " << JsonValore(tipo)
                   << ", \"data\": " << JsonValore(data) << ", \"numero\": " << JsonValore(numero)
-                  << "}\n";
+                  << ", \"firma\": " << JsonValore(firma) << "}\n";
     } else {
         const auto riga = [](const char* nome, const std::optional<std::string>& valore) {
             std::cout << nome << ": " << ControlliVisibili(valore.value_or("")) << '\n';

@@ -25,5 +25,7 @@ int ComandoPdf(const Argomenti& argomenti);
 int ComandoAllegati(const Argomenti& argomenti);
 int ComandoEstrai(const Argomenti& argomenti);
 int ComandoBase64(const Argomenti& argomenti);
+int ComandoFirma(const Argomenti& argomenti);
+int ComandoFiducia(const Argomenti& argomenti);
 
 } // namespace ondivo::cli

@@ -22,6 +22,8 @@ constexpr std::array kComandi = {
     Comando{"allegati", "allegati FILE", ComandoAllegati},
     Comando{"estrai", "estrai FILE [DIR]", ComandoEstrai},
     Comando{"base64", "base64 FILE", ComandoBase64},
+    Comando{"firma", "firma FILE [--json]", ComandoFirma},
+    Comando{"fiducia", "fiducia stato | importa ELENCO.xml | aggiorna [INDIRIZZO]", ComandoFiducia},
 };
 
 int uso() {

@@ -1,5 +1,5 @@
 #include "p7menvelope.h"
-#include "base64text.h"
+#include "formabusta.h"
 #include "envelopepath.h"
 #include "errors.h"
 #include "executablepath.h"
@@ -16,15 +16,6 @@
 namespace ondivo {
 
 namespace {
-
-// Every DER or BER envelope starts with a SEQUENCE tag; Base64 text never does.
-constexpr char kInizioDer = 0x30;
-// Envelopes are seen Base64-encoded twice; more rounds than this are not an envelope.
-constexpr int kGiriBase64 = 4;
-constexpr std::string_view kBom = "\xEF\xBB\xBF";
-constexpr std::string_view kSpazi = " \t\r\n\f\v";
-// The object identifier of CMS signed data, 1.2.840.113549.1.7.2, with its tag and length.
-constexpr std::string_view kTipoSignedData = "\x06\x09\x2A\x86\x48\x86\xF7\x0D\x01\x07\x02";
 
 // The tool runs in its own folder, so relative paths must not reach it as they are.
 std::string assoluto(const std::string& percorso) {
@@ -48,76 +39,6 @@ std::string inSecondi(std::chrono::milliseconds attesa) {
 void controllaAnnullamento(const std::atomic<bool>* annulla) {
     if (annulla && annulla->load(std::memory_order_acquire))
         throw EAnnullata();
-}
-
-std::string_view senzaBom(std::string_view testo) {
-    return testo.starts_with(kBom) ? testo.substr(kBom.size()) : testo;
-}
-
-// XML text rather than an envelope: "<" first, after a BOM and blanks.
-bool eXmlSemplice(std::string_view dati) {
-    dati = senzaBom(dati);
-    const auto primo = dati.find_first_not_of(kSpazi);
-    return primo != std::string_view::npos && dati[primo] == '<';
-}
-
-// True when the bytes start as an envelope does: a SEQUENCE, of any length form, whose first
-// element is the signed-data type. Stricter than the first byte alone, which a content may
-// well start with ("0" is 0x30).
-bool eBustaDer(std::string_view dati) {
-    if (dati.size() < 2 || dati[0] != kInizioDer)
-        return false;
-    const auto lunghezza = static_cast<unsigned char>(dati[1]);
-    if (lunghezza > 0x84)
-        return false;
-    // Short form: the length itself; 0x80: indefinite; 0x81 to 0x84: that many bytes follow.
-    const std::size_t inizio = 2 + (lunghezza > 0x80 ? lunghezza - 0x80u : 0u);
-    return inizio <= dati.size() && dati.substr(inizio).starts_with(kTipoSignedData);
-}
-
-bool cifraBase64(char c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '+' ||
-           c == '/';
-}
-
-// The bytes of an envelope written as text: PEM, or Base64 (perhaps Base64 of Base64, decoded
-// until DER appears), after a UTF-8 BOM. nullopt when the text is neither; otherwise what was
-// decoded, which the tool may still reject.
-std::optional<std::string> derDaTesto(std::string_view testo) {
-    testo = senzaBom(testo);
-    const auto primo = testo.find_first_not_of(kSpazi);
-    if (primo == std::string_view::npos)
-        return std::nullopt;
-    if (testo[primo] == '-')
-        return DecodificaPem(testo);
-    // XML and binary contents are refused here, before a whole decoding is tried.
-    if (!cifraBase64(testo[primo]))
-        return std::nullopt;
-    std::string der;
-    bool decodificato = false;
-    for (int giro = 0; giro < kGiriBase64; ++giro) {
-        auto giroDecodificato = DecodificaTestoBase64(decodificato ? std::string_view(der) : testo);
-        if (!giroDecodificato)
-            break;
-        der = std::move(*giroDecodificato);
-        decodificato = true;
-        if (!der.empty() && der[0] == kInizioDer)
-            break;
-    }
-    if (!decodificato)
-        return std::nullopt;
-    return der;
-}
-
-// The envelope inside an extracted content, as DER: the content itself or its decoding;
-// nullopt when the content is not an envelope.
-std::optional<std::string> bustaInterna(const std::string& contenuto) {
-    if (eBustaDer(contenuto))
-        return contenuto;
-    auto der = derDaTesto(contenuto);
-    if (der && eBustaDer(*der))
-        return der;
-    return std::nullopt;
 }
 
 // Runs the tool on one envelope and raises the user's message unless it ended with 0 or 4.
@@ -164,7 +85,7 @@ bool EstraiXmlDaP7m(const std::string& p7m, std::string& xml, const std::string&
         throw OndivoError("File non trovato: " + p7m);
     controllaAnnullamento(annulla);
     std::string busta = platform::LeggiFile(p7m);
-    if (eXmlSemplice(busta)) {
+    if (EXmlSemplice(busta)) {
         xml = p7m;
         return true;
     }
@@ -182,8 +103,10 @@ bool EstraiXmlDaP7m(const std::string& p7m, std::string& xml, const std::string&
         throw OndivoError("Cannot create file \"" + lavoro.percorso() + "\". " + errore);
 
     std::string ingresso = assoluto(p7m);
-    if (busta.empty() || busta[0] != kInizioDer) {
-        if (const auto der = derDaTesto(busta)) {
+    // DER goes to the tool as it is (0x30, a SEQUENCE, starts every DER envelope); text is
+    // decoded first.
+    if (busta.empty() || busta[0] != 0x30) {
+        if (const auto der = DerDaTesto(busta)) {
             ingresso = lavoro.percorso() + "/busta-1";
             platform::ScriviFile(ingresso, *der);
         }
@@ -197,7 +120,7 @@ bool EstraiXmlDaP7m(const std::string& p7m, std::string& xml, const std::string&
         // Nothing written, or an empty file: there is no content to show.
         if (contenuto.empty())
             throw OndivoError("Output non creato: " + xml);
-        auto interna = bustaInterna(contenuto);
+        auto interna = BustaInterna(contenuto);
         if (!interna)
             break;
         if (livello == LivelliMassimiBuste)

@@ -1,0 +1,215 @@
+#pragma once
+
+// Keys, certificates and signed envelopes made in process for the signature tests: an
+// authority, the certificates it issues with the fields Italian signing certificates carry,
+// and CMS envelopes signed with them at a chosen time.
+
+#include "der.h"
+#include "opensslptr.h"
+
+#include <gtest/gtest.h>
+
+#include <openssl/cms.h>
+#include <openssl/ec.h>
+#include <openssl/err.h>
+#include <openssl/pem.h>
+#include <openssl/x509v3.h>
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace ondivo::test {
+
+using PKeyPtr = std::unique_ptr<EVP_PKEY, LiberaOpenSsl<EVP_PKEY_free>>;
+
+// A key with its certificate.
+struct Identita {
+    PKeyPtr chiave;
+    X509Ptr certificato;
+
+    std::string der() const {
+        unsigned char* dati = nullptr;
+        const int n = i2d_X509(certificato.get(), &dati);
+        std::string testo(reinterpret_cast<const char*>(dati), static_cast<std::size_t>(n));
+        OPENSSL_free(dati);
+        return testo;
+    }
+};
+
+// What a certificate says of its holder and when it is valid ("YYYYMMDDhhmmssZ").
+struct DatiCertificato {
+    std::vector<std::pair<std::string, std::string>> soggetto; // short names: CN, O, GN…
+    std::string dal = "20200101000000Z";
+    std::string al = "20400101000000Z";
+    bool autorita = false;
+};
+
+inline PKeyPtr NuovaChiave() {
+    return PKeyPtr(EVP_EC_gen("P-256"));
+}
+
+inline X509_NAME* NomeDa(const std::vector<std::pair<std::string, std::string>>& voci) {
+    X509_NAME* nome = X509_NAME_new();
+    for (const auto& [campo, valore] : voci)
+        X509_NAME_add_entry_by_txt(nome, campo.c_str(), MBSTRING_UTF8,
+                                   reinterpret_cast<const unsigned char*>(valore.c_str()), -1, -1, 0);
+    return nome;
+}
+
+inline void Estensione(X509* certificato, X509* emittente, int nid, const char* valore) {
+    X509V3_CTX contesto;
+    X509V3_set_ctx_nodb(&contesto);
+    X509V3_set_ctx(&contesto, emittente, certificato, nullptr, nullptr, 0);
+    X509_EXTENSION* estensione = X509V3_EXT_conf_nid(nullptr, &contesto, nid, valore);
+    ASSERT_NE(estensione, nullptr);
+    X509_add_ext(certificato, estensione, -1);
+    X509_EXTENSION_free(estensione);
+}
+
+// A certificate for a new key, issued by `emittente` (self-issued when null).
+inline Identita Emetti(const DatiCertificato& dati, const Identita* emittente = nullptr) {
+    static long seriale = 1000;
+    Identita nuova{NuovaChiave(), X509Ptr(X509_new())};
+    X509* c = nuova.certificato.get();
+    X509_set_version(c, 2);
+    ASN1_INTEGER_set(X509_get_serialNumber(c), ++seriale);
+    X509_NAME* soggetto = NomeDa(dati.soggetto);
+    X509_set_subject_name(c, soggetto);
+    X509_set_issuer_name(c, emittente ? X509_get_subject_name(emittente->certificato.get())
+                                      : soggetto);
+    X509_NAME_free(soggetto);
+    ASN1_TIME_set_string_X509(X509_getm_notBefore(c), dati.dal.c_str());
+    ASN1_TIME_set_string_X509(X509_getm_notAfter(c), dati.al.c_str());
+    X509_set_pubkey(c, nuova.chiave.get());
+    X509* firmante = emittente ? emittente->certificato.get() : c;
+    Estensione(c, firmante, NID_subject_key_identifier, "hash");
+    if (dati.autorita) {
+        Estensione(c, firmante, NID_basic_constraints, "critical,CA:TRUE");
+        Estensione(c, firmante, NID_key_usage, "critical,keyCertSign,cRLSign");
+    } else {
+        Estensione(c, firmante, NID_key_usage, "critical,nonRepudiation");
+    }
+    if (emittente)
+        Estensione(c, firmante, NID_authority_key_identifier, "keyid:always");
+    X509_sign(c, emittente ? emittente->chiave.get() : nuova.chiave.get(), EVP_sha256());
+    return nuova;
+}
+
+inline Identita Autorita(const std::string& nome) {
+    return Emetti({{{"C", "IT"}, {"O", "Ondivo Test S.p.A."}, {"CN", nome}},
+                   "20100101000000Z", "20500101000000Z", true});
+}
+
+// A signing certificate as Italian authorities issue them.
+inline DatiCertificato Persona(std::string dal = "20200101000000Z",
+                               std::string al = "20400101000000Z") {
+    return {{{"C", "IT"},
+             {"O", "Studio Rossi S.r.l."},
+             {"GN", "Mario"},
+             {"SN", "Rossi"},
+             {"serialNumber", "TINIT-RSSMRA80A01H501U"},
+             {"CN", "ROSSI MARIO"}},
+            std::move(dal),
+            std::move(al)};
+}
+
+inline std::string DerDi(CMS_ContentInfo* cms) {
+    unsigned char* dati = nullptr;
+    const int n = i2d_CMS_ContentInfo(cms, &dati);
+    std::string testo(reinterpret_cast<const char*>(dati), static_cast<std::size_t>(n > 0 ? n : 0));
+    OPENSSL_free(dati);
+    return testo;
+}
+
+// One signer of an envelope: its identity, digest, signing time ("YYYYMMDDhhmmssZ"; the
+// current time when empty) and the certificates it carries besides its own.
+struct Firma {
+    Firma(const Identita* chi, const EVP_MD* digest = EVP_sha256(), std::string data = {},
+          std::vector<const Identita*> certificati = {})
+        : identita(chi), md(digest), quando(std::move(data)), altri(std::move(certificati)) {}
+    const Identita* identita;
+    const EVP_MD* md;
+    std::string quando;
+    std::vector<const Identita*> altri;
+};
+
+// An envelope (DER) carrying `contenuto`, signed by each signer in turn.
+inline std::string Busta(const std::string& contenuto, const std::vector<Firma>& firme,
+                         bool staccata = false) {
+    BioPtr dati(BIO_new_mem_buf(contenuto.data(), static_cast<int>(contenuto.size())));
+    const unsigned flag = CMS_BINARY | CMS_PARTIAL | (staccata ? CMS_DETACHED : 0u);
+    CmsPtr cms(CMS_sign(nullptr, nullptr, nullptr, nullptr, flag));
+    for (const auto& f : firme) {
+        CMS_SignerInfo* si = CMS_add1_signer(cms.get(), f.identita->certificato.get(),
+                                             f.identita->chiave.get(), f.md, CMS_BINARY);
+        EXPECT_NE(si, nullptr);
+        if (!f.quando.empty()) {
+            Asn1TimePtr t(ASN1_TIME_new());
+            ASN1_TIME_set_string_X509(t.get(), f.quando.c_str());
+            CMS_signed_add1_attr_by_NID(si, NID_pkcs9_signingTime, t->type, t.get(), -1);
+        }
+        for (const Identita* altro : f.altri)
+            CMS_add1_cert(cms.get(), altro->certificato.get());
+    }
+    EXPECT_EQ(CMS_final(cms.get(), dati.get(), nullptr, flag), 1);
+    return DerDi(cms.get());
+}
+
+// The first SignerInfo of an envelope, as DER.
+inline std::string PrimoSignerInfo(const std::string& busta) {
+    std::string_view resto = busta;
+    auto info = LeggiElementoDer(resto);
+    auto parti = FigliDer(info->contenuto);             // type, [0]
+    auto esplicito = FigliDer((*parti)[1].contenuto);  // SignedData
+    auto signedData = FigliDer((*esplicito)[0].contenuto);
+    auto firme = FigliDer(signedData->back().contenuto); // SET OF SignerInfo
+    return std::string((*firme)[0].intero);
+}
+
+// Adds to the first signer of `busta` a counter-signature by `controfirmatario` (whose
+// certificate the envelope then carries too); `guasta` spoils the counter-signature's value.
+inline std::string Controfirma(const std::string& busta, const Identita& controfirmatario,
+                               bool guasta = false) {
+    const auto* p = reinterpret_cast<const unsigned char*>(busta.data());
+    CmsPtr cms(d2i_CMS_ContentInfo(nullptr, &p, static_cast<long>(busta.size())));
+    CMS_SignerInfo* si = sk_CMS_SignerInfo_value(CMS_get0_SignerInfos(cms.get()), 0);
+    const ASN1_OCTET_STRING* valore = CMS_SignerInfo_get0_signature(si);
+    const std::string firmata(reinterpret_cast<const char*>(ASN1_STRING_get0_data(valore)),
+                              static_cast<std::size_t>(ASN1_STRING_length(valore)));
+    // The counter-signer signs the signature value as a detached content.
+    std::string signerInfo = PrimoSignerInfo(Busta(firmata, {{&controfirmatario}}, true));
+    if (guasta)
+        signerInfo[signerInfo.size() - 5] ^= 0x01;
+    CMS_unsigned_add1_attr_by_NID(si, NID_pkcs9_countersignature, V_ASN1_SEQUENCE,
+                                  signerInfo.data(), static_cast<int>(signerInfo.size()));
+    CMS_add1_cert(cms.get(), controfirmatario.certificato.get());
+    return DerDi(cms.get());
+}
+
+// Base64 in lines of 64 characters, as envelopes are often written.
+inline std::string Base64Encode(const std::string& dati) {
+    std::string uscita(4 * ((dati.size() + 2) / 3) + 1, '\0');
+    const int n = EVP_EncodeBlock(reinterpret_cast<unsigned char*>(uscita.data()),
+                                  reinterpret_cast<const unsigned char*>(dati.data()),
+                                  static_cast<int>(dati.size()));
+    uscita.resize(static_cast<std::size_t>(n));
+    std::string righe;
+    for (std::size_t i = 0; i < uscita.size(); i += 64)
+        righe += uscita.substr(i, 64) + "\r\n";
+    return righe;
+}
+
+// The bytes with the first `prima` replaced by `dopo` (same length); fails the test when
+// `prima` is not there.
+inline std::string Sostituisci(std::string dati, const std::string& prima, const std::string& dopo) {
+    const auto pos = dati.find(prima);
+    EXPECT_NE(pos, std::string::npos) << prima;
+    if (pos != std::string::npos)
+        dati.replace(pos, prima.size(), dopo);
+    return dati;
+}
+
+} // namespace ondivo::test

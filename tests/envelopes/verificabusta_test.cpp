@@ -1,0 +1,314 @@
+// The verdict on the CMS signatures of an envelope: each signer, counter-signer and inner
+// envelope, against authorities made by the test.
+#include "certificatifixture.h"
+#include "envelopefixture.h"
+#include "errors.h"
+#include "p7menvelope.h"
+#include "verificafirma.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+namespace ondivo::test {
+namespace {
+
+const std::string kFattura =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<p:FatturaElettronica versione=\"FPR12\" "
+    "xmlns:p=\"http://ivaservizi.agenziaentrate.gov.it/docs/xsd/fatture/v1.2\">"
+    "<Causale>FIRMATA/1</Causale></p:FatturaElettronica>\n";
+
+// The authorities and signers of every case, made once.
+struct Mondo {
+    Identita radice = Autorita("Ondivo Test Root CA");
+    Identita emittente = Emetti({{{"C", "IT"}, {"O", "Ondivo Test S.p.A."},
+                                  {"CN", "Ondivo Qualified CA"}},
+                                 "20100101000000Z", "20500101000000Z", true},
+                                &radice);
+    Identita estranea = Autorita("Autorita Sconosciuta CA");
+    Identita mario = Emetti(Persona(), &emittente);
+    Identita scaduto = Emetti(Persona("20190101000000Z", "20210101000000Z"), &emittente);
+    Identita futuro = Emetti(Persona("20400101000000Z", "20450101000000Z"), &emittente);
+    Identita anna = Emetti({{{"C", "IT"},
+                             {"GN", "Anna"},
+                             {"SN", "Bianchi"},
+                             {"serialNumber", "IT:BNCNNA85M41F205X"},
+                             {"CN", "BIANCHI ANNA"}}},
+                           &emittente);
+    Identita daSconosciuta = Emetti(Persona(), &estranea);
+
+    static const Mondo& get() {
+        static const Mondo mondo;
+        return mondo;
+    }
+};
+
+struct Caso {
+    const char* nome;
+    std::function<std::string(const Mondo&)> busta;
+    std::function<Fiducia(const Mondo&)> fiducia;
+    EsitoFirma esito;
+    std::vector<EsitoFirma> firmatari; // the verdict of each signer, in order
+};
+
+Fiducia nessuna(const Mondo&) {
+    return Fiducia();
+}
+Fiducia radice(const Mondo& m) {
+    return Fiducia({m.radice.der()});
+}
+Fiducia soloEmittente(const Mondo& m) {
+    return Fiducia({m.emittente.der()});
+}
+
+std::string firmataDa(const Mondo& m, const Identita& chi, std::string quando = "") {
+    return Busta(kFattura, {{&chi, EVP_sha256(), std::move(quando), {&m.emittente}}});
+}
+
+using E = EsitoFirma;
+
+const Caso kCasi[] = {
+    {"valida", [](const Mondo& m) { return firmataDa(m, m.mario); }, radice, E::Valida,
+     {E::Valida}},
+    {"authorityOnTheListIsAnIssuingOne", [](const Mondo& m) { return firmataDa(m, m.mario); },
+     soloEmittente, E::Valida, {E::Valida}},
+    {"noListMeansIntact", [](const Mondo& m) { return firmataDa(m, m.mario); }, nessuna,
+     E::Integra, {E::Integra}},
+    {"authorityNotOnTheList",
+     [](const Mondo& m) {
+         return Busta(kFattura, {{&m.daSconosciuta, EVP_sha256(), "", {&m.estranea}}});
+     },
+     radice, E::Integra, {E::Integra}},
+    {"intermediateNotCarriedIsNoChain",
+     [](const Mondo& m) { return Busta(kFattura, {{&m.mario}}); }, radice, E::Integra,
+     {E::Integra}},
+    {"contentChanged",
+     [](const Mondo& m) { return Sostituisci(firmataDa(m, m.mario), "FIRMATA/1", "FIRMATA/9"); },
+     radice, E::NonValida, {E::NonValida}},
+    {"signedAttributeChanged",
+     [](const Mondo& m) {
+         return Sostituisci(firmataDa(m, m.mario, "20240405060708Z"), "240405060708Z",
+                            "240405060709Z");
+     },
+     radice, E::NonValida, {E::NonValida}},
+    {"expiredAtTheSigningTime",
+     [](const Mondo& m) { return firmataDa(m, m.scaduto, "20220101000000Z"); }, radice,
+     E::Scaduta, {E::Scaduta}},
+    {"expiredSinceButValidWhenSigned",
+     [](const Mondo& m) { return firmataDa(m, m.scaduto, "20200601000000Z"); }, radice,
+     E::Valida, {E::Valida}},
+    {"notYetValidAtTheSigningTime", [](const Mondo& m) { return firmataDa(m, m.futuro); },
+     radice, E::NonAncoraValida, {E::NonAncoraValida}},
+    {"twoSignersTheWorstCounts",
+     [](const Mondo& m) {
+         return Busta(kFattura, {{&m.mario, EVP_sha256(), "", {&m.emittente}},
+                                 {&m.scaduto, EVP_sha256(), "20220101000000Z", {}}});
+     },
+     radice, E::Scaduta, {E::Valida, E::Scaduta}},
+    {"counterSignature",
+     [](const Mondo& m) { return Controfirma(firmataDa(m, m.mario), m.anna); }, radice,
+     E::Valida, {E::Valida, E::Valida}},
+    {"counterSignatureSpoiled",
+     [](const Mondo& m) { return Controfirma(firmataDa(m, m.mario), m.anna, true); }, radice,
+     E::NonValida, {E::Valida, E::NonValida}},
+    {"envelopeInAnEnvelope",
+     [](const Mondo& m) {
+         return Busta(firmataDa(m, m.anna), {{&m.mario, EVP_sha256(), "", {&m.emittente}}});
+     },
+     radice, E::Valida, {E::Valida, E::Valida}},
+    {"innerEnvelopeChanged",
+     [](const Mondo& m) {
+         // The outer signature covers the inner envelope as it is; only the inner one fails.
+         const std::string interna = Sostituisci(firmataDa(m, m.anna), "FIRMATA/1", "FIRMATA/9");
+         return Busta(interna, {{&m.mario, EVP_sha256(), "", {&m.emittente}}});
+     },
+     radice, E::NonValida, {E::Valida, E::NonValida}},
+    {"base64Envelope",
+     [](const Mondo& m) { return Base64Encode(firmataDa(m, m.mario)); }, radice, E::Valida,
+     {E::Valida}},
+    {"pemEnvelope",
+     [](const Mondo& m) {
+         return "-----BEGIN PKCS7-----\n" + Base64Encode(firmataDa(m, m.mario)) +
+                "\n-----END PKCS7-----\n";
+     },
+     radice, E::Valida, {E::Valida}},
+};
+
+class VerificaBustaTest : public ::testing::TestWithParam<Caso> {};
+
+TEST_P(VerificaBustaTest, GivesEachSignerItsVerdict) {
+    const Caso& caso = GetParam();
+    const Mondo& m = Mondo::get();
+    const VerificaFirme v = VerificaBusta(caso.busta(m), caso.fiducia(m));
+    EXPECT_EQ(v.esito, caso.esito) << TestoEsito(v.esito);
+    ASSERT_EQ(v.firmatari.size(), caso.firmatari.size());
+    for (std::size_t i = 0; i < v.firmatari.size(); ++i)
+        EXPECT_EQ(v.firmatari[i].esito, caso.firmatari[i])
+            << i << ": " << TestoEsito(v.firmatari[i].esito) << " - " << v.firmatari[i].motivo;
+}
+
+INSTANTIATE_TEST_SUITE_P(Casi, VerificaBustaTest, ::testing::ValuesIn(kCasi),
+                         [](const auto& info) { return std::string(info.param.nome); });
+
+TEST(VerificaBusta, ReadsTheSignerFromTheCertificate) {
+    const Mondo& m = Mondo::get();
+    const auto v = VerificaBusta(firmataDa(m, m.mario, "20240405060708Z"), radice(m));
+    ASSERT_EQ(v.firmatari.size(), 1u);
+    const ondivo::Firmatario& f = v.firmatari[0];
+    EXPECT_EQ(f.nome, "Mario Rossi");
+    EXPECT_EQ(f.codiceFiscale, "RSSMRA80A01H501U");
+    EXPECT_EQ(f.organizzazione, "Studio Rossi S.r.l.");
+    EXPECT_EQ(f.emittente, "Ondivo Qualified CA");
+    EXPECT_EQ(f.validoDal, "2020-01-01");
+    EXPECT_EQ(f.validoAl, "2040-01-01");
+    EXPECT_EQ(f.dataFirma, "2024-04-05T06:07:08Z");
+    EXPECT_EQ(f.algoritmo, "SHA-256");
+    EXPECT_FALSE(f.algoritmoDebole);
+    EXPECT_TRUE(f.integra);
+    EXPECT_TRUE(f.attendibile);
+    EXPECT_EQ(f.tipo, "CAdES");
+    EXPECT_EQ(f.catena, (std::vector<std::string>{f.soggetto,
+                                                   "CN=Ondivo Qualified CA, O=Ondivo Test S.p.A., C=IT",
+                                                   "CN=Ondivo Test Root CA, O=Ondivo Test S.p.A., C=IT"}));
+    EXPECT_NE(f.soggetto.find("CN=ROSSI MARIO"), std::string::npos) << f.soggetto;
+}
+
+TEST(VerificaBusta, NamesWhatItKnowsOfEachSigner) {
+    const Mondo& m = Mondo::get();
+    const auto v = VerificaBusta(Controfirma(Busta(firmataDa(m, m.anna), {{&m.mario, EVP_sha1()}}),
+                                            m.anna),
+                                 nessuna(m));
+    ASSERT_EQ(v.firmatari.size(), 3u);
+    EXPECT_EQ(v.firmatari[0].nome, "Mario Rossi");
+    EXPECT_EQ(v.firmatari[0].algoritmo, "SHA-1");
+    EXPECT_TRUE(v.firmatari[0].algoritmoDebole);
+    EXPECT_EQ(v.firmatari[0].livello, 1);
+    EXPECT_FALSE(v.firmatari[0].controfirma);
+    EXPECT_EQ(v.firmatari[1].nome, "Anna Bianchi");
+    EXPECT_EQ(v.firmatari[1].codiceFiscale, "BNCNNA85M41F205X");
+    EXPECT_TRUE(v.firmatari[1].controfirma);
+    EXPECT_EQ(v.firmatari[1].livello, 1);
+    EXPECT_TRUE(v.firmatari[1].dataFirma.has_value());
+    EXPECT_EQ(v.firmatari[2].nome, "Anna Bianchi");
+    EXPECT_EQ(v.firmatari[2].livello, 2);
+    EXPECT_FALSE(v.firmatari[2].controfirma);
+    EXPECT_EQ(v.esito, EsitoFirma::Integra);
+    EXPECT_EQ(v.firmatari[0].motivo, "nessun elenco di certificatori fidati importato");
+}
+
+TEST(VerificaBusta, RefusesWhatIsNoEnvelope) {
+    const Mondo& m = Mondo::get();
+    const std::string staccata =
+        Busta(kFattura, {{&m.mario, EVP_sha256(), "", {&m.emittente}}}, true);
+    std::string dentro = firmataDa(m, m.mario);
+    for (int i = 0; i < LivelliMassimiBuste; ++i)
+        dentro = Busta(dentro, {{&m.mario}});
+    const std::pair<const char*, std::string> casi[] = {
+        {"xml", kFattura},
+        {"empty", ""},
+        {"truncated", firmataDa(m, m.mario).substr(0, 200)},
+        {"detached", staccata},
+        {"base64OfText", Base64Encode("not an envelope at all")},
+        {"tooDeep", dentro},
+    };
+    for (const auto& [nome, dati] : casi) {
+        try {
+            VerificaBusta(dati, Fiducia());
+            ADD_FAILURE() << nome << ": no error";
+        } catch (const OndivoError& e) {
+            EXPECT_EQ(std::string(e.what()).rfind("Impossibile leggere la busta firmata: ", 0), 0u)
+                << nome << ": " << e.what();
+        }
+    }
+}
+
+TEST(VerificaFirmeFile, ChoosesByContentAndName) {
+    const Mondo& m = Mondo::get();
+    TempDir dir;
+    struct {
+        const char* nome;
+        std::string dati;
+        std::optional<EsitoFirma> esito; // nullopt: an error
+    } casi[] = {
+        {"fattura.xml.p7m", firmataDa(m, m.mario), EsitoFirma::Valida},
+        {"senza-estensione", firmataDa(m, m.mario), EsitoFirma::Valida},
+        {"base64.xml.p7m", Base64Encode(firmataDa(m, m.mario)), EsitoFirma::Valida},
+        {"fattura.xml", kFattura, EsitoFirma::Assente},
+        {"xml-con-nome.p7m", kFattura, EsitoFirma::Assente},
+        {"rotta.xml.p7m", "\x30\x03\x02\x01\x01", std::nullopt},
+    };
+    for (const auto& c : casi) {
+        const std::string file = dir.write(c.nome, c.dati);
+        try {
+            const auto v = VerificaFirmeFile(file, radice(m));
+            EXPECT_EQ(std::optional(v.esito), c.esito) << c.nome;
+        } catch (const OndivoError& e) {
+            EXPECT_FALSE(c.esito) << c.nome << ": " << e.what();
+        }
+    }
+    EXPECT_THROW(VerificaFirmeFile((dir.path() / "manca.xml.p7m").string(), Fiducia()),
+                 std::exception);
+}
+
+TEST(Fiducia, KeepsOnlyCertificatesItCanRead) {
+    const Mondo& m = Mondo::get();
+    EXPECT_TRUE(Fiducia().vuota());
+    EXPECT_TRUE(Fiducia({"not a certificate"}).vuota());
+    const Fiducia f({m.radice.der(), "rubbish", m.emittente.der()});
+    EXPECT_FALSE(f.vuota());
+    EXPECT_EQ(f.numero(), 2u);
+}
+
+TEST(Fiducia, KeepsTheListInTheUserDataFolder) {
+    const Mondo& m = Mondo::get();
+    TempDir dir;
+    ScopedEnv dati("XDG_DATA_HOME", dir.path().string());
+    EXPECT_TRUE(CaricaFiducia().vuota());
+    EXPECT_EQ(IndirizzoElencoFiducia(), IndirizzoPredefinitoElencoFiducia);
+    ElencoFiducia elenco;
+    elenco.territorio = "IT";
+    elenco.dataEmissione = "2026-11-02T00:00:00Z";
+    elenco.firmatario = "CN=Lista\nfalsa=1";
+    elenco.certificati = {m.radice.der(), m.emittente.der()};
+    SalvaElencoFiducia(elenco);
+    const Fiducia caricata = CaricaFiducia();
+    EXPECT_EQ(caricata.numero(), 2u);
+    const auto descritto = DescrizioneFiduciaSalvata();
+    EXPECT_EQ(descritto.territorio, "IT");
+    EXPECT_EQ(descritto.dataEmissione, "2026-11-02T00:00:00Z");
+    EXPECT_EQ(descritto.firmatario, "CN=Lista falsa=1");
+    EXPECT_EQ(VerificaBusta(firmataDa(m, m.mario), caricata).esito, EsitoFirma::Valida);
+    ImpostaIndirizzoElencoFiducia("  http://127.0.0.1:1/elenco.xml \n");
+    EXPECT_EQ(IndirizzoElencoFiducia(), "http://127.0.0.1:1/elenco.xml");
+}
+
+#ifdef ONDIVO_CORPUS_DIR
+// The real envelopes of the corpus: intact, signed by a named person with a fiscal code; the
+// broken ones are no envelopes.
+TEST(VerificaBusta, RealEnvelopesAreIntact) {
+    const std::filesystem::path radiceCorpus = std::filesystem::path(ONDIVO_CORPUS_DIR) / "p7m";
+    if (!std::filesystem::exists(radiceCorpus))
+        GTEST_SKIP() << "no corpus";
+    int viste = 0;
+    for (const char* cartella : {"der", "base64", "broken"}) {
+        for (const auto& voce : std::filesystem::directory_iterator(radiceCorpus / cartella)) {
+            const std::string dati = LeggiFile(voce.path());
+            ++viste;
+            if (std::string(cartella) == "broken") {
+                EXPECT_THROW(VerificaBusta(dati, Fiducia()), OndivoError) << voce.path();
+                continue;
+            }
+            const auto v = VerificaBusta(dati, Fiducia());
+            EXPECT_EQ(v.esito, EsitoFirma::Integra) << voce.path();
+            ASSERT_FALSE(v.firmatari.empty());
+            EXPECT_FALSE(v.firmatari[0].nome.empty()) << voce.path();
+            EXPECT_EQ(v.firmatari[0].codiceFiscale.size(), 16u) << voce.path();
+            EXPECT_TRUE(v.firmatari[0].dataFirma) << voce.path();
+        }
+    }
+    EXPECT_GE(viste, 12);
+}
+#endif
+
+} // namespace
+} // namespace ondivo::test
