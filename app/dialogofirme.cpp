@@ -34,8 +34,12 @@ QLabel* etichetta(const char* nome, QWidget* genitore) {
     return l;
 }
 
+// A row; its value, perhaps too long for the column, is whole in the tooltip (escaped, since a
+// tooltip that looks like markup is read as markup).
 void voce(QTreeWidgetItem* genitore, const QString& nome, const QString& valore) {
-    new QTreeWidgetItem(genitore, {nome, valore});
+    auto* riga = new QTreeWidgetItem(genitore, {nome, valore});
+    if (!valore.isEmpty())
+        riga->setToolTip(1, valore.toHtmlEscaped());
 }
 
 // One signer as a branch of the tree: its header names it and gives its verdict, its leaves
@@ -53,7 +57,7 @@ void aggiungiFirmatario(QTreeWidget* albero, int indice, const Firmatario& f) {
     QString firma = testo(f.tipo);
     if (f.tipo == "CAdES")
         firma += f.livello == 1 ? QStringLiteral(", busta esterna")
-                                : QStringLiteral(", busta di livello %1").arg(f.livello);
+                                : QStringLiteral(", busta interna %1").arg(f.livello);
     voce(ramo, QStringLiteral("Tipo di firma"), firma);
     if (f.controfirma)
         voce(ramo, QStringLiteral("Controfirma"), QStringLiteral("sì, della firma precedente"));
@@ -132,6 +136,10 @@ DialogoFirme::DialogoFirme(QWidget* genitore) : QDialog(genitore) {
 
     auto* pulsanti = new QDialogButtonBox(QDialogButtonBox::Close, this);
     pulsanti->button(QDialogButtonBox::Close)->setText(QStringLiteral("Chiudi"));
+    // Enter closes the dialog; the list's commands run only when pressed themselves.
+    pulsanti->button(QDialogButtonBox::Close)->setDefault(true);
+    m_importa->setAutoDefault(false);
+    m_aggiorna->setAutoDefault(false);
     connect(pulsanti, &QDialogButtonBox::rejected, this, &QDialog::reject);
     connect(m_importa, &QPushButton::clicked, this, &DialogoFirme::importaRichiesto);
     connect(m_aggiorna, &QPushButton::clicked, this, &DialogoFirme::aggiornaRichiesto);

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Starts the viewer under Xvfb on a sample invoice and saves a picture of the whole window
-# once the page is shown. Usage: scripts/screenshot.sh [--trova TEXT] [INVOICE] [OUT.png]
+# once the page is shown. Usage: scripts/screenshot.sh [--trova TEXT | --firme] [INVOICE] [OUT.png]
 #   --trova TEXT   open the find bar (Ctrl+F) and type TEXT before the picture is taken
+#   --firme        click the signature badge and take the details dialog with the window
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 inside=false
@@ -10,16 +11,20 @@ if [ "${1:-}" = --inside ]; then
     shift
 fi
 trova=
+firme=false
 if [ "${1:-}" = --trova ]; then
     trova=$2
     shift 2
+elif [ "${1:-}" = --firme ]; then
+    firme=true
+    shift
 fi
 invoice=${1:-$root/build/ondivo/FATTURE/IT03618420271_FPR12_allegati_esempio.xml}
 out=${2:-$root/docs/ondivo.png}
 # A picture taker and a small window manager, so the window gets its title bar.
 command -v import >/dev/null || apt-get install -y -q imagemagick >/dev/null
 command -v openbox >/dev/null || apt-get install -y -q --no-install-recommends openbox >/dev/null
-if [ -n "$trova" ]; then
+if [ -n "$trova" ] || $firme; then
     command -v xdotool >/dev/null || apt-get install -y -q --no-install-recommends xdotool >/dev/null
 fi
 [ "$(id -u)" -ne 0 ] || export QTWEBENGINE_CHROMIUM_FLAGS="--no-sandbox --disable-gpu"
@@ -43,6 +48,13 @@ shoot() {
         xdotool type --delay 50 "$trova"
         sleep 1
     fi
+    if $firme; then
+        # Where the badge is in the maximised window on the 1100x720 screen below; wait for
+        # the verdict to replace "Verifica della firma…" first.
+        sleep 1
+        xdotool mousemove 965 345 click 1
+        sleep 1
+    fi
     import -window root "$out"
     kill "$pid" "$wm"
     wait "$pid" 2>/dev/null || true
@@ -51,6 +63,7 @@ shoot() {
 if $inside; then
     shoot
 else
-    xvfb-run -a -s "-screen 0 1100x720x24" "$0" --inside ${trova:+--trova "$trova"} "$invoice" "$out"
+    xvfb-run -a -s "-screen 0 1100x720x24" "$0" --inside ${trova:+--trova "$trova"} \
+        $($firme && echo --firme) "$invoice" "$out"
     echo "$out"
 fi

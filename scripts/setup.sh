@@ -17,6 +17,8 @@ packages=(
     libxml2-dev libxslt1-dev openssl libssl-dev libxmlsec1-dev libqpdf-dev qt6-pdf-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xauth xsltproc libxml2-utils python3 time
+    # signs the trusted lists of the signature tests
+    xmlsec1
     fonts-dejavu-core xdg-utils
     chromium poppler-utils
     # Arial's metrics, under the name the pages ask for after Arial: the layout test then
