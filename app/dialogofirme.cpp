@@ -77,9 +77,9 @@ void aggiungiFirmatario(QTreeWidget* albero, int indice, const Firmatario& f) {
                            : testo(f.algoritmo));
     voce(ramo, QStringLiteral("Integra"), siNo(f.integra));
     voce(ramo, QStringLiteral("Certificatore attendibile"), siNo(f.attendibile));
-    auto* catena = new QTreeWidgetItem(ramo, {QStringLiteral("Catena dei certificati"),
-                                              f.catena.empty() ? QStringLiteral("non ricostruita")
-                                                               : QString()});
+    auto* catena = new QTreeWidgetItem(
+        ramo, {QStringLiteral("Catena dei certificati"),
+               f.catena.empty() ? QStringLiteral("non ricostruita") : QString()});
     for (std::size_t i = 0; i < f.catena.size(); ++i)
         voce(catena, QString::number(i + 1), testo(f.catena[i]));
     if (!f.motivo.empty())

@@ -34,8 +34,8 @@ public:
     // A file to read that is not an invoice (a trusted list): a dialog of its own, so the
     // invoice dialog's filter and last name stay as they were. Only an existing file is
     // accepted. Returns the path, or nothing on cancel.
-    virtual std::optional<std::string> ScegliFileDaImportare(
-        const ConfigurazioneDialogo& configurazione) = 0;
+    virtual std::optional<std::string>
+    ScegliFileDaImportare(const ConfigurazioneDialogo& configurazione) = 0;
 };
 
 } // namespace ondivo

@@ -36,8 +36,8 @@ public:
     std::optional<std::string> ScegliFile(const ConfigurazioneDialogo& configurazione) override;
     std::optional<std::string> ScegliFileDaSalvare(const ConfigurazioneDialogo& configurazione,
                                                    const std::string& nomeProposto) override;
-    std::optional<std::string> ScegliFileDaImportare(
-        const ConfigurazioneDialogo& configurazione) override;
+    std::optional<std::string>
+    ScegliFileDaImportare(const ConfigurazioneDialogo& configurazione) override;
 
 private:
     std::unique_ptr<QFileDialog> OpenDialog1;

@@ -76,7 +76,8 @@ void RiquadroFirma::mostra(const StatoFirme& stato) {
     m_esito = TestoStato(stato);
     m_firmatari = stato.fase == StatoFirme::Fase::Conclusa ? RigaFirmatari(stato.firme) : QString();
     m_colori = ColoriStato(stato);
-    const QString tutto = m_firmatari.isEmpty() ? m_esito : m_esito + QLatin1Char('\n') + m_firmatari;
+    const QString tutto =
+        m_firmatari.isEmpty() ? m_esito : m_esito + QLatin1Char('\n') + m_firmatari;
     setText(tutto);
     setEnabled(stato.fase != StatoFirme::Fase::Nessuna);
     // A tooltip is read as rich text when it looks like markup: escaped, it shows as written.
@@ -113,12 +114,14 @@ void RiquadroFirma::paintEvent(QPaintEvent*) {
     pittore.setPen(m_colori.testo);
     pittore.setFont(grassetto);
     for (const QString& riga : esito) {
-        pittore.drawText(QRect(area.left(), y, area.width(), altezza), Qt::AlignLeft | Qt::AlignVCenter, riga);
+        pittore.drawText(QRect(area.left(), y, area.width(), altezza),
+                         Qt::AlignLeft | Qt::AlignVCenter, riga);
         y += altezza;
     }
     pittore.setFont(font());
     if (!firmatari.isEmpty())
-        pittore.drawText(QRect(area.left(), y, area.width(), altezza), Qt::AlignLeft | Qt::AlignVCenter, firmatari);
+        pittore.drawText(QRect(area.left(), y, area.width(), altezza),
+                         Qt::AlignLeft | Qt::AlignVCenter, firmatari);
 
     if (hasFocus()) {
         QStyleOptionFocusRect opzione;
@@ -130,7 +133,8 @@ void RiquadroFirma::paintEvent(QPaintEvent*) {
 }
 
 void RiquadroFirma::keyPressEvent(QKeyEvent* evento) {
-    if ((evento->key() == Qt::Key_Return || evento->key() == Qt::Key_Enter) && !evento->isAutoRepeat()) {
+    if ((evento->key() == Qt::Key_Return || evento->key() == Qt::Key_Enter) &&
+        !evento->isAutoRepeat()) {
         click();
         return;
     }

@@ -93,26 +93,25 @@ void AggiornaElencoFiducia(QNetworkAccessManager& rete, const std::string& indir
                              risposta->abort();
                          }
                      });
-    QObject::connect(
-        risposta, &QNetworkReply::finished, contesto,
-        [risposta, indirizzo, troppoGrande, fine = std::move(fine)] {
-            risposta->deleteLater();
-            EsitoAggiornamentoElenco esito;
-            try {
-                if (*troppoGrande || risposta->error() != QNetworkReply::NoError)
-                    throw OndivoError(
-                        erroreScaricamento(indirizzo, motivo(*risposta, *troppoGrande)));
-                const QByteArray dati = risposta->readAll();
-                try {
-                    esito.elenco = AccettaElencoFiducia(dati.toStdString());
-                } catch (const OndivoError& e) {
-                    throw OndivoError(MessaggioConFile(e.what(), indirizzo));
-                }
-            } catch (...) {
-                esito.errore = std::current_exception();
-            }
-            fine(std::move(esito));
-        });
+    QObject::connect(risposta, &QNetworkReply::finished, contesto,
+                     [risposta, indirizzo, troppoGrande, fine = std::move(fine)] {
+                         risposta->deleteLater();
+                         EsitoAggiornamentoElenco esito;
+                         try {
+                             if (*troppoGrande || risposta->error() != QNetworkReply::NoError)
+                                 throw OndivoError(erroreScaricamento(
+                                     indirizzo, motivo(*risposta, *troppoGrande)));
+                             const QByteArray dati = risposta->readAll();
+                             try {
+                                 esito.elenco = AccettaElencoFiducia(dati.toStdString());
+                             } catch (const OndivoError& e) {
+                                 throw OndivoError(MessaggioConFile(e.what(), indirizzo));
+                             }
+                         } catch (...) {
+                             esito.errore = std::current_exception();
+                         }
+                         fine(std::move(esito));
+                     });
 }
 
 int AggiornaFiduciaSenzaFinestra(const std::optional<std::string>& indirizzo) {
@@ -125,10 +124,10 @@ int AggiornaFiduciaSenzaFinestra(const std::optional<std::string>& indirizzo) {
             try {
                 if (esito.errore)
                     std::rethrow_exception(esito.errore);
-                std::cout << "Elenco di fiducia aggiornato: "
-                          << SintesiElenco(esito.elenco, esito.elenco.certificati.size())
-                                 .toStdString()
-                          << std::endl;
+                std::cout
+                    << "Elenco di fiducia aggiornato: "
+                    << SintesiElenco(esito.elenco, esito.elenco.certificati.size()).toStdString()
+                    << std::endl;
                 codice = 0;
             } catch (const std::exception& e) {
                 std::cerr << e.what() << std::endl;

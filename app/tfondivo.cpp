@@ -32,8 +32,8 @@ namespace ondivo {
 
 TFONDIVO::TFONDIVO(Prompts& prompts, QWidget* parent)
     : QMainWindow(parent), m_prompts(prompts), m_aperture(std::make_unique<QThreadPool>()),
-      m_esportazioni(std::make_unique<QThreadPool>()),
-      m_verifiche(std::make_unique<QThreadPool>()), m_tempi(qEnvironmentVariableIsSet("ONDIVO_TEMPI")) {
+      m_esportazioni(std::make_unique<QThreadPool>()), m_verifiche(std::make_unique<QThreadPool>()),
+      m_tempi(qEnvironmentVariableIsSet("ONDIVO_TEMPI")) {
     setObjectName(QStringLiteral("FONDIVO"));
     PreparaAperture();
     m_aperture->setMaxThreadCount(1);

@@ -224,7 +224,7 @@ private:
     QLabel* imgLogo;
     ClickableLabel* imgBanner;
     QProgressBar* m_occupato; // in the status line while an open runs
-    RiquadroFirma* StFirma;    // the verdict on the signatures, under the document's date
+    RiquadroFirma* StFirma;   // the verdict on the signatures, under the document's date
 
     QAction* azioneTrova;
     QAction* azioneTrovaSuccessivo;
@@ -259,12 +259,12 @@ private:
     // The signatures (avviaVerificaFirme): one verification at a time, beside the opens.
     std::unique_ptr<QThreadPool> m_verifiche;
     std::shared_ptr<const Fiducia> m_fiducia;
-    std::uint64_t m_ultimaVerifica = 0;   // the number of the latest verification started
-    std::uint64_t m_verificaMostrata = 0; // the verification of the invoice shown
-    std::uint64_t m_verificaAttesa = 0;   // the verification of the open still running
-    std::string m_sceltoAtteso;           // the file of that open
+    std::uint64_t m_ultimaVerifica = 0;      // the number of the latest verification started
+    std::uint64_t m_verificaMostrata = 0;    // the verification of the invoice shown
+    std::uint64_t m_verificaAttesa = 0;      // the verification of the open still running
+    std::string m_sceltoAtteso;              // the file of that open
     std::optional<StatoFirme> m_statoAtteso; // its result, come before its invoice was shown
-    StatoFirme m_statoFirme;              // of the invoice shown
+    StatoFirme m_statoFirme;                 // of the invoice shown
     DialogoFirme* m_dialogoFirme = nullptr;
     QNetworkAccessManager* m_rete = nullptr; // made at the first update of the trusted list
     bool m_aggiornamentoInCorso = false;

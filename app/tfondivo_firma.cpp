@@ -90,8 +90,9 @@ void TFONDIVO::riquadroFirmaClick() {
 void TFONDIVO::aggiornaDialogoFirme() {
     if (!m_dialogoFirme)
         return;
-    m_dialogoFirme->mostraElenco(RigaElencoSalvato(DescrizioneFiduciaSalvata(), fiducia()->numero()),
-                                 QString::fromStdString(IndirizzoElencoFiducia()));
+    m_dialogoFirme->mostraElenco(
+        RigaElencoSalvato(DescrizioneFiduciaSalvata(), fiducia()->numero()),
+        QString::fromStdString(IndirizzoElencoFiducia()));
 }
 
 void TFONDIVO::importaElencoClick() {
@@ -122,9 +123,9 @@ void TFONDIVO::aggiornaElencoClick() {
     if (!m_rete)
         m_rete = new QNetworkAccessManager(this);
     m_aggiornamentoInCorso = true;
-    m_dialogoFirme->mostraAggiornamento(
-        true, QStringLiteral("Scaricamento dell'elenco da %1 in corso…")
-                  .arg(QString::fromStdString(indirizzo)));
+    m_dialogoFirme->mostraAggiornamento(true,
+                                        QStringLiteral("Scaricamento dell'elenco da %1 in corso…")
+                                            .arg(QString::fromStdString(indirizzo)));
     AggiornaElencoFiducia(*m_rete, indirizzo, this,
                           [this, indirizzo](EsitoAggiornamentoElenco esito) {
                               fineAggiornamentoElenco(indirizzo, esito);

@@ -271,11 +271,12 @@ private slots:
                          "basicConstraints=critical,CA:TRUE", "-addext",
                          "keyUsage=critical,keyCertSign,cRLSign"},
                         k));
-        QVERIFY(openssl({"req", "-newkey", "rsa:2048", "-nodes", "-keyout", "firmatario.key",
-                         "-out", "firmatario.csr", "-subj",
-                         "/C=IT/O=" + QString(kOrganizzazione).replace("/", "\\/") +
-                             "/CN=Mario Rossi/GN=Mario/SN=Rossi/serialNumber=TINIT-RSSMRA80A01H501U"},
-                        k));
+        QVERIFY(
+            openssl({"req", "-newkey", "rsa:2048", "-nodes", "-keyout", "firmatario.key", "-out",
+                     "firmatario.csr", "-subj",
+                     "/C=IT/O=" + QString(kOrganizzazione).replace("/", "\\/") +
+                         "/CN=Mario Rossi/GN=Mario/SN=Rossi/serialNumber=TINIT-RSSMRA80A01H501U"},
+                    k));
         scrivi(k / "estensioni.cnf", "keyUsage=critical,nonRepudiation\n");
         QVERIFY(openssl({"x509", "-req", "-in", "firmatario.csr", "-CA", "autorita.pem", "-CAkey",
                          "autorita.key", "-CAcreateserial", "-days", "10", "-extfile",
@@ -288,11 +289,11 @@ private slots:
                              "[libera]\ncommonName=supplied\n");
         scrivi(k / "index.txt", "");
         scrivi(k / "serial", "01\n");
-        QVERIFY(openssl({"ca", "-batch", "-config", "ca.cnf", "-cert", "autorita.pem", "-keyfile",
-                         "autorita.key", "-in", "firmatario.csr", "-out", "scaduto.pem",
-                         "-startdate", "20200101000000Z", "-enddate", "20210101000000Z", "-notext",
-                         "-preserveDN"},
-                        k));
+        QVERIFY(
+            openssl({"ca", "-batch", "-config", "ca.cnf", "-cert", "autorita.pem", "-keyfile",
+                     "autorita.key", "-in", "firmatario.csr", "-out", "scaduto.pem", "-startdate",
+                     "20200101000000Z", "-enddate", "20210101000000Z", "-notext", "-preserveDN"},
+                    k));
         QByteArray der;
         QVERIFY(openssl({"x509", "-in", "autorita.pem", "-outform", "DER"}, k, &der));
         m_autoritaDer = der.toStdString();
@@ -308,26 +309,43 @@ private slots:
                         k));
         const std::string modello =
             "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-            "<tsl:TrustServiceStatusList xmlns:tsl=\"http://uri.etsi.org/02231/v2#\" xmlns:ds=\"http://www.w3.org/2000/09/xmldsig#\" Id=\"elenco\">\n"
-            "<tsl:SchemeInformation><tsl:TSLVersionIdentifier>5</tsl:TSLVersionIdentifier><tsl:TSLSequenceNumber>7</tsl:TSLSequenceNumber>\n"
-            "<tsl:SchemeTerritory>IT</tsl:SchemeTerritory><tsl:ListIssueDateTime>2024-05-02T12:00:00Z</tsl:ListIssueDateTime>\n"
-            "<tsl:NextUpdate><tsl:dateTime>2024-11-02T12:00:00Z</tsl:dateTime></tsl:NextUpdate></tsl:SchemeInformation>\n"
-            "<tsl:TrustServiceProviderList><tsl:TrustServiceProvider><tsl:TSPInformation><tsl:TSPName><tsl:Name xml:lang=\"it\">Prova S.p.A.</tsl:Name></tsl:TSPName></tsl:TSPInformation>\n"
-            "<tsl:TSPServices><tsl:TSPService><tsl:ServiceInformation><tsl:ServiceTypeIdentifier>http://uri.etsi.org/TrstSvc/Svctype/CA/QC</tsl:ServiceTypeIdentifier>\n"
-            "<tsl:ServiceDigitalIdentity><tsl:DigitalId><tsl:X509Certificate>"
-            + der.toBase64().toStdString() +
+            "<tsl:TrustServiceStatusList xmlns:tsl=\"http://uri.etsi.org/02231/v2#\" "
+            "xmlns:ds=\"http://www.w3.org/2000/09/xmldsig#\" Id=\"elenco\">\n"
+            "<tsl:SchemeInformation><tsl:TSLVersionIdentifier>5</"
+            "tsl:TSLVersionIdentifier><tsl:TSLSequenceNumber>7</tsl:TSLSequenceNumber>\n"
+            "<tsl:SchemeTerritory>IT</"
+            "tsl:SchemeTerritory><tsl:ListIssueDateTime>2024-05-02T12:00:00Z</"
+            "tsl:ListIssueDateTime>\n"
+            "<tsl:NextUpdate><tsl:dateTime>2024-11-02T12:00:00Z</tsl:dateTime></tsl:NextUpdate></"
+            "tsl:SchemeInformation>\n"
+            "<tsl:TrustServiceProviderList><tsl:TrustServiceProvider><tsl:TSPInformation><tsl:"
+            "TSPName><tsl:Name xml:lang=\"it\">Prova "
+            "S.p.A.</tsl:Name></tsl:TSPName></tsl:TSPInformation>\n"
+            "<tsl:TSPServices><tsl:TSPService><tsl:ServiceInformation><tsl:ServiceTypeIdentifier>"
+            "http://uri.etsi.org/TrstSvc/Svctype/CA/QC</tsl:ServiceTypeIdentifier>\n"
+            "<tsl:ServiceDigitalIdentity><tsl:DigitalId><tsl:X509Certificate>" +
+            der.toBase64().toStdString() +
             "</tsl:X509Certificate></tsl:DigitalId></tsl:ServiceDigitalIdentity>\n"
-            "</tsl:ServiceInformation></tsl:TSPService></tsl:TSPServices></tsl:TrustServiceProvider></tsl:TrustServiceProviderList>\n"
-            "<ds:Signature><ds:SignedInfo><ds:CanonicalizationMethod Algorithm=\"http://www.w3.org/2001/10/xml-exc-c14n#\"/>\n"
-            "<ds:SignatureMethod Algorithm=\"http://www.w3.org/2001/04/xmldsig-more#rsa-sha256\"/>\n"
-            "<ds:Reference URI=\"\"><ds:Transforms><ds:Transform Algorithm=\"http://www.w3.org/2000/09/xmldsig#enveloped-signature\"/>\n"
-            "<ds:Transform Algorithm=\"http://www.w3.org/2001/10/xml-exc-c14n#\"/></ds:Transforms>\n"
-            "<ds:DigestMethod Algorithm=\"http://www.w3.org/2001/04/xmlenc#sha256\"/><ds:DigestValue/></ds:Reference></ds:SignedInfo>\n"
-            "<ds:SignatureValue/><ds:KeyInfo><ds:X509Data><ds:X509Certificate/></ds:X509Data></ds:KeyInfo></ds:Signature>\n"
+            "</tsl:ServiceInformation></tsl:TSPService></tsl:TSPServices></"
+            "tsl:TrustServiceProvider></tsl:TrustServiceProviderList>\n"
+            "<ds:Signature><ds:SignedInfo><ds:CanonicalizationMethod "
+            "Algorithm=\"http://www.w3.org/2001/10/xml-exc-c14n#\"/>\n"
+            "<ds:SignatureMethod "
+            "Algorithm=\"http://www.w3.org/2001/04/xmldsig-more#rsa-sha256\"/>\n"
+            "<ds:Reference URI=\"\"><ds:Transforms><ds:Transform "
+            "Algorithm=\"http://www.w3.org/2000/09/xmldsig#enveloped-signature\"/>\n"
+            "<ds:Transform "
+            "Algorithm=\"http://www.w3.org/2001/10/xml-exc-c14n#\"/></ds:Transforms>\n"
+            "<ds:DigestMethod "
+            "Algorithm=\"http://www.w3.org/2001/04/xmlenc#sha256\"/><ds:DigestValue/></"
+            "ds:Reference></ds:SignedInfo>\n"
+            "<ds:SignatureValue/><ds:KeyInfo><ds:X509Data><ds:X509Certificate/></ds:X509Data></"
+            "ds:KeyInfo></ds:Signature>\n"
             "</tsl:TrustServiceStatusList>\n";
         scrivi(k / "modello.xml", modello);
-        QVERIFY(esegui(xmlsec, {"--sign", "--privkey-pem", "elenco.key,elenco.pem", "--output",
-                                "elenco.xml", "modello.xml"},
+        QVERIFY(esegui(xmlsec,
+                       {"--sign", "--privkey-pem", "elenco.key,elenco.pem", "--output",
+                        "elenco.xml", "modello.xml"},
                        k));
         m_elenchi = true;
     }
@@ -410,7 +428,8 @@ private slots:
         QCOMPARE(riquadro.isEnabled(), stato.fase != StatoFirme::Fase::Nessuna);
         QVERIFY(!riquadro.toolTip().contains(QStringLiteral("<b>x")));
         // The text stands out from its background.
-        QVERIFY(std::abs(riquadro.colori().sfondo.lightness() - riquadro.colori().testo.lightness()) > 90);
+        QVERIFY(std::abs(riquadro.colori().sfondo.lightness() -
+                         riquadro.colori().testo.lightness()) > 90);
     }
 
     // The verdict on the file opened, shown once verified, with the colour of its kind.
@@ -422,13 +441,17 @@ private slots:
         QTest::addColumn<QString>("colore");
 
         const QString mario = QStringLiteral("^Mario Rossi, {DATA}$");
-        QTest::newRow("plainXml") << "semplice" << false << kNessuna << "^$" << "grigio";
+        QTest::newRow("plainXml") << "semplice" << false << kNessuna << "^$"
+                                  << "grigio";
         QTest::newRow("envelopeWithoutTrustedList")
             << "firmata" << false << kIntegra << mario << "ambra";
-        QTest::newRow("envelopeWithTrustedList") << "firmata" << true << kValida << mario << "verde";
+        QTest::newRow("envelopeWithTrustedList")
+            << "firmata" << true << kValida << mario << "verde";
         QTest::newRow("envelopeInAnEnvelope")
-            << "annidata" << true << kValida << "^Mario Rossi, {DATA} e altri 1$" << "verde";
-        QTest::newRow("changedAfterSigning") << "manomessa" << true << kNonValida << mario << "rosso";
+            << "annidata" << true << kValida << "^Mario Rossi, {DATA} e altri 1$"
+            << "verde";
+        QTest::newRow("changedAfterSigning")
+            << "manomessa" << true << kNonValida << mario << "rosso";
         QTest::newRow("expiredCertificate")
             << "scaduta" << true << "Certificato scaduto alla data della firma" << mario << "rosso";
     }
@@ -449,8 +472,8 @@ private slots:
         QCOMPARE(w->StFileXML->text(), QString::fromStdString(file));
         QVERIFY(verificata(*w));
         QCOMPARE(w->StFirma->esito(), testo);
-        const QRegularExpression modello(
-            QString(riga).replace(QStringLiteral("{DATA}"), QStringLiteral("\\d\\d/\\d\\d/\\d{4}")));
+        const QRegularExpression modello(QString(riga).replace(
+            QStringLiteral("{DATA}"), QStringLiteral("\\d\\d/\\d\\d/\\d{4}")));
         QVERIFY2(modello.match(w->StFirma->firmatari()).hasMatch(),
                  qPrintable(w->StFirma->firmatari()));
         QCOMPARE(famiglia(w->StFirma->colori().sfondo), colore);
@@ -465,9 +488,10 @@ private slots:
         w->resize(1083, 652);
         const auto posizioni = [&w] {
             QList<QRect> r;
-            for (QWidget* c : {static_cast<QWidget*>(w->StFirma), static_cast<QWidget*>(w->STNumDoc),
-                               static_cast<QWidget*>(w->StDataDoc), static_cast<QWidget*>(w->LBAlleg),
-                               static_cast<QWidget*>(w->WebBrowser1)})
+            for (QWidget* c :
+                 {static_cast<QWidget*>(w->StFirma), static_cast<QWidget*>(w->STNumDoc),
+                  static_cast<QWidget*>(w->StDataDoc), static_cast<QWidget*>(w->LBAlleg),
+                  static_cast<QWidget*>(w->WebBrowser1)})
                 r << QRect(c->mapTo(w.get(), QPoint(0, 0)), c->size());
             return r;
         };
@@ -490,11 +514,15 @@ private slots:
         QTest::addColumn<QString>("esitoPrimo");
         QTest::addColumn<QString>("esitoSecondo");
 
-        QTest::newRow("signedThenPlain") << "firmata" << "semplice" << kIntegra << kNessuna;
-        QTest::newRow("plainThenSigned") << "semplice" << "firmata" << kNessuna << kIntegra;
-        QTest::newRow("signedThenChanged") << "firmata" << "manomessa" << kIntegra << kNonValida;
+        QTest::newRow("signedThenPlain") << "firmata"
+                                         << "semplice" << kIntegra << kNessuna;
+        QTest::newRow("plainThenSigned") << "semplice"
+                                         << "firmata" << kNessuna << kIntegra;
+        QTest::newRow("signedThenChanged") << "firmata"
+                                           << "manomessa" << kIntegra << kNonValida;
         // The first invoice stays, and so its verdict comes to it.
-        QTest::newRow("secondDoesNotOpen") << "firmata" << "mancante" << kIntegra << QString();
+        QTest::newRow("secondDoesNotOpen") << "firmata"
+                                           << "mancante" << kIntegra << QString();
     }
 
     void verdictOfAnInvoiceNoLongerShownIsDropped() {
@@ -511,9 +539,8 @@ private slots:
         const auto libera = qScopeGuard([&cancello] { cancello.release(); });
         w->m_verifiche->start([&cancello] { cancello.acquire(); });
         QList<QPair<QString, QString>> visti; // the file shown and the badge, at every change
-        connect(w.get(), &TFONDIVO::firmeMostrate, this, [&] {
-            visti << qMakePair(w->StFileXML->text(), w->StFirma->esito());
-        });
+        connect(w.get(), &TFONDIVO::firmeMostrate, this,
+                [&] { visti << qMakePair(w->StFileXML->text(), w->StFirma->esito()); });
 
         QVERIFY(this->apri(*w, prompts, a));
         QCOMPARE(w->StFirma->esito(), kVerifica);
@@ -541,8 +568,7 @@ private slots:
         const auto libera = qScopeGuard([&cancello] { cancello.release(); });
         w->m_aperture->start([&cancello] { cancello.acquire(); });
         QStringList visti;
-        connect(w.get(), &TFONDIVO::firmeMostrate, this,
-                [&] { visti << w->StFirma->esito(); });
+        connect(w.get(), &TFONDIVO::firmeMostrate, this, [&] { visti << w->StFirma->esito(); });
         avvia(*w, prompts, a);
         QVERIFY(QTest::qWaitFor([&w] { return w->m_statoAtteso.has_value(); }, 60000));
         QVERIFY(visti.isEmpty());
@@ -625,9 +651,9 @@ private slots:
 
         // The oracle: openssl on the signer's certificate.
         QByteArray uscita;
-        QVERIFY(openssl({"x509", "-in", "firmatario.pem", "-noout", "-serial", "-startdate",
-                         "-enddate"},
-                        m_chiavi->path(), &uscita));
+        QVERIFY(openssl(
+            {"x509", "-in", "firmatario.pem", "-noout", "-serial", "-startdate", "-enddate"},
+            m_chiavi->path(), &uscita));
         QMap<QString, QString> campi;
         for (const QByteArray& r : uscita.trimmed().split('\n')) {
             const auto parti = QString::fromLatin1(r).split(QLatin1Char('='));
@@ -653,12 +679,14 @@ private slots:
             QVERIFY2(trovate.contains(i == 1 ? "Tipo di firma=CAdES, busta esterna"
                                              : "Tipo di firma=CAdES, busta interna 2"),
                      qPrintable(elenco));
-            QCOMPARE(trovate.filter(QRegularExpression(
-                                        "^Data della firma=\\d\\d/\\d\\d/\\d{4} \\d\\d:\\d\\d:\\d\\d$"))
+            QCOMPARE(trovate
+                         .filter(QRegularExpression(
+                             "^Data della firma=\\d\\d/\\d\\d/\\d{4} \\d\\d:\\d\\d:\\d\\d$"))
                          .size(),
                      1);
             for (const QString& attesa : righe)
-                QVERIFY2(trovate.contains(attesa), qPrintable(attesa + QStringLiteral(" in ") + elenco));
+                QVERIFY2(trovate.contains(attesa),
+                         qPrintable(attesa + QStringLiteral(" in ") + elenco));
             if (!catena.isEmpty()) {
                 const QStringList certificati = trovate.filter(QRegularExpression("^Catena="));
                 QCOMPARE(certificati.size(), catena.size());
@@ -673,7 +701,7 @@ private slots:
     // A trusted list chosen by the user: taken in and used at once when good, refused with a
     // message naming the file otherwise, the list kept before staying.
     void importsATrustedList_data() {
-        QTest::addColumn<QString>("scelta"); // "elenco", "manomesso", "fattura", "mancante", ""
+        QTest::addColumn<QString>("scelta");   // "elenco", "manomesso", "fattura", "mancante", ""
         QTest::addColumn<QString>("mostrato"); // the start of the one box; {FILE}: the file
         QTest::addColumn<QString>("esito");
         QTest::addColumn<QString>("elenco");
@@ -683,11 +711,15 @@ private slots:
                                   << "message: Elenco di fiducia importato da {FILE}: " + kSintesi
                                   << kValida << "Elenco di fiducia in uso: " + kSintesi;
         QTest::newRow("changedAfterSigning")
-            << "manomesso" << "error: Elenco di fiducia non valido: " << kIntegra << nessuno;
+            << "manomesso"
+            << "error: Elenco di fiducia non valido: " << kIntegra << nessuno;
         QTest::newRow("notATrustedList")
-            << "fattura" << "error: Elenco di fiducia non valido: " << kIntegra << nessuno;
-        QTest::newRow("missingFile") << "mancante" << "error: " << kIntegra << nessuno;
-        QTest::newRow("cancelled") << "" << "" << kIntegra << nessuno;
+            << "fattura"
+            << "error: Elenco di fiducia non valido: " << kIntegra << nessuno;
+        QTest::newRow("missingFile") << "mancante"
+                                     << "error: " << kIntegra << nessuno;
+        QTest::newRow("cancelled") << ""
+                                   << "" << kIntegra << nessuno;
     }
 
     void importsATrustedList() {
@@ -734,7 +766,7 @@ private slots:
     // The list downloaded from the address in the dialog, which becomes the saved one: the
     // window goes on while it comes; a failure names the address and says why in Italian.
     void updatesTheListFromItsAddress_data() {
-        QTest::addColumn<QString>("dove"); // a path on the server, or "chiuso"
+        QTest::addColumn<QString>("dove");     // a path on the server, or "chiuso"
         QTest::addColumn<QString>("mostrato"); // the start of the one box; {URL}: the address
         QTest::addColumn<QString>("esito");
 
@@ -747,10 +779,11 @@ private slots:
                "con l'errore HTTP 404"
             << kIntegra;
         QTest::newRow("connectionRefused")
-            << "chiuso" << "error: Impossibile scaricare l'elenco di fiducia da {URL}: connessione rifiutata"
+            << "chiuso"
+            << "error: Impossibile scaricare l'elenco di fiducia da {URL}: connessione rifiutata"
             << kIntegra;
-        QTest::newRow("changedAfterSigning")
-            << "/manomesso.xml" << "error: Elenco di fiducia non valido: " << kIntegra;
+        QTest::newRow("changedAfterSigning") << "/manomesso.xml"
+                                             << "error: Elenco di fiducia non valido: " << kIntegra;
     }
 
     void updatesTheListFromItsAddress() {
@@ -762,7 +795,8 @@ private slots:
         ServerHttp server;
         server.pagine[QStringLiteral("/tsl.xml")] = elenco();
         server.pagine[QStringLiteral("/manomesso.xml")] = elenco(true);
-        const QString url = dove == QLatin1String("chiuso") ? indirizzoChiuso() : server.indirizzo(dove);
+        const QString url =
+            dove == QLatin1String("chiuso") ? indirizzoChiuso() : server.indirizzo(dove);
         test::FakePrompts prompts;
         auto w = finestra(prompts);
         QVERIFY(apri(*w, prompts, fattura("firmata")));
@@ -799,8 +833,7 @@ private slots:
         const QString aggiornato = "Elenco di fiducia aggiornato: " + kSintesi + "\n";
         QTest::newRow("fromTheAddressGiven")
             << "{SERVER}/tsl.xml" << false << 0 << aggiornato << "";
-        QTest::newRow("fromTheSavedAddress")
-            << "" << true << 0 << aggiornato << "";
+        QTest::newRow("fromTheSavedAddress") << "" << true << 0 << aggiornato << "";
         QTest::newRow("notFound")
             << "{SERVER}/manca.xml" << false << 1 << ""
             << "Impossibile scaricare l'elenco di fiducia da {URL}: il server ha risposto con "
@@ -808,8 +841,8 @@ private slots:
         QTest::newRow("connectionRefused")
             << "{CHIUSO}" << false << 1 << ""
             << "Impossibile scaricare l'elenco di fiducia da {URL}: connessione rifiutata";
-        QTest::newRow("changedAfterSigning")
-            << "{SERVER}/manomesso.xml" << false << 1 << "" << "Elenco di fiducia non valido: ";
+        QTest::newRow("changedAfterSigning") << "{SERVER}/manomesso.xml" << false << 1 << ""
+                                             << "Elenco di fiducia non valido: ";
         QTest::newRow("notHttp") << "file:///etc/hosts" << false << 1 << ""
                                  << "Impossibile scaricare l'elenco di fiducia da {URL}: "
                                     "l'indirizzo non è un indirizzo http o https";
@@ -829,7 +862,8 @@ private slots:
         indirizzo.replace(QStringLiteral("{SERVER}"), server.indirizzo({}))
             .replace(QStringLiteral("{CHIUSO}"), indirizzoChiuso());
         if (salvato)
-            ImpostaIndirizzoElencoFiducia(server.indirizzo(QStringLiteral("/tsl.xml")).toStdString());
+            ImpostaIndirizzoElencoFiducia(
+                server.indirizzo(QStringLiteral("/tsl.xml")).toStdString());
         const std::string primaIndirizzo = IndirizzoElencoFiducia();
 
         QProcess p;
