@@ -27,5 +27,6 @@ int ComandoEstrai(const Argomenti& argomenti);
 int ComandoBase64(const Argomenti& argomenti);
 int ComandoFirma(const Argomenti& argomenti);
 int ComandoFiducia(const Argomenti& argomenti);
+int ComandoElenco(const Argomenti& argomenti);
 
 } // namespace ondivo::cli

@@ -22,6 +22,7 @@ constexpr std::array kComandi = {
     Comando{"allegati", "allegati FILE", ComandoAllegati},
     Comando{"estrai", "estrai FILE [DIR]", ComandoEstrai},
     Comando{"base64", "base64 FILE", ComandoBase64},
+    Comando{"elenco", "elenco PERCORSO... [--json | --csv]", ComandoElenco},
     Comando{"firma", "firma FILE [--json]", ComandoFirma},
     Comando{"fiducia", "fiducia stato | importa ELENCO.xml | aggiorna [INDIRIZZO]", ComandoFiducia},
 };

@@ -77,6 +77,15 @@ DocumentoAperto ApriDocumento(const std::string& scelto, const std::string& fogl
     // only after the transformation, whose own errors come first.
     if (parti.allegati)
         LeggiAllegatiDoc(fattura.get(), documento.allegati);
+    if (parti.datiDocumenti)
+        documento.documenti = LeggiDatiDocumenti(fattura.get());
+    if (parti.fiducia) {
+        try {
+            documento.firme = VerificaFirmeFile(scelto, *parti.fiducia);
+        } catch (const std::exception& e) {
+            documento.erroreFirme = e.what();
+        }
+    }
     std::exception_ptr erroreIntestazione;
     if (parti.intestazione) {
         try {

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "allegati.h"
+#include "datidocumento.h"
+#include "verificafirma.h"
 
 #include <atomic>
 #include <optional>
@@ -14,6 +16,9 @@ struct PartiDocumento {
     bool pagina = true;       // the stylesheet choice, the transformation and the folding
     bool allegati = true;     // the attachment list
     bool intestazione = true; // the four header values
+    bool datiDocumenti = false; // what a list of many invoices shows of each document
+    // The authorities to verify the file's signatures against; no verification when null.
+    const Fiducia* fiducia = nullptr;
 };
 
 // One invoice file opened, everything read from a single parse of its XML.
@@ -37,6 +42,10 @@ struct DocumentoAperto {
     std::optional<std::string> tipoDocumento;
     std::optional<std::string> data;
     std::optional<std::string> numero;
+    std::vector<DatiDocumento> documenti; // one per FatturaElettronicaBody (datiDocumenti)
+    // The verdict on the signatures of the chosen file (fiducia given), or why there is none.
+    std::optional<VerificaFirme> firme;
+    std::string erroreFirme;
 };
 
 // Opens the chosen file as the open command does, in its order: an envelope (IsEnvelope) is

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
+#include <vector>
 #include <string_view>
 
 namespace ondivo::platform {
@@ -105,6 +107,15 @@ bool CreaCartella(const std::string& percorso, std::string& motivo);
 
 // True when the folder exists (or can be created) and new files can be made in it.
 bool CartellaScrivibile(const std::string& percorso);
+
+// The regular files under a folder and its sub-folders, in order of their paths; symbolic
+// links to folders are not followed (no loops), those to files are listed. Folders that
+// cannot be read are named in `illeggibili` with the reason.
+std::vector<std::string> FileNellaCartella(const std::string& cartella,
+                                           std::vector<std::pair<std::string, std::string>>& illeggibili);
+
+// True when the path names a folder (following links).
+bool ECartella(const std::string& percorso);
 
 // The user's own folders for the program's data and cache, ending in "/":
 // $XDG_DATA_HOME/ondivo/ (else ~/.local/share/ondivo/) and $XDG_CACHE_HOME/ondivo/ (else

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -375,6 +376,35 @@ bool CreaCartella(const std::string& percorso, std::string& motivo) {
 bool CartellaScrivibile(const std::string& percorso) {
     std::string motivo;
     return CreaCartella(percorso, motivo) && ::access(percorso.c_str(), W_OK | X_OK) == 0;
+}
+
+std::vector<std::string> FileNellaCartella(
+    const std::string& cartella, std::vector<std::pair<std::string, std::string>>& illeggibili) {
+    namespace fs = std::filesystem;
+    std::vector<std::string> file;
+    std::error_code ec;
+    fs::recursive_directory_iterator it(cartella, fs::directory_options::skip_permission_denied, ec);
+    if (ec) {
+        illeggibili.emplace_back(cartella, MotivoErrore(ec.value()));
+        return file;
+    }
+    for (const fs::recursive_directory_iterator fine; it != fine; it.increment(ec)) {
+        if (ec) {
+            illeggibili.emplace_back(it->path().string(), MotivoErrore(ec.value()));
+            ec.clear();
+            continue;
+        }
+        std::error_code ecTipo;
+        if (it->is_regular_file(ecTipo))
+            file.push_back(it->path().string());
+    }
+    std::sort(file.begin(), file.end());
+    return file;
+}
+
+bool ECartella(const std::string& percorso) {
+    std::error_code ec;
+    return std::filesystem::is_directory(percorso, ec);
 }
 
 std::string CartellaDatiUtente() {

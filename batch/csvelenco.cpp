@@ -1,0 +1,72 @@
+#include "csvelenco.h"
+
+namespace ondivo {
+
+namespace {
+
+// A field quoted when it holds the separator, a quote or a line break.
+std::string campo(const std::string& testo) {
+    if (testo.find_first_of(";\"\r\n") == std::string::npos)
+        return testo;
+    std::string quotato = "\"";
+    for (char c : testo) {
+        if (c == '"')
+            quotato += '"';
+        quotato += c;
+    }
+    return quotato + "\"";
+}
+
+} // namespace
+
+std::string ImportoItaliano(const std::string& importo) {
+    std::string testo = importo;
+    const auto punto = testo.find('.');
+    if (punto != std::string::npos && testo.find_first_not_of("-+0123456789.") == std::string::npos)
+        testo[punto] = ',';
+    return testo;
+}
+
+std::string DataItaliana(const std::string& data) {
+    if (data.size() != 10 || data[4] != '-' || data[7] != '-')
+        return data;
+    return data.substr(8, 2) + "/" + data.substr(5, 2) + "/" + data.substr(0, 4);
+}
+
+std::string ParolaFirma(const RigaElenco& riga) {
+    return riga.firma ? ChiaveEsito(*riga.firma) : "";
+}
+
+std::string CsvElenco(const std::vector<RigaElenco>& righe) {
+    std::string csv = "\xEF\xBB\xBF";
+    csv += "Tipo;Numero;Data;Fornitore;Partita IVA fornitore;Cliente;Imponibile;IVA;Totale;"
+           "Scadenza;Firma;Stato SdI;File;Documento;Errore\r\n";
+    for (const auto& r : righe) {
+        const std::string valori[] = {
+            r.dati.tipoDocumento,
+            r.dati.numero,
+            DataItaliana(r.dati.data),
+            r.dati.fornitore,
+            r.dati.partitaIvaFornitore,
+            r.dati.cliente,
+            ImportoItaliano(r.dati.imponibile),
+            ImportoItaliano(r.dati.imposta),
+            ImportoItaliano(r.dati.totale),
+            DataItaliana(r.dati.scadenza),
+            ParolaFirma(r),
+            r.statoSdi,
+            r.file,
+            r.documento > 0 ? std::to_string(r.documento) : std::string(),
+            r.errore,
+        };
+        const char* separatore = "";
+        for (const auto& v : valori) {
+            csv += separatore + campo(v);
+            separatore = ";";
+        }
+        csv += "\r\n";
+    }
+    return csv;
+}
+
+} // namespace ondivo

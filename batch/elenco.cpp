@@ -1,0 +1,126 @@
+#include "elenco.h"
+#include "ansicodec.h"
+#include "documentoaperto.h"
+#include "stylesheetchoice.h"
+
+#include <map>
+
+namespace ondivo {
+
+namespace {
+
+RigaElenco nonLetta(const FileTrovato& file, std::string errore) {
+    RigaElenco riga;
+    riga.file = file.nome;
+    riga.errore = std::move(errore);
+    return riga;
+}
+
+// A message of several lines on one.
+std::string suUnaRiga(const std::vector<std::string>& messaggi) {
+    std::string testo;
+    for (const auto& m : messaggi) {
+        for (char c : m)
+            testo += (c == '\n' || c == '\r') ? ' ' : c;
+        testo += testo.empty() ? "" : " ";
+    }
+    while (!testo.empty() && testo.back() == ' ')
+        testo.pop_back();
+    return testo;
+}
+
+// The name of a file without its folders, in lower case, without ".p7m": how SdI messages
+// name an invoice's file, whatever the case or envelope it was saved in.
+std::string chiaveFile(const std::string& nome) {
+    std::string ultimo = nome.substr(nome.find_last_of("/\\") + 1);
+    for (char& c : ultimo)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    if (ultimo.size() > 4 && ultimo.compare(ultimo.size() - 4, 4, ".p7m") == 0)
+        ultimo.resize(ultimo.size() - 4);
+    return ultimo;
+}
+
+// How much an SdI state tells: the final outcomes first.
+int peso(const std::string& stato) {
+    static const std::map<std::string, int> pesi = {
+        {"non consegnata", 1}, {"consegnata", 2},        {"decorrenza termini", 3},
+        {"accettata", 4},      {"rifiutata", 4},         {"scartata", 5},
+    };
+    const auto it = pesi.find(stato);
+    return it == pesi.end() ? 0 : it->second;
+}
+
+} // namespace
+
+std::vector<RigaElenco> LeggiRigheFile(const FileTrovato& file, const Fiducia& fiducia) {
+    if (!file.errore.empty())
+        return {nonLetta(file, file.errore)};
+    DocumentoAperto aperto;
+    try {
+        aperto = ApriDocumento(file.percorso, FoglioStilePredefinito(),
+                               {.pagina = false,
+                                .allegati = false,
+                                .intestazione = false,
+                                .datiDocumenti = true,
+                                .fiducia = &fiducia});
+    } catch (const std::exception& e) {
+        return {nonLetta(file, e.what())};
+    }
+    if (!aperto.gestito)
+        return {nonLetta(file, suUnaRiga(aperto.messaggi))};
+    std::optional<EsitoFirma> firma;
+    if (aperto.firme)
+        firma = aperto.firme->esito;
+    std::vector<RigaElenco> righe;
+    for (std::size_t i = 0; i < aperto.documenti.size(); ++i) {
+        RigaElenco riga;
+        riga.file = file.nome;
+        riga.percorso = file.percorso;
+        riga.documento = static_cast<int>(i + 1);
+        riga.formato = AnsiToUtf8(aperto.formato);
+        riga.dati = std::move(aperto.documenti[i]);
+        riga.firma = firma;
+        righe.push_back(std::move(riga));
+    }
+    if (righe.empty()) {
+        RigaElenco riga = nonLetta(file, "il file non contiene documenti");
+        riga.percorso = file.percorso;
+        riga.formato = AnsiToUtf8(aperto.formato);
+        riga.firma = firma;
+        righe.push_back(std::move(riga));
+    }
+    return righe;
+}
+
+void AbbinaMessaggiSdi(std::vector<RigaElenco>& righe) {
+    // The file each IdentificativoSdI stands for, from the messages that name both.
+    std::map<std::string, std::string> fileDiIdentificativo;
+    for (const auto& r : righe)
+        if (r.formato == "SDI" && !r.identificativoSdi.empty() && !r.nomeFileSdi.empty())
+            fileDiIdentificativo.emplace(r.identificativoSdi, chiaveFile(r.nomeFileSdi));
+    std::map<std::string, std::string> statoDiFile;
+    for (const auto& r : righe) {
+        if (r.formato != "SDI" || r.statoSdi.empty())
+            continue;
+        std::string chiave = r.nomeFileSdi.empty() ? std::string() : chiaveFile(r.nomeFileSdi);
+        if (chiave.empty()) {
+            const auto it = fileDiIdentificativo.find(r.identificativoSdi);
+            if (it == fileDiIdentificativo.end())
+                continue;
+            chiave = it->second;
+        }
+        std::string& stato = statoDiFile[chiave];
+        if (peso(r.statoSdi) > peso(stato))
+            stato = r.statoSdi;
+    }
+    for (auto& r : righe) {
+        if (r.formato == "SDI" || r.documento == 0)
+            continue;
+        const auto it = statoDiFile.find(chiaveFile(r.file));
+        if (it != statoDiFile.end())
+            r.statoSdi = it->second;
+    }
+}
+
+} // namespace ondivo

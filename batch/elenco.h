@@ -1,0 +1,41 @@
+#pragma once
+
+#include "datidocumento.h"
+#include "esitofirma.h"
+#include "esploratore.h"
+#include "fiducia.h"
+
+#include <atomic>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace ondivo {
+
+// One row of the list of many invoices: a document of an invoice file, an SdI message, or an
+// entry that could not be read (with the reason).
+struct RigaElenco {
+    std::string file;      // as the user knows it (FileTrovato::nome)
+    std::string percorso;  // where it is opened again; empty for an entry not read
+    int documento = 0;     // 1-based within the file; 0 for an entry not read
+    std::string formato;   // "FPR12", "FPA12", "FSM10", "SDI"…; empty when not read
+    DatiDocumento dati;    // for an SdI message, tipoDocumento holds its code ("RC"…)
+    std::optional<EsitoFirma> firma; // nullopt when not reached
+    std::string statoSdi;  // "consegnata", "scartata"…: from the messages found with it
+    std::string errore;    // why the entry could not be read; empty when it was
+    // For SdI messages: what they refer to.
+    std::string identificativoSdi;
+    std::string nomeFileSdi;
+};
+
+// Reads one file found into its rows: one per document, or one for an SdI message, or one
+// with the reason it could not be read. Never throws for the file's own faults.
+std::vector<RigaElenco> LeggiRigheFile(const FileTrovato& file, const Fiducia& fiducia);
+
+// Gives the invoice rows the SdI state of the messages among the rows that name their file
+// (NomeFile, or the IdentificativoSdI a metadata file ties to it); of several messages the
+// one that tells most wins (a rejection or an outcome over a delivery).
+void AbbinaMessaggiSdi(std::vector<RigaElenco>& righe);
+
+} // namespace ondivo

@@ -1,0 +1,69 @@
+#pragma once
+
+#include "tempfile.h"
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace ondivo {
+
+// One file among those the user opened at once: a file given, a file of a folder given, or an
+// entry of a ZIP archive.
+struct FileTrovato {
+    std::string nome;     // as the user knows it: the path, or "archivio.zip/cartella/f.xml"
+    std::string percorso; // where it can be read: the file itself, or a copy of the entry in
+                          // the explorer's private folder; empty when the entry is refused
+    std::string errore;   // why it is refused (Italian), empty when it can be read
+};
+
+// The limits an archive entry must keep, against archives made to fill the disk or memory.
+struct LimitiArchivio {
+    std::uint64_t dimensioneMassima = 1ull << 30; // uncompressed bytes of one entry
+    double rapportoMassimo = 100;                 // uncompressed to compressed, for one entry
+    std::size_t vociMassime = 100000;             // entries of one archive
+};
+
+// Finds the files of many paths, one by one, in order: a file is itself (a ZIP archive, by
+// its first bytes, gives its entries), a folder gives its files and those of its sub-folders,
+// an archive inside an archive gives its entries too, one level deep. Entries are copied into
+// a private temporary folder that lives as long as the explorer, so they can be opened by
+// path; nothing is ever written anywhere else. Unsafe entries (absolute names, "..", links,
+// over the limits) are refused one by one, with the reason.
+class Esploratore {
+public:
+    explicit Esploratore(LimitiArchivio limiti = {});
+    ~Esploratore();
+    Esploratore(const Esploratore&) = delete;
+    Esploratore& operator=(const Esploratore&) = delete;
+
+    // Calls `trovato` for each file, as it is found; stops early when `annulla` becomes true.
+    void esplora(const std::vector<std::string>& percorsi,
+                 const std::function<void(FileTrovato)>& trovato,
+                 const std::atomic<bool>* annulla = nullptr);
+
+private:
+    void esploraFile(const std::string& percorso, const std::string& nome, int profondita,
+                     const std::function<void(FileTrovato)>& trovato,
+                     const std::atomic<bool>* annulla);
+    void esploraArchivio(const std::string& percorso, const std::string& nome, int profondita,
+                         const std::function<void(FileTrovato)>& trovato,
+                         const std::atomic<bool>* annulla);
+    // A new empty folder in the private folder, for one entry under its own name.
+    std::string nuovaCartella();
+
+    LimitiArchivio m_limiti;
+    platform::CartellaTemporanea m_privata;
+    std::uint64_t m_voci = 0;
+};
+
+// True when the bytes start as a ZIP archive does.
+bool EArchivioZip(std::string_view inizio);
+
+// Why an entry's name is unsafe to use ("" when it is safe): an absolute name, a drive
+// letter, a ".." step.
+std::string MotivoNomeNonSicuro(const std::string& nome);
+
+} // namespace ondivo

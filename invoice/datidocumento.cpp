@@ -1,0 +1,194 @@
+#include "datidocumento.h"
+#include "text.h"
+
+#include <cstring>
+
+namespace ondivo {
+
+namespace {
+
+__extension__ typedef __int128 Intero128;
+
+bool chiamato(const xmlNode* nodo, const char* nome) {
+    return nodo->type == XML_ELEMENT_NODE &&
+           std::strcmp(reinterpret_cast<const char*>(nodo->name), nome) == 0;
+}
+
+// The element children of `padre` with that local name, in order.
+std::vector<const xmlNode*> figli(const xmlNode* padre, const char* nome) {
+    std::vector<const xmlNode*> trovati;
+    for (const xmlNode* n = padre ? padre->children : nullptr; n; n = n->next)
+        if (chiamato(n, nome))
+            trovati.push_back(n);
+    return trovati;
+}
+
+// The first element at the end of a path of local names, or nullptr.
+const xmlNode* primo(const xmlNode* padre, std::initializer_list<const char*> percorso) {
+    const xmlNode* nodo = padre;
+    for (const char* nome : percorso) {
+        const xmlNode* trovato = nullptr;
+        for (const xmlNode* n = nodo ? nodo->children : nullptr; n && !trovato; n = n->next)
+            if (chiamato(n, nome))
+                trovato = n;
+        nodo = trovato;
+    }
+    return nodo;
+}
+
+std::string testo(const xmlNode* nodo) {
+    if (!nodo)
+        return {};
+    xmlChar* contenuto = xmlNodeGetContent(nodo);
+    std::string valore(Trim(contenuto ? reinterpret_cast<const char*>(contenuto) : ""));
+    xmlFree(contenuto);
+    return valore;
+}
+
+std::string testo(const xmlNode* padre, std::initializer_list<const char*> percorso) {
+    return testo(primo(padre, percorso));
+}
+
+// Denominazione, else "Nome Cognome", of an element that holds them.
+std::string nomeDi(const xmlNode* anagrafica) {
+    std::string nome = testo(anagrafica, {"Denominazione"});
+    if (!nome.empty())
+        return nome;
+    const std::string proprio = testo(anagrafica, {"Nome"});
+    const std::string cognome = testo(anagrafica, {"Cognome"});
+    return proprio.empty() ? cognome : cognome.empty() ? proprio : proprio + " " + cognome;
+}
+
+std::string partitaIva(const xmlNode* id) {
+    return id ? testo(id, {"IdPaese"}) + testo(id, {"IdCodice"}) : std::string();
+}
+
+std::string somma(const std::vector<std::string>& importi) {
+    return SommaImporti(importi).value_or("");
+}
+
+void datiOrdinaria(const xmlNode* testata, const xmlNode* corpo, DatiDocumento& d) {
+    const xmlNode* cedente = primo(testata, {"CedentePrestatore", "DatiAnagrafici"});
+    d.fornitore = nomeDi(primo(cedente, {"Anagrafica"}));
+    d.partitaIvaFornitore = partitaIva(primo(cedente, {"IdFiscaleIVA"}));
+    d.cliente = nomeDi(primo(testata, {"CessionarioCommittente", "DatiAnagrafici", "Anagrafica"}));
+    std::vector<std::string> imponibili, imposte;
+    for (const xmlNode* r : figli(primo(corpo, {"DatiBeniServizi"}), "DatiRiepilogo")) {
+        imponibili.push_back(testo(r, {"ImponibileImporto"}));
+        imposte.push_back(testo(r, {"Imposta"}));
+    }
+    d.imponibile = somma(imponibili);
+    d.imposta = somma(imposte);
+    for (const xmlNode* p : figli(corpo, "DatiPagamento"))
+        for (const xmlNode* dettaglio : figli(p, "DettaglioPagamento")) {
+            const std::string scadenza = testo(dettaglio, {"DataScadenzaPagamento"});
+            if (!scadenza.empty() && (d.scadenza.empty() || scadenza < d.scadenza))
+                d.scadenza = scadenza;
+        }
+}
+
+void datiSemplificata(const xmlNode* testata, const xmlNode* corpo, DatiDocumento& d) {
+    const xmlNode* cedente = primo(testata, {"CedentePrestatore"});
+    d.fornitore = nomeDi(cedente);
+    d.partitaIvaFornitore = partitaIva(primo(cedente, {"IdFiscaleIVA"}));
+    d.cliente = nomeDi(primo(testata, {"CessionarioCommittente", "AltriDatiIdentificativi"}));
+    // Each line's Importo includes its tax.
+    std::vector<std::string> importi, imposte;
+    for (const xmlNode* b : figli(corpo, "DatiBeniServizi")) {
+        importi.push_back(testo(b, {"Importo"}));
+        const std::string imposta = testo(b, {"DatiIVA", "Imposta"});
+        if (!imposta.empty())
+            imposte.push_back(imposta);
+    }
+    const auto lordo = SommaImporti(importi);
+    d.imposta = somma(imposte);
+    if (lordo && !d.imposta.empty() && d.imposta[0] != '-') {
+        std::vector<std::string> differenza{*lordo, "-" + d.imposta};
+        d.imponibile = somma(differenza);
+    }
+}
+
+} // namespace
+
+std::vector<DatiDocumento> LeggiDatiDocumenti(xmlDoc* fattura) {
+    std::vector<DatiDocumento> documenti;
+    const xmlNode* radice = fattura ? xmlDocGetRootElement(fattura) : nullptr;
+    if (!radice)
+        return documenti;
+    const bool ordinaria = chiamato(radice, "FatturaElettronica");
+    if (!ordinaria && !chiamato(radice, "FatturaElettronicaSemplificata"))
+        return documenti;
+    const xmlNode* testata = primo(radice, {"FatturaElettronicaHeader"});
+    for (const xmlNode* corpo : figli(radice, "FatturaElettronicaBody")) {
+        DatiDocumento d;
+        const xmlNode* generali = primo(corpo, {"DatiGenerali", "DatiGeneraliDocumento"});
+        d.tipoDocumento = testo(generali, {"TipoDocumento"});
+        d.numero = testo(generali, {"Numero"});
+        d.data = testo(generali, {"Data"});
+        if (ordinaria)
+            datiOrdinaria(testata, corpo, d);
+        else
+            datiSemplificata(testata, corpo, d);
+        d.totale = testo(generali, {"ImportoTotaleDocumento"});
+        if (d.totale.empty() && !d.imponibile.empty() && !d.imposta.empty())
+            d.totale = somma({d.imponibile, d.imposta});
+        documenti.push_back(std::move(d));
+    }
+    return documenti;
+}
+
+std::optional<std::string> SommaImporti(const std::vector<std::string>& importi) {
+    // Amounts have at most 15 digits before the point and 8 after: the sum fits 128 bits.
+    constexpr std::size_t kDecimaliMassimi = 8;
+    std::size_t decimali = 2;
+    struct Letto {
+        bool negativo;
+        std::string cifre;   // integer digits
+        std::string frazione;
+    };
+    std::vector<Letto> letti;
+    for (const auto& importo : importi) {
+        std::string_view t = Trim(importo);
+        Letto l{false, {}, {}};
+        if (!t.empty() && (t[0] == '-' || t[0] == '+')) {
+            l.negativo = t[0] == '-';
+            t.remove_prefix(1);
+        }
+        const auto punto = t.find('.');
+        l.cifre = std::string(t.substr(0, punto));
+        if (punto != std::string_view::npos)
+            l.frazione = std::string(t.substr(punto + 1));
+        const auto soloCifre = [](const std::string& s) {
+            return s.find_first_not_of("0123456789") == std::string::npos;
+        };
+        if (l.cifre.empty() || l.cifre.size() > 18 || !soloCifre(l.cifre) ||
+            l.frazione.size() > kDecimaliMassimi || !soloCifre(l.frazione) ||
+            (punto != std::string_view::npos && l.frazione.empty()))
+            return std::nullopt;
+        decimali = std::max(decimali, l.frazione.size());
+        letti.push_back(std::move(l));
+    }
+    Intero128 totale = 0;
+    for (const auto& l : letti) {
+        Intero128 valore = 0;
+        for (char c : l.cifre)
+            valore = valore * 10 + (c - '0');
+        for (std::size_t i = 0; i < decimali; ++i)
+            valore = valore * 10 + (i < l.frazione.size() ? l.frazione[i] - '0' : 0);
+        totale += l.negativo ? -valore : valore;
+    }
+    const bool negativo = totale < 0;
+    if (negativo)
+        totale = -totale;
+    std::string cifre;
+    do {
+        cifre.insert(cifre.begin(), static_cast<char>('0' + static_cast<int>(totale % 10)));
+        totale /= 10;
+    } while (totale > 0);
+    if (cifre.size() <= decimali)
+        cifre.insert(0, decimali + 1 - cifre.size(), '0');
+    cifre.insert(cifre.size() - decimali, ".");
+    return (negativo ? "-" : "") + cifre;
+}
+
+} // namespace ondivo
