@@ -60,7 +60,7 @@ ColoriFirma ColoriStato(const StatoFirme& stato) {
     case EsitoFirma::Assente:
         break;
     }
-    return {QColor(0xa8, 0xa8, 0xa8), QColor(0x20, 0x20, 0x20)};
+    return {QColor(0xbd, 0xbd, 0xbd), QColor(0x20, 0x20, 0x20)};
 }
 
 RiquadroFirma::RiquadroFirma(QWidget* genitore) : QAbstractButton(genitore) {
