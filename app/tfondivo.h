@@ -94,7 +94,7 @@ private:
     void btnSelFileClick();
     void ApriFattura(const std::string& scelto);
     void fineApertura(const std::string& scelto, const std::shared_ptr<std::atomic<bool>>& annulla,
-                      std::uint64_t verifica, EsitoApertura& esito);
+                      EsitoApertura& esito);
     void mostraDocumento(const std::string& scelto, DocumentoAperto& documento);
     // The open being superseded or the window closing: what runs is told to stop and its
     // result will be dropped.
@@ -140,9 +140,9 @@ private:
     // otherwise.
     std::uint64_t avviaVerificaFirme(const std::string& scelto);
     void fineVerificaFirme(std::uint64_t verifica, StatoFirme stato);
-    // The invoice of verification `verifica` is now shown: the badge shows its result, or that
-    // it is being verified.
-    void mostraFirmeDi(std::uint64_t verifica);
+    // The invoice of the latest open is now shown: the badge shows the result of its
+    // verification (m_verificaAttesa), or that it is being verified.
+    void mostraFirmeAttese();
     // The badge and the details dialog show m_statoFirme.
     void mostraStatoFirme();
     // The trusted authorities, loaded the first time they are needed.

@@ -55,9 +55,9 @@ void TFONDIVO::fineVerificaFirme(std::uint64_t verifica, StatoFirme stato) {
     }
 }
 
-void TFONDIVO::mostraFirmeDi(std::uint64_t verifica) {
-    m_verificaMostrata = verifica;
-    if (m_statoAtteso && verifica == m_verificaAttesa) {
+void TFONDIVO::mostraFirmeAttese() {
+    m_verificaMostrata = m_verificaAttesa;
+    if (m_statoAtteso) {
         m_statoFirme = std::move(*m_statoAtteso);
         m_statoAtteso.reset();
     } else {

@@ -57,11 +57,10 @@ void TFONDIVO::ApriFattura(const std::string& scelto) {
     m_cronometro.start();
     // The signatures are verified beside the open, so their verdict is ready about when the
     // page is; the badge keeps describing the invoice shown until this one takes its place.
-    const std::uint64_t verifica = avviaVerificaFirme(scelto);
-    m_verificaAttesa = verifica;
+    m_verificaAttesa = avviaVerificaFirme(scelto);
     m_sceltoAtteso = scelto;
     m_statoAtteso.reset();
-    m_aperture->start([this, scelto, foglioStile = FFoglioStile, annulla, verifica] {
+    m_aperture->start([this, scelto, foglioStile = FFoglioStile, annulla] {
         auto esito = std::make_shared<EsitoApertura>();
         try {
             esito->documento = ApriDocumento(scelto, foglioStile, {}, annulla.get());
@@ -70,17 +69,14 @@ void TFONDIVO::ApriFattura(const std::string& scelto) {
             esito->errore = std::current_exception();
         }
         QMetaObject::invokeMethod(
-            this,
-            [this, scelto, annulla, verifica, esito] {
-                fineApertura(scelto, annulla, verifica, *esito);
-            },
+            this, [this, scelto, annulla, esito] { fineApertura(scelto, annulla, *esito); },
             Qt::QueuedConnection);
     });
 }
 
 void TFONDIVO::fineApertura(const std::string& scelto,
                             const std::shared_ptr<std::atomic<bool>>& annulla,
-                            std::uint64_t verifica, EsitoApertura& esito) {
+                            EsitoApertura& esito) {
     --m_apertureInCorso;
     mostraOccupato();
     if (!annulla->load()) {
@@ -95,7 +91,8 @@ void TFONDIVO::fineApertura(const std::string& scelto,
                 // A box waits for the user: a newer open may have begun meanwhile.
                 if (documento.gestito && !annulla->load()) {
                     mostraDocumento(scelto, documento);
-                    mostraFirmeDi(verifica);
+                    // Not superseded, so the latest open: its verification is the one awaited.
+                    mostraFirmeAttese();
                 }
             },
             scelto);

@@ -589,6 +589,41 @@ private slots:
         QCOMPARE(visti, QStringList{kIntegra});
     }
 
+    // A new trusted list verifies again the invoice shown, and the one being opened, whose
+    // verification began with the authorities kept before.
+    void verdictFollowsANewTrustedList_data() {
+        QTest::addColumn<bool>("durante"); // the list changes while the open runs
+        QTest::newRow("invoiceShown") << false;
+        QTest::newRow("invoiceBeingOpened") << true;
+    }
+
+    void verdictFollowsANewTrustedList() {
+        QFETCH(bool, durante);
+        const std::string file = fattura("firmata");
+        QSemaphore cancello;
+        test::FakePrompts prompts;
+        auto w = finestra(prompts);
+        const auto libera = qScopeGuard([&cancello] { cancello.release(); });
+        if (durante) {
+            w->m_aperture->start([&cancello] { cancello.acquire(); });
+            avvia(*w, prompts, file);
+            // Verified against no authority, before the page is shown.
+            QVERIFY(QTest::qWaitFor([&w] { return w->m_statoAtteso.has_value(); }, 60000));
+            QCOMPARE(QString::fromUtf8(TestoEsito(w->m_statoAtteso->firme.esito)), kIntegra);
+        } else {
+            QVERIFY(apri(*w, prompts, file));
+            QVERIFY(verificata(*w));
+            QCOMPARE(w->StFirma->esito(), kIntegra);
+        }
+        fidati(); // what an import or an update keeps
+        w->elencoCambiato();
+        cancello.release();
+        QVERIFY(QTest::qWaitFor([&w] { return !w->aperturaInCorso(); }, 60000));
+        QVERIFY(verificata(*w));
+        QCOMPARE(w->StFileXML->text(), QString::fromStdString(file));
+        QCOMPARE(w->StFirma->esito(), kValida);
+    }
+
     // A verification that fails leaves the invoice shown and says why on the badge, in its own
     // colour, with no box.
     void failedVerificationShowsItsMessage() {
