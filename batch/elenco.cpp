@@ -73,6 +73,23 @@ std::vector<RigaElenco> LeggiRigheFile(const FileTrovato& file, const Fiducia& f
     if (aperto.firme)
         firma = aperto.firme->esito;
     std::vector<RigaElenco> righe;
+    if (aperto.messaggioSdI) {
+        const MessaggioSdI& m = *aperto.messaggioSdI;
+        RigaElenco riga;
+        riga.file = file.nome;
+        riga.percorso = file.percorso;
+        riga.documento = 1;
+        riga.formato = FormatoMessaggiSdI;
+        riga.dati.tipoDocumento = m.codice;
+        riga.dati.numero = m.identificativoSdI;
+        riga.dati.data = m.data;
+        riga.firma = firma;
+        riga.statoSdi = m.statoFattura;
+        riga.identificativoSdi = m.identificativoSdI;
+        riga.nomeFileSdi = m.nomeFile;
+        righe.push_back(std::move(riga));
+        return righe;
+    }
     for (std::size_t i = 0; i < aperto.documenti.size(); ++i) {
         RigaElenco riga;
         riga.file = file.nome;

@@ -44,6 +44,20 @@ DocumentoAperto soloAnnullato() {
     return documento;
 }
 
+std::optional<std::string> seScritto(const std::string& utf8) {
+    return utf8.empty() ? std::nullopt : std::optional<std::string>(Utf8ToAnsi(utf8));
+}
+
+// The header of a message in the window's four labels: what it is where an invoice has its
+// type, its IdentificativoSdI as number, its date, and the invoice it is about in place of
+// the supplier.
+void intestazioneMessaggio(const MessaggioSdI& messaggio, DocumentoAperto& documento) {
+    documento.tipoDocumento = Utf8ToAnsi(messaggio.codice + " " + messaggio.descrizione);
+    documento.numero = seScritto(messaggio.identificativoSdI);
+    documento.data = seScritto(messaggio.data);
+    documento.fornitore = seScritto(messaggio.nomeFile);
+}
+
 } // namespace
 
 DocumentoAperto ApriDocumento(const std::string& scelto, const std::string& foglioStile,
@@ -61,21 +75,28 @@ DocumentoAperto ApriDocumento(const std::string& scelto, const std::string& fogl
     Messaggi messaggi(documento.messaggi);
     XmlDocPtr fattura = CaricaPerQuery(documento.fileXml, messaggi);
     std::vector<std::string> formato;
-    if (!fattura || !LeggiValoriDoc(fattura.get(), PercorsoFormato, formato)) {
-        messaggi.ShowMessage(MsgDocumentoNonGestito);
-        return documento;
+    if (fattura && LeggiValoriDoc(fattura.get(), PercorsoFormato, formato)) {
+        documento.formato = UnisciValori(formato);
+        documento.foglioStile = foglioStile;
+        ScegliFoglioStile(documento.formato, documento.foglioStile);
+    } else {
+        if (fattura)
+            documento.messaggioSdI = LeggiMessaggioSdI(fattura.get());
+        if (!documento.messaggioSdI) {
+            messaggi.ShowMessage(MsgDocumentoNonGestito);
+            return documento;
+        }
+        documento.formato = FormatoMessaggiSdI;
+        documento.foglioStile = FoglioStileMessaggi();
     }
     documento.gestito = true;
-    documento.formato = UnisciValori(formato);
-    documento.foglioStile = foglioStile;
-    ScegliFoglioStile(documento.formato, documento.foglioStile);
     if (annullata(annulla))
         return soloAnnullato();
 
     // The list and the header come from the tree before the transformation, which then takes
     // the tree and frees it before the page is written out. An error of the header is raised
     // only after the transformation, whose own errors come first.
-    if (parti.allegati)
+    if (parti.allegati && !documento.messaggioSdI)
         LeggiAllegatiDoc(fattura.get(), documento.allegati);
     if (parti.datiDocumenti)
         documento.documenti = LeggiDatiDocumenti(fattura.get());
@@ -87,7 +108,9 @@ DocumentoAperto ApriDocumento(const std::string& scelto, const std::string& fogl
         }
     }
     std::exception_ptr erroreIntestazione;
-    if (parti.intestazione) {
+    if (parti.intestazione && documento.messaggioSdI) {
+        intestazioneMessaggio(*documento.messaggioSdI, documento);
+    } else if (parti.intestazione) {
         try {
             documento.fornitore = LeggiCampoIntestazione(fattura.get(), CampoFornitore);
             documento.tipoDocumento = LeggiCampoIntestazione(fattura.get(), CampoTipoDoc);

@@ -3,6 +3,7 @@
 #include "allegati.h"
 #include "datidocumento.h"
 #include "verificafirma.h"
+#include "messaggiosdi.h"
 
 #include <atomic>
 #include <optional>
@@ -21,13 +22,17 @@ struct PartiDocumento {
     const Fiducia* fiducia = nullptr;
 };
 
+// The format an open gives a receipt or notice of the exchange system, which has none of its own.
+inline constexpr const char* FormatoMessaggiSdI = "SDI";
+
 // One invoice file opened, everything read from a single parse of its XML.
 struct DocumentoAperto {
     // The plain messages of the open, in the order the steps emitted them (UTF-8), for the
     // caller to show. An open that is not shown ends with MsgDocumentoNonGestito.
     std::vector<std::string> messaggi;
     // False when the file is not an invoice the viewer shows (missing, not loadable, without
-    // FormatoTrasmissione): only `messaggi` and `fileXml` are then set.
+    // FormatoTrasmissione and no message of the exchange system): only `messaggi` and `fileXml`
+    // are then set.
     bool gestito = false;
     // The open was cancelled before its end: nothing of it is to be shown.
     bool annullato = false;
@@ -46,12 +51,18 @@ struct DocumentoAperto {
     // The verdict on the signatures of the chosen file (fiducia given), or why there is none.
     std::optional<VerificaFirme> firme;
     std::string erroreFirme;
+    // Set when the file is a receipt or notice of the exchange system rather than an invoice:
+    // `formato` is then FormatoMessaggiSdI, the stylesheet the messages' one, the header its
+    // code and words, IdentificativoSdI, date and the invoice's file name, and no attachments.
+    std::optional<MessaggioSdI> messaggioSdI;
 };
 
 // Opens the chosen file as the open command does, in its order: an envelope (IsEnvelope) is
 // unwrapped, the XML is loaded once, the format query decides whether it is shown, the
 // stylesheet is chosen from the format starting from `foglioStile`, the page is made, then the
 // attachment list and the header values are read, each only when `parti` asks for it.
+// A file without a format that is a message of the exchange system (LeggiMessaggioSdI) is
+// shown too, with the messages' stylesheet whatever `foglioStile` is.
 // A load error and the refusal come back as messages; the errors of the steps (the envelope,
 // an element without a single text node, the transformation) are raised as they are.
 // With `annulla` set (from any thread) the open stops before its next step and comes back

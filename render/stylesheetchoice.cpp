@@ -8,6 +8,10 @@ std::string FoglioStilePredefinito() {
     return AppDir() + DirFogliStile + FogliStile[1].file;
 }
 
+std::string FoglioStileMessaggi() {
+    return AppDir() + DirFogliStile + FileFoglioStileMessaggi;
+}
+
 void ScegliFoglioStile(const std::string& formato, std::string& fogliostile) {
     for (const auto& riga : FogliStile) {
         if (formato == riga.formato) {
@@ -15,6 +19,8 @@ void ScegliFoglioStile(const std::string& formato, std::string& fogliostile) {
             return;
         }
     }
+    if (fogliostile == FoglioStileMessaggi())
+        fogliostile = FoglioStilePredefinito();
 }
 
 } // namespace ondivo

@@ -7,12 +7,14 @@ failed = 0
 
 
 def check(ok, label, detail=""):
+    """Counts the check; gives back whether it passed."""
     global passed, failed
     if ok:
         passed += 1
     else:
         failed += 1
         print("FAIL %s %s" % (label, detail))
+    return bool(ok)
 
 
 def finish():

@@ -35,6 +35,7 @@ public:
         ImpostaAppDir(m_dir.path().string() + "/");
         for (const auto& riga : FogliStile)
             m_dir.write(std::string("FODISTILE/") + riga.file, foglio(riga.formato));
+        m_dir.write(std::string("FODISTILE/") + FileFoglioStileMessaggi, foglio("SdI"));
     }
     ~CartellaProgramma() { ImpostaAppDir(std::string()); }
 
@@ -59,6 +60,15 @@ std::string fattura(const std::string& formati, const std::string& corpo) {
 
 std::string formato(const std::string& f) {
     return "<FormatoTrasmissione>" + f + "</FormatoTrasmissione>";
+}
+
+const std::string kNamespaceSdI = NamespaceMessaggiSdI;
+const std::string kNamespaceFattura = NamespaceMessaggiFattura;
+
+std::string messaggioSdI(const std::string& radice, const std::string& uri,
+                         const std::string& corpo) {
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<ns:" + radice + " xmlns:ns=\"" + uri +
+           "\" versione=\"1.0\">" + corpo + "</ns:" + radice + ">";
 }
 
 const std::string kCedente = "<CedentePrestatore><DatiAnagrafici><Anagrafica><Denominazione>"
@@ -187,6 +197,94 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 // ---------------------------------------------------------------------------------------------
+// Receipts and notices of the exchange system: shown with their own stylesheet, whatever the
+// one given, their header in the invoice's four labels.
+
+struct MessageCase {
+    const char* name;
+    std::string xml;
+    std::string codice;
+    std::optional<std::string> fornitore, tipo, data, numero;
+};
+
+void PrintTo(const MessageCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class MessageTest : public testing::TestWithParam<MessageCase> {};
+
+TEST_P(MessageTest, ShowsTheMessageWithItsOwnStylesheet) {
+    const auto& c = GetParam();
+    CartellaProgramma programma;
+    const auto file = programma.dir().write("m.xml", c.xml);
+
+    const DocumentoAperto d = ApriDocumento(file, programma.foglioDi("FPA12"));
+
+    EXPECT_TRUE(d.gestito);
+    EXPECT_TRUE(d.messaggi.empty());
+    EXPECT_EQ(d.formato, "SDI");
+    EXPECT_EQ(d.foglioStile, FoglioStileMessaggi());
+    EXPECT_NE(d.pagina.find("foglio SdI"), std::string::npos) << d.pagina;
+    ASSERT_TRUE(d.messaggioSdI);
+    EXPECT_EQ(d.messaggioSdI->codice, c.codice);
+    EXPECT_TRUE(d.allegati.empty());
+    EXPECT_EQ(d.fornitore, c.fornitore);
+    EXPECT_EQ(d.tipoDocumento, c.tipo);
+    EXPECT_EQ(d.data, c.data);
+    EXPECT_EQ(d.numero, c.numero);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, MessageTest,
+    testing::Values(
+        MessageCase{"delivery",
+                    messaggioSdI("RicevutaConsegna", kNamespaceFattura,
+                                 "<IdentificativoSdI>6782414</IdentificativoSdI>"
+                                 "<NomeFile>IT03339130126_00009.xml</NomeFile>"
+                                 "<DataOraRicezione>2018-11-13T16:47:26.000+01:00"
+                                 "</DataOraRicezione><DataOraConsegna>2018-11-14T00:00:01.000"
+                                 "+01:00</DataOraConsegna><MessageId>1</MessageId>"),
+                    "RC", "IT03339130126_00009.xml", "RC Ricevuta di consegna", "2018-11-14",
+                    "6782414"},
+        // An attachment written into a message is no attachment of an invoice.
+        MessageCase{"certificateOfTransmission",
+                    messaggioSdI("AttestazioneTrasmissioneFattura", kNamespaceSdI,
+                                 "<IdentificativoSdI>111</IdentificativoSdI>"
+                                 "<NomeFile>IT01234567890_11111.xml.p7m</NomeFile>"
+                                 "<DataOraRicezione>2014-04-01T12:00:00</DataOraRicezione>" +
+                                     allegato("a.pdf", "QQ==")),
+                    "AT", "IT01234567890_11111.xml.p7m",
+                    "AT Attestazione di avvenuta trasmissione della fattura con "
+                    "impossibilit\xE0 di recapito",
+                    "2014-04-01", "111"},
+        MessageCase{"outcomeWithoutFileOrDate",
+                    messaggioSdI("NotificaEsitoCommittente", kNamespaceSdI,
+                                 "<IdentificativoSdI>111</IdentificativoSdI><Esito>EC02</Esito>"),
+                    "EC", std::nullopt, "EC Esito committente", std::nullopt, "111"},
+        MessageCase{"emptyNotice", messaggioSdI("NotificaDecorrenzaTermini", kNamespaceSdI, ""),
+                    "DT", std::nullopt, "DT Notifica di decorrenza termini", std::nullopt,
+                    std::nullopt}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A document with a format is an invoice, whatever its document element: the format query
+// decides first.
+TEST(ApriDocumento, AFormatMakesAnInvoiceOfAMessagesElement) {
+    CartellaProgramma programma;
+    const auto file =
+        programma.dir().write("f.xml", messaggioSdI("RicevutaConsegna", kNamespaceSdI,
+                                                    "<IdentificativoSdI>1</IdentificativoSdI>" +
+                                                        formato("FPA12") + documento("4")));
+
+    const DocumentoAperto d = ApriDocumento(file, FoglioStilePredefinito());
+
+    EXPECT_TRUE(d.gestito);
+    EXPECT_FALSE(d.messaggioSdI);
+    EXPECT_EQ(d.formato, "FPA12");
+    EXPECT_EQ(d.foglioStile, programma.foglioDi("FPA12"));
+    EXPECT_EQ(d.numero, "4");
+}
+
+// ---------------------------------------------------------------------------------------------
 // Files that are not shown: the messages of the steps in order, and nothing else.
 
 struct RefusedCase {
@@ -231,6 +329,14 @@ INSTANTIATE_TEST_SUITE_P(
                                 {kErroriXml, MsgDocumentoNonGestito}},
                     RefusedCase{"noFormat",
                                 fattura("", documento("1") + allegato("a.pdf", "QQ==")),
+                                {MsgDocumentoNonGestito}},
+                    RefusedCase{"unknownElementOfTheMessagesNamespace",
+                                messaggioSdI("RicevutaSconosciuta", kNamespaceSdI,
+                                             "<IdentificativoSdI>1</IdentificativoSdI>"),
+                                {MsgDocumentoNonGestito}},
+                    RefusedCase{"messageWithoutItsNamespace",
+                                "<RicevutaConsegna><IdentificativoSdI>1</IdentificativoSdI>"
+                                "</RicevutaConsegna>",
                                 {MsgDocumentoNonGestito}}),
     [](const auto& info) { return std::string(info.param.name); });
 

@@ -100,4 +100,15 @@ TEST_F(ConAppDir, AnUnknownFormatKeepsTheStylesheetOfTheInvoiceBefore) {
     EXPECT_EQ(fogliostile, kFSM);
 }
 
+// The window keeps the stylesheet of the document shown before: after a receipt it is the
+// messages' one, which shows no invoice.
+TEST_F(ConAppDir, AnUnknownFormatAfterAReceiptGetsTheDefaultStylesheet) {
+    std::string fogliostile = FoglioStileMessaggi();
+    ScegliFoglioStile("SDI11", fogliostile);
+    EXPECT_EQ(fogliostile, kFPR);
+    fogliostile = FoglioStileMessaggi();
+    ScegliFoglioStile("FSM10", fogliostile);
+    EXPECT_EQ(fogliostile, kFSM);
+}
+
 } // namespace
