@@ -95,9 +95,10 @@ DialogoFirme::DialogoFirme(QWidget* genitore) : QDialog(genitore) {
 
     m_riepilogo = new RiquadroFirma(this);
     m_riepilogo->setObjectName(QStringLiteral("RiepilogoFirme"));
+    // Here it only shows: no focus, no clicks.
     m_riepilogo->setFocusPolicy(Qt::NoFocus);
+    m_riepilogo->setAttribute(Qt::WA_TransparentForMouseEvents);
     m_riepilogo->setFixedHeight(m_riepilogo->sizeHint().height());
-    m_riepilogo->setCursor(Qt::ArrowCursor);
     m_file = etichetta("StFileFirmato", this);
 
     m_albero = new QTreeWidget(this);

@@ -65,7 +65,6 @@ ColoriFirma ColoriStato(const StatoFirme& stato) {
 
 RiquadroFirma::RiquadroFirma(QWidget* genitore) : QAbstractButton(genitore) {
     setFocusPolicy(Qt::StrongFocus);
-    setCursor(Qt::PointingHandCursor);
     QFont f = font();
     f.setPixelSize(12);
     setFont(f);
@@ -80,6 +79,7 @@ void RiquadroFirma::mostra(const StatoFirme& stato) {
         m_firmatari.isEmpty() ? m_esito : m_esito + QLatin1Char('\n') + m_firmatari;
     setText(tutto);
     setEnabled(stato.fase != StatoFirme::Fase::Nessuna);
+    setCursor(isEnabled() ? Qt::PointingHandCursor : Qt::ArrowCursor);
     // A tooltip is read as rich text when it looks like markup: escaped, it shows as written.
     setToolTip(stato.fase == StatoFirme::Fase::Nessuna
                    ? QString()

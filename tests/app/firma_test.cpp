@@ -589,6 +589,38 @@ private slots:
         QCOMPARE(visti, QStringList{kIntegra});
     }
 
+    // The badge asks for the details once an invoice is shown, from the mouse or the keyboard.
+    void badgeOpensTheDetails_data() {
+        QTest::addColumn<QString>("come"); // "clic", "invio", "spazio"
+        QTest::newRow("click") << "clic";
+        QTest::newRow("enter") << "invio";
+        QTest::newRow("space") << "spazio";
+    }
+
+    void badgeOpensTheDetails() {
+        QFETCH(QString, come);
+        test::FakePrompts prompts;
+        auto w = finestra(prompts);
+        const auto premi = [&] {
+            if (come == QLatin1String("clic")) {
+                QTest::mouseClick(w->StFirma, Qt::LeftButton);
+                return;
+            }
+            w->StFirma->setFocus();
+            QTest::keyClick(w->StFirma,
+                            come == QLatin1String("invio") ? Qt::Key_Return : Qt::Key_Space);
+        };
+        // Nothing shown: nothing to detail.
+        premi();
+        QVERIFY(!w->findChild<DialogoFirme*>());
+        QVERIFY(apri(*w, prompts, fattura("firmata")));
+        QVERIFY(verificata(*w));
+        premi();
+        auto* d = w->findChild<DialogoFirme*>();
+        QVERIFY(d && d->isVisible());
+        QCOMPARE(d->m_riepilogo->esito(), kIntegra);
+    }
+
     // A new trusted list verifies again the invoice shown, and the one being opened, whose
     // verification began with the authorities kept before.
     void verdictFollowsANewTrustedList_data() {
