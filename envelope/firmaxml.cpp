@@ -4,8 +4,10 @@
 #include "verificadsig.h"
 #include "verificafirma.h"
 
+#include <cctype>
 #include <chrono>
 #include <cstdio>
+#include <set>
 
 namespace ondivo {
 
@@ -77,6 +79,12 @@ std::optional<std::string> oraUtc(std::string_view testo) {
     return std::string(uscita);
 }
 
+std::string valoreFirma(const xmlNode* firma) {
+    std::string valore = TestoXml(FiglioXml(firma, "SignatureValue", NsFirmaXml));
+    std::erase_if(valore, [](unsigned char c) { return std::isspace(c); });
+    return valore;
+}
+
 } // namespace
 
 VerificaFirme VerificaFirmeXml(std::string_view xml, const Fiducia& fiducia) {
@@ -85,9 +93,20 @@ VerificaFirme VerificaFirmeXml(std::string_view xml, const Fiducia& fiducia) {
     if (!documento)
         throw OndivoError("Impossibile leggere l'XML: " + motivo);
 
+    // A copy of a signature verifies as the original does, wherever it stands, and its unsigned
+    // parts could carry text into the invoice: a signature found twice is not taken at all.
+    const std::vector<xmlNode*> firme = FirmeDelDocumento(documento.get());
+    std::multiset<std::string> valori;
+    for (xmlNode* firma : firme)
+        valori.insert(valoreFirma(firma));
+
     VerificaFirme verifica;
-    for (xmlNode* firma : FirmeDelDocumento(documento.get())) {
+    for (xmlNode* firma : firme) {
         FirmaXmlVerificata esito = VerificaFirmaDsig(documento.get(), firma);
+        if (valori.count(valoreFirma(firma)) > 1) {
+            esito.integra = false;
+            esito.motivo = "la stessa firma compare più volte nel documento";
+        }
         Firmatario firmatario;
         firmatario.tipo = "XAdES";
         firmatario.livello = 1;

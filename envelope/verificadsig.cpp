@@ -244,7 +244,8 @@ CertificatoIndicato certificatoIndicato(const xmlNode* proprieta,
         if (!elenco)
             continue;
         esito.indicato = true;
-        for (const xmlNode* cert : FigliXml(elenco, "Cert", kNsXades132)) {
+        for (const xmlNode* cert :
+             FigliXml(elenco, "Cert", reinterpret_cast<const char*>(elenco->ns->href))) {
             const xmlNode* digest = figlioXades(cert, "CertDigest");
             const EVP_MD* md = EVP_get_digestbynid(
                 nidDigest(attributo(FiglioXml(digest, "DigestMethod", NsFirmaXml), "Algorithm")));

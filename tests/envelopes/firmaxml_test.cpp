@@ -95,13 +95,14 @@ TEST_P(VerdettoTest, GivesTheVerdict) {
     const auto& caso = GetParam();
     const VerificaFirme verifica =
         VerificaFirmeXml(caso.xml(), caso.conFiducia ? fiduciaProva() : Fiducia());
-    ASSERT_EQ(verifica.firmatari.size(), 1u);
-    const ondivo::Firmatario& f = verifica.firmatari.front();
-    EXPECT_EQ(f.esito, caso.esito) << ChiaveEsito(f.esito) << ": " << f.motivo;
+    ASSERT_FALSE(verifica.firmatari.empty());
     EXPECT_EQ(verifica.esito, caso.esito);
-    EXPECT_EQ(f.integra, caso.esito != EsitoFirma::NonValida) << f.motivo;
-    EXPECT_EQ(f.tipo, "XAdES");
-    EXPECT_TRUE(Contiene(f.motivo, caso.motivo));
+    for (const ondivo::Firmatario& f : verifica.firmatari) {
+        EXPECT_EQ(f.esito, caso.esito) << f.motivo;
+        EXPECT_EQ(f.integra, caso.esito != EsitoFirma::NonValida) << f.motivo;
+        EXPECT_EQ(f.tipo, "XAdES");
+        EXPECT_TRUE(Contiene(f.motivo, caso.motivo));
+    }
 }
 
 std::string firmata(const Identita& chi, OpzioniFirma opzioni = {}) {
@@ -197,6 +198,22 @@ const CasoFirma kCasiFirma[] = {
                         {.indicaCertificato = false, .certificati = {&chi().estraneo}});
      },
      true, EsitoFirma::NonValida, ""},
+    // A copy of a plain signature (no identifiers to repeat) inside the invoice's text, with
+    // words of its own in an unsigned ds:Object: the filter leaves every signature out, so the
+    // copy verifies as the original does.
+    {"copied_signature_carrying_text",
+     [] {
+         const std::string xml = firmata(
+             chi().firmatario, {.id = "", .oraFirma = "", .copertura = Copertura::TutteLeFirme});
+         const auto inizio = xml.find("<ds:Signature");
+         const auto fine = xml.find("</ds:Signature>") + std::string("</ds:Signature>").size();
+         const std::string copia =
+             Sostituisci(xml.substr(inizio, fine - inizio), "</ds:KeyInfo>",
+                         "</ds:KeyInfo><ds:Object>Sconto del 90%</ds:Object>");
+         return Sostituisci(xml, "Rossi Forniture</Denominazione>",
+                            "Rossi Forniture" + copia + "</Denominazione>");
+     },
+     true, EsitoFirma::NonValida, "più volte"},
     // A second element with the signed properties' identifier: a reference could mean either.
     {"repeated_identifier",
      [] {

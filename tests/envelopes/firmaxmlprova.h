@@ -43,7 +43,7 @@ enum class Copertura {
 };
 
 struct OpzioniFirma {
-    std::string id = "Firma1";
+    std::string id = "Firma1";                     // of the signature; empty: none
     std::string oraFirma = "2024-05-14T10:00:00Z"; // empty: no XAdES signed properties
     bool sha1 = false;                             // the digests SHA-1 rather than SHA-256
     Copertura copertura = Copertura::Avvolta;
@@ -82,10 +82,10 @@ inline std::string FirmaXml(const std::string& xml, const Identita& firmatario,
         throw std::runtime_error("the text to sign is not XML");
     xmlNode* radice = xmlDocGetRootElement(documento.get());
     const bool ec = EVP_PKEY_get_base_id(firmatario.chiave.get()) == EVP_PKEY_EC;
-    xmlNode* firma = xmlSecTmplSignatureCreateNsPref(documento.get(), xmlSecTransformExclC14NId,
-                                                     ec ? xmlSecTransformEcdsaSha256Id
-                                                        : xmlSecTransformRsaSha256Id,
-                                                     Xc(opzioni.id.c_str()), Xc("ds"));
+    xmlNode* firma = xmlSecTmplSignatureCreateNsPref(
+        documento.get(), xmlSecTransformExclC14NId,
+        ec ? xmlSecTransformEcdsaSha256Id : xmlSecTransformRsaSha256Id,
+        opzioni.id.empty() ? nullptr : Xc(opzioni.id.c_str()), Xc("ds"));
     xmlAddChild(radice, firma);
     const xmlSecTransformId digest = opzioni.sha1 ? xmlSecTransformSha1Id : xmlSecTransformSha256Id;
 
