@@ -532,7 +532,7 @@ XmlDocPtr LeggiXmlInMemoria(std::string_view xml, std::string& motivo) {
     if (errore && errore->message)
         motivo = "riga " + std::to_string(errore->line) + ": " + std::string(Trim(errore->message));
     else
-        motivo = "nessun elemento";
+        motivo = "no root element";
     return nullptr;
 }
 

@@ -124,6 +124,13 @@ const CasoFirma kCasiFirma[] = {
     {"sdi_style_filter",
      [] { return firmata(chi().firmatario, {.copertura = Copertura::TutteLeFirme}); }, true,
      EsitoFirma::Valida, ""},
+    {"reference_by_root_identifier",
+     [] {
+         return FirmaXml(
+             Sostituisci(kFattura, "versione=\"FPR12\"", "versione=\"FPR12\" Id=\"fattura\""),
+             chi().firmatario, {.uriDocumento = "#fattura"});
+     },
+     true, EsitoFirma::Valida, ""},
     {"chain_through_intermediate",
      [] {
          return firmata(

@@ -16,6 +16,7 @@
 #include <xmlsec/openssl/evp.h>
 #include <xmlsec/templates.h>
 #include <xmlsec/xmldsig.h>
+#include <xmlsec/xmltree.h>
 
 #include <ostream>
 #include <stdexcept>
@@ -47,6 +48,7 @@ struct OpzioniFirma {
     std::string oraFirma = "2024-05-14T10:00:00Z"; // empty: no XAdES signed properties
     bool sha1 = false;                             // the digests SHA-1 rather than SHA-256
     Copertura copertura = Copertura::Avvolta;
+    std::string uriDocumento = {}; // of the reference to the document, "" by default
     std::string uriEsterno = {};   // a further reference to this URI
     bool xslt = false;             // an XSLT transform on the reference to the document
     bool indicaCertificato = true; // xades:SigningCertificate names the signer's certificate
@@ -93,7 +95,8 @@ inline std::string FirmaXml(const std::string& xml, const Identita& firmatario,
     xmlNode* riferimento = nullptr;
     switch (opzioni.copertura) {
     case Copertura::Avvolta:
-        riferimento = xmlSecTmplSignatureAddReference(firma, digest, nullptr, Xc(""), nullptr);
+        riferimento = xmlSecTmplSignatureAddReference(firma, digest, nullptr,
+                                                      Xc(opzioni.uriDocumento.c_str()), nullptr);
         xmlSecTmplReferenceAddTransform(riferimento, xmlSecTransformEnvelopedId);
         xmlSecTmplReferenceAddTransform(riferimento, xmlSecTransformExclC14NId);
         break;
@@ -158,6 +161,9 @@ inline std::string FirmaXml(const std::string& xml, const Identita& firmatario,
         xmlSecTmplReferenceAddTransform(riferimentoProprieta, xmlSecTransformExclC14NId);
     }
 
+    // Signing makes identifiers of the signature's own Id attributes only.
+    const xmlChar* nomiId[] = {Xc("Id"), nullptr};
+    xmlSecAddIDs(documento.get(), radice, nomiId);
     ContestoFirmaXmlPtr contesto(xmlSecDSigCtxCreate(nullptr));
     contesto->signKey = ChiavePrivataXmlSec(firmatario.chiave.get()).release(); // freed with it
     if (!contesto->signKey || xmlSecDSigCtxSign(contesto.get(), firma) < 0)
