@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <map>
 
 using namespace ondivo;
 using namespace ondivo::test;
@@ -18,33 +19,51 @@ namespace {
 constexpr const char* kCaQc = "http://uri.etsi.org/TrstSvc/Svctype/CA/QC";
 constexpr const char* kTsa = "http://uri.etsi.org/TrstSvc/Svctype/TSA/QTST";
 
-struct Persone {
-    Identita firmatarioElenco =
+// The list's signer, the authorities in it and two signers, each made the first time a test
+// asks for it; elliptic-curve keys, quick to make, but for the signer of the list.
+namespace chi {
+
+constexpr const char* kDal = "20000101000000Z";
+constexpr const char* kAl = "20991231235959Z";
+
+const Identita& firmatarioElenco() {
+    static const Identita i =
         NuovaIdentita({{{"C", "IT"}, {"O", "Agenzia di prova"}, {"CN", "Elenco di prova"}}});
-    Identita primaAutorita = NuovaIdentita(
-        {{{"CN", "Prima CA qualificata"}}, "20000101000000Z", "20991231235959Z", true});
-    Identita secondaAutorita = NuovaIdentita(
-        {{{"CN", "Seconda CA qualificata"}}, "20000101000000Z", "20991231235959Z", true});
-    Identita autoritaRevocata = NuovaIdentita(
-        {{{"CN", "CA qualificata cessata"}}, "20000101000000Z", "20991231235959Z", true});
-    Identita marcatura =
-        NuovaIdentita({{{"CN", "Marche temporali"}}, "20000101000000Z", "20991231235959Z", true});
-    Identita firmatario = NuovaIdentita({{{"givenName", "Mario"},
-                                          {"surname", "Rossi"},
-                                          {"serialNumber", "TINIT-RSSMRA80A01H501U"}}},
-                                        &secondaAutorita);
-    Identita firmatarioNonQualificato =
-        NuovaIdentita({{{"givenName", "Anna"}, {"surname", "Neri"}}}, &marcatura);
-
-    static const Persone& get() {
-        static const Persone persone;
-        return persone;
-    }
-};
-
-const Persone& chi() {
-    return Persone::get();
+    return i;
 }
+const Identita& autorita(const char* nome) {
+    static std::map<std::string, Identita> autorita;
+    auto [voce, nuova] = autorita.try_emplace(nome);
+    if (nuova)
+        voce->second = NuovaIdentita({{{"CN", nome}}, kDal, kAl, true}, nullptr, TipoChiave::Ec);
+    return voce->second;
+}
+const Identita& primaAutorita() {
+    return autorita("Prima CA qualificata");
+}
+const Identita& secondaAutorita() {
+    return autorita("Seconda CA qualificata");
+}
+const Identita& autoritaCessata() {
+    return autorita("CA qualificata cessata");
+}
+const Identita& marcatura() {
+    return autorita("Marche temporali");
+}
+const Identita& firmatario() {
+    static const Identita i = NuovaIdentita({{{"givenName", "Mario"},
+                                              {"surname", "Rossi"},
+                                              {"serialNumber", "TINIT-RSSMRA80A01H501U"}}},
+                                            &secondaAutorita(), TipoChiave::Ec);
+    return i;
+}
+const Identita& firmatarioNonQualificato() {
+    static const Identita i =
+        NuovaIdentita({{{"givenName", "Anna"}, {"surname", "Neri"}}}, &marcatura(), TipoChiave::Ec);
+    return i;
+}
+
+} // namespace chi
 
 // Base64 in lines of 64 characters, indented, as lists are laid out.
 std::string inRighe(const std::string& base64) {
@@ -105,17 +124,17 @@ std::string elenco(const std::vector<Servizio>& servizi,
 }
 
 std::string firmato(const std::string& xml, OpzioniFirma opzioni = {.id = "firma-elenco"}) {
-    return FirmaXml(xml, chi().firmatarioElenco, opzioni);
+    return FirmaXml(xml, chi::firmatarioElenco(), opzioni);
 }
 
 // Every authority once, some twice, beside a time-stamping service.
 std::vector<Servizio> serviziProva() {
     return {
-        {kCaQc, {inRighe(chi().primaAutorita.base64())}},
-        {kTsa, {chi().marcatura.base64()}},
-        {kCaQc, {chi().primaAutorita.base64(), chi().secondaAutorita.base64()}},
+        {kCaQc, {inRighe(chi::primaAutorita().base64())}},
+        {kTsa, {chi::marcatura().base64()}},
+        {kCaQc, {chi::primaAutorita().base64(), chi::secondaAutorita().base64()}},
         {kCaQc,
-         {chi().autoritaRevocata.base64()},
+         {chi::autoritaCessata().base64()},
          "http://uri.etsi.org/TrstSvc/TrustedList/Svcstatus/withdrawn"},
     };
 }
@@ -123,8 +142,8 @@ std::vector<Servizio> serviziProva() {
 TEST(ElencoFiducia, ReadsTheQualifiedAuthorities) {
     const ElencoFiducia letto = LeggiElencoFiducia(firmato(elenco(serviziProva())));
     EXPECT_EQ(letto.certificati,
-              (std::vector<std::string>{chi().primaAutorita.der(), chi().secondaAutorita.der(),
-                                        chi().autoritaRevocata.der()}));
+              (std::vector<std::string>{chi::primaAutorita().der(), chi::secondaAutorita().der(),
+                                        chi::autoritaCessata().der()}));
     EXPECT_EQ(letto.territorio, "IT");
     EXPECT_EQ(letto.numeroSequenza, "42");
     EXPECT_EQ(letto.dataEmissione, "2026-11-02T09:00:00Z");
@@ -139,13 +158,13 @@ TEST(ElencoFiducia, AuthoritiesOfTheListMakeASignatureValid) {
         "<Fattura xmlns=\"urn:prova\"><Numero>7</Numero><Totale>10.00</Totale></Fattura>";
 
     const VerificaFirme qualificata =
-        VerificaFirmeXml(FirmaXml(fattura, chi().firmatario), fiducia);
+        VerificaFirmeXml(FirmaXml(fattura, chi::firmatario()), fiducia);
     ASSERT_EQ(qualificata.firmatari.size(), 1u);
     EXPECT_EQ(qualificata.esito, EsitoFirma::Valida) << qualificata.firmatari[0].motivo;
 
     // The time-stamping authority is in the list, but not as a certification authority.
     const VerificaFirme altra =
-        VerificaFirmeXml(FirmaXml(fattura, chi().firmatarioNonQualificato), fiducia);
+        VerificaFirmeXml(FirmaXml(fattura, chi::firmatarioNonQualificato()), fiducia);
     ASSERT_EQ(altra.firmatari.size(), 1u);
     EXPECT_EQ(altra.esito, EsitoFirma::Integra);
 }
@@ -187,8 +206,8 @@ const CasoRifiuto kRifiuti[] = {
      "Elenco di fiducia non valido: l'elenco non è firmato"},
     {"authority_changed_after_signing",
      [] {
-         return Sostituisci(firmato(elenco(serviziProva())), chi().secondaAutorita.base64(),
-                            chi().marcatura.base64());
+         return Sostituisci(firmato(elenco(serviziProva())), chi::secondaAutorita().base64(),
+                            chi::marcatura().base64());
      },
      "Elenco di fiducia non valido: la firma dell'elenco non è valida"},
     {"service_type_changed_after_signing",
@@ -199,7 +218,7 @@ const CasoRifiuto kRifiuti[] = {
      "Elenco di fiducia non valido: la firma dell'elenco non è valida"},
     {"no_certification_authority",
      [] {
-         return firmato(elenco({{kTsa, {chi().marcatura.base64()}}}));
+         return firmato(elenco({{kTsa, {chi::marcatura().base64()}}}));
      },
      "Elenco di fiducia non valido: nessun certificatore qualificato nell'elenco"},
 };
