@@ -58,8 +58,8 @@ std::string attributo(const xmlNode* nodo, const char* nome) {
 
 // ---------------------------------------------------------------------------------------------
 // xmlsec's messages. It reports a failure where it happens and again at every level above it,
-// always through one callback for the whole process: the first specific reason of the running
-// thread is kept, and nothing is printed.
+// always through one callback for the whole process: the running thread's first reason that
+// says more than "failed" is kept, and nothing is printed.
 
 thread_local int t_primoErrore = 0;
 

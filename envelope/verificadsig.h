@@ -58,7 +58,8 @@ struct FirmaXmlVerificata {
 // that certificate. Only references inside the document are followed, and only through
 // canonicalisation, enveloped-signature, XPath filter and Base64 transforms; a signature is
 // intact only when its reference to the document covers all of it but the signatures.
-// Registers the Id, ID and id attributes of the document as XML identifiers.
+// Registers the Id, ID and id attributes of the document as XML identifiers; a value carried
+// twice makes the signature not intact.
 FirmaXmlVerificata VerificaFirmaDsig(xmlDoc* documento, xmlNode* firma);
 
 } // namespace ondivo
