@@ -3,7 +3,10 @@
 #include "documentoaperto.h"
 #include "stylesheetchoice.h"
 
+#include <algorithm>
+#include <atomic>
 #include <map>
+#include <thread>
 
 namespace ondivo {
 
@@ -107,6 +110,35 @@ std::vector<RigaElenco> LeggiRigheFile(const FileTrovato& file, const Fiducia& f
         riga.firma = firma;
         righe.push_back(std::move(riga));
     }
+    return righe;
+}
+
+std::vector<RigaElenco> LeggiRighe(const std::vector<FileTrovato>& file, const Fiducia& fiducia,
+                                   const std::function<void(std::size_t)>& letti) {
+    std::vector<std::vector<RigaElenco>> perFile(file.size());
+    std::atomic<std::size_t> prossimo{0};
+    std::atomic<std::size_t> fatti{0};
+    const auto lavora = [&](bool riferisci) {
+        for (std::size_t i; (i = prossimo.fetch_add(1)) < file.size();) {
+            perFile[i] = LeggiRigheFile(file[i], fiducia);
+            const std::size_t n = fatti.fetch_add(1) + 1;
+            if (riferisci && letti)
+                letti(n);
+        }
+    };
+    const unsigned altri = std::min<std::size_t>(std::max(1u, std::thread::hardware_concurrency()) - 1,
+                                                 file.size() / 2);
+    std::vector<std::jthread> aiuti;
+    for (unsigned t = 0; t < altri; ++t)
+        aiuti.emplace_back(lavora, false);
+    lavora(true);
+    aiuti.clear(); // joins
+    if (letti)
+        letti(file.size());
+    std::vector<RigaElenco> righe;
+    for (auto& gruppo : perFile)
+        for (auto& r : gruppo)
+            righe.push_back(std::move(r));
     return righe;
 }
 

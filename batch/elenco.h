@@ -33,6 +33,12 @@ struct RigaElenco {
 // with the reason it could not be read. Never throws for the file's own faults.
 std::vector<RigaElenco> LeggiRigheFile(const FileTrovato& file, const Fiducia& fiducia);
 
+// The rows of many files, in the files' order, read on as many threads as the machine has
+// cores (the reading of a list makes no page, so opens may run side by side). `letti`, when
+// given, is called on the calling thread with the number of files read so far.
+std::vector<RigaElenco> LeggiRighe(const std::vector<FileTrovato>& file, const Fiducia& fiducia,
+                                   const std::function<void(std::size_t)>& letti = {});
+
 // Gives the invoice rows the SdI state of the messages among the rows that name their file
 // (NomeFile, or the IdentificativoSdI a metadata file ties to it); of several messages the
 // one that tells most wins (a rejection or an outcome over a delivery).

@@ -1,5 +1,6 @@
 #include "commands.h"
 #include "csvelenco.h"
+#include "documentoaperto.h"
 #include "elenco.h"
 #include "esploratore.h"
 #include "fiducia.h"
@@ -110,14 +111,12 @@ int ComandoElenco(const Argomenti& argomenti) {
     std::vector<FileTrovato> trovati;
     esploratore.esplora(percorsi, [&](FileTrovato f) { trovati.push_back(std::move(f)); });
     const Fiducia fiducia = CaricaFiducia();
+    PreparaAperture(); // the files are read on several threads
     const bool progresso = platform::ErroreStandardSuTerminale();
-    std::vector<RigaElenco> righe;
-    for (std::size_t i = 0; i < trovati.size(); ++i) {
+    std::vector<RigaElenco> righe = LeggiRighe(trovati, fiducia, [&](std::size_t letti) {
         if (progresso)
-            std::cerr << '\r' << (i + 1) << '/' << trovati.size() << " file" << std::flush;
-        for (auto& r : LeggiRigheFile(trovati[i], fiducia))
-            righe.push_back(std::move(r));
-    }
+            std::cerr << '\r' << letti << '/' << trovati.size() << " file" << std::flush;
+    });
     if (progresso)
         std::cerr << '\r' << std::string(40, ' ') << '\r' << std::flush;
     AbbinaMessaggiSdi(righe);

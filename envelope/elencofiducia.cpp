@@ -1,10 +1,105 @@
+#include "base64text.h"
+#include "certificato.h"
 #include "errors.h"
 #include "fiducia.h"
+#include "opensslptr.h"
+#include "text.h"
+#include "verificadsig.h"
+
+#include <set>
 
 namespace ondivo {
 
-ElencoFiducia LeggiElencoFiducia(const std::string&) {
-    throw OndivoError("Elenco di fiducia non valido: lettura non disponibile");
+namespace {
+
+constexpr const char* kNsElenco = "http://uri.etsi.org/02231/v2#";
+constexpr const char* kCertificatoreQualificato = "http://uri.etsi.org/TrstSvc/Svctype/CA/QC";
+
+[[noreturn]] void rifiuta(const std::string& motivo) {
+    throw OndivoError("Elenco di fiducia non valido: " + motivo);
+}
+
+// The children, along a path of element names of the list's namespace, in document order.
+std::vector<xmlNode*> percorso(const xmlNode* da, std::initializer_list<const char*> nomi) {
+    std::vector<xmlNode*> livello{const_cast<xmlNode*>(da)};
+    for (const char* nome : nomi) {
+        std::vector<xmlNode*> successivo;
+        for (const xmlNode* nodo : livello)
+            for (xmlNode* figlio : FigliXml(nodo, nome, kNsElenco))
+                successivo.push_back(figlio);
+        livello = std::move(successivo);
+    }
+    return livello;
+}
+
+std::string testoDi(const xmlNode* da, std::initializer_list<const char*> nomi) {
+    const auto nodi = percorso(da, nomi);
+    return nodi.empty() ? std::string() : std::string(Trim(TestoXml(nodi.front())));
+}
+
+// The certificate as DER written afresh, so that one certificate gives one string however its
+// Base64 was laid out; empty when the text is not a certificate.
+std::string certificatoDer(const std::string& base64) {
+    const auto der = DecodificaTestoBase64(base64);
+    if (!der)
+        return {};
+    const auto* p = reinterpret_cast<const unsigned char*>(der->data());
+    X509Ptr certificato(d2i_X509(nullptr, &p, static_cast<long>(der->size())));
+    unsigned char* uscita = nullptr;
+    const int n = certificato ? i2d_X509(certificato.get(), &uscita) : -1;
+    if (n <= 0)
+        return {};
+    std::string testo(reinterpret_cast<const char*>(uscita), static_cast<std::size_t>(n));
+    OPENSSL_free(uscita);
+    return testo;
+}
+
+} // namespace
+
+ElencoFiducia LeggiElencoFiducia(const std::string& xml) {
+    std::string motivo;
+    const XmlDocPtr documento = LeggiXmlInMemoria(xml, motivo);
+    if (!documento)
+        rifiuta("non è un file XML");
+    const xmlNode* radice = xmlDocGetRootElement(documento.get());
+    if (!ElementoXml(radice, "TrustServiceStatusList", kNsElenco))
+        rifiuta("non è un elenco di fiducia (ETSI TS 119 612)");
+
+    // Nothing of the list is read before its signature holds.
+    const auto firme = FigliXml(radice, "Signature", NsFirmaXml);
+    if (firme.empty())
+        rifiuta("l'elenco non è firmato");
+    const FirmaXmlVerificata firma = VerificaFirmaDsig(documento.get(), firme.front());
+    if (!firma.integra || !firma.certificato)
+        rifiuta("la firma dell'elenco non è valida (" + firma.motivo + ")");
+
+    ElencoFiducia elenco;
+    Firmatario firmatario;
+    CampiCertificato(firma.certificato.get(), firmatario);
+    elenco.firmatario = firmatario.soggetto;
+    elenco.territorio = testoDi(radice, {"SchemeInformation", "SchemeTerritory"});
+    elenco.numeroSequenza = testoDi(radice, {"SchemeInformation", "TSLSequenceNumber"});
+    elenco.dataEmissione = testoDi(radice, {"SchemeInformation", "ListIssueDateTime"});
+    elenco.prossimoAggiornamento = testoDi(radice, {"SchemeInformation", "NextUpdate", "dateTime"});
+
+    // The certificates of the qualified certification authorities, whatever the status of the
+    // service: a signer's certificate is judged at the signing time, elsewhere.
+    std::set<std::string> visti;
+    for (const xmlNode* servizio :
+         percorso(radice, {"TrustServiceProviderList", "TrustServiceProvider", "TSPServices",
+                           "TSPService", "ServiceInformation"})) {
+        if (testoDi(servizio, {"ServiceTypeIdentifier"}) != kCertificatoreQualificato)
+            continue;
+        for (const xmlNode* testo :
+             percorso(servizio, {"ServiceDigitalIdentity", "DigitalId", "X509Certificate"})) {
+            std::string der = certificatoDer(TestoXml(testo));
+            if (!der.empty() && visti.insert(der).second)
+                elenco.certificati.push_back(std::move(der));
+        }
+    }
+    if (elenco.certificati.empty())
+        rifiuta("nessun certificatore qualificato nell'elenco");
+    return elenco;
 }
 
 } // namespace ondivo

@@ -26,6 +26,7 @@ using X509Ptr = std::unique_ptr<X509, LiberaOpenSsl<X509_free>>;
 using X509StorePtr = std::unique_ptr<X509_STORE, LiberaOpenSsl<X509_STORE_free>>;
 using X509StoreCtxPtr = std::unique_ptr<X509_STORE_CTX, LiberaOpenSsl<X509_STORE_CTX_free>>;
 using Asn1TimePtr = std::unique_ptr<ASN1_TIME, LiberaOpenSsl<ASN1_TIME_free>>;
+using EvpPkeyPtr = std::unique_ptr<EVP_PKEY, LiberaOpenSsl<EVP_PKEY_free>>;
 
 // A stack of certificates with the certificates in it.
 struct LiberaPilaX509 {

@@ -160,6 +160,10 @@ VerificaFirme VerificaFirmeFile(const std::string& percorso, const Fiducia& fidu
     }
     if (IsEnvelope(percorso) && !EXmlSemplice(dati))
         illeggibile("il file non è una busta CMS (.p7m) leggibile");
+    // Without the element's name anywhere there is no XML signature to look for: the many
+    // unsigned invoices of a list need not be parsed again.
+    if (dati.find("Signature") == std::string::npos && EXmlSemplice(dati))
+        return {};
     return VerificaFirmeXml(dati, fiducia);
 }
 

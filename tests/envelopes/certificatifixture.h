@@ -1,10 +1,10 @@
 #pragma once
 
-// Keys, certificates and signed envelopes made in process for the signature tests: an
-// authority, the certificates it issues with the fields Italian signing certificates carry,
-// and CMS envelopes signed with them at a chosen time.
+// Signed envelopes made in process for the signature tests: CMS envelopes signed at a chosen
+// time, counter-signatures, and the certificates Italian authorities issue.
 
 #include "der.h"
+#include "identitaprova.h"
 #include "opensslptr.h"
 
 #include <gtest/gtest.h>
@@ -23,89 +23,22 @@
 
 namespace ondivo::test {
 
-using PKeyPtr = std::unique_ptr<EVP_PKEY, LiberaOpenSsl<EVP_PKEY_free>>;
-
-// A key with its certificate.
-struct Identita {
-    PKeyPtr chiave;
-    X509Ptr certificato;
-
-    std::string der() const {
-        unsigned char* dati = nullptr;
-        const int n = i2d_X509(certificato.get(), &dati);
-        std::string testo(reinterpret_cast<const char*>(dati), static_cast<std::size_t>(n));
-        OPENSSL_free(dati);
-        return testo;
-    }
-};
-
-// What a certificate says of its holder and when it is valid ("YYYYMMDDhhmmssZ").
-struct DatiCertificato {
-    std::vector<std::pair<std::string, std::string>> soggetto; // short names: CN, O, GN…
-    std::string dal = "20200101000000Z";
-    std::string al = "20400101000000Z";
-    bool autorita = false;
-};
-
-inline PKeyPtr NuovaChiave() {
-    return PKeyPtr(EVP_EC_gen("P-256"));
-}
-
-inline X509_NAME* NomeDa(const std::vector<std::pair<std::string, std::string>>& voci) {
-    X509_NAME* nome = X509_NAME_new();
-    for (const auto& [campo, valore] : voci)
-        X509_NAME_add_entry_by_txt(nome, campo.c_str(), MBSTRING_UTF8,
-                                   reinterpret_cast<const unsigned char*>(valore.c_str()), -1, -1, 0);
-    return nome;
-}
-
-inline void Estensione(X509* certificato, X509* emittente, int nid, const char* valore) {
-    X509V3_CTX contesto;
-    X509V3_set_ctx_nodb(&contesto);
-    X509V3_set_ctx(&contesto, emittente, certificato, nullptr, nullptr, 0);
-    X509_EXTENSION* estensione = X509V3_EXT_conf_nid(nullptr, &contesto, nid, valore);
-    ASSERT_NE(estensione, nullptr);
-    X509_add_ext(certificato, estensione, -1);
-    X509_EXTENSION_free(estensione);
-}
-
-// A certificate for a new key, issued by `emittente` (self-issued when null).
-inline Identita Emetti(const DatiCertificato& dati, const Identita* emittente = nullptr) {
-    static long seriale = 1000;
-    Identita nuova{NuovaChiave(), X509Ptr(X509_new())};
-    X509* c = nuova.certificato.get();
-    X509_set_version(c, 2);
-    ASN1_INTEGER_set(X509_get_serialNumber(c), ++seriale);
-    X509_NAME* soggetto = NomeDa(dati.soggetto);
-    X509_set_subject_name(c, soggetto);
-    X509_set_issuer_name(c, emittente ? X509_get_subject_name(emittente->certificato.get())
-                                      : soggetto);
-    X509_NAME_free(soggetto);
-    ASN1_TIME_set_string_X509(X509_getm_notBefore(c), dati.dal.c_str());
-    ASN1_TIME_set_string_X509(X509_getm_notAfter(c), dati.al.c_str());
-    X509_set_pubkey(c, nuova.chiave.get());
-    X509* firmante = emittente ? emittente->certificato.get() : c;
-    Estensione(c, firmante, NID_subject_key_identifier, "hash");
-    if (dati.autorita) {
-        Estensione(c, firmante, NID_basic_constraints, "critical,CA:TRUE");
-        Estensione(c, firmante, NID_key_usage, "critical,keyCertSign,cRLSign");
-    } else {
-        Estensione(c, firmante, NID_key_usage, "critical,nonRepudiation");
-    }
-    if (emittente)
-        Estensione(c, firmante, NID_authority_key_identifier, "keyid:always");
-    X509_sign(c, emittente ? emittente->chiave.get() : nuova.chiave.get(), EVP_sha256());
-    return nuova;
-}
-
 inline Identita Autorita(const std::string& nome) {
-    return Emetti({{{"C", "IT"}, {"O", "Ondivo Test S.p.A."}, {"CN", nome}},
-                   "20100101000000Z", "20500101000000Z", true});
+    return NuovaIdentita({{{"C", "IT"}, {"O", "Ondivo Test S.p.A."}, {"CN", nome}},
+                          "20100101000000Z", "20500101000000Z", true},
+                         nullptr, TipoChiave::Ec);
+}
+
+// An authority issued by another.
+inline Identita Intermedia(const std::string& nome, const Identita& radice) {
+    return NuovaIdentita({{{"C", "IT"}, {"O", "Ondivo Test S.p.A."}, {"CN", nome}},
+                          "20100101000000Z", "20500101000000Z", true},
+                         &radice, TipoChiave::Ec);
 }
 
 // A signing certificate as Italian authorities issue them.
-inline DatiCertificato Persona(std::string dal = "20200101000000Z",
-                               std::string al = "20400101000000Z") {
+inline Certificato Persona(std::string dal = "20200101000000Z",
+                           std::string al = "20400101000000Z") {
     return {{{"C", "IT"},
              {"O", "Studio Rossi S.r.l."},
              {"GN", "Mario"},
@@ -114,6 +47,10 @@ inline DatiCertificato Persona(std::string dal = "20200101000000Z",
              {"CN", "ROSSI MARIO"}},
             std::move(dal),
             std::move(al)};
+}
+
+inline Identita Emetti(const Certificato& richiesta, const Identita* emittente) {
+    return NuovaIdentita(richiesta, emittente, TipoChiave::Ec);
 }
 
 inline std::string DerDi(CMS_ContentInfo* cms) {
@@ -200,16 +137,6 @@ inline std::string Base64Encode(const std::string& dati) {
     for (std::size_t i = 0; i < uscita.size(); i += 64)
         righe += uscita.substr(i, 64) + "\r\n";
     return righe;
-}
-
-// The bytes with the first `prima` replaced by `dopo` (same length); fails the test when
-// `prima` is not there.
-inline std::string Sostituisci(std::string dati, const std::string& prima, const std::string& dopo) {
-    const auto pos = dati.find(prima);
-    EXPECT_NE(pos, std::string::npos) << prima;
-    if (pos != std::string::npos)
-        dati.replace(pos, prima.size(), dopo);
-    return dati;
 }
 
 } // namespace ondivo::test

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 
 namespace ondivo::test {
@@ -21,10 +22,7 @@ const std::string kFattura =
 // The authorities and signers of every case, made once.
 struct Mondo {
     Identita radice = Autorita("Ondivo Test Root CA");
-    Identita emittente = Emetti({{{"C", "IT"}, {"O", "Ondivo Test S.p.A."},
-                                  {"CN", "Ondivo Qualified CA"}},
-                                 "20100101000000Z", "20500101000000Z", true},
-                                &radice);
+    Identita emittente = Intermedia("Ondivo Qualified CA", radice);
     Identita estranea = Autorita("Autorita Sconosciuta CA");
     Identita mario = Emetti(Persona(), &emittente);
     Identita scaduto = Emetti(Persona("20190101000000Z", "20210101000000Z"), &emittente);
@@ -141,10 +139,17 @@ TEST_P(VerificaBustaTest, GivesEachSignerItsVerdict) {
     const Mondo& m = Mondo::get();
     const VerificaFirme v = VerificaBusta(caso.busta(m), caso.fiducia(m));
     EXPECT_EQ(v.esito, caso.esito) << TestoEsito(v.esito);
-    ASSERT_EQ(v.firmatari.size(), caso.firmatari.size());
-    for (std::size_t i = 0; i < v.firmatari.size(); ++i)
-        EXPECT_EQ(v.firmatari[i].esito, caso.firmatari[i])
-            << i << ": " << TestoEsito(v.firmatari[i].esito) << " - " << v.firmatari[i].motivo;
+    // The signers of one envelope are a set, encoded in the order of their bytes: the
+    // verdicts are compared as a set (the order of levels and counter-signatures is checked
+    // below, by name).
+    std::vector<EsitoFirma> avuti, attesi = caso.firmatari;
+    for (const auto& f : v.firmatari)
+        avuti.push_back(f.esito);
+    std::sort(avuti.begin(), avuti.end());
+    std::sort(attesi.begin(), attesi.end());
+    EXPECT_EQ(avuti, attesi);
+    for (const auto& f : v.firmatari)
+        EXPECT_TRUE(f.esito == EsitoFirma::Valida || !f.motivo.empty()) << f.nome;
 }
 
 INSTANTIATE_TEST_SUITE_P(Casi, VerificaBustaTest, ::testing::ValuesIn(kCasi),

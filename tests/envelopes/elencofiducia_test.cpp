@@ -1,0 +1,229 @@
+// The trusted list: written and signed here as the authority publishes it, then read back,
+// spoiled, and used to judge an invoice's signature.
+#include "errors.h"
+#include "fiducia.h"
+#include "firmaxmlprova.h"
+#include "identitaprova.h"
+#include "verificafirma.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <map>
+
+using namespace ondivo;
+using namespace ondivo::test;
+
+namespace {
+
+constexpr const char* kCaQc = "http://uri.etsi.org/TrstSvc/Svctype/CA/QC";
+constexpr const char* kTsa = "http://uri.etsi.org/TrstSvc/Svctype/TSA/QTST";
+
+// The list's signer, the authorities in it and two signers, each made the first time a test
+// asks for it; elliptic-curve keys, quick to make, but for the signer of the list.
+namespace chi {
+
+constexpr const char* kDal = "20000101000000Z";
+constexpr const char* kAl = "20991231235959Z";
+
+const Identita& firmatarioElenco() {
+    static const Identita i =
+        NuovaIdentita({{{"C", "IT"}, {"O", "Agenzia di prova"}, {"CN", "Elenco di prova"}}});
+    return i;
+}
+const Identita& autorita(const char* nome) {
+    static std::map<std::string, Identita> autorita;
+    auto [voce, nuova] = autorita.try_emplace(nome);
+    if (nuova)
+        voce->second = NuovaIdentita({{{"CN", nome}}, kDal, kAl, true}, nullptr, TipoChiave::Ec);
+    return voce->second;
+}
+const Identita& primaAutorita() {
+    return autorita("Prima CA qualificata");
+}
+const Identita& secondaAutorita() {
+    return autorita("Seconda CA qualificata");
+}
+const Identita& autoritaCessata() {
+    return autorita("CA qualificata cessata");
+}
+const Identita& marcatura() {
+    return autorita("Marche temporali");
+}
+const Identita& firmatario() {
+    static const Identita i = NuovaIdentita({{{"givenName", "Mario"},
+                                              {"surname", "Rossi"},
+                                              {"serialNumber", "TINIT-RSSMRA80A01H501U"}}},
+                                            &secondaAutorita(), TipoChiave::Ec);
+    return i;
+}
+const Identita& firmatarioNonQualificato() {
+    static const Identita i =
+        NuovaIdentita({{{"givenName", "Anna"}, {"surname", "Neri"}}}, &marcatura(), TipoChiave::Ec);
+    return i;
+}
+
+} // namespace chi
+
+// Base64 in lines of 64 characters, indented, as lists are laid out.
+std::string inRighe(const std::string& base64) {
+    std::string testo;
+    for (std::size_t i = 0; i < base64.size(); i += 64)
+        testo += "\n              " + base64.substr(i, 64);
+    return testo + "\n            ";
+}
+
+struct Servizio {
+    std::string tipo;
+    std::vector<std::string> certificati; // as written in X509Certificate
+    std::string stato = "http://uri.etsi.org/TrstSvc/TrustedList/Svcstatus/granted";
+};
+
+// A trusted list with the services given, two to a provider; unsigned.
+std::string elenco(const std::vector<Servizio>& servizi,
+                   const std::string& ns = "http://uri.etsi.org/02231/v2#") {
+    std::string xml = R"(<?xml version="1.0" encoding="UTF-8"?>
+<tsl:TrustServiceStatusList xmlns:tsl=")" +
+                      ns + R"(" Id="elenco" TSLTag="http://uri.etsi.org/19612/TSLTag">
+  <tsl:SchemeInformation>
+    <tsl:TSLVersionIdentifier>5</tsl:TSLVersionIdentifier>
+    <tsl:TSLSequenceNumber>42</tsl:TSLSequenceNumber>
+    <tsl:SchemeOperatorName><tsl:Name xml:lang="it">Agenzia di prova</tsl:Name></tsl:SchemeOperatorName>
+    <tsl:SchemeTerritory>IT</tsl:SchemeTerritory>
+    <tsl:ListIssueDateTime>2026-11-02T09:00:00Z</tsl:ListIssueDateTime>
+    <tsl:NextUpdate>
+      <tsl:dateTime>2027-05-02T09:00:00Z</tsl:dateTime>
+    </tsl:NextUpdate>
+  </tsl:SchemeInformation>
+  <tsl:TrustServiceProviderList>)";
+    for (std::size_t i = 0; i < servizi.size(); ++i) {
+        if (i % 2 == 0)
+            xml +=
+                "\n    <tsl:TrustServiceProvider>\n      <tsl:TSPInformation><tsl:TSPName>"
+                "<tsl:Name xml:lang=\"it\">Prestatore</tsl:Name></tsl:TSPName></tsl:TSPInformation>"
+                "\n      <tsl:TSPServices>";
+        xml += "\n        <tsl:TSPService>\n          <tsl:ServiceInformation>"
+               "\n            <tsl:ServiceTypeIdentifier>" +
+               servizi[i].tipo +
+               "</tsl:ServiceTypeIdentifier>"
+               "\n            <tsl:ServiceDigitalIdentity>";
+        for (const auto& certificato : servizi[i].certificati)
+            xml += "\n              <tsl:DigitalId><tsl:X509Certificate>" + certificato +
+                   "</tsl:X509Certificate></tsl:DigitalId>";
+        xml += "\n              "
+               "<tsl:DigitalId><tsl:X509SubjectName>CN=x</tsl:X509SubjectName></tsl:DigitalId>"
+               "\n            </tsl:ServiceDigitalIdentity>"
+               "\n            <tsl:ServiceStatus>" +
+               servizi[i].stato +
+               "</tsl:ServiceStatus>"
+               "\n          </tsl:ServiceInformation>\n        </tsl:TSPService>";
+        if (i % 2 == 1 || i + 1 == servizi.size())
+            xml += "\n      </tsl:TSPServices>\n    </tsl:TrustServiceProvider>";
+    }
+    return xml + "\n  </tsl:TrustServiceProviderList>\n</tsl:TrustServiceStatusList>\n";
+}
+
+std::string firmato(const std::string& xml, OpzioniFirma opzioni = {.id = "firma-elenco"}) {
+    return FirmaXml(xml, chi::firmatarioElenco(), opzioni);
+}
+
+// Every authority once, some twice, beside a time-stamping service.
+std::vector<Servizio> serviziProva() {
+    return {
+        {kCaQc, {inRighe(chi::primaAutorita().base64())}},
+        {kTsa, {chi::marcatura().base64()}},
+        {kCaQc, {chi::primaAutorita().base64(), chi::secondaAutorita().base64()}},
+        {kCaQc,
+         {chi::autoritaCessata().base64()},
+         "http://uri.etsi.org/TrstSvc/TrustedList/Svcstatus/withdrawn"},
+    };
+}
+
+TEST(ElencoFiducia, ReadsTheQualifiedAuthorities) {
+    const ElencoFiducia letto = LeggiElencoFiducia(firmato(elenco(serviziProva())));
+    EXPECT_EQ(letto.certificati,
+              (std::vector<std::string>{chi::primaAutorita().der(), chi::secondaAutorita().der(),
+                                        chi::autoritaCessata().der()}));
+    EXPECT_EQ(letto.territorio, "IT");
+    EXPECT_EQ(letto.numeroSequenza, "42");
+    EXPECT_EQ(letto.dataEmissione, "2026-11-02T09:00:00Z");
+    EXPECT_EQ(letto.prossimoAggiornamento, "2027-05-02T09:00:00Z");
+    EXPECT_TRUE(Contiene(letto.firmatario, "CN=Elenco di prova"));
+    EXPECT_TRUE(Contiene(letto.firmatario, "O=Agenzia di prova"));
+}
+
+TEST(ElencoFiducia, AuthoritiesOfTheListMakeASignatureValid) {
+    const Fiducia fiducia(LeggiElencoFiducia(firmato(elenco(serviziProva()))).certificati);
+    const std::string fattura =
+        "<Fattura xmlns=\"urn:prova\"><Numero>7</Numero><Totale>10.00</Totale></Fattura>";
+
+    const VerificaFirme qualificata =
+        VerificaFirmeXml(FirmaXml(fattura, chi::firmatario()), fiducia);
+    ASSERT_EQ(qualificata.firmatari.size(), 1u);
+    EXPECT_EQ(qualificata.esito, EsitoFirma::Valida) << qualificata.firmatari[0].motivo;
+
+    // The time-stamping authority is in the list, but not as a certification authority.
+    const VerificaFirme altra =
+        VerificaFirmeXml(FirmaXml(fattura, chi::firmatarioNonQualificato()), fiducia);
+    ASSERT_EQ(altra.firmatari.size(), 1u);
+    EXPECT_EQ(altra.esito, EsitoFirma::Integra);
+}
+
+struct CasoRifiuto {
+    std::string nome;
+    std::function<std::string()> xml;
+    std::string messaggio; // how the error starts
+};
+
+void PrintTo(const CasoRifiuto& c, std::ostream* os) {
+    *os << c.nome;
+}
+
+class RifiutoTest : public testing::TestWithParam<CasoRifiuto> {};
+
+TEST_P(RifiutoTest, RefusesTheList) {
+    try {
+        LeggiElencoFiducia(GetParam().xml());
+        FAIL() << "list accepted";
+    } catch (const OndivoError& e) {
+        EXPECT_EQ(std::string(e.what()).rfind(GetParam().messaggio, 0), 0u) << e.what();
+    }
+}
+
+const CasoRifiuto kRifiuti[] = {
+    {"not_xml", [] { return std::string("TrustServiceStatusList"); },
+     "Elenco di fiducia non valido: non è un file XML"},
+    {"not_a_list",
+     [] {
+         return firmato("<p:FatturaElettronica "
+                        "xmlns:p=\"urn:fattura\"><Numero>1</Numero></p:FatturaElettronica>");
+     },
+     "Elenco di fiducia non valido: non è un elenco di fiducia (ETSI TS 119 612)"},
+    {"list_of_another_namespace",
+     [] { return firmato(elenco(serviziProva(), "http://uri.etsi.org/02231/v1#")); },
+     "Elenco di fiducia non valido: non è un elenco di fiducia (ETSI TS 119 612)"},
+    {"unsigned", [] { return elenco(serviziProva()); },
+     "Elenco di fiducia non valido: l'elenco non è firmato"},
+    {"authority_changed_after_signing",
+     [] {
+         return Sostituisci(firmato(elenco(serviziProva())), chi::secondaAutorita().base64(),
+                            chi::marcatura().base64());
+     },
+     "Elenco di fiducia non valido: la firma dell'elenco non è valida"},
+    {"service_type_changed_after_signing",
+     [] { return Sostituisci(firmato(elenco(serviziProva())), kTsa, kCaQc); },
+     "Elenco di fiducia non valido: la firma dell'elenco non è valida"},
+    {"xslt_in_the_signature",
+     [] { return firmato(elenco(serviziProva()), {.id = "f", .xslt = true}); },
+     "Elenco di fiducia non valido: la firma dell'elenco non è valida"},
+    {"no_certification_authority",
+     [] {
+         return firmato(elenco({{kTsa, {chi::marcatura().base64()}}}));
+     },
+     "Elenco di fiducia non valido: nessun certificatore qualificato nell'elenco"},
+};
+
+INSTANTIATE_TEST_SUITE_P(ElencoFiducia, RifiutoTest, testing::ValuesIn(kRifiuti),
+                         [](const auto& info) { return info.param.nome; });
+
+} // namespace
