@@ -40,8 +40,6 @@ const QString kNessuna = QStringLiteral("Nessuna firma");
 // What the lists made here say of themselves.
 const QString kSintesi = QStringLiteral("1 certificatore (IT, emesso il 02/05/2024)");
 // The signer's organisation: markup that must be shown as written.
-constexpr const char* kLetturaAttesa =
-    "LeggiElencoFiducia refuses every list (placeholder): nothing to accept yet";
 const QString kOrganizzazione = QStringLiteral("<b>Rossi</b> & Figli S.r.l.");
 
 std::string leggi(const fs::path& file) {
@@ -151,9 +149,6 @@ private:
     std::unique_ptr<test::TempDir> m_datiUtente;
     std::string m_autoritaDer;
     bool m_elenchi = false; // xmlsec1 signed the lists
-    // False while the envelope library's reading of trusted lists is its placeholder, which
-    // refuses every list: the cases that need a list accepted wait for the real one.
-    bool m_letturaElenchi = true;
 
     fs::path chiave(const char* nome) const { return m_chiavi->path() / nome; }
     std::string fatture() const { return (m_dir->path() / "FATTURE").string(); }
@@ -353,12 +348,6 @@ private slots:
                         "elenco.xml", "modello.xml"},
                        k));
         m_elenchi = true;
-        try {
-            LeggiElencoFiducia(leggi(k / "elenco.xml"));
-        } catch (const std::exception& e) {
-            m_letturaElenchi =
-                std::string(e.what()).find("lettura non disponibile") == std::string::npos;
-        }
     }
 
     void init() {
@@ -807,8 +796,6 @@ private slots:
         QFETCH(QString, elenco);
         if (!m_elenchi)
             QSKIP("xmlsec1 is not installed: no trusted list to import");
-        if (scelta == QLatin1String("elenco") && !m_letturaElenchi)
-            QSKIP(kLetturaAttesa);
         const fs::path scelto = m_dir->path() / (scelta.toStdString() + ".xml");
         if (scelta == QLatin1String("elenco") || scelta == QLatin1String("manomesso"))
             scrivi(scelto, this->elenco(scelta == QLatin1String("manomesso")).toStdString());
@@ -872,8 +859,6 @@ private slots:
         QFETCH(QString, esito);
         if (!m_elenchi)
             QSKIP("xmlsec1 is not installed: no trusted list to serve");
-        if (esito == kValida && !m_letturaElenchi)
-            QSKIP(kLetturaAttesa);
         ServerHttp server;
         server.pagine[QStringLiteral("/tsl.xml")] = elenco();
         server.pagine[QStringLiteral("/manomesso.xml")] = elenco(true);
@@ -938,8 +923,6 @@ private slots:
         QFETCH(QString, errore);
         if (!m_elenchi)
             QSKIP("xmlsec1 is not installed: no trusted list to serve");
-        if (codice == 0 && !m_letturaElenchi)
-            QSKIP(kLetturaAttesa);
         ServerHttp server;
         server.pagine[QStringLiteral("/tsl.xml")] = elenco();
         server.pagine[QStringLiteral("/manomesso.xml")] = elenco(true);
@@ -967,7 +950,9 @@ private slots:
         QCOMPARE(p.exitStatus(), QProcess::NormalExit);
         QVERIFY2(p.exitCode() == codice, qPrintable(err));
         QCOMPARE(out, uscita);
-        QVERIFY2(err.startsWith(QString(errore).replace(QStringLiteral("{URL}"), indirizzo)),
+        QVERIFY2(errore.isEmpty()
+                     ? err.isEmpty()
+                     : err.startsWith(QString(errore).replace(QStringLiteral("{URL}"), indirizzo)),
                  qPrintable(err));
         QCOMPARE(CaricaFiducia().numero(), std::size_t{codice == 0 ? 1u : 0u});
         // The address given is for this update only.
