@@ -14,7 +14,7 @@ cd "$root"
 packages=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-webengine-dev qt6-translations-l10n libgl-dev
-    libxml2-dev libxslt1-dev openssl libssl-dev libxmlsec1-dev libqpdf-dev qt6-pdf-dev
+    libxml2-dev libxslt1-dev openssl libssl-dev libxmlsec1-dev libarchive-dev libqpdf-dev qt6-pdf-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xauth xsltproc libxml2-utils python3 time
     fonts-dejavu-core xdg-utils
