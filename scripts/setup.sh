@@ -30,7 +30,14 @@ for p in "${packages[@]}"; do
 done
 if ((${#missing[@]})); then
     sudo=""
-    [ "$(id -u)" -eq 0 ] || sudo="sudo"
+    if [ "$(id -u)" -ne 0 ]; then
+        if ! command -v sudo >/dev/null; then
+            echo "Mancano dei pacchetti e sudo non c'è: eseguire come root, oppure installare" \
+                "a mano: ${missing[*]}" >&2
+            exit 1
+        fi
+        sudo="sudo"
+    fi
     echo "Installazione dei pacchetti mancanti: ${missing[*]}"
     $sudo apt-get update -q
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
