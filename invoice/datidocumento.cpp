@@ -63,8 +63,10 @@ std::string partitaIva(const xmlNode* id) {
     return id ? testo(id, {"IdPaese"}) + testo(id, {"IdCodice"}) : std::string();
 }
 
+// The sum, or nothing when there is nothing to add or an amount cannot be read: a document
+// without summary lines has no amounts to show, not zero.
 std::string somma(const std::vector<std::string>& importi) {
-    return SommaImporti(importi).value_or("");
+    return importi.empty() ? std::string() : SommaImporti(importi).value_or("");
 }
 
 void datiOrdinaria(const xmlNode* testata, const xmlNode* corpo, DatiDocumento& d) {
@@ -100,7 +102,7 @@ void datiSemplificata(const xmlNode* testata, const xmlNode* corpo, DatiDocument
         if (!imposta.empty())
             imposte.push_back(imposta);
     }
-    const auto lordo = SommaImporti(importi);
+    const auto lordo = importi.empty() ? std::nullopt : SommaImporti(importi);
     d.imposta = somma(imposte);
     if (lordo && !d.imposta.empty() && d.imposta[0] != '-') {
         std::vector<std::string> differenza{*lordo, "-" + d.imposta};

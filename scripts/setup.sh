@@ -3,10 +3,11 @@
 #   scripts/setup.sh run    install what is missing, build, lay out build/ondivo/, start the viewer
 #   scripts/setup.sh test   the same set-up, then every test (CTest)
 #   scripts/setup.sh sanitize   the core libraries and their tests under ASan and UBSan
+#   scripts/setup.sh deb    the Debian package build-deb/ondivo_<version>_amd64.deb
 set -euo pipefail
 
 mode=${1:-}
-case "$mode" in run|test|sanitize) ;; *) echo "uso: $0 run|test|sanitize" >&2; exit 2 ;; esac
+case "$mode" in run|test|sanitize|deb) ;; *) echo "uso: $0 run|test|sanitize|deb" >&2; exit 2 ;; esac
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
@@ -14,7 +15,7 @@ cd "$root"
 packages=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-webengine-dev qt6-translations-l10n libgl-dev
-    libxml2-dev libxslt1-dev openssl libssl-dev libxmlsec1-dev libqpdf-dev qt6-pdf-dev
+    libxml2-dev libxslt1-dev openssl libssl-dev libxmlsec1-dev libarchive-dev libqpdf-dev qt6-pdf-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xauth xsltproc libxml2-utils python3 time
     # signs the trusted lists of the signature tests
@@ -25,6 +26,7 @@ packages=(
     # measures the lines as wide as Windows draws them.
     fonts-liberation
     clang libclang-rt-14-dev
+    dpkg-dev
 )
 missing=()
 for p in "${packages[@]}"; do
@@ -32,7 +34,14 @@ for p in "${packages[@]}"; do
 done
 if ((${#missing[@]})); then
     sudo=""
-    [ "$(id -u)" -eq 0 ] || sudo="sudo"
+    if [ "$(id -u)" -ne 0 ]; then
+        if ! command -v sudo >/dev/null; then
+            echo "Mancano dei pacchetti e sudo non c'è: eseguire come root, oppure installare" \
+                "a mano: ${missing[*]}" >&2
+            exit 1
+        fi
+        sudo="sudo"
+    fi
     echo "Installazione dei pacchetti mancanti: ${missing[*]}"
     $sudo apt-get update -q
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
@@ -64,6 +73,12 @@ test)
     build build
     cd build
     QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$jobs"
+    ;;
+deb)
+    # The Debian package, from a Release build of its own: build-deb/ondivo_<version>_amd64.deb.
+    build build-deb -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DCMAKE_INSTALL_PREFIX=/usr
+    (cd build-deb && cpack -G DEB >/dev/null)
+    ls build-deb/ondivo_*_amd64.deb
     ;;
 sanitize)
     build build-asan -DONDIVO_SANITIZE=ON -DONDIVO_BUILD_APP=OFF

@@ -1,0 +1,242 @@
+// The pieces of the list of many invoices: archive entries judged one by one, exact sums,
+// the documents of simplified invoices, the CSV, and the SdI state an invoice gets.
+#include "csvelenco.h"
+#include "datidocumento.h"
+#include "elenco.h"
+#include "esploratore.h"
+#include "tempdir.h"
+
+#include <archive.h>
+#include <archive_entry.h>
+#include <gtest/gtest.h>
+#include <libxml/parser.h>
+
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <memory>
+
+namespace ondivo::test {
+namespace {
+
+// A ZIP archive written with libarchive: entries in order, optionally deflated.
+std::string Zip(const std::vector<std::pair<std::string, std::string>>& voci, bool comprimi = true) {
+    std::unique_ptr<archive, decltype(&archive_write_free)> a(archive_write_new(),
+                                                               archive_write_free);
+    archive_write_set_format_zip(a.get());
+    archive_write_set_options(a.get(), comprimi ? "zip:compression=deflate"
+                                                : "zip:compression=store");
+    std::vector<char> buffer(64u << 20);
+    size_t usati = 0;
+    archive_write_open_memory(a.get(), buffer.data(), buffer.size(), &usati);
+    for (const auto& [nome, dati] : voci) {
+        std::unique_ptr<archive_entry, decltype(&archive_entry_free)> e(archive_entry_new(),
+                                                                        archive_entry_free);
+        archive_entry_set_pathname(e.get(), nome.c_str());
+        archive_entry_set_filetype(e.get(), AE_IFREG);
+        archive_entry_set_perm(e.get(), 0644);
+        archive_entry_set_size(e.get(), static_cast<la_int64_t>(dati.size()));
+        archive_write_header(a.get(), e.get());
+        archive_write_data(a.get(), dati.data(), dati.size());
+    }
+    archive_write_close(a.get());
+    return std::string(buffer.data(), usati);
+}
+
+std::map<std::string, FileTrovato> Esplora(Esploratore& e, const std::vector<std::string>& percorsi) {
+    std::map<std::string, FileTrovato> trovati;
+    e.esplora(percorsi, [&](FileTrovato f) { trovati.emplace(f.nome, std::move(f)); });
+    return trovati;
+}
+
+TEST(MotivoNomeNonSicuro, RefusesNamesThatLeaveTheFolder) {
+    const std::pair<const char*, bool> casi[] = {
+        {"a.xml", true},           {"cartella/a.xml", true}, {"a..b.xml", true},
+        {"..a/b.xml", true},       {"../a.xml", false},      {"a/../../b.xml", false},
+        {"a\\..\\b.xml", false},   {"/etc/passwd", false},   {"\\server\\x", false},
+        {"C:/Windows/x.xml", false}, {"c:x.xml", false},     {"", false},
+        {"..", false},
+    };
+    for (const auto& [nome, sicuro] : casi)
+        EXPECT_EQ(MotivoNomeNonSicuro(nome).empty(), sicuro) << nome;
+}
+
+TEST(Esploratore, JudgesEachEntryOfAnArchive) {
+    TempDir dir;
+    const std::string interno = Zip({{"dentro/b.xml", "<b/>"}, {"terzo.zip", Zip({{"c.xml", "<c/>"}})}});
+    const std::string zip = dir.write(
+        "f.zip", Zip({{"a/uno.xml", "<a/>"},
+                      {"b/uno.xml", "<b/>"},
+                      {"../fuori.xml", "<x/>"},
+                      {"/assoluto.xml", "<x/>"},
+                      {"grande.xml", std::string(3u << 20, ' ')},
+                      {"zeri.xml", std::string(20u << 20, '\0')},
+                      {"interno.zip", interno}}));
+    std::string folder = (dir.path() / "estratti").string();
+    std::map<std::string, FileTrovato> trovati;
+    {
+        Esploratore e(LimitiArchivio{2u << 20, 100, 100});
+        trovati = Esplora(e, {zip});
+        for (const char* nome : {"a/uno.xml", "b/uno.xml", "interno.zip/dentro/b.xml"}) {
+            const auto& f = trovati.at(zip + "/" + nome);
+            EXPECT_TRUE(f.errore.empty()) << nome << ": " << f.errore;
+            EXPECT_TRUE(std::filesystem::exists(f.percorso)) << nome;
+            folder = std::filesystem::path(f.percorso).parent_path().parent_path().string();
+        }
+        EXPECT_NE(trovati.at(zip + "/a/uno.xml").percorso, trovati.at(zip + "/b/uno.xml").percorso);
+        EXPECT_NE(trovati.at(zip + "/../fuori.xml").errore.find("non sicuro"), std::string::npos);
+        EXPECT_NE(trovati.at(zip + "/grande.xml").errore.find("oltre 2 MB"), std::string::npos);
+        EXPECT_NE(trovati.at(zip + "/zeri.xml").errore.find("oltre"), std::string::npos);
+        EXPECT_NE(trovati.at(zip + "/interno.zip/terzo.zip").errore.find("annidato"),
+                  std::string::npos);
+        EXPECT_EQ(trovati.size(), 8u);
+        EXPECT_FALSE(std::filesystem::exists(dir.path() / "fuori.xml"));
+    }
+    // The private folder goes with the explorer.
+    EXPECT_FALSE(std::filesystem::exists(folder)) << folder;
+}
+
+TEST(Esploratore, RefusesACompressionBomb) {
+    TempDir dir;
+    const std::string zip = dir.write("bomba.zip", Zip({{"zeri.xml", std::string(40u << 20, '\0')},
+                                                         {"dopo.xml", "<ok/>"}}));
+    Esploratore e;
+    const auto trovati = Esplora(e, {zip});
+    EXPECT_NE(trovati.at(zip + "/zeri.xml").errore.find("compressione"), std::string::npos);
+    EXPECT_TRUE(trovati.at(zip + "/dopo.xml").errore.empty());
+}
+
+TEST(Esploratore, StopsAtTheEntryLimitAndSaysSo) {
+    TempDir dir;
+    std::vector<std::pair<std::string, std::string>> voci;
+    for (int i = 0; i < 5; ++i)
+        voci.emplace_back("f" + std::to_string(i) + ".xml", "<f/>");
+    const std::string zip = dir.write("molte.zip", Zip(voci, false));
+    Esploratore e(LimitiArchivio{1u << 30, 100, 3});
+    const auto trovati = Esplora(e, {zip});
+    EXPECT_EQ(trovati.size(), 4u);
+    EXPECT_NE(trovati.at(zip).errore.find("più di 3 voci"), std::string::npos);
+}
+
+TEST(Esploratore, WalksFoldersAndNamesWhatItCannotRead) {
+    TempDir dir;
+    dir.write("c/z.xml", "<z/>");
+    dir.write("c/sotto/a.xml", "<a/>");
+    dir.write("c/rotto.zip", "PK\x03\x04 not really");
+    dir.write("c/finto.zip", "just text");
+    Esploratore e;
+    std::vector<FileTrovato> trovati;
+    e.esplora({(dir.path() / "c").string(), (dir.path() / "manca.xml").string()},
+              [&](FileTrovato f) { trovati.push_back(std::move(f)); });
+    std::vector<std::string> nomi;
+    for (const auto& f : trovati)
+        nomi.push_back(f.nome.substr(dir.path().string().size() + 1) + (f.errore.empty() ? "" : "!"));
+    EXPECT_EQ(nomi, (std::vector<std::string>{"c/finto.zip!", "c/rotto.zip!", "c/sotto/a.xml",
+                                              "c/z.xml", "manca.xml"}));
+}
+
+TEST(SommaImporti, AddsExactly) {
+    const std::pair<std::vector<std::string>, std::optional<std::string>> casi[] = {
+        {{}, "0.00"},
+        {{"0.1", "0.2"}, "0.30"},
+        {{"1000.00", "-1000.01"}, "-0.01"},
+        {{"12.345", "1"}, "13.345"},
+        {{"999999999999999.99", "0.01"}, "1000000000000000.00"},
+        {{"0.00000001", "0.00000002"}, "0.00000003"},
+        {{"+5", " 7.5 "}, "12.50"},
+        {{"1,5"}, std::nullopt},
+        {{""}, std::nullopt},
+        {{"1."}, std::nullopt},
+        {{"1e3"}, std::nullopt},
+        {{"0.000000001"}, std::nullopt},
+    };
+    for (const auto& [importi, atteso] : casi)
+        EXPECT_EQ(SommaImporti(importi), atteso) << (importi.empty() ? "" : importi[0]);
+}
+
+TEST(LeggiDatiDocumenti, ReadsSimplifiedInvoicesAndMissingParts) {
+    const char* xml =
+        "<p:FatturaElettronicaSemplificata xmlns:p='x' versione='FSM10'>"
+        "<FatturaElettronicaHeader><CedentePrestatore><IdFiscaleIVA><IdPaese>IT</IdPaese>"
+        "<IdCodice>02468135799</IdCodice></IdFiscaleIVA><Nome>Anna</Nome><Cognome>Neri</Cognome>"
+        "</CedentePrestatore><CessionarioCommittente><AltriDatiIdentificativi>"
+        "<Denominazione>Bar &amp; Co</Denominazione></AltriDatiIdentificativi>"
+        "</CessionarioCommittente></FatturaElettronicaHeader>"
+        "<FatturaElettronicaBody><DatiGenerali><DatiGeneraliDocumento><TipoDocumento>TD07"
+        "</TipoDocumento><Data>2024-05-06</Data><Numero> 7 </Numero></DatiGeneraliDocumento>"
+        "</DatiGenerali><DatiBeniServizi><Importo>122.00</Importo><DatiIVA><Imposta>22.00"
+        "</Imposta></DatiIVA></DatiBeniServizi><DatiBeniServizi><Importo>10.00</Importo>"
+        "<DatiIVA><Aliquota>0</Aliquota></DatiIVA></DatiBeniServizi></FatturaElettronicaBody>"
+        "<FatturaElettronicaBody/></p:FatturaElettronicaSemplificata>";
+    std::unique_ptr<xmlDoc, decltype(&xmlFreeDoc)> doc(xmlReadMemory(xml, static_cast<int>(std::strlen(xml)), "x.xml", nullptr, 0),
+                                                       xmlFreeDoc);
+    const auto d = LeggiDatiDocumenti(doc.get());
+    ASSERT_EQ(d.size(), 2u);
+    EXPECT_EQ(d[0].fornitore, "Anna Neri");
+    EXPECT_EQ(d[0].partitaIvaFornitore, "IT02468135799");
+    EXPECT_EQ(d[0].cliente, "Bar & Co");
+    EXPECT_EQ(d[0].numero, "7");
+    EXPECT_EQ(d[0].imposta, "22.00");
+    EXPECT_EQ(d[0].imponibile, "110.00");
+    EXPECT_EQ(d[0].totale, "132.00");
+    EXPECT_EQ(d[1].numero, "");
+    EXPECT_EQ(d[1].totale, "");
+}
+
+TEST(CsvElenco, QuotesAndWritesItalianNumbers) {
+    RigaElenco r;
+    r.file = "a;b \"c\".xml";
+    r.documento = 2;
+    r.dati.tipoDocumento = "TD01";
+    r.dati.fornitore = "Riga\nnuova";
+    r.dati.totale = "-1234.50";
+    r.dati.data = "2024-03-14";
+    r.firma = EsitoFirma::Integra;
+    RigaElenco rotta;
+    rotta.file = "x.txt";
+    rotta.errore = "Documento xml non gestito";
+    const std::string csv = CsvElenco({r, rotta});
+    EXPECT_EQ(csv.substr(0, 3), "\xEF\xBB\xBF");
+    EXPECT_NE(csv.find("TD01;;14/03/2024;\"Riga\nnuova\";;;;;-1234,50;;integra;;\"a;b \"\"c\"\".xml\";2;\r\n"),
+              std::string::npos)
+        << csv;
+    EXPECT_NE(csv.find(";;;;;;;;;;;;x.txt;;Documento xml non gestito\r\n"), std::string::npos) << csv;
+}
+
+TEST(AbbinaMessaggiSdi, TheMostTellingMessageWins) {
+    const auto fattura = [](std::string file) {
+        RigaElenco r;
+        r.file = std::move(file);
+        r.documento = 1;
+        r.formato = "FPR12";
+        return r;
+    };
+    const auto messaggio = [](std::string stato, std::string nomeFile, std::string id) {
+        RigaElenco r;
+        r.file = "m.xml";
+        r.documento = 1;
+        r.formato = "SDI";
+        r.statoSdi = std::move(stato);
+        r.nomeFileSdi = std::move(nomeFile);
+        r.identificativoSdi = std::move(id);
+        return r;
+    };
+    std::vector<RigaElenco> righe = {
+        fattura("zip/IT01234567890_00001.xml.p7m"),
+        fattura("IT01234567890_00002.XML"),
+        fattura("IT01234567890_00003.xml"),
+        messaggio("consegnata", "IT01234567890_00001.xml.p7m", "1"),
+        messaggio("rifiutata", "", "1"),
+        messaggio("", "IT01234567890_00001.xml.p7m", "1"), // metadata: ties 1 to the file
+        messaggio("non consegnata", "it01234567890_00002.xml", "2"),
+        messaggio("consegnata", "IT09999999999_00009.xml", "9"),
+    };
+    AbbinaMessaggiSdi(righe);
+    EXPECT_EQ(righe[0].statoSdi, "rifiutata");
+    EXPECT_EQ(righe[1].statoSdi, "non consegnata");
+    EXPECT_EQ(righe[2].statoSdi, "");
+    EXPECT_EQ(righe[7].statoSdi, "consegnata"); // a message without its invoice stays as it is
+}
+
+} // namespace
+} // namespace ondivo::test
