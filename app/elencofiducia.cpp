@@ -1,28 +1,10 @@
 #include "elencofiducia.h"
 
-#include "statofirme.h"
-
-#include <QStringList>
 
 namespace ondivo {
 
-ElencoFiducia AccettaElencoFiducia(const std::string& xml) {
-    ElencoFiducia elenco = LeggiElencoFiducia(xml);
-    SalvaElencoFiducia(elenco);
-    return elenco;
-}
-
 QString SintesiElenco(const ElencoFiducia& elenco, std::size_t certificatori) {
-    QString testo = certificatori == 1 ? QStringLiteral("1 certificatore")
-                                       : QStringLiteral("%1 certificatori").arg(certificatori);
-    QStringList dettagli;
-    if (!elenco.territorio.empty())
-        dettagli << QString::fromStdString(elenco.territorio);
-    if (!elenco.dataEmissione.empty())
-        dettagli << QStringLiteral("emesso il ") + DataItaliana(elenco.dataEmissione);
-    if (!dettagli.isEmpty())
-        testo += QStringLiteral(" (") + dettagli.join(QStringLiteral(", ")) + QLatin1Char(')');
-    return testo;
+    return QString::fromStdString(SintesiElencoFiducia(elenco, certificatori));
 }
 
 QString RigaElencoSalvato(const ElencoFiducia& salvato, std::size_t certificatori) {

@@ -59,10 +59,12 @@ std::string CsvElenco(const std::vector<RigaElenco>& righe) {
             r.documento > 0 ? std::to_string(r.documento) : std::string(),
             r.errore,
         };
-        const char* separatore = "";
+        bool primo = true;
         for (const auto& v : valori) {
-            csv += separatore + campo(v);
-            separatore = ";";
+            if (!primo)
+                csv += ';';
+            csv += campo(v);
+            primo = false;
         }
         csv += "\r\n";
     }

@@ -14,8 +14,7 @@ namespace ondivo::cli {
 namespace {
 
 void descrivi(const ElencoFiducia& elenco, std::size_t certificatori) {
-    std::cout << certificatori << " certificatori (" << ControlliVisibili(elenco.territorio)
-              << ", emesso il " << ControlliVisibili(elenco.dataEmissione) << ")\n";
+    std::cout << ControlliVisibili(SintesiElencoFiducia(elenco, certificatori)) << '\n';
 }
 
 } // namespace
@@ -41,8 +40,7 @@ int ComandoFiducia(const Argomenti& argomenti) {
         return EsitoOk;
     }
     if (azione == "importa" && argomenti.size() == 2 && !Trim(argomenti[1]).empty()) {
-        const ElencoFiducia elenco = LeggiElencoFiducia(platform::LeggiFile(argomenti[1]));
-        SalvaElencoFiducia(elenco);
+        const ElencoFiducia elenco = AccettaElencoFiducia(platform::LeggiFile(argomenti[1]));
         std::cout << "Elenco di fiducia importato: ";
         descrivi(elenco, elenco.certificati.size());
         return EsitoOk;

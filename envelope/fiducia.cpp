@@ -108,6 +108,26 @@ void SalvaElencoFiducia(const ElencoFiducia& elenco) {
     platform::ScriviFile(cartella + kDescrizione, descrizione);
 }
 
+ElencoFiducia AccettaElencoFiducia(const std::string& xml) {
+    ElencoFiducia elenco = LeggiElencoFiducia(xml);
+    SalvaElencoFiducia(elenco);
+    return elenco;
+}
+
+std::string SintesiElencoFiducia(const ElencoFiducia& elenco, std::size_t certificatori) {
+    std::string testo = certificatori == 1 ? std::string("1 certificatore")
+                                           : std::to_string(certificatori) + " certificatori";
+    std::string dettagli = elenco.territorio;
+    const std::string& data = elenco.dataEmissione;
+    if (data.size() >= 10 && data[4] == '-' && data[7] == '-') {
+        dettagli += dettagli.empty() ? "" : ", ";
+        dettagli += "emesso il " + data.substr(8, 2) + "/" + data.substr(5, 2) + "/" + data.substr(0, 4);
+    } else if (!data.empty()) {
+        dettagli += (dettagli.empty() ? "" : ", ") + ("emesso il " + data);
+    }
+    return dettagli.empty() ? testo : testo + " (" + dettagli + ")";
+}
+
 Fiducia CaricaFiducia() {
     const std::string cartella = CartellaFiducia();
     const std::string pem = leggiSeEsiste(cartella.empty() ? "" : cartella + kCertificati);

@@ -54,6 +54,15 @@ std::string CartellaFiducia();
 // before, whole or not at all ("certificatori.pem" and "elenco.txt" in CartellaFiducia()).
 void SalvaElencoFiducia(const ElencoFiducia& elenco);
 
+// Takes in a trusted list the user brought (a file or a download): reads and checks it
+// (LeggiElencoFiducia) and keeps it in place of the one kept before (SalvaElencoFiducia).
+// Throws OndivoError with the user's message; nothing kept changes then.
+ElencoFiducia AccettaElencoFiducia(const std::string& xml);
+
+// "3 certificatori (IT, emesso il 02/05/2024)": how many authorities, the territory and the
+// issue date of a list.
+std::string SintesiElencoFiducia(const ElencoFiducia& elenco, std::size_t certificatori);
+
 // The authorities kept; an empty Fiducia when none were imported.
 Fiducia CaricaFiducia();
 

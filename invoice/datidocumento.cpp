@@ -1,6 +1,7 @@
 #include "datidocumento.h"
 #include "text.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace ondivo {
@@ -182,15 +183,20 @@ std::optional<std::string> SommaImporti(const std::vector<std::string>& importi)
     const bool negativo = totale < 0;
     if (negativo)
         totale = -totale;
-    std::string cifre;
+    std::string cifre; // least significant first
     do {
-        cifre.insert(cifre.begin(), static_cast<char>('0' + static_cast<int>(totale % 10)));
+        cifre.push_back(static_cast<char>('0' + static_cast<int>(totale % 10)));
         totale /= 10;
     } while (totale > 0);
-    if (cifre.size() <= decimali)
-        cifre.insert(0, decimali + 1 - cifre.size(), '0');
-    cifre.insert(cifre.size() - decimali, ".");
-    return (negativo ? "-" : "") + cifre;
+    while (cifre.size() <= decimali)
+        cifre.push_back('0');
+    std::reverse(cifre.begin(), cifre.end());
+    const std::size_t intere = cifre.size() - decimali;
+    std::string somma;
+    if (negativo)
+        somma.push_back('-');
+    somma.append(cifre, 0, intere).append(1, '.').append(cifre, intere, std::string::npos);
+    return somma;
 }
 
 } // namespace ondivo
