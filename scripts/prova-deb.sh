@@ -24,7 +24,7 @@ chmod 644 "$work"/*
 # A container has no sandbox for Chromium to start in, for any user.
 as_user() {
     su -s /bin/bash "$user" -c \
-        "export QTWEBENGINE_CHROMIUM_FLAGS='--no-sandbox --disable-gpu'; cd \"$home\" && $*"
+        "export QTWEBENGINE_CHROMIUM_FLAGS='--no-sandbox --disable-gpu'; cd \"$home\" || exit 1; $*"
 }
 
 fail=0
