@@ -19,6 +19,7 @@
 #include <libxslt/extensions.h>
 
 #include <exception>
+#include <mutex>
 
 namespace ondivo {
 
@@ -72,6 +73,12 @@ DocumentoAperto ApriDocumento(const std::string& scelto, const std::string& fogl
     if (annullata(annulla))
         return soloAnnullato();
 
+    // The XML libraries report through process-wide handlers: one open at a time from here,
+    // whichever thread asks (the window's open, the list's reading, a batch).
+    static std::mutex unaAllaVolta;
+    const std::lock_guard<std::mutex> turno(unaAllaVolta);
+    if (annullata(annulla))
+        return soloAnnullato();
     Messaggi messaggi(documento.messaggi);
     XmlDocPtr fattura = CaricaPerQuery(documento.fileXml, messaggi);
     std::vector<std::string> formato;
