@@ -6,12 +6,14 @@
 
 #include <QElapsedTimer>
 #include <QMainWindow>
+#include <QPointer>
 
 #include <atomic>
 #include <exception>
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 class QAction;
 class QFrame;
@@ -30,6 +32,7 @@ namespace ondivo {
 
 class BarraRicerca;
 class ClickableLabel;
+class FinestraElenco;
 class HtmlView;
 
 // The main window: the invoice view, its header labels and the attachment list.
@@ -43,6 +46,10 @@ public:
 
     // Opens a file as if it had been chosen in the open dialog (command line, drag and drop).
     void apriFile(const std::string& percorso);
+    // Opens what the user gave at once (dialog, command line, drag and drop): one invoice file
+    // as apriFile does; several files, a folder or a ZIP archive as the list of invoices
+    // (FinestraElenco), whose rows open here.
+    void apriPercorsi(const std::vector<std::string>& percorsi);
 
     // True while an open started here has not come back yet.
     bool aperturaInCorso() const { return m_apertureInCorso > 0; }
@@ -82,6 +89,7 @@ private:
     // result is dropped. Only a successful open changes what the window shows, all of it at
     // once: the file label, the page, the attachment list and the header labels.
     void btnSelFileClick();
+    void apriScelti(std::vector<std::string> percorsi);
     void ApriFattura(const std::string& scelto);
     void fineApertura(const std::string& scelto, const std::shared_ptr<std::atomic<bool>>& annulla,
                       EsitoApertura& esito);
@@ -220,6 +228,8 @@ private:
     std::unique_ptr<QThreadPool> m_esportazioni; // PDFs are completed and written here
     int m_esportazioniInCorso = 0;
 
+    QPointer<FinestraElenco> m_elenco; // the list of many invoices, made when first needed
+
     bool m_cartellaUtenteDetta = false;
     // With ONDIVO_TEMPI set, how long an open takes until its page is shown goes to stderr.
     bool m_tempi;
@@ -229,6 +239,7 @@ private:
     friend class TestOpenCommand;
     friend class TestHostileWindow;
     friend class TestStrumentiPagina;
+    friend class TestElenco;
 };
 
 } // namespace ondivo
