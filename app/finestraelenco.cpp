@@ -71,7 +71,7 @@ FinestraElenco::~FinestraElenco() = default;
 void FinestraElenco::creaControlli() {
     setObjectName(QStringLiteral("FinestraElenco"));
     setWindowTitle(QStringLiteral("Elenco fatture"));
-    resize(1060, 460);
+    resize(1260, 460);
 
     auto* etichettaFiltro = new QLabel(QStringLiteral("&Filtro:"), this);
     m_campoFiltro = new QLineEdit(this);
@@ -145,8 +145,8 @@ void FinestraElenco::creaControlli() {
     orizzontale->setStretchLastSection(true);
     orizzontale->setHighlightSections(false);
     orizzontale->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    const int larghezze[ModelloElenco::NumeroColonne] = {56, 110, 80, 210, 120, 170, 90,
-                                                         80, 90,  80, 64,  96,  200};
+    const int larghezze[ModelloElenco::NumeroColonne] = {46, 100, 78, 180, 106, 140, 84,
+                                                         70, 84,  78, 62,  84,  160};
     for (int c = 0; c < ModelloElenco::NumeroColonne; ++c)
         m_tabella->setColumnWidth(c, larghezze[c]);
     // The rows as read until a column is chosen.
@@ -189,6 +189,11 @@ void FinestraElenco::creaControlli() {
     m_ricalcolo->setInterval(0);
     connect(m_ricalcolo, &QTimer::timeout, this, [this] { aggiornaTotali(); });
     const auto ricalcola = [this] { m_ricalcolo->start(); };
+    // The first row read is chosen, and so shown, unless the user has chosen one already.
+    connect(m_filtro, &QAbstractItemModel::rowsInserted, this, [this] {
+        if (!m_tabella->currentIndex().isValid() && m_filtro->rowCount() > 0)
+            m_tabella->setCurrentIndex(m_filtro->index(0, 0));
+    });
     connect(m_filtro, &QAbstractItemModel::rowsInserted, this, ricalcola);
     connect(m_filtro, &QAbstractItemModel::rowsRemoved, this, ricalcola);
     connect(m_filtro, &QAbstractItemModel::modelReset, this, ricalcola);
@@ -207,10 +212,10 @@ void FinestraElenco::apri(std::vector<std::string> percorsi) {
         m_lavoro.reset();
     }
     m_lettura.reset();
-    m_modello->svuota();
+    m_cartellaBase = percorsi.empty() ? std::string() : cartellaDi(percorsi.front());
+    m_modello->svuota(m_cartellaBase);
     m_aperto.clear();
     m_campoFiltro->clear();
-    m_cartellaBase = percorsi.empty() ? std::string() : cartellaDi(percorsi.front());
     m_lettura = std::make_unique<LetturaElenco>(*m_modello);
     connect(m_lettura.get(), &LetturaElenco::progresso, this, [this] { aggiornaAvanzamento(); });
     connect(m_lettura.get(), &LetturaElenco::finita, this, [this] { fineLettura(); });

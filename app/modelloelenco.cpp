@@ -35,15 +35,15 @@ QString suggerimento(const QString& testo) {
     return testo.isEmpty() ? QString() : Qt::convertFromPlainText(testo, Qt::WhiteSpaceNormal);
 }
 
-QString testoRicerca(const RigaElenco& riga) {
+} // namespace
+
+QString ModelloElenco::testoRicerca(const RigaElenco& riga) const {
     QString testo;
-    for (int c = 0; c < ModelloElenco::NumeroColonne; ++c)
-        testo += ModelloElenco::testo(riga, c) + QLatin1Char('\n');
+    for (int c = 0; c < NumeroColonne; ++c)
+        testo += this->testo(riga, c) + QLatin1Char('\n');
     testo += qs(riga.errore);
     return testo.toCaseFolded();
 }
-
-} // namespace
 
 void ModelloElenco::aggiungi(std::vector<RigaElenco> righe) {
     if (righe.empty())
@@ -57,8 +57,11 @@ void ModelloElenco::aggiungi(std::vector<RigaElenco> righe) {
     endInsertRows();
 }
 
-void ModelloElenco::svuota() {
+void ModelloElenco::svuota(const std::string& cartella) {
     beginResetModel();
+    m_cartella = cartella;
+    if (!m_cartella.empty() && m_cartella.back() != '/')
+        m_cartella += '/';
     m_righe.clear();
     m_ricerca.clear();
     endResetModel();
@@ -81,19 +84,23 @@ int ModelloElenco::columnCount(const QModelIndex& genitore) const {
     return genitore.isValid() ? 0 : NumeroColonne;
 }
 
-QString ModelloElenco::testo(const RigaElenco& r, int colonna) {
+QString ModelloElenco::testo(const RigaElenco& r, int colonna) const {
     const DatiDocumento& d = r.dati;
+    const std::string file = !m_cartella.empty() && r.file.starts_with(m_cartella)
+                                 ? r.file.substr(m_cartella.size())
+                                 : r.file;
     if (!r.errore.empty()) {
-        // A file not read: its reason where the supplier stands, so it is seen at once.
+        // A file not read: a warning sign under Tipo, and its reason where the supplier
+        // stands, so it is seen at once.
         switch (colonna) {
-        case Tipo:
+        case Numero:
             return QStringLiteral("non letto");
         case Fornitore:
             return qs(r.errore);
         case Firma:
             return qs(ParolaFirma(r));
         case File:
-            return qs(r.file);
+            return qs(file);
         default:
             return {};
         }
@@ -122,8 +129,7 @@ QString ModelloElenco::testo(const RigaElenco& r, int colonna) {
     case StatoSdi:
         return qs(r.statoSdi);
     case File:
-        return qs(r.file) +
-               (r.documento > 1 ? QStringLiteral(" (%1)").arg(r.documento) : QString());
+        return qs(file) + (r.documento > 1 ? QStringLiteral(" (%1)").arg(r.documento) : QString());
     default:
         return {};
     }
@@ -169,7 +175,9 @@ QVariant ModelloElenco::data(const QModelIndex& indice, int ruolo) const {
             return QStringLiteral("Messaggio del Sistema di Interscambio");
         if (colonna == Tipo)
             return suggerimento(qs(DescrTipoDoc(r.dati.tipoDocumento)));
-        if (colonna == File || colonna == Fornitore || colonna == Cliente)
+        if (colonna == File)
+            return suggerimento(qs(r.file));
+        if (colonna == Fornitore || colonna == Cliente)
             return suggerimento(testo(r, colonna));
         return {};
     default:

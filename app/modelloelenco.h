@@ -41,7 +41,9 @@ public:
 
     // Appends rows at the end.
     void aggiungi(std::vector<RigaElenco> righe);
-    void svuota();
+    // Empties the list; the File column will show the files under `cartella` by the rest of
+    // their names ("sotto/f.xml", "archivio.zip/f.xml"), the others whole.
+    void svuota(const std::string& cartella = {});
     // Gives the invoices the SdI state of the messages among the rows (AbbinaMessaggiSdi).
     void abbinaMessaggiSdi();
 
@@ -55,9 +57,12 @@ public:
                         int ruolo = Qt::DisplayRole) const override;
 
     // The text a cell shows.
-    static QString testo(const RigaElenco& riga, int colonna);
+    QString testo(const RigaElenco& riga, int colonna) const;
 
 private:
+    QString testoRicerca(const RigaElenco& riga) const;
+
+    std::string m_cartella; // ends in "/"; empty for none
     std::vector<RigaElenco> m_righe;
     std::vector<QString> m_ricerca; // per row, see RuoloRicerca
 };

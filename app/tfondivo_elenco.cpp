@@ -27,12 +27,13 @@ void TFONDIVO::apriScelti(std::vector<std::string> percorsi) {
             this);
         connect(m_elenco, &FinestraElenco::fileScelto, this,
                 [this](const std::string& percorso) { apriFile(percorso); });
-        // Beside the main window, over the lower part of its page, where the header and the
-        // attachment list stay in sight.
+        // Over the lower part of the main window's page, where its header and attachment
+        // list stay in sight; as wide as the screen allows.
         const QRect schermo = screen() ? screen()->availableGeometry() : QRect();
         if (schermo.isValid()) {
-            const QSize dimensione = m_elenco->size().boundedTo(schermo.size());
-            m_elenco->move(schermo.left() + 16, schermo.bottom() - dimensione.height() - 80);
+            const QSize dimensione = m_elenco->size().boundedTo(schermo.size() - QSize(32, 120));
+            m_elenco->resize(dimensione);
+            m_elenco->move(schermo.left() + 16, schermo.bottom() - dimensione.height() - 60);
         }
     }
     m_elenco->apri(std::move(percorsi));

@@ -3,7 +3,7 @@
 # once the page is shown. Usage: scripts/screenshot.sh [--trova TEXT | --elenco] [INVOICE] [OUT.png]
 #   --trova TEXT   open the find bar (Ctrl+F) and type TEXT before the picture is taken
 #   --elenco       open INVOICE (default: the samples folder) as the list of invoices, wait for
-#                  it to be read, choose its first row, and save the screen as OUT.png and the
+#                  it to be read and its first row shown, and save the screen as OUT.png and the
 #                  list window alone as OUT-elenco.png
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -59,8 +59,6 @@ shoot() {
         sleep 1
         local lista
         lista=$(xdotool search --name '^Elenco fatture$' | head -1)
-        xdotool windowactivate --sync "$lista" 2>/dev/null || true
-        xdotool key Down
     fi
     attendi "pagina mostrata" "$log"
     sleep 1 # let the view paint

@@ -24,6 +24,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 
 namespace fs = std::filesystem;
@@ -133,9 +134,14 @@ private:
         return QTest::qWaitFor([&e] { return !e.letturaInCorso(); }, 60000);
     }
 
-    // A window with the list of a copy of the samples, read whole.
-    std::unique_ptr<TFONDIVO> elencoCampioni(test::FakePrompts& prompts) {
+    // A window with the list of a copy of the samples, and of the files `aggiungi` writes
+    // beside them, read whole.
+    std::unique_ptr<TFONDIVO>
+    elencoCampioni(test::FakePrompts& prompts,
+                   const std::function<void(const fs::path&)>& aggiungi = {}) {
         copiaCampioni(m_fatture->path() / "campioni");
+        if (aggiungi)
+            aggiungi(m_fatture->path() / "campioni");
         auto w = finestra(prompts);
         w->apriPercorsi({(m_fatture->path() / "campioni").string()});
         if (!w->m_elenco || !letta(*w->m_elenco))
@@ -268,8 +274,12 @@ private slots:
         QCOMPARE(w->m_elenco->windowTitle(), QStringLiteral("Elenco fatture"));
         QVERIFY(letta(*w->m_elenco));
         QCOMPARE(w->m_elenco->m_modello->rowCount(), quanti);
-        // Nothing is opened in the main window until a row is chosen.
-        QVERIFY(w->StFileXML->text().isEmpty());
+        // The first row is chosen and shown in the main window.
+        QCOMPARE(w->m_elenco->m_tabella->selectionModel()->selectedRows().size(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(w->StFileXML->text(),
+                                  QString::fromStdString(rigaMostrata(*w->m_elenco, 0).percorso),
+                                  30000);
+        QCOMPARE(w->StFornitore->text(), QStringLiteral("Nordest Software S.r.l."));
     }
 
     // Every document of the files under a folder and its sub-folders, or in an archive, one row
@@ -351,7 +361,7 @@ private slots:
             const RigaElenco& r = rigaMostrata(e, i);
             if (r.errore.empty())
                 continue;
-            QCOMPARE(e.m_filtro->index(i, ModelloElenco::Tipo).data().toString(),
+            QCOMPARE(e.m_filtro->index(i, ModelloElenco::Numero).data().toString(),
                      QStringLiteral("non letto"));
             QCOMPARE(e.m_filtro->index(i, ModelloElenco::Fornitore).data().toString(),
                      QString::fromStdString(r.errore));
@@ -362,29 +372,30 @@ private slots:
     }
 
     // Amounts in the order of their values, dates in the order of time, both ways; a cell
-    // with nothing comes first.
+    // with nothing comes first. Beside the samples, a copy of one with amounts a reading of
+    // the digits would misplace: 1202.5 after 1202.07, 216.80 (216.8) after 216.77.
     void sortsByValue_data() {
         QTest::addColumn<int>("colonnaScelta");
         QTest::addColumn<bool>("crescente");
         QTest::addColumn<QStringList>("attesi");
         QTest::newRow("totalUp") << int(ModelloElenco::Totale) << true
-                                 << QStringList{"176,40",   "1202,07",  "3323,32", "4562,80",
-                                                "14666,60", "31680,00", "43670,00"};
+                                 << QStringList{"176,40",  "1202,07",  "1202,5",   "3323,32",
+                                                "4562,80", "14666,60", "31680,00", "43670,00"};
         QTest::newRow("taxDown") << int(ModelloElenco::Iva) << false
                                  << QStringList{"3970,00", "800,80", "676,60", "391,17",
-                                                "216,77",  "4,40",   "0,00"};
+                                                "216,80",  "216,77", "4,40",   "0,00"};
         QTest::newRow("dateUp") << int(ModelloElenco::Data) << true
                                 << QStringList{"29/02/2024", "29/02/2024", "14/03/2024",
-                                               "02/04/2024", "06/05/2024", "20/06/2024",
-                                               "12/09/2024"};
+                                               "02/04/2024", "02/04/2024", "06/05/2024",
+                                               "20/06/2024", "12/09/2024"};
         QTest::newRow("dueDateUp")
             << int(ModelloElenco::Scadenza) << true
             << QStringList{"",           "30/03/2024", "30/03/2024", "13/04/2024",
-                           "30/04/2024", "20/07/2024", "27/09/2024"};
+                           "30/04/2024", "30/04/2024", "20/07/2024", "27/09/2024"};
         QTest::newRow("dateDown") << int(ModelloElenco::Data) << false
                                   << QStringList{"12/09/2024", "20/06/2024", "06/05/2024",
-                                                 "02/04/2024", "14/03/2024", "29/02/2024",
-                                                 "29/02/2024"};
+                                                 "02/04/2024", "02/04/2024", "14/03/2024",
+                                                 "29/02/2024", "29/02/2024"};
     }
 
     void sortsByValue() {
@@ -392,7 +403,17 @@ private slots:
         QFETCH(bool, crescente);
         QFETCH(QStringList, attesi);
         test::FakePrompts prompts;
-        auto w = elencoCampioni(prompts);
+        auto w = elencoCampioni(prompts, [](const fs::path& cartella) {
+            std::string xml = leggi(campione(kConAllegati));
+            for (const auto& [da, a] :
+                 {std::pair<std::string, std::string>{">1202.07<", ">1202.5<"},
+                  {">216.77<", ">216.8<"}}) {
+                const auto dove = xml.find(da);
+                QVERIFY(dove != std::string::npos);
+                xml.replace(dove, da.size(), a);
+            }
+            scrivi(cartella / "variante.xml", xml);
+        });
         QVERIFY(w);
         FinestraElenco& e = *w->m_elenco;
         e.m_tabella->sortByColumn(colonnaScelta,
