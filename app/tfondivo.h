@@ -214,7 +214,7 @@ private:
     std::string FFoglioStile;
     ListaAllegati FAllegati;
 
-    // Opens run here, one at a time: libxslt is used from one thread only.
+    // Opens run here, one at a time; a newer one supersedes the one running.
     std::unique_ptr<QThreadPool> m_aperture;
     std::shared_ptr<std::atomic<bool>> m_annulla; // the latest open's cancellation flag
     int m_apertureInCorso = 0;
