@@ -567,6 +567,29 @@ private slots:
         QVERIFY(!e.m_barra->isVisible());
     }
 
+    // Cancelling a work begins no further file: with two files at most under way, most of the
+    // six are left, and the summary says so.
+    void cancelStopsAWork() {
+        test::FakePrompts prompts;
+        auto w = elencoCampioni(prompts);
+        QVERIFY(w);
+        FinestraElenco& e = *w->m_elenco;
+        const fs::path uscite = m_fatture->path() / "pdf";
+        fs::create_directories(uscite);
+        prompts.answers.push_back(uscite.string());
+        e.m_esegui([&e] { e.esportaPdf(FinestraElenco::Ambito::Mostrate); });
+        QVERIFY(e.m_btnAnnulla->isVisible());
+        QTest::mouseClick(e.m_btnAnnulla, Qt::LeftButton);
+        QVERIFY(lavoroFinito(e));
+        QCOMPARE(prompts.shown.size(), 1u);
+        QVERIFY2(prompts.shown[0].find("file non elaborati.") != std::string::npos,
+                 prompts.shown[0].c_str());
+        QVERIFY(nomiIn(uscite).size() <= 2);
+        for (const auto& nome : nomiIn(uscite))
+            QVERIFY2(leggi(uscite / nome).starts_with("%PDF-"), nome.c_str());
+        QVERIFY(!e.m_btnAnnulla->isVisible());
+    }
+
     // A row not read counts among the failures, with its reason; the others are made.
     void pdfsOfRowsNotReadFail() {
         const fs::path cartella = m_fatture->path() / "misti";
