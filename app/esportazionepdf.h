@@ -1,19 +1,94 @@
 #pragma once
 
+#include <QObject>
+
+#include <array>
+#include <atomic>
+#include <memory>
+#include <optional>
+#include <set>
 #include <string>
-#include <utility>
 #include <vector>
+
+class QThreadPool;
 
 namespace ondivo {
 
-// One invoice to turn into PDF: the file opened, the PDF written.
-using LavoroPdf = std::pair<std::string, std::string>;
+class HtmlView;
+struct ContenutoPdf;
 
-// Makes the PDF of every invoice with one page engine and no window: the open command, the
-// page as the window shows it, printed to A4, then completed (ScriviPdf). Needs a running
-// QApplication. On standard error: "n/tot nome" for each file when it is a terminal, a line
-// naming each failure and its reason, a summary at the end. Returns 0 when every PDF was
-// written, 1 otherwise; a failed file leaves no PDF behind.
+// One invoice to turn into PDF: the file opened, and either the PDF written (`pdf`, replaced
+// when there) or the folder it goes in (`cartella`), named from the invoice's header
+// (NomePdfProposto) under a name no file there has yet, "nome (2).pdf" and so on.
+struct LavoroPdf {
+    std::string fattura;
+    std::string pdf;
+    std::string cartella;
+};
+
+// Makes the PDF of every invoice with two page engines and no window: the open command, the
+// page as the window shows it, printed to A4, then completed (ScriviPdf). While one page
+// prints, the other loads the next invoice; opening, completing and writing run on a worker
+// thread, so the caller's event loop stays free. Needs a running QApplication, the program
+// folder and PreparaAperture(). A failed file leaves no PDF behind.
+class EsportazionePdf : public QObject {
+    Q_OBJECT
+
+public:
+    explicit EsportazionePdf(std::vector<LavoroPdf> lavori, QObject* parent = nullptr);
+    // Waits for the file being written: a PDF is either whole or not there.
+    ~EsportazionePdf() override;
+
+    // Starts the work; finita() follows the last file, from the event loop.
+    void avvia();
+    // No further file is begun and an open under way stops; the files being printed or written
+    // are finished and reported, then finita() comes.
+    void annulla();
+
+    std::size_t quanti() const { return m_lavori.size(); }
+    std::size_t riusciti() const { return m_riusciti; }
+    bool annullata() const { return m_annullata; }
+
+signals:
+    // One file done: the PDF written, or the reason it was not (`errore` not empty). Files
+    // not begun because of annulla() are not reported.
+    void fileConcluso(int indice, const QString& pdf, const QString& errore);
+    void finita();
+
+private:
+    struct Posto {
+        std::unique_ptr<HtmlView> vista;
+        std::size_t lavoro = 0;
+        std::shared_ptr<const ContenutoPdf> contenuto; // set while the page loads or prints
+        std::string pdf;
+    };
+    struct Aperta;
+
+    void avviaProssimo(Posto& posto);
+    void aperta(Posto& posto, Aperta& esito);
+    void caricata(Posto& posto, bool ok);
+    void stampata(Posto& posto, const QByteArray& stampato);
+    void concluso(Posto& posto, const std::string& errore, bool riporta = true);
+    // The destination of a file of a folder job; runs on the worker only.
+    std::string destinazione(const LavoroPdf& lavoro, const std::string& nomeProposto);
+
+    std::vector<LavoroPdf> m_lavori;
+    std::array<Posto, 2> m_posti;
+    std::unique_ptr<QThreadPool> m_lavoratore;
+    std::shared_ptr<std::atomic<bool>> m_annulla;
+    std::set<std::string> m_riservati; // folder-job names given in this run (worker only)
+    std::size_t m_prossimo = 0;        // the next file to open
+    std::size_t m_riusciti = 0;
+    int m_attivi = 0; // files opening, loading, printing or being written
+    bool m_avviata = false;
+    bool m_annullata = false;
+    bool m_finita = false;
+    bool m_chiusura = false; // the object is going: late callbacks of the engine do nothing
+};
+
+// EsportazionePdf with a report on standard error: "n/tot nome" for each file when it is a
+// terminal, a line naming each failure and its reason, a summary at the end. Sets up the
+// program folder and the opens. Returns 0 when every PDF was written, 1 otherwise.
 int EsportaPdfSenzaFinestra(const std::vector<LavoroPdf>& lavori);
 
 // Drops Qt's and the engine's own notes (graphics, folders), so that standard error carries

@@ -50,17 +50,20 @@ int main(int argc, char** argv) {
             return 2;
         std::vector<ondivo::LavoroPdf> lavori;
         for (int i = 2; i + 1 < argc; i += 2)
-            lavori.emplace_back(argv[i], argv[i + 1]);
+            lavori.push_back({argv[i], argv[i + 1], {}});
         return ondivo::EsportaPdfSenzaFinestra(lavori);
     }
     const QStringList argomenti = QApplication::arguments();
     ondivo::QtPrompts prompts;
     ondivo::TFONDIVO finestra(prompts);
     finestra.showMaximized();
-    // A file named on the command line opens as if chosen in the dialog.
-    if (argomenti.size() > 1) {
-        const std::string file = QFileInfo(argomenti.at(1)).absoluteFilePath().toStdString();
-        QTimer::singleShot(0, &finestra, [&finestra, file] { finestra.apriFile(file); });
-    }
+    // A file named on the command line opens as if chosen in the dialog; several files, a
+    // folder or an archive open the list.
+    std::vector<std::string> percorsi;
+    for (qsizetype i = 1; i < argomenti.size(); ++i)
+        percorsi.push_back(QFileInfo(argomenti.at(i)).absoluteFilePath().toStdString());
+    if (!percorsi.empty())
+        QTimer::singleShot(0, &finestra,
+                           [&finestra, percorsi] { finestra.apriPercorsi(percorsi); });
     return app.exec();
 }

@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace ondivo {
 
@@ -13,6 +14,13 @@ struct ConfigurazioneDialogo {
     std::string estensionePredefinita; // "*.xml", or "*.*" for none
     std::string filtro;                // "label|pattern|label|pattern…", patterns joined by ";"
     std::string titolo;
+};
+
+// What the open dialog of invoices gives: the files chosen, or the folder its button took
+// whole.
+struct SceltaFatture {
+    std::vector<std::string> file;
+    std::string cartella;
 };
 
 // Everything the window asks of the user, behind one interface so tests substitute a fake.
@@ -25,6 +33,22 @@ public:
     // entry confirmed last and the file name chosen last carry over between commands. A typed
     // name of a missing file is accepted. Returns the chosen path, or nothing on cancel.
     virtual std::optional<std::string> ScegliFile(const ConfigurazioneDialogo& configurazione) = 0;
+
+    // The same dialog for opening invoices: several files may be chosen at once, or, with its
+    // button for it, a whole folder (the one selected, else the one shown). Returns nothing on
+    // cancel.
+    virtual std::optional<SceltaFatture>
+    ScegliFatture(const ConfigurazioneDialogo& configurazione) = 0;
+
+    // A dialog that chooses a folder, starting in the given one. Returns it, or nothing on
+    // cancel.
+    virtual std::optional<std::string>
+    ScegliCartella(const ConfigurazioneDialogo& configurazione) = 0;
+
+    // The end of a batch: a box with the summary, and the reasons one a line under a button
+    // that shows them (none when the list is empty). Every text is shown as given.
+    virtual void ShowRiepilogo(const std::string& testo,
+                               const std::vector<std::string>& motivi) = 0;
 
     // The dialog that names a file to write, starting in the given folder with the proposed
     // name; it asks before an existing file is replaced. Returns the path, or nothing on cancel.

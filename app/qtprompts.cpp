@@ -4,7 +4,9 @@
 
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGridLayout>
 #include <QLibraryInfo>
+#include <QPushButton>
 #include <QTranslator>
 
 namespace ondivo {
@@ -44,14 +46,31 @@ void QtPrompts::ShowError(const std::string& testo) {
     CreaBox(QMessageBox::Critical, testo)->exec();
 }
 
-std::optional<std::string> QtPrompts::ScegliFile(const ConfigurazioneDialogo& c) {
+QFileDialog& QtPrompts::dialogo() {
     if (!OpenDialog1) {
         OpenDialog1 = std::make_unique<QFileDialog>();
         OpenDialog1->setOption(QFileDialog::DontUseNativeDialog);
         OpenDialog1->setAcceptMode(QFileDialog::AcceptOpen);
-        OpenDialog1->setFileMode(QFileDialog::AnyFile); // a typed missing name is accepted
+        // Under the dialog's own buttons: the folder selected, or else the one shown, is
+        // taken whole. The dialog's accept() would step into a selected folder instead.
+        m_cartellaIntera =
+            new QPushButton(QStringLiteral("Apri tutta la cartella"), OpenDialog1.get());
+        m_cartellaIntera->setObjectName(QStringLiteral("apriCartellaIntera"));
+        m_cartellaIntera->setAutoDefault(false);
+        if (auto* griglia = qobject_cast<QGridLayout*>(OpenDialog1->layout()))
+            griglia->addWidget(m_cartellaIntera, griglia->rowCount(), 0, 1, griglia->columnCount(),
+                               Qt::AlignRight);
+        QFileDialog* dialogo = OpenDialog1.get();
+        QObject::connect(m_cartellaIntera, &QPushButton::clicked, dialogo, [this, dialogo] {
+            m_sceltaCartella = true;
+            static_cast<QDialog*>(dialogo)->done(QDialog::Accepted); // past accept()'s checks
+        });
     }
-    QFileDialog& d = *OpenDialog1;
+    return *OpenDialog1;
+}
+
+QStringList QtPrompts::apriDialogo(const ConfigurazioneDialogo& c) {
+    QFileDialog& d = dialogo();
     d.setWindowTitle(QString::fromStdString(c.titolo));
     d.setDirectory(QString::fromStdString(c.cartellaIniziale));
     QString suffisso = QString::fromStdString(c.estensionePredefinita);
@@ -64,14 +83,70 @@ std::optional<std::string> QtPrompts::ScegliFile(const ConfigurazioneDialogo& c)
         d.selectNameFilter(filtri[m_indiceFiltro]);
     if (!m_nomeFile.isEmpty())
         d.selectFile(m_nomeFile);
-    if (d.exec() != QDialog::Accepted || d.selectedFiles().isEmpty())
-        return std::nullopt;
-    const QString scelto = d.selectedFiles().first();
+    m_sceltaCartella = false;
+    if (d.exec() != QDialog::Accepted)
+        return {};
     m_indiceFiltro = static_cast<int>(filtri.indexOf(d.selectedNameFilter()));
     if (m_indiceFiltro < 0)
         m_indiceFiltro = 0;
-    m_nomeFile = QFileInfo(scelto).fileName();
-    return scelto.toStdString();
+    if (m_sceltaCartella) {
+        for (const QString& scelto : d.selectedFiles())
+            if (QFileInfo(scelto).isDir())
+                return {scelto};
+        return {d.directory().absolutePath()};
+    }
+    const QStringList scelti = d.selectedFiles();
+    if (!scelti.isEmpty())
+        m_nomeFile = QFileInfo(scelti.first()).fileName();
+    return scelti;
+}
+
+std::optional<std::string> QtPrompts::ScegliFile(const ConfigurazioneDialogo& c) {
+    dialogo().setFileMode(QFileDialog::AnyFile); // a typed missing name is accepted
+    m_cartellaIntera->setVisible(false);
+    const QStringList scelti = apriDialogo(c);
+    if (scelti.isEmpty())
+        return std::nullopt;
+    return scelti.first().toStdString();
+}
+
+std::optional<SceltaFatture> QtPrompts::ScegliFatture(const ConfigurazioneDialogo& c) {
+    dialogo().setFileMode(QFileDialog::ExistingFiles);
+    m_cartellaIntera->setVisible(true);
+    const QStringList scelti = apriDialogo(c);
+    if (scelti.isEmpty())
+        return std::nullopt;
+    SceltaFatture scelta;
+    if (m_sceltaCartella)
+        scelta.cartella = scelti.first().toStdString();
+    else
+        for (const QString& s : scelti)
+            scelta.file.push_back(s.toStdString());
+    return scelta;
+}
+
+std::optional<std::string> QtPrompts::ScegliCartella(const ConfigurazioneDialogo& c) {
+    QFileDialog d;
+    d.setOption(QFileDialog::DontUseNativeDialog);
+    d.setFileMode(QFileDialog::Directory);
+    d.setOption(QFileDialog::ShowDirsOnly);
+    d.setWindowTitle(QString::fromStdString(c.titolo));
+    d.setDirectory(QString::fromStdString(c.cartellaIniziale));
+    if (d.exec() != QDialog::Accepted || d.selectedFiles().isEmpty())
+        return std::nullopt;
+    return d.selectedFiles().first().toStdString();
+}
+
+void QtPrompts::ShowRiepilogo(const std::string& testo, const std::vector<std::string>& motivi) {
+    const auto box =
+        CreaBox(motivi.empty() ? QMessageBox::Information : QMessageBox::Warning, testo);
+    std::string dettagli;
+    for (const auto& m : motivi)
+        dettagli += m + "\n";
+    // The details are a plain text box: nothing in them is read as markup.
+    if (!dettagli.empty())
+        box->setDetailedText(QString::fromStdString(dettagli));
+    box->exec();
 }
 
 std::optional<std::string> QtPrompts::ScegliFileDaSalvare(const ConfigurazioneDialogo& c,

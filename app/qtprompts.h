@@ -8,6 +8,7 @@
 #include <memory>
 
 class QFileDialog;
+class QPushButton;
 class QTranslator;
 
 namespace ondivo {
@@ -34,13 +35,24 @@ public:
     void ShowMessage(const std::string& testo) override;
     void ShowError(const std::string& testo) override;
     std::optional<std::string> ScegliFile(const ConfigurazioneDialogo& configurazione) override;
+    std::optional<SceltaFatture>
+    ScegliFatture(const ConfigurazioneDialogo& configurazione) override;
+    std::optional<std::string> ScegliCartella(const ConfigurazioneDialogo& configurazione) override;
+    void ShowRiepilogo(const std::string& testo, const std::vector<std::string>& motivi) override;
     std::optional<std::string> ScegliFileDaSalvare(const ConfigurazioneDialogo& configurazione,
                                                    const std::string& nomeProposto) override;
     std::optional<std::string>
     ScegliFileDaImportare(const ConfigurazioneDialogo& configurazione) override;
 
 private:
+    // OpenDialog1, made the first time.
+    QFileDialog& dialogo();
+    // OpenDialog1 set up for a command and shown; the paths chosen, empty on cancel.
+    QStringList apriDialogo(const ConfigurazioneDialogo& configurazione);
+
     std::unique_ptr<QFileDialog> OpenDialog1;
+    QPushButton* m_cartellaIntera = nullptr; // in OpenDialog1, shown when opening invoices
+    bool m_sceltaCartella = false;
     int m_indiceFiltro = 0; // the filter entry confirmed last
     QString m_nomeFile;     // the file name chosen last
 };

@@ -170,7 +170,11 @@ void TFONDIVO::dropEvent(QDropEvent* evento) {
     if (urls.isEmpty() || !urls.first().isLocalFile())
         return;
     evento->acceptProposedAction();
-    apriFile(urls.first().toLocalFile().toStdString());
+    std::vector<std::string> percorsi;
+    for (const QUrl& url : urls)
+        if (url.isLocalFile())
+            percorsi.push_back(url.toLocalFile().toStdString());
+    apriPercorsi(percorsi);
 }
 
 bool TFONDIVO::eventFilter(QObject* oggetto, QEvent* evento) {

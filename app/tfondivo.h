@@ -7,6 +7,7 @@
 
 #include <QElapsedTimer>
 #include <QMainWindow>
+#include <QPointer>
 
 #include <atomic>
 #include <cstdint>
@@ -15,6 +16,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 class QAction;
 class QFrame;
@@ -37,6 +39,7 @@ class ClickableLabel;
 class DialogoFirme;
 class Fiducia;
 struct EsitoAggiornamentoElenco;
+class FinestraElenco;
 class HtmlView;
 class RiquadroFirma;
 
@@ -51,6 +54,10 @@ public:
 
     // Opens a file as if it had been chosen in the open dialog (command line, drag and drop).
     void apriFile(const std::string& percorso);
+    // Opens what the user gave at once (dialog, command line, drag and drop): one invoice file
+    // as apriFile does; several files, a folder or a ZIP archive as the list of invoices
+    // (FinestraElenco), whose rows open here.
+    void apriPercorsi(const std::vector<std::string>& percorsi);
 
     // True while an open started here has not come back yet.
     bool aperturaInCorso() const { return m_apertureInCorso > 0; }
@@ -92,6 +99,7 @@ private:
     // result is dropped. Only a successful open changes what the window shows, all of it at
     // once: the file label, the page, the attachment list and the header labels.
     void btnSelFileClick();
+    void apriScelti(std::vector<std::string> percorsi);
     void ApriFattura(const std::string& scelto);
     void fineApertura(const std::string& scelto, const std::shared_ptr<std::atomic<bool>>& annulla,
                       EsitoApertura& esito);
@@ -242,7 +250,7 @@ private:
     std::string FFoglioStile;
     ListaAllegati FAllegati;
 
-    // Opens run here, one at a time: libxslt is used from one thread only.
+    // Opens run here, one at a time; a newer one supersedes the one running.
     std::unique_ptr<QThreadPool> m_aperture;
     std::shared_ptr<std::atomic<bool>> m_annulla; // the latest open's cancellation flag
     int m_apertureInCorso = 0;
@@ -268,6 +276,7 @@ private:
     DialogoFirme* m_dialogoFirme = nullptr;
     QNetworkAccessManager* m_rete = nullptr; // made at the first update of the trusted list
     bool m_aggiornamentoInCorso = false;
+    QPointer<FinestraElenco> m_elenco; // the list of many invoices, made when first needed
 
     bool m_cartellaUtenteDetta = false;
     // With ONDIVO_TEMPI set, how long an open takes until its page is shown goes to stderr.
@@ -279,6 +288,7 @@ private:
     friend class TestHostileWindow;
     friend class TestStrumentiPagina;
     friend class TestFirma;
+    friend class TestElenco;
 };
 
 } // namespace ondivo

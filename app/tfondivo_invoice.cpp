@@ -4,6 +4,7 @@
 #include "base64.h"
 #include "envelopepath.h"
 #include "errors.h"
+#include "esploratore.h"
 #include "fileutil.h"
 #include "lctv.h"
 #include "p7menvelope.h"
@@ -26,6 +27,7 @@ namespace {
 
 constexpr const char* kFiltroFatture =
     "fatture (.xml)|*.xml|fatture firmate (.p7m)|*.p7m|tutte le fatture (.xml, .p7m)|*.xml;*.p7m|"
+    "archivi ZIP (.zip)|*.zip|fatture e archivi (.xml, .p7m, .zip)|*.xml;*.p7m;*.zip|"
     "tutti i file (*.*)|*.*";
 
 // A choice of the dialog that counts: not cancelled, not blank.
@@ -38,11 +40,19 @@ std::optional<std::string> sceltaValida(std::optional<std::string> scelta) {
 } // namespace
 
 void TFONDIVO::btnSelFileClick() {
-    const auto scelto =
-        sceltaValida(m_prompts.ScegliFile({AppDir() + DirFatture, "*.xml", kFiltroFatture,
-                                           "Selezione fattura elettronica (formato xml, p7m)"}));
-    if (scelto)
-        ApriFattura(*scelto);
+    const auto scelta =
+        m_prompts.ScegliFatture({AppDir() + DirFatture, "*.xml", kFiltroFatture,
+                                 "Selezione fattura elettronica (formato xml, p7m)"});
+    if (!scelta || (scelta->file.size() == 1 && Trim(scelta->file.front()).empty()))
+        return;
+    // One file opens here, whatever it is, unless it is a ZIP archive; several files, an
+    // archive or the folder taken whole open the list.
+    if (!scelta->cartella.empty())
+        apriScelti({scelta->cartella});
+    else if (scelta->file.size() == 1 && !FileArchivioZip(scelta->file.front()))
+        ApriFattura(scelta->file.front());
+    else
+        apriScelti(scelta->file);
 }
 
 void TFONDIVO::ApriFattura(const std::string& scelto) {

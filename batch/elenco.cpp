@@ -56,7 +56,8 @@ int peso(const std::string& stato) {
 
 } // namespace
 
-std::vector<RigaElenco> LeggiRigheFile(const FileTrovato& file, const Fiducia& fiducia) {
+std::vector<RigaElenco> LeggiRigheFile(const FileTrovato& file, const Fiducia& fiducia,
+                                       const std::atomic<bool>* annulla) {
     if (!file.errore.empty())
         return {nonLetta(file, file.errore)};
     DocumentoAperto aperto;
@@ -66,10 +67,13 @@ std::vector<RigaElenco> LeggiRigheFile(const FileTrovato& file, const Fiducia& f
                                 .allegati = false,
                                 .intestazione = false,
                                 .datiDocumenti = true,
-                                .fiducia = &fiducia});
+                                .fiducia = &fiducia},
+                               annulla);
     } catch (const std::exception& e) {
         return {nonLetta(file, e.what())};
     }
+    if (aperto.annullato)
+        return {};
     if (!aperto.gestito)
         return {nonLetta(file, suUnaRiga(aperto.messaggi))};
     std::optional<EsitoFirma> firma;

@@ -30,8 +30,11 @@ struct RigaElenco {
 };
 
 // Reads one file found into its rows: one per document, or one for an SdI message, or one
-// with the reason it could not be read. Never throws for the file's own faults.
-std::vector<RigaElenco> LeggiRigheFile(const FileTrovato& file, const Fiducia& fiducia);
+// with the reason it could not be read. Never throws for the file's own faults. With
+// `annulla` become true (from any thread) it stops, a signature tool included, and gives no
+// rows.
+std::vector<RigaElenco> LeggiRigheFile(const FileTrovato& file, const Fiducia& fiducia,
+                                       const std::atomic<bool>* annulla = nullptr);
 
 // The rows of many files, in the files' order, read on as many threads as the machine has
 // cores (the reading of a list makes no page, so opens may run side by side). `letti`, when

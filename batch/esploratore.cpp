@@ -54,7 +54,13 @@ std::string inMegabyte(std::uint64_t byte) {
     return std::to_string(byte >> 20) + " MB";
 }
 
-bool iniziaComeZip(const std::string& percorso) {
+} // namespace
+
+bool EArchivioZip(std::string_view inizio) {
+    return inizio.starts_with("PK\x03\x04") || inizio.starts_with("PK\x05\x06");
+}
+
+bool FileArchivioZip(const std::string& percorso) {
     try {
         platform::TFileLettura file(percorso);
         std::array<char, 4> inizio{};
@@ -65,10 +71,9 @@ bool iniziaComeZip(const std::string& percorso) {
     }
 }
 
-} // namespace
-
-bool EArchivioZip(std::string_view inizio) {
-    return inizio.starts_with("PK\x03\x04") || inizio.starts_with("PK\x05\x06");
+bool RichiedeElenco(const std::vector<std::string>& percorsi) {
+    return percorsi.size() > 1 || (percorsi.size() == 1 && (platform::ECartella(percorsi[0]) ||
+                                                            FileArchivioZip(percorsi[0])));
 }
 
 std::string MotivoNomeNonSicuro(const std::string& nome) {
@@ -135,7 +140,7 @@ void Esploratore::esplora(const std::vector<std::string>& percorsi,
 void Esploratore::esploraFile(const std::string& percorso, const std::string& nome,
                               int profondita, const std::function<void(FileTrovato)>& trovato,
                               const std::atomic<bool>* annulla) {
-    if (iniziaComeZip(percorso))
+    if (FileArchivioZip(percorso))
         esploraArchivio(percorso, nome, profondita, trovato, annulla);
     else if (finisceCon(nome, ".zip") && profondita == 0)
         trovato({nome, "", "archivio ZIP illeggibile"});
@@ -242,7 +247,7 @@ void Esploratore::esploraArchivio(const std::string& percorso, const std::string
             trovato({mostrato, "", errore});
             continue;
         }
-        if (iniziaComeZip(copia))
+        if (FileArchivioZip(copia))
             esploraArchivio(copia, mostrato, profondita + 1, trovato, annulla);
         else
             trovato({mostrato, copia, ""});

@@ -62,6 +62,13 @@ private:
 // True when the bytes start as a ZIP archive does.
 bool EArchivioZip(std::string_view inizio);
 
+// True when the file can be read and starts as a ZIP archive does.
+bool FileArchivioZip(const std::string& percorso);
+
+// True when the paths opened at once make a list rather than one invoice: more than one path,
+// a folder, or a ZIP archive (FileArchivioZip).
+bool RichiedeElenco(const std::vector<std::string>& percorsi);
+
 // Why an entry's name is unsafe to use ("" when it is safe): an absolute name, a drive
 // letter, a ".." step.
 std::string MotivoNomeNonSicuro(const std::string& nome);

@@ -19,6 +19,7 @@
 #include <libxslt/extensions.h>
 
 #include <exception>
+#include <mutex>
 
 namespace ondivo {
 
@@ -72,6 +73,16 @@ DocumentoAperto ApriDocumento(const std::string& scelto, const std::string& fogl
     if (annullata(annulla))
         return soloAnnullato();
 
+    // libxslt reports through a process-wide handler: opens that make a page run one at a
+    // time from here, whichever thread asks (the window's open, a batch). Opens that only read
+    // the tree (a list's reading) report through libxml2's per-thread handlers and run side by
+    // side.
+    static std::mutex unaAllaVolta;
+    std::unique_lock<std::mutex> turno(unaAllaVolta, std::defer_lock);
+    if (parti.pagina)
+        turno.lock();
+    if (annullata(annulla))
+        return soloAnnullato();
     Messaggi messaggi(documento.messaggi);
     XmlDocPtr fattura = CaricaPerQuery(documento.fileXml, messaggi);
     std::vector<std::string> formato;

@@ -66,8 +66,8 @@ struct DocumentoAperto {
 // A load error and the refusal come back as messages; the errors of the steps (the envelope,
 // an element without a single text node, the transformation) are raised as they are.
 // With `annulla` set (from any thread) the open stops before its next step and comes back
-// marked annullato. Not to be run on two threads at once: libxslt reports errors through one
-// process-wide handler.
+// marked annullato. May be called from several threads: past the envelope, opens run one at a
+// time, since libxslt reports errors through one process-wide handler.
 DocumentoAperto ApriDocumento(const std::string& scelto, const std::string& foglioStile,
                               const PartiDocumento& parti = {},
                               const std::atomic<bool>* annulla = nullptr);

@@ -1,8 +1,12 @@
 #!/usr/bin/env bash
 # Starts the viewer under Xvfb on a sample invoice and saves a picture of the whole window
-# once the page is shown. Usage: scripts/screenshot.sh [--trova TEXT | --firme] [INVOICE] [OUT.png]
+# once the page is shown.
+# Usage: scripts/screenshot.sh [--trova TEXT | --firme | --elenco] [INVOICE] [OUT.png]
 #   --trova TEXT   open the find bar (Ctrl+F) and type TEXT before the picture is taken
 #   --firme        click the signature badge and take the details dialog with the window
+#   --elenco       open INVOICE (default: the samples folder) as the list of invoices, wait for
+#                  it to be read and its first row shown, and save the screen as OUT.png and the
+#                  list window alone as OUT-elenco.png
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 inside=false
@@ -12,23 +16,41 @@ if [ "${1:-}" = --inside ]; then
 fi
 trova=
 firme=false
+elenco=false
 if [ "${1:-}" = --trova ]; then
     trova=$2
     shift 2
 elif [ "${1:-}" = --firme ]; then
     firme=true
     shift
+elif [ "${1:-}" = --elenco ]; then
+    elenco=true
+    shift
 fi
-invoice=${1:-$root/build/ondivo/FATTURE/IT03618420271_FPR12_allegati_esempio.xml}
-out=${2:-$root/docs/ondivo.png}
+if $elenco; then
+    invoice=${1:-$root/build/ondivo/FATTURE}
+    out=${2:-$root/docs/elenco.png}
+else
+    invoice=${1:-$root/build/ondivo/FATTURE/IT03618420271_FPR12_allegati_esempio.xml}
+    out=${2:-$root/docs/ondivo.png}
+fi
 # A picture taker and a small window manager, so the window gets its title bar.
 command -v import >/dev/null || apt-get install -y -q imagemagick >/dev/null
 command -v openbox >/dev/null || apt-get install -y -q --no-install-recommends openbox >/dev/null
-if [ -n "$trova" ] || $firme; then
+if [ -n "$trova" ] || $firme || $elenco; then
     command -v xdotool >/dev/null || apt-get install -y -q --no-install-recommends xdotool >/dev/null
 fi
 [ "$(id -u)" -ne 0 ] || export QTWEBENGINE_CHROMIUM_FLAGS="--no-sandbox --disable-gpu"
 export ONDIVO_TEMPI=1
+
+# Waits up to 30 seconds for a line of the log.
+attendi() {
+    for _ in $(seq 300); do
+        grep -q "$1" "$2" && return 0
+        sleep 0.1
+    done
+    return 0
+}
 
 shoot() {
     local log
@@ -38,10 +60,13 @@ shoot() {
     sleep 1
     "$root/build/ondivo/ondivo" "$invoice" 2>"$log" &
     local pid=$!
-    for _ in $(seq 300); do
-        grep -q "pagina mostrata" "$log" && break
-        sleep 0.1
-    done
+    if $elenco; then
+        attendi "elenco letto" "$log"
+        sleep 1
+        local lista
+        lista=$(xdotool search --name '^Elenco fatture$' | head -1)
+    fi
+    attendi "pagina mostrata" "$log"
     sleep 1 # let the view paint
     if [ -n "$trova" ]; then
         xdotool key ctrl+f
@@ -56,12 +81,18 @@ shoot() {
         sleep 1
     fi
     import -window root "$out"
+    if $elenco; then
+        import -window "$lista" "${out%.png}-elenco.png"
+    fi
     kill "$pid" "$wm"
     wait "$pid" 2>/dev/null || true
     rm -f "$log"
 }
 if $inside; then
     shoot
+elif $elenco; then
+    xvfb-run -a -s "-screen 0 1280x800x24" "$0" --inside --elenco "$invoice" "$out"
+    echo "$out ${out%.png}-elenco.png"
 else
     xvfb-run -a -s "-screen 0 1100x720x24" "$0" --inside ${trova:+--trova "$trova"} \
         $($firme && echo --firme) "$invoice" "$out"

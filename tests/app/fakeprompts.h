@@ -23,6 +23,30 @@ public:
         return a;
     }
 
+    // The open dialog of invoices answers from `sceltePiu` while it has answers, else from the
+    // same queue, a path as the only file chosen.
+    std::optional<SceltaFatture> ScegliFatture(const ConfigurazioneDialogo& c) override {
+        if (sceltePiu.empty()) {
+            auto a = ScegliFile(c);
+            return a ? std::optional<SceltaFatture>(SceltaFatture{{*a}, {}}) : std::nullopt;
+        }
+        dialogs.push_back(c);
+        auto a = sceltePiu.front();
+        sceltePiu.erase(sceltePiu.begin());
+        return a;
+    }
+
+    // Folder dialogs take their answers from the same queue.
+    std::optional<std::string> ScegliCartella(const ConfigurazioneDialogo& c) override {
+        return ScegliFile(c);
+    }
+
+    // Recorded as "summary: …", the reasons kept apart.
+    void ShowRiepilogo(const std::string& testo, const std::vector<std::string>& m) override {
+        shown.push_back("summary: " + testo);
+        motivi = m;
+    }
+
     // Save dialogs take their answers from the same queue; the proposed names are kept.
     std::optional<std::string> ScegliFileDaSalvare(const ConfigurazioneDialogo& c,
                                                    const std::string& nomeProposto) override {
@@ -39,6 +63,8 @@ public:
     std::vector<ConfigurazioneDialogo> dialogs;
     std::vector<std::string> proposed;
     std::vector<std::optional<std::string>> answers;
+    std::vector<std::optional<SceltaFatture>> sceltePiu;
+    std::vector<std::string> motivi; // of the last summary
 };
 
 } // namespace ondivo::test

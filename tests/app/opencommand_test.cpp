@@ -278,7 +278,9 @@ private slots:
         QCOMPARE(d.estensionePredefinita, std::string("*.xml"));
         QCOMPARE(d.filtro,
                  std::string("fatture (.xml)|*.xml|fatture firmate (.p7m)|*.p7m|tutte "
-                             "le fatture (.xml, .p7m)|*.xml;*.p7m|tutti i file (*.*)|*.*"));
+                             "le fatture (.xml, .p7m)|*.xml;*.p7m|archivi ZIP (.zip)|*.zip|"
+                             "fatture e archivi (.xml, .p7m, .zip)|*.xml;*.p7m;*.zip|"
+                             "tutti i file (*.*)|*.*"));
         QCOMPARE(d.titolo, std::string("Selezione fattura elettronica (formato xml, p7m)"));
         QCOMPARE(w->StFileXML->text(), QStringLiteral("precedente"));
         QVERIFY(prompts.shown.empty());

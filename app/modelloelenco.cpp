@@ -1,0 +1,201 @@
+#include "modelloelenco.h"
+
+#include "csvelenco.h"
+#include "documentoaperto.h"
+#include "lctv.h"
+
+#include <QApplication>
+#include <QBrush>
+#include <QColor>
+#include <QStyle>
+#include <QTextDocument>
+
+namespace ondivo {
+
+namespace {
+
+QString qs(const std::string& utf8) {
+    return QString::fromStdString(utf8);
+}
+
+bool importo(int colonna) {
+    return colonna == ModelloElenco::Imponibile || colonna == ModelloElenco::Iva ||
+           colonna == ModelloElenco::Totale;
+}
+
+const std::string& valoreImporto(const RigaElenco& riga, int colonna) {
+    return colonna == ModelloElenco::Imponibile ? riga.dati.imponibile
+           : colonna == ModelloElenco::Iva      ? riga.dati.imposta
+                                                : riga.dati.totale;
+}
+
+// Tooltips take markup when a text looks like it: invoice texts are escaped and shown as they
+// are.
+QString suggerimento(const QString& testo) {
+    return testo.isEmpty() ? QString() : Qt::convertFromPlainText(testo, Qt::WhiteSpaceNormal);
+}
+
+} // namespace
+
+QString ModelloElenco::testoRicerca(const RigaElenco& riga) const {
+    QString testo;
+    for (int c = 0; c < NumeroColonne; ++c)
+        testo += this->testo(riga, c) + QLatin1Char('\n');
+    testo += qs(riga.errore);
+    return testo.toCaseFolded();
+}
+
+void ModelloElenco::aggiungi(std::vector<RigaElenco> righe) {
+    if (righe.empty())
+        return;
+    const int primo = static_cast<int>(m_righe.size());
+    beginInsertRows({}, primo, primo + static_cast<int>(righe.size()) - 1);
+    for (auto& r : righe) {
+        m_ricerca.push_back(testoRicerca(r));
+        m_righe.push_back(std::move(r));
+    }
+    endInsertRows();
+}
+
+void ModelloElenco::svuota(const std::string& cartella) {
+    beginResetModel();
+    m_cartella = cartella;
+    if (!m_cartella.empty() && m_cartella.back() != '/')
+        m_cartella += '/';
+    m_righe.clear();
+    m_ricerca.clear();
+    endResetModel();
+}
+
+void ModelloElenco::abbinaMessaggiSdi() {
+    if (m_righe.empty())
+        return;
+    AbbinaMessaggiSdi(m_righe);
+    for (std::size_t i = 0; i < m_righe.size(); ++i)
+        m_ricerca[i] = testoRicerca(m_righe[i]);
+    emit dataChanged(index(0, StatoSdi), index(rowCount() - 1, StatoSdi));
+}
+
+int ModelloElenco::rowCount(const QModelIndex& genitore) const {
+    return genitore.isValid() ? 0 : static_cast<int>(m_righe.size());
+}
+
+int ModelloElenco::columnCount(const QModelIndex& genitore) const {
+    return genitore.isValid() ? 0 : NumeroColonne;
+}
+
+QString ModelloElenco::testo(const RigaElenco& r, int colonna) const {
+    const DatiDocumento& d = r.dati;
+    const std::string file = !m_cartella.empty() && r.file.starts_with(m_cartella)
+                                 ? r.file.substr(m_cartella.size())
+                                 : r.file;
+    if (!r.errore.empty()) {
+        // A file not read: a warning sign under Tipo, and its reason where the supplier
+        // stands, so it is seen at once.
+        switch (colonna) {
+        case Numero:
+            return QStringLiteral("non letto");
+        case Fornitore:
+            return qs(r.errore);
+        case Firma:
+            return qs(ParolaFirma(r));
+        case File:
+            return qs(file);
+        default:
+            return {};
+        }
+    }
+    switch (colonna) {
+    case Tipo:
+        return qs(d.tipoDocumento);
+    case Numero:
+        return qs(d.numero);
+    case Data:
+        return qs(DataItaliana(d.data));
+    case Fornitore:
+        return qs(d.fornitore);
+    case PartitaIva:
+        return qs(d.partitaIvaFornitore);
+    case Cliente:
+        return qs(d.cliente);
+    case Imponibile:
+    case Iva:
+    case Totale:
+        return qs(ImportoItaliano(valoreImporto(r, colonna)));
+    case Scadenza:
+        return qs(DataItaliana(d.scadenza));
+    case Firma:
+        return qs(ParolaFirma(r));
+    case StatoSdi:
+        return qs(r.statoSdi);
+    case File:
+        return qs(file) + (r.documento > 1 ? QStringLiteral(" (%1)").arg(r.documento) : QString());
+    default:
+        return {};
+    }
+}
+
+QVariant ModelloElenco::data(const QModelIndex& indice, int ruolo) const {
+    if (!indice.isValid() || indice.row() >= rowCount())
+        return {};
+    const RigaElenco& r = riga(indice.row());
+    const int colonna = indice.column();
+    const bool errore = !r.errore.empty();
+    switch (ruolo) {
+    case Qt::DisplayRole:
+        return testo(r, colonna);
+    case RuoloOrdinamento:
+        if (importo(colonna)) {
+            bool numero = false;
+            const double valore =
+                QByteArray::fromStdString(valoreImporto(r, colonna)).toDouble(&numero);
+            return numero && !errore ? QVariant(valore) : QVariant();
+        }
+        if (colonna == Data || colonna == Scadenza)
+            return qs(colonna == Data ? r.dati.data : r.dati.scadenza);
+        return testo(r, colonna);
+    case RuoloRicerca:
+        return m_ricerca[static_cast<std::size_t>(indice.row())];
+    case Qt::TextAlignmentRole:
+        if (importo(colonna))
+            return QVariant(Qt::AlignRight | Qt::AlignVCenter);
+        return QVariant(Qt::AlignLeft | Qt::AlignVCenter);
+    case Qt::ForegroundRole:
+        if (errore)
+            return QBrush(QColor(0xa0, 0x10, 0x10));
+        return {};
+    case Qt::DecorationRole:
+        if (errore && colonna == Tipo)
+            return QApplication::style()->standardIcon(QStyle::SP_MessageBoxWarning);
+        return {};
+    case Qt::ToolTipRole:
+        if (errore)
+            return suggerimento(qs(r.file + ": " + r.errore));
+        if (colonna == Tipo && r.formato == FormatoMessaggiSdI)
+            return QStringLiteral("Messaggio del Sistema di Interscambio");
+        if (colonna == Tipo)
+            return suggerimento(qs(DescrTipoDoc(r.dati.tipoDocumento)));
+        if (colonna == File)
+            return suggerimento(qs(r.file));
+        if (colonna == Fornitore || colonna == Cliente)
+            return suggerimento(testo(r, colonna));
+        return {};
+    default:
+        return {};
+    }
+}
+
+QVariant ModelloElenco::headerData(int sezione, Qt::Orientation orientamento, int ruolo) const {
+    if (orientamento != Qt::Horizontal)
+        return {};
+    static const char* const titoli[NumeroColonne] = {
+        "Tipo", "Numero", "Data",     "Fornitore", "Partita IVA", "Cliente", "Imponibile",
+        "IVA",  "Totale", "Scadenza", "Firma",     "Stato SdI",   "File"};
+    if (ruolo == Qt::DisplayRole && sezione >= 0 && sezione < NumeroColonne)
+        return QString::fromUtf8(titoli[sezione]);
+    if (ruolo == Qt::TextAlignmentRole && importo(sezione))
+        return QVariant(Qt::AlignRight | Qt::AlignVCenter);
+    return {};
+}
+
+} // namespace ondivo

@@ -1,0 +1,91 @@
+#include "allegatielenco.h"
+
+#include "documentoaperto.h"
+#include "errors.h"
+#include "files.h"
+#include "messages.h"
+#include "safename.h"
+#include "stylesheetchoice.h"
+
+#include <string_view>
+
+namespace ondivo {
+
+namespace {
+
+// A character a file name may not hold on some system the folder may be copied to.
+bool rifiutato(unsigned char c) {
+    return c < 0x20 || c == 0x7F ||
+           std::string_view("/\\:*?\"<>|").find(static_cast<char>(c)) != std::string_view::npos;
+}
+
+bool annullata(const std::atomic<bool>* annulla) {
+    return annulla && annulla->load();
+}
+
+} // namespace
+
+std::string NomeCartellaAllegati(const RigaElenco& riga) {
+    std::string nome;
+    for (const std::string& parte : {riga.dati.fornitore, riga.dati.numero}) {
+        if (parte.empty())
+            continue;
+        if (!nome.empty())
+            nome += ' ';
+        for (const char c : parte)
+            nome += rifiutato(static_cast<unsigned char>(c)) ? '-' : c;
+    }
+    // Dots and blanks at the ends make names some systems refuse or hide.
+    const auto inizio = nome.find_first_not_of(". ");
+    nome = inizio == std::string::npos ? std::string() : nome.substr(inizio);
+    while (!nome.empty() && (nome.back() == '.' || nome.back() == ' '))
+        nome.pop_back();
+    if (nome.empty()) {
+        nome = riga.file.substr(riga.file.find_last_of("/\\") + 1);
+        if (const auto punto = nome.find('.'); punto != std::string::npos && punto > 0)
+            nome.erase(punto);
+    }
+    return NomeFileSicuro(nome);
+}
+
+std::string CartelleAllegati::cartellaDi(const RigaElenco& riga) {
+    const std::string nome = NomeCartellaAllegati(riga);
+    for (int n = 1;; ++n) {
+        const std::string candidato = n == 1 ? nome : NomeNumerato(nome, n);
+        const auto [voce, nuova] = m_fileDiNome.emplace(candidato, riga.percorso);
+        if (nuova || voce->second == riga.percorso)
+            return PercorsoAllegato(m_base, candidato);
+    }
+}
+
+int SalvaAllegatiFattura(const std::string& percorso, const std::string& cartella,
+                         const std::atomic<bool>* annulla) {
+    DocumentoAperto documento =
+        ApriDocumento(percorso, FoglioStilePredefinito(),
+                      {.pagina = false, .allegati = true, .intestazione = false}, annulla);
+    if (documento.annullato)
+        throw EAnnullata();
+    if (!documento.gestito) {
+        std::string perche;
+        for (const auto& m : documento.messaggi)
+            perche += (perche.empty() ? "" : " ") + m;
+        throw OndivoError(perche.empty() ? MsgDocumentoNonGestito : perche);
+    }
+    if (documento.allegati.empty())
+        return 0;
+    std::string motivo;
+    if (!platform::CreaCartella(cartella, motivo))
+        throw platform::EFileStreamError("Impossibile creare la cartella " +
+                                         platform::PercorsoCompleto(cartella) + ": " + motivo);
+    NomiUsati usati;
+    int salvati = 0;
+    for (const auto& allegato : documento.allegati) {
+        if (annullata(annulla))
+            throw EAnnullata();
+        SalvaAllegato(*allegato, cartella, &usati);
+        ++salvati;
+    }
+    return salvati;
+}
+
+} // namespace ondivo
