@@ -43,7 +43,7 @@ check "firma" as_user "ondivo-cli firma $work/firmata.xml.p7m --json | grep -q '
 check "attachments" as_user "ondivo-cli estrai $work/fattura.xml && ls $home/.local/share/ondivo/ALLEGATI/ | grep -q ."
 check "pdf" as_user "ondivo-cli pdf $work/fattura.xml -o fattura.pdf && head -c 4 fattura.pdf | grep -q %PDF"
 # The window itself, offscreen: its log says when the page is shown.
-check "window offscreen" as_user "QT_QPA_PLATFORM=offscreen ONDIVO_TEMPI=1 timeout 60 ondivo $work/fattura.xml 2>finestra.log & for i in \$(seq 600); do grep -q 'pagina mostrata' finestra.log && break; sleep 0.1; done; pkill -u $user -f /usr/lib/ondivo/ondivo; grep -q 'pagina mostrata' finestra.log"
+check "window offscreen" as_user "QT_QPA_PLATFORM=offscreen ONDIVO_TEMPI=1 timeout 60 ondivo $work/fattura.xml 2>finestra.log & for i in {1..600}; do grep -q 'pagina mostrata' finestra.log && break; sleep 0.1; done; kill %1; grep -q 'pagina mostrata' finestra.log || { tail -3 finestra.log; false; }"
 check "pdf through the window's engine" as_user "QT_QPA_PLATFORM=offscreen timeout 60 ondivo --pdf $work/fattura.xml finestra.pdf && test -s finestra.pdf"
 check "desktop entry" test -f /usr/share/applications/ondivo.desktop
 check "MIME type registered" grep -q "ondivo\|fattura" /usr/share/mime/packages/ondivo.xml
