@@ -35,6 +35,24 @@ QStringList FiltriQt(const std::string& filtro) {
     return filtri;
 }
 
+namespace {
+
+// A dialog of ours (not the system's), with the configuration's title and starting folder.
+void preparaDialogo(QFileDialog& d, const ConfigurazioneDialogo& c) {
+    d.setOption(QFileDialog::DontUseNativeDialog);
+    d.setWindowTitle(QString::fromStdString(c.titolo));
+    d.setDirectory(QString::fromStdString(c.cartellaIniziale));
+}
+
+// Runs the dialog; the path chosen, or nothing when it was closed without one.
+std::optional<std::string> primaScelta(QFileDialog& d) {
+    if (d.exec() != QDialog::Accepted || d.selectedFiles().isEmpty())
+        return std::nullopt;
+    return d.selectedFiles().first().toStdString();
+}
+
+} // namespace
+
 QtPrompts::QtPrompts() = default;
 QtPrompts::~QtPrompts() = default;
 
@@ -127,14 +145,10 @@ std::optional<SceltaFatture> QtPrompts::ScegliFatture(const ConfigurazioneDialog
 
 std::optional<std::string> QtPrompts::ScegliCartella(const ConfigurazioneDialogo& c) {
     QFileDialog d;
-    d.setOption(QFileDialog::DontUseNativeDialog);
+    preparaDialogo(d, c);
     d.setFileMode(QFileDialog::Directory);
     d.setOption(QFileDialog::ShowDirsOnly);
-    d.setWindowTitle(QString::fromStdString(c.titolo));
-    d.setDirectory(QString::fromStdString(c.cartellaIniziale));
-    if (d.exec() != QDialog::Accepted || d.selectedFiles().isEmpty())
-        return std::nullopt;
-    return d.selectedFiles().first().toStdString();
+    return primaScelta(d);
 }
 
 void QtPrompts::ShowRiepilogo(const std::string& testo, const std::vector<std::string>& motivi) {
@@ -152,32 +166,24 @@ void QtPrompts::ShowRiepilogo(const std::string& testo, const std::vector<std::s
 std::optional<std::string> QtPrompts::ScegliFileDaSalvare(const ConfigurazioneDialogo& c,
                                                           const std::string& nomeProposto) {
     QFileDialog d;
-    d.setOption(QFileDialog::DontUseNativeDialog);
+    preparaDialogo(d, c);
     d.setAcceptMode(QFileDialog::AcceptSave);
-    d.setWindowTitle(QString::fromStdString(c.titolo));
-    d.setDirectory(QString::fromStdString(c.cartellaIniziale));
     QString suffisso = QString::fromStdString(c.estensionePredefinita);
     if (suffisso.startsWith(QLatin1String("*.")))
         suffisso.remove(0, 2);
     d.setDefaultSuffix(suffisso);
     d.setNameFilters(FiltriQt(c.filtro));
     d.selectFile(QString::fromStdString(nomeProposto));
-    if (d.exec() != QDialog::Accepted || d.selectedFiles().isEmpty())
-        return std::nullopt;
-    return d.selectedFiles().first().toStdString();
+    return primaScelta(d);
 }
 
 std::optional<std::string> QtPrompts::ScegliFileDaImportare(const ConfigurazioneDialogo& c) {
     QFileDialog d;
-    d.setOption(QFileDialog::DontUseNativeDialog);
+    preparaDialogo(d, c);
     d.setAcceptMode(QFileDialog::AcceptOpen);
     d.setFileMode(QFileDialog::ExistingFile);
-    d.setWindowTitle(QString::fromStdString(c.titolo));
-    d.setDirectory(QString::fromStdString(c.cartellaIniziale));
     d.setNameFilters(FiltriQt(c.filtro));
-    if (d.exec() != QDialog::Accepted || d.selectedFiles().isEmpty())
-        return std::nullopt;
-    return d.selectedFiles().first().toStdString();
+    return primaScelta(d);
 }
 
 } // namespace ondivo

@@ -112,4 +112,26 @@ std::string PercorsoAllegato(const std::string& cartella, std::string_view nome)
     return percorso + NomeFileSicuro(nome);
 }
 
+std::string NomeDaParti(const std::vector<std::string>& parti) {
+    const auto rifiutato = [](unsigned char c) {
+        return c < 0x20 || c == 0x7F ||
+               std::string_view("/\\:*?\"<>|").find(static_cast<char>(c)) != std::string_view::npos;
+    };
+    std::string nome;
+    for (const std::string& parte : parti) {
+        if (parte.empty())
+            continue;
+        if (!nome.empty())
+            nome += ' ';
+        for (const char c : parte)
+            nome += rifiutato(static_cast<unsigned char>(c)) ? '-' : c;
+    }
+    // Dots and blanks at the ends make names some systems refuse or hide.
+    const auto inizio = nome.find_first_not_of(". ");
+    nome = inizio == std::string::npos ? std::string() : nome.substr(inizio);
+    while (!nome.empty() && (nome.back() == '.' || nome.back() == ' '))
+        nome.pop_back();
+    return nome;
+}
+
 } // namespace ondivo

@@ -2,6 +2,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace ondivo {
 
@@ -21,6 +22,11 @@ std::string NomeFileSicuro(std::string_view nome);
 // The text a name is shown with in the list: the same characters as NomeFileSicuro's rule 3
 // made visible as "_", nothing else changed.
 std::string NomeVisibile(std::string_view nome);
+
+// A file name made of texts from an invoice (date, supplier, number): the non-empty ones
+// joined by a blank, each character a file system refuses ("/\\:*?\"<>|" and controls) made
+// "-", dots and blanks at the ends dropped. Empty when nothing is left; not yet NomeFileSicuro.
+std::string NomeDaParti(const std::vector<std::string>& parti);
 
 // The n-th name for a file (n >= 2): "nome (n).ext", the number before the last extension;
 // a name starting with its only dot has no extension (".profile (2)").

@@ -14,11 +14,6 @@ namespace ondivo {
 namespace {
 
 // A character a file name may not hold on some system the folder may be copied to.
-bool rifiutato(unsigned char c) {
-    return c < 0x20 || c == 0x7F ||
-           std::string_view("/\\:*?\"<>|").find(static_cast<char>(c)) != std::string_view::npos;
-}
-
 bool annullata(const std::atomic<bool>* annulla) {
     return annulla && annulla->load();
 }
@@ -26,20 +21,7 @@ bool annullata(const std::atomic<bool>* annulla) {
 } // namespace
 
 std::string NomeCartellaAllegati(const RigaElenco& riga) {
-    std::string nome;
-    for (const std::string& parte : {riga.dati.fornitore, riga.dati.numero}) {
-        if (parte.empty())
-            continue;
-        if (!nome.empty())
-            nome += ' ';
-        for (const char c : parte)
-            nome += rifiutato(static_cast<unsigned char>(c)) ? '-' : c;
-    }
-    // Dots and blanks at the ends make names some systems refuse or hide.
-    const auto inizio = nome.find_first_not_of(". ");
-    nome = inizio == std::string::npos ? std::string() : nome.substr(inizio);
-    while (!nome.empty() && (nome.back() == '.' || nome.back() == ' '))
-        nome.pop_back();
+    std::string nome = NomeDaParti({riga.dati.fornitore, riga.dati.numero});
     if (nome.empty()) {
         nome = riga.file.substr(riga.file.find_last_of("/\\") + 1);
         if (const auto punto = nome.find('.'); punto != std::string::npos && punto > 0)

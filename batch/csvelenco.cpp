@@ -19,20 +19,6 @@ std::string campo(const std::string& testo) {
 
 } // namespace
 
-std::string ImportoItaliano(const std::string& importo) {
-    std::string testo = importo;
-    const auto punto = testo.find('.');
-    if (punto != std::string::npos && testo.find_first_not_of("-+0123456789.") == std::string::npos)
-        testo[punto] = ',';
-    return testo;
-}
-
-std::string DataItaliana(const std::string& data) {
-    if (data.size() != 10 || data[4] != '-' || data[7] != '-')
-        return data;
-    return data.substr(8, 2) + "/" + data.substr(5, 2) + "/" + data.substr(0, 4);
-}
-
 std::string ParolaFirma(const RigaElenco& riga) {
     return riga.firma ? ChiaveEsito(*riga.firma) : "";
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "elenco.h"
+#include "text.h"
 
 #include <string>
 #include <vector>
@@ -10,10 +11,6 @@ namespace ondivo {
 // The list as a CSV file Italian spreadsheet programs open directly: UTF-8 with a BOM, ";"
 // between fields, a decimal comma, dates as dd/mm/yyyy, CR LF at the end of each line.
 std::string CsvElenco(const std::vector<RigaElenco>& righe);
-
-// "1234.50" as "1234,50"; "2024-03-14" as "14/03/2024"; other texts as they are.
-std::string ImportoItaliano(const std::string& importo);
-std::string DataItaliana(const std::string& data);
 
 // The words of a row's signature column ("valida", "integra"…), empty when not reached.
 std::string ParolaFirma(const RigaElenco& riga);

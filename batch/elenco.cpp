@@ -1,6 +1,7 @@
 #include "elenco.h"
 #include "ansicodec.h"
 #include "documentoaperto.h"
+#include "envelopepath.h"
 #include "stylesheetchoice.h"
 
 #include <algorithm>
@@ -39,7 +40,7 @@ std::string chiaveFile(const std::string& nome) {
     for (char& c : ultimo)
         if (c >= 'A' && c <= 'Z')
             c = static_cast<char>(c - 'A' + 'a');
-    if (ultimo.size() > 4 && ultimo.compare(ultimo.size() - 4, 4, ".p7m") == 0)
+    if (ultimo.size() > 4 && IsEnvelope(ultimo))
         ultimo.resize(ultimo.size() - 4);
     return ultimo;
 }

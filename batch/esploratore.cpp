@@ -1,6 +1,7 @@
 #include "esploratore.h"
 #include "errors.h"
 #include "files.h"
+#include "fileutil.h"
 
 #include <archive.h>
 #include <archive_entry.h>
@@ -23,19 +24,6 @@ constexpr std::uint64_t kSogliaRapporto = 8u << 20;
 
 bool annullato(const std::atomic<bool>* annulla) {
     return annulla && annulla->load(std::memory_order_acquire);
-}
-
-bool finisceCon(const std::string& testo, std::string_view fine) {
-    if (testo.size() < fine.size())
-        return false;
-    for (std::size_t i = 0; i < fine.size(); ++i) {
-        char c = testo[testo.size() - fine.size() + i];
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-        if (c != fine[i])
-            return false;
-    }
-    return true;
 }
 
 // The last name of an entry's path, for its copy; entries are told apart by their folders.
@@ -142,7 +130,7 @@ void Esploratore::esploraFile(const std::string& percorso, const std::string& no
                               const std::atomic<bool>* annulla) {
     if (FileArchivioZip(percorso))
         esploraArchivio(percorso, nome, profondita, trovato, annulla);
-    else if (finisceCon(nome, ".zip") && profondita == 0)
+    else if (EstensioneMinuscola(nome) == ".zip" && profondita == 0)
         trovato({nome, "", "archivio ZIP illeggibile"});
     else
         trovato({nome, percorso, ""});
@@ -207,6 +195,7 @@ void Esploratore::esploraArchivio(const std::string& percorso, const std::string
         // The copy, checked as it comes out: the sizes an archive declares may lie.
         const std::string copia = nuovaCartella() + "/" + ultimoNome(nomeVoce);
         std::string errore;
+        std::string inizio; // the first bytes, to tell an archive inside from other files
         try {
             platform::TFileScrittura file(copia);
             const std::int64_t compressiInizio = archive_filter_bytes(a.get(), -1);
@@ -236,7 +225,10 @@ void Esploratore::esploraArchivio(const std::string& percorso, const std::string
                 }
                 if (annullato(annulla))
                     return;
-                file.Scrivi(std::string_view(blocco.data(), static_cast<std::size_t>(n)));
+                const std::string_view letti(blocco.data(), static_cast<std::size_t>(n));
+                if (inizio.size() < 4)
+                    inizio.append(letti.substr(0, 4 - inizio.size()));
+                file.Scrivi(letti);
             }
             if (errore.empty())
                 file.Conferma();

@@ -68,17 +68,10 @@ void stampaTesto(const VerificaFirme& verifica) {
 // whatever it says, is a result, not an error.
 int ComandoFirma(const Argomenti& argomenti) {
     bool json = false;
-    std::string file;
-    for (const auto& a : argomenti) {
-        if (a == "--json")
-            json = true;
-        else if (file.empty() && !Trim(a).empty())
-            file = a;
-        else
-            return EsitoUso;
-    }
-    if (file.empty())
+    const auto scelto = FileEJson(argomenti, json);
+    if (!scelto)
         return EsitoUso;
+    const std::string& file = *scelto;
     const VerificaFirme verifica = VerificaFirmeFile(file, CaricaFiducia());
     if (json)
         stampaJson(verifica);

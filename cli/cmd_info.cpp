@@ -20,9 +20,8 @@ std::optional<std::string> inUtf8(const std::optional<std::string>& ansi) {
 
 } // namespace
 
-// The window's format query and its four header values, without the window.
-int ComandoInfo(const Argomenti& argomenti) {
-    bool json = false;
+std::optional<std::string> FileEJson(const Argomenti& argomenti, bool& json) {
+    json = false;
     std::string file;
     for (const auto& a : argomenti) {
         if (a == "--json")
@@ -30,13 +29,24 @@ int ComandoInfo(const Argomenti& argomenti) {
         else if (file.empty() && !Trim(a).empty())
             file = a;
         else
-            return EsitoUso;
+            return std::nullopt;
     }
-    if (file.empty())
-        return EsitoUso;
+    return file.empty() ? std::nullopt : std::optional<std::string>(file);
+}
 
+// The window's format query and its four header values, without the window.
+int ComandoInfo(const Argomenti& argomenti) {
+    bool json = false;
+    const auto scelto = FileEJson(argomenti, json);
+    if (!scelto)
+        return EsitoUso;
+    const std::string& file = *scelto;
+
+    // The JSON form carries the verdict on the signatures, read by the same open.
+    const Fiducia fiducia = json ? CaricaFiducia() : Fiducia();
     const DocumentoAperto documento =
-        ApriDocumento(file, FoglioStilePredefinito(), {.pagina = false, .allegati = false});
+        ApriDocumento(file, FoglioStilePredefinito(),
+                      {.pagina = false, .allegati = false, .fiducia = json ? &fiducia : nullptr});
     StderrSink avvisi;
     for (const auto& messaggio : documento.messaggi)
         avvisi.ShowMessage(messaggio);
@@ -51,10 +61,8 @@ int ComandoInfo(const Argomenti& argomenti) {
     if (json) {
         // The verdict on the signatures of the file chosen; null when it could not be reached.
         std::optional<std::string> firma;
-        try {
-            firma = ChiaveEsito(VerificaFirmeFile(file, CaricaFiducia()).esito);
-        } catch (const std::exception&) {
-        }
+        if (documento.firme)
+            firma = ChiaveEsito(documento.firme->esito);
         std::cout << "{\"formato\": " << JsonValore(formato)
                   << ", \"fornitore\": " << JsonValore(fornitore)
                   << ", \"tipo_documento\": " << JsonValore(tipo)

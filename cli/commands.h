@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,10 @@ struct Comando {
     const char* uso;
     int (*esegui)(const Argomenti& argomenti);
 };
+
+// The arguments "FILE [--json]" in either order: the file, with `json` set when asked for;
+// nullopt for anything else (no file, a blank one, a second file).
+std::optional<std::string> FileEJson(const Argomenti& argomenti, bool& json);
 
 int ComandoInfo(const Argomenti& argomenti);
 int ComandoP7m(const Argomenti& argomenti);

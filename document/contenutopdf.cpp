@@ -81,11 +81,6 @@ FileIncorporato allegato(const TAllegatoItem& voce) {
 }
 
 // A character a file name may not hold on some system the PDF may be copied to.
-bool rifiutato(unsigned char c) {
-    return c < 0x20 || c == 0x7F || std::string_view("/\\:*?\"<>|").find(static_cast<char>(c)) !=
-                                        std::string_view::npos;
-}
-
 } // namespace
 
 ContenutoPdf PreparaContenutoPdf(const DocumentoAperto& documento, const std::string& scelto) {
@@ -109,21 +104,8 @@ ContenutoPdf PreparaContenutoPdf(const DocumentoAperto& documento, const std::st
 }
 
 std::string NomePdfProposto(const DocumentoAperto& documento, const std::string& scelto) {
-    std::string nome;
-    for (const std::string& parte :
-         {primo(documento.data), primo(documento.fornitore), primo(documento.numero)}) {
-        if (parte.empty())
-            continue;
-        if (!nome.empty())
-            nome += ' ';
-        for (const char c : parte)
-            nome += rifiutato(static_cast<unsigned char>(c)) ? '-' : c;
-    }
-    // Dots and blanks at the ends make names some systems refuse or hide.
-    const auto inizio = nome.find_first_not_of(". ");
-    nome = inizio == std::string::npos ? std::string() : nome.substr(inizio);
-    while (!nome.empty() && (nome.back() == '.' || nome.back() == ' '))
-        nome.pop_back();
+    std::string nome = NomeDaParti(
+        {primo(documento.data), primo(documento.fornitore), primo(documento.numero)});
     if (nome.empty()) {
         nome = nomeFile(IsEnvelope(scelto) ? PercorsoXmlDaP7m(scelto) : scelto);
         if (const auto punto = nome.rfind('.'); punto != std::string::npos && punto > 0)

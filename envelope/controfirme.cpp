@@ -27,11 +27,11 @@ constexpr unsigned char kChiaveSoggetto = 0x80;     // [0] IMPLICIT SubjectKeyId
 constexpr unsigned char kAttributiFirmati = 0xA0;   // [0] IMPLICIT SET OF Attribute
 constexpr unsigned char kAttributiNonFirmati = 0xA1; // [1] IMPLICIT SET OF Attribute
 
-using AttributoPtr = std::unique_ptr<X509_ATTRIBUTE, LiberaOpenSsl<X509_ATTRIBUTE_free>>;
-using AlgoritmoPtr = std::unique_ptr<X509_ALGOR, LiberaOpenSsl<X509_ALGOR_free>>;
-using NomePtr = std::unique_ptr<X509_NAME, LiberaOpenSsl<X509_NAME_free>>;
-using InteroPtr = std::unique_ptr<ASN1_INTEGER, LiberaOpenSsl<ASN1_INTEGER_free>>;
-using ContestoDigestPtr = std::unique_ptr<EVP_MD_CTX, LiberaOpenSsl<EVP_MD_CTX_free>>;
+using AttributoPtr = std::unique_ptr<X509_ATTRIBUTE, LiberaCon<X509_ATTRIBUTE_free>>;
+using AlgoritmoPtr = std::unique_ptr<X509_ALGOR, LiberaCon<X509_ALGOR_free>>;
+using NomePtr = std::unique_ptr<X509_NAME, LiberaCon<X509_NAME_free>>;
+using InteroPtr = std::unique_ptr<ASN1_INTEGER, LiberaCon<ASN1_INTEGER_free>>;
+using ContestoDigestPtr = std::unique_ptr<EVP_MD_CTX, LiberaCon<EVP_MD_CTX_free>>;
 
 template <class T, auto Leggi>
 auto daDer(std::string_view der) {

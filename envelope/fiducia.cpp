@@ -118,12 +118,13 @@ std::string SintesiElencoFiducia(const ElencoFiducia& elenco, std::size_t certif
     std::string testo = certificatori == 1 ? std::string("1 certificatore")
                                            : std::to_string(certificatori) + " certificatori";
     std::string dettagli = elenco.territorio;
-    const std::string& data = elenco.dataEmissione;
-    if (data.size() >= 10 && data[4] == '-' && data[7] == '-') {
+    if (!elenco.dataEmissione.empty()) {
+        // ListIssueDateTime is a date and time; the day is what the user needs.
+        const std::string& data = elenco.dataEmissione;
+        const std::string giorno = data.substr(0, 10);
+        const std::string italiana = DataItaliana(giorno);
         dettagli += dettagli.empty() ? "" : ", ";
-        dettagli += "emesso il " + data.substr(8, 2) + "/" + data.substr(5, 2) + "/" + data.substr(0, 4);
-    } else if (!data.empty()) {
-        dettagli += (dettagli.empty() ? "" : ", ") + ("emesso il " + data);
+        dettagli += "emesso il " + (italiana != giorno ? italiana : data);
     }
     return dettagli.empty() ? testo : testo + " (" + dettagli + ")";
 }

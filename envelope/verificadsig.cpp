@@ -424,7 +424,7 @@ std::optional<std::string> formaCanonica(xmlDoc* documento, const Visibili& visi
     prefissi.push_back(nullptr);
     int esito = -1;
     {
-        OutputBufferXmlPtr buffer(
+        OutputBufferPtr buffer(
             xmlOutputBufferCreateIO(scriviInStringa, nullptr, &uscita, nullptr));
         if (!buffer)
             return std::nullopt;
@@ -518,7 +518,7 @@ XmlDocPtr LeggiXmlInMemoria(std::string_view xml, std::string& motivo) {
         motivo = "document too large";
         return nullptr;
     }
-    ParserCtxtXmlPtr contesto(xmlNewParserCtxt());
+    ParserCtxtPtr contesto(xmlNewParserCtxt());
     if (!contesto) {
         motivo = "out of memory";
         return nullptr;

@@ -65,4 +65,18 @@ std::string TestoBoxErrore(const std::string& messaggio) {
     return messaggio;
 }
 
+std::string ImportoItaliano(const std::string& importo) {
+    std::string testo = importo;
+    const auto punto = testo.find('.');
+    if (punto != std::string::npos && testo.find_first_not_of("-+0123456789.") == std::string::npos)
+        testo[punto] = ',';
+    return testo;
+}
+
+std::string DataItaliana(const std::string& data) {
+    if (data.size() != 10 || data[4] != '-' || data[7] != '-')
+        return data;
+    return data.substr(8, 2) + "/" + data.substr(5, 2) + "/" + data.substr(0, 4);
+}
+
 } // namespace ondivo

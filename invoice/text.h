@@ -19,6 +19,10 @@ std::string UnisciValori(const std::vector<std::string>& valori);
 // included, is kept as it is.
 std::string ControlliVisibili(std::string_view utf8);
 
+// "1234.50" as "1234,50"; "2024-03-14" as "14/03/2024"; other texts as they are.
+std::string ImportoItaliano(const std::string& importo);
+std::string DataItaliana(const std::string& data);
+
 // The error box's text: a "." is appended when the last character's code is above ".".
 std::string TestoBoxErrore(const std::string& messaggio);
 

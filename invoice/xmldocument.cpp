@@ -19,11 +19,6 @@ namespace ondivo {
 
 namespace {
 
-struct ParserCtxtDeleter {
-    void operator()(xmlParserCtxt* ctxt) const { xmlFreeParserCtxt(ctxt); }
-};
-using ParserCtxtPtr = std::unique_ptr<xmlParserCtxt, ParserCtxtDeleter>;
-
 // The failure reported for a load: the first fatal error of the document itself, or, when
 // every fatal error lies inside entity text, the first of those.
 struct LoadFailure {

@@ -1,8 +1,12 @@
 #pragma once
 
 #include "errors.h"
+#include "liberacon.h"
 
+#include <libxml/parser.h>
 #include <libxml/tree.h>
+#include <libxml/xmlIO.h>
+#include <libxml/xmlmemory.h>
 
 #include <memory>
 #include <string>
@@ -14,6 +18,14 @@ struct XmlDocDeleter {
     void operator()(xmlDoc* doc) const { xmlFreeDoc(doc); }
 };
 using XmlDocPtr = std::unique_ptr<xmlDoc, XmlDocDeleter>;
+using ParserCtxtPtr = std::unique_ptr<xmlParserCtxt, LiberaCon<xmlFreeParserCtxt>>;
+// Closing flushes what is left to the buffer's writer.
+using OutputBufferPtr = std::unique_ptr<xmlOutputBuffer, LiberaCon<xmlOutputBufferClose>>;
+// Text libxml2 allocated for the caller (xmlGetProp, xmlNodeGetContent…).
+struct LiberaTestoXml {
+    void operator()(xmlChar* testo) const { xmlFree(testo); }
+};
+using TestoXmlPtr = std::unique_ptr<xmlChar, LiberaTestoXml>;
 
 // A file that could not be loaded: the parser's reason, the line of the failure and the start
 // of that line's text (all UTF-8). what() is the reason alone.

@@ -16,7 +16,7 @@ namespace ondivo {
 
 namespace {
 
-// The older, one-byte file name of a file specification, for readers that know no other:
+// The older, one-byte file name of an embedded file's entry, for readers that know no other:
 // anything beyond ASCII, and what PDF names treat specially, becomes "_".
 std::string nomeAscii(const std::string& nome) {
     std::string ascii;
@@ -66,11 +66,11 @@ void incorpora(QPDF& pdf, const std::vector<FileIncorporato>& file) {
         auto flusso = QPDFEFStreamObjectHelper::createEFStream(pdf, f.dati);
         if (!f.tipo.empty())
             flusso.setSubtype(f.tipo);
-        auto specifica = QPDFFileSpecObjectHelper::createFileSpec(pdf, nome, flusso);
-        specifica.setFilename(nome, nomeAscii(nome));
+        auto voce = QPDFFileSpecObjectHelper::createFileSpec(pdf, nome, flusso);
+        voce.setFilename(nome, nomeAscii(nome));
         if (!f.descrizione.empty())
-            specifica.setDescription(f.descrizione);
-        allegati.replaceEmbeddedFile(nome, specifica);
+            voce.setDescription(f.descrizione);
+        allegati.replaceEmbeddedFile(nome, voce);
     }
 }
 

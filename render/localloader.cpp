@@ -1,4 +1,5 @@
 #include "localloader.h"
+#include "xmldocument.h"
 
 #include <libexslt/exslt.h>
 #include <libxml/parser.h>
@@ -10,11 +11,6 @@
 namespace ondivo {
 
 namespace {
-
-struct ParserCtxtDeleter {
-    void operator()(xmlParserCtxt* ctxt) const { xmlFreeParserCtxt(ctxt); }
-};
-using ParserCtxtPtr = std::unique_ptr<xmlParserCtxt, ParserCtxtDeleter>;
 
 struct UriDeleter {
     void operator()(xmlURI* uri) const { xmlFreeURI(uri); }

@@ -25,9 +25,4 @@ struct SecurityPrefsDeleter {
 using SecurityPrefsPtr = std::unique_ptr<xsltSecurityPrefs, SecurityPrefsDeleter>;
 
 // Closing flushes what is still buffered.
-struct OutputBufferDeleter {
-    void operator()(xmlOutputBuffer* buf) const { xmlOutputBufferClose(buf); }
-};
-using OutputBufferPtr = std::unique_ptr<xmlOutputBuffer, OutputBufferDeleter>;
-
 } // namespace ondivo

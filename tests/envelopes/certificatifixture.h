@@ -128,11 +128,7 @@ inline std::string Controfirma(const std::string& busta, const Identita& controf
 
 // Base64 in lines of 64 characters, as envelopes are often written.
 inline std::string Base64Encode(const std::string& dati) {
-    std::string uscita(4 * ((dati.size() + 2) / 3) + 1, '\0');
-    const int n = EVP_EncodeBlock(reinterpret_cast<unsigned char*>(uscita.data()),
-                                  reinterpret_cast<const unsigned char*>(dati.data()),
-                                  static_cast<int>(dati.size()));
-    uscita.resize(static_cast<std::size_t>(n));
+    const std::string uscita = Identita::Base64(dati);
     std::string righe;
     for (std::size_t i = 0; i < uscita.size(); i += 64)
         righe += uscita.substr(i, 64) + "\r\n";

@@ -54,9 +54,9 @@ Letto leggi(const std::string& byte) {
         if (v.isString())
             l.info[chiave] = v.getUTF8Value();
     }
-    for (const auto& [nome, specifica] : QPDFEmbeddedFileDocumentHelper(pdf).getEmbeddedFiles()) {
-        const auto dati = specifica->getEmbeddedFileStream().getStreamData(qpdf_dl_all);
-        l.file.emplace_back(specifica->getFilename(),
+    for (const auto& [nome, voce] : QPDFEmbeddedFileDocumentHelper(pdf).getEmbeddedFiles()) {
+        const auto dati = voce->getEmbeddedFileStream().getStreamData(qpdf_dl_all);
+        l.file.emplace_back(voce->getFilename(),
                             std::string(reinterpret_cast<const char*>(dati->getBuffer()),
                                         dati->getSize()));
     }
