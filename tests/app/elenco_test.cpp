@@ -5,6 +5,7 @@
 #include "lctv.h"
 #include "letturaelenco.h"
 #include "modelloelenco.h"
+#include "cartellaprogramma.h"
 #include "tempdir.h"
 #include "testmain.h"
 #include "tfondivo.h"
@@ -177,10 +178,7 @@ private:
 private slots:
     void init() {
         m_programma = std::make_unique<test::TempDir>();
-        fs::copy(ONDIVO_SOURCE_DIR "/stylesheets", m_programma->path() / "FODISTILE");
-        fs::create_directories(m_programma->path() / "FATTURE");
-        fs::create_directories(m_programma->path() / "ossl");
-        fs::create_symlink(ONDIVO_OPENSSL, m_programma->path() / "ossl" / "openssl");
+        test::PreparaCartellaProgramma(m_programma->path());
         m_datiUtente = std::make_unique<test::TempDir>();
         qputenv("XDG_DATA_HOME", QByteArray::fromStdString(m_datiUtente->path().string()));
         m_fatture = std::make_unique<test::TempDir>();

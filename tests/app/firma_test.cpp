@@ -3,6 +3,7 @@
 #include "fiducia.h"
 #include "lctv.h"
 #include "riquadrofirma.h"
+#include "cartellaprogramma.h"
 #include "tempdir.h"
 #include "testmain.h"
 #include "tfondivo.h"
@@ -352,10 +353,7 @@ private slots:
 
     void init() {
         m_dir = std::make_unique<test::TempDir>();
-        fs::create_directories(m_dir->path() / "FATTURE");
-        fs::copy(ONDIVO_SOURCE_DIR "/stylesheets", m_dir->path() / "FODISTILE");
-        fs::create_directories(m_dir->path() / "ossl");
-        fs::create_symlink(ONDIVO_OPENSSL, m_dir->path() / "ossl" / "openssl");
+        test::PreparaCartellaProgramma(m_dir->path());
         m_datiUtente = std::make_unique<test::TempDir>();
         qputenv("XDG_DATA_HOME", QByteArray::fromStdString(m_datiUtente->path().string()));
     }

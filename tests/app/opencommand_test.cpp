@@ -2,6 +2,7 @@
 #include "fakeprompts.h"
 #include "htmlview.h"
 #include "lctv.h"
+#include "cartellaprogramma.h"
 #include "tempdir.h"
 #include "testmain.h"
 #include "tfondivo.h"
@@ -198,10 +199,7 @@ private:
 private slots:
     void init() {
         m_dir = std::make_unique<test::TempDir>();
-        fs::create_directories(m_dir->path() / "FATTURE");
-        fs::copy(ONDIVO_SOURCE_DIR "/stylesheets", m_dir->path() / "FODISTILE");
-        fs::create_directories(m_dir->path() / "ossl");
-        fs::create_symlink(ONDIVO_OPENSSL, m_dir->path() / "ossl" / "openssl");
+        test::PreparaCartellaProgramma(m_dir->path());
         m_datiUtente = std::make_unique<test::TempDir>();
         qputenv("XDG_DATA_HOME", QByteArray::fromStdString(m_datiUtente->path().string()));
     }

@@ -4,6 +4,7 @@
 #include "htmlview.h"
 #include "lctv.h"
 #include "tcplistener.h"
+#include "cartellaprogramma.h"
 #include "tempdir.h"
 #include "testmain.h"
 #include "tfondivo.h"
@@ -322,10 +323,7 @@ private slots:
         m_datiUtente = std::make_unique<test::TempDir>();
         qputenv("XDG_DATA_HOME", QByteArray::fromStdString(m_datiUtente->path().string()));
         m_rete = std::make_unique<test::TcpListener>();
-        fs::create_directories(m_dir->path() / "FATTURE");
-        fs::copy(ONDIVO_SOURCE_DIR "/stylesheets", m_dir->path() / "FODISTILE");
-        fs::create_directories(m_dir->path() / "ossl");
-        fs::create_symlink(ONDIVO_OPENSSL, m_dir->path() / "ossl" / "openssl");
+        test::PreparaCartellaProgramma(m_dir->path());
         m_fuori =
             fs::temp_directory_path() / ("ondivo-fuori-" + std::to_string(std::random_device()()));
         m_w = std::make_unique<TFONDIVO>(m_prompts);
