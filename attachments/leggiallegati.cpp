@@ -1,11 +1,11 @@
 #include "allegati.h"
 
 #include "elementpath.h"
+#include "files.h"
 #include "text.h"
 #include "xmldocument.h"
 
 #include <cstring>
-#include <filesystem>
 #include <system_error>
 
 namespace ondivo {
@@ -184,9 +184,7 @@ int LeggiAllegatiDoc(const xmlDoc* fattura, ListaAllegati& lista) {
 }
 
 int LeggiAllegati(const std::string& file, ListaAllegati& lista) {
-    std::error_code ec;
-    const auto dimensione = std::filesystem::file_size(std::filesystem::path(file), ec);
-    RaccoglitoreAllegati raccoglitore(ec ? 0 : static_cast<std::size_t>(dimensione));
+    RaccoglitoreAllegati raccoglitore(static_cast<std::size_t>(platform::DimensioneFile(file)));
     try {
         LeggiXmlInSequenza(file, raccoglitore);
     } catch (const XmlLoadError& e) {

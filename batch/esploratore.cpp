@@ -8,6 +8,7 @@
 
 #include <array>
 #include <memory>
+#include <optional>
 
 namespace ondivo {
 
@@ -143,9 +144,17 @@ void Esploratore::esploraArchivio(const std::string& percorso, const std::string
         trovato({nome, "", "archivio dentro un archivio annidato: non letto"});
         return;
     }
+    // Opened here, so that its name reaches the system in the system's own form.
+    std::optional<platform::DescrittoreLettura> file;
+    try {
+        file.emplace(percorso);
+    } catch (const platform::EFileStreamError& e) {
+        trovato({nome, "", std::string("archivio ZIP illeggibile: ") + e.what()});
+        return;
+    }
     ArchivioPtr a(archive_read_new());
     archive_read_support_format_zip(a.get());
-    if (archive_read_open_filename(a.get(), percorso.c_str(), 1 << 16) != ARCHIVE_OK) {
+    if (archive_read_open_fd(a.get(), file->fd(), 1 << 16) != ARCHIVE_OK) {
         trovato({nome, "", "archivio ZIP illeggibile: " + erroreArchivio(a.get())});
         return;
     }

@@ -4,7 +4,7 @@
 #include "fiducia.h"
 #include "files.h"
 #include "lctv.h"
-#include "process.h"
+#include "esecuzione.h"
 #include "text.h"
 
 #include <iostream>

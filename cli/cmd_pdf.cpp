@@ -1,8 +1,9 @@
 #include "commands.h"
 #include "errors.h"
 #include "files.h"
+#include "fileutil.h"
 #include "lctv.h"
-#include "process.h"
+#include "esecuzione.h"
 #include "safename.h"
 #include "text.h"
 
@@ -27,7 +28,7 @@ bool finisceCon(const std::string& nome, std::string_view fine) {
 
 // "X.xml", "X.xml.p7m" and "X.p7m" give "X.pdf"; any other name gets ".pdf" added.
 std::string nomePdf(const std::string& fattura) {
-    std::string nome = fattura.substr(fattura.find_last_of('/') + 1);
+    std::string nome = NomeFile(fattura);
     for (const char* estensione : {".p7m", ".xml"})
         if (finisceCon(nome, estensione))
             nome.resize(nome.size() - 4);

@@ -1,3 +1,4 @@
+#include "avvio.h"
 #include "commands.h"
 #include "errors.h"
 #include "executablepath.h"
@@ -37,14 +38,15 @@ int uso() {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2)
+    const std::vector<std::string> argomenti = platform::AvviaProgramma(argc, argv);
+    if (argomenti.size() < 2)
         return uso();
     ImpostaAppDir(CartellaProgramma(platform::PercorsoEseguibile()));
     for (const auto& c : kComandi) {
-        if (std::strcmp(argv[1], c.nome) != 0)
+        if (argomenti[1] != c.nome)
             continue;
         try {
-            const int esito = c.esegui(Argomenti(argv + 2, argv + argc));
+            const int esito = c.esegui(Argomenti(argomenti.begin() + 2, argomenti.end()));
             return esito == EsitoUso ? uso() : esito;
         } catch (const ESilentAbort&) {
             return EsitoErrore;

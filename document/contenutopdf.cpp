@@ -5,6 +5,7 @@
 #include "datiallegato.h"
 #include "envelopepath.h"
 #include "files.h"
+#include "fileutil.h"
 #include "safename.h"
 #include "text.h"
 
@@ -21,11 +22,6 @@ std::string primo(const std::optional<std::string>& ansi) {
         return {};
     const std::string utf8 = AnsiToUtf8(*ansi);
     return std::string(Trim(utf8.substr(0, utf8.find_first_of("\r\n"))));
-}
-
-std::string nomeFile(const std::string& percorso) {
-    const auto barra = percorso.find_last_of('/');
-    return barra == std::string::npos ? percorso : percorso.substr(barra + 1);
 }
 
 // "2024-04-02" as "02/04/2024"; any other text as it is.
@@ -90,12 +86,12 @@ ContenutoPdf PreparaContenutoPdf(const DocumentoAperto& documento, const std::st
     contenuto.metadati.soggetto = primo(documento.tipoDocumento);
 
     const bool busta = IsEnvelope(scelto);
-    contenuto.file.push_back({NomeFileSicuro(nomeFile(busta ? PercorsoXmlDaP7m(scelto)
+    contenuto.file.push_back({NomeFileSicuro(NomeFile(busta ? PercorsoXmlDaP7m(scelto)
                                                             : documento.fileXml)),
                               platform::LeggiFile(documento.fileXml), "application/xml",
                               "La fattura elettronica"});
     if (busta)
-        contenuto.file.push_back({NomeFileSicuro(nomeFile(scelto)), platform::LeggiFile(scelto),
+        contenuto.file.push_back({NomeFileSicuro(NomeFile(scelto)), platform::LeggiFile(scelto),
                                   "application/pkcs7-mime",
                                   "La fattura elettronica nella sua busta firmata"});
     for (const auto& voce : documento.allegati)
@@ -107,7 +103,7 @@ std::string NomePdfProposto(const DocumentoAperto& documento, const std::string&
     std::string nome = NomeDaParti(
         {primo(documento.data), primo(documento.fornitore), primo(documento.numero)});
     if (nome.empty()) {
-        nome = nomeFile(IsEnvelope(scelto) ? PercorsoXmlDaP7m(scelto) : scelto);
+        nome = NomeFile(IsEnvelope(scelto) ? PercorsoXmlDaP7m(scelto) : scelto);
         if (const auto punto = nome.rfind('.'); punto != std::string::npos && punto > 0)
             nome.erase(punto);
     }

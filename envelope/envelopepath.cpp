@@ -1,10 +1,10 @@
 #include "envelopepath.h"
+#include "executablepath.h"
 
 #include "files.h"
 #include "fileutil.h"
 
 #include <cstdint>
-#include <filesystem>
 
 namespace ondivo {
 
@@ -34,7 +34,7 @@ std::string PercorsoXmlDaP7m(const std::string& p7m) {
     const auto punto = PosizioneEstensione(p7m);
     if (punto == std::string::npos)
         return p7m;
-    const auto barra = p7m.find_last_of('/', punto);
+    const auto barra = p7m.find_last_of(platform::SeparatoriCartella(), punto);
     const std::string nome = p7m.substr(barra == std::string::npos ? 0 : barra + 1,
                                         punto - (barra == std::string::npos ? 0 : barra + 1));
     // Without a name of its own the XML would be the folder itself, or nothing.
@@ -47,11 +47,8 @@ std::string PercorsoXmlInCache(const std::string& p7m) {
     const std::string cache = platform::CartellaCacheUtente();
     if (cache.empty())
         return {};
-    const auto assoluto =
-        std::filesystem::path(platform::PercorsoCompleto(p7m)).lexically_normal().string();
-    const std::string xml = PercorsoXmlDaP7m(p7m);
-    return cache + "p7m/" + esadecimale(fnv1a(assoluto)) + "/" +
-           xml.substr(xml.find_last_of('/') + 1);
+    const std::string assoluto = platform::PercorsoNormalizzato(p7m);
+    return cache + "p7m/" + esadecimale(fnv1a(assoluto)) + "/" + NomeFile(PercorsoXmlDaP7m(p7m));
 }
 
 bool IsEnvelope(const std::string& percorso) {

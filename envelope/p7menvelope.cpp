@@ -5,13 +5,11 @@
 #include "executablepath.h"
 #include "files.h"
 #include "fileutil.h"
-#include "process.h"
+#include "esecuzione.h"
 #include "tempfile.h"
 
 #include <exception>
-#include <filesystem>
 #include <optional>
-#include <system_error>
 
 namespace ondivo {
 
@@ -19,9 +17,7 @@ namespace {
 
 // The tool runs in its own folder, so relative paths must not reach it as they are.
 std::string assoluto(const std::string& percorso) {
-    std::error_code ec;
-    const auto a = std::filesystem::absolute(percorso, ec);
-    return ec ? percorso : a.string();
+    return platform::PercorsoCompleto(percorso);
 }
 
 // "120", or "0,25" for a wait that is not whole seconds.
@@ -66,13 +62,6 @@ void eseguiStrumento(const std::string& cartella, const std::string& strumento,
     }
     if (esito.codiceUscita != 0 && esito.codiceUscita != 4)
         throw OndivoError("OpenSSL errore (ExitCode=" + std::to_string(esito.codiceUscita) + ")");
-}
-
-std::string cartellaDi(const std::string& percorso) {
-    const auto barra = percorso.find_last_of('/');
-    if (barra == std::string::npos)
-        return ".";
-    return barra == 0 ? "/" : percorso.substr(0, barra);
 }
 
 } // namespace
@@ -138,7 +127,7 @@ std::string CollocaXmlEstratto(const std::string& p7m, std::string_view contenut
     const std::string accanto = PercorsoXmlDaP7m(p7m);
     std::exception_ptr erroreAccanto;
     std::string motivo = "la cartella non accetta nuovi file";
-    if (platform::CartellaScrivibile(cartellaDi(accanto))) {
+    if (platform::CartellaScrivibile(CartellaDi(accanto))) {
         try {
             platform::TFileScrittura file(accanto);
             file.Scrivi(contenuto);
@@ -159,7 +148,7 @@ std::string CollocaXmlEstratto(const std::string& p7m, std::string_view contenut
         throw OndivoError("Impossibile scrivere " + accanto + ": " + motivo +
                           ", e l'utente non ha una cartella cache");
     }
-    const std::string cartella = cartellaDi(copia);
+    const std::string cartella = CartellaDi(copia);
     std::string motivoCartella;
     if (!platform::CreaCartella(cartella, motivoCartella))
         throw OndivoError("Impossibile creare la cartella " + cartella + ": " + motivoCartella);

@@ -2,14 +2,27 @@
 
 #include "executablepath.h"
 
-#include <filesystem>
-#include <system_error>
+#include "files.h"
 
 namespace ondivo {
 
 bool FileEsiste(const std::string& percorso) {
-    std::error_code ec;
-    return std::filesystem::is_regular_file(std::filesystem::path(percorso), ec);
+    return platform::FileRegolare(percorso);
+}
+
+std::string NomeFile(const std::string& percorso) {
+    const auto barra = percorso.find_last_of(platform::SeparatoriCartella());
+    return barra == std::string::npos ? percorso : percorso.substr(barra + 1);
+}
+
+std::string CartellaDi(const std::string& percorso) {
+    const auto barra = percorso.find_last_of(platform::SeparatoriCartella());
+    if (barra == std::string::npos)
+        return ".";
+    // The root keeps its separator: "/" alone, "C:\" rather than the drive's current folder.
+    if (barra == 0 || percorso[barra - 1] == ':')
+        return percorso.substr(0, barra + 1);
+    return percorso.substr(0, barra);
 }
 
 std::string::size_type PosizioneEstensione(const std::string& percorso) {

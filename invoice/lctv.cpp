@@ -1,4 +1,5 @@
 #include "lctv.h"
+#include "executablepath.h"
 
 namespace ondivo {
 
@@ -18,7 +19,7 @@ void ImpostaAppDir(std::string cartella) {
 }
 
 std::string CartellaProgramma(const std::string& percorsoEseguibile) {
-    const auto fine = percorsoEseguibile.find_last_of('/');
+    const auto fine = percorsoEseguibile.find_last_of(platform::SeparatoriCartella());
     if (fine == std::string::npos)
         return {};
     return percorsoEseguibile.substr(0, fine + 1);

@@ -25,11 +25,23 @@ public:
 // and reading one whole would only end in an allocation failure.
 inline constexpr std::uint64_t DimensioneMassimaFile = std::uint64_t{1} << 30;
 
-// The Italian text of a system error code (errno here), e.g. "spazio esaurito sul disco".
+// The Italian text of a system error code (errno on Linux, GetLastError() on Windows), e.g.
+// "spazio esaurito sul disco".
 std::string MotivoErrore(int codice);
 
 // The path made absolute against the current folder, for messages.
 std::string PercorsoCompleto(const std::string& percorso);
+
+// The absolute path with "." and ".." steps resolved by name, without looking at the disk:
+// the same file named two ways gives the same text.
+std::string PercorsoNormalizzato(const std::string& percorso);
+
+// True for an existing regular file (a symbolic link counts by its target); false for a
+// folder, a device, a pipe or nothing at all.
+bool FileRegolare(const std::string& percorso);
+
+// The size of a file in bytes; 0 when it cannot be told.
+std::uint64_t DimensioneFile(const std::string& percorso);
 
 // A regular file opened for reading from its start. Anything else (a folder, a FIFO or a
 // device, whose reading may block or never end) and files over DimensioneMassimaFile are
@@ -52,6 +64,22 @@ public:
 private:
     std::string m_percorso;
     std::uint64_t m_dimensione = 0;
+    std::intptr_t m_fd = -1; // the system's handle
+};
+
+// A regular file opened for reading through the C library's descriptor, for libraries that
+// read and seek through one themselves (libarchive). Refuses what TFileLettura refuses, but
+// for the size: an archive may be larger than any one file read whole. Closed with the object.
+class DescrittoreLettura {
+public:
+    explicit DescrittoreLettura(const std::string& percorso);
+    ~DescrittoreLettura();
+    DescrittoreLettura(const DescrittoreLettura&) = delete;
+    DescrittoreLettura& operator=(const DescrittoreLettura&) = delete;
+
+    int fd() const { return m_fd; }
+
+private:
     int m_fd = -1;
 };
 
@@ -92,7 +120,7 @@ private:
 
     std::string m_percorso;   // the target
     std::string m_temporaneo; // the hidden file while it is pending
-    int m_fd = -1;
+    std::intptr_t m_fd = -1;  // the system's handle
 };
 
 // Writes the whole file at once with TFileScrittura: replaced only by a complete copy.
@@ -117,9 +145,10 @@ std::vector<std::string> FileNellaCartella(const std::string& cartella,
 // True when the path names a folder (following links).
 bool ECartella(const std::string& percorso);
 
-// The user's own folders for the program's data and cache, ending in "/":
+// The user's own folders for the program's data and cache, ending in a folder separator:
 // $XDG_DATA_HOME/ondivo/ (else ~/.local/share/ondivo/) and $XDG_CACHE_HOME/ondivo/ (else
-// ~/.cache/ondivo/). Empty when the user has no home folder.
+// ~/.cache/ondivo/); on Windows %LOCALAPPDATA%\ondivo\ and %LOCALAPPDATA%\ondivo\cache\.
+// Empty when the user has no such folder.
 std::string CartellaDatiUtente();
 std::string CartellaCacheUtente();
 

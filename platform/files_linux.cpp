@@ -169,8 +169,27 @@ std::string PercorsoCompleto(const std::string& percorso) {
     return ec ? percorso : assoluto.string();
 }
 
-TFileLettura::TFileLettura(const std::string& percorso) : m_percorso(percorso) {
-    // Without O_NONBLOCK, opening a FIFO would wait for a writer that may never come.
+std::string PercorsoNormalizzato(const std::string& percorso) {
+    return std::filesystem::path(PercorsoCompleto(percorso)).lexically_normal().string();
+}
+
+bool FileRegolare(const std::string& percorso) {
+    struct stat info {};
+    return ::stat(percorso.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+std::uint64_t DimensioneFile(const std::string& percorso) {
+    struct stat info {};
+    return ::stat(percorso.c_str(), &info) == 0 && info.st_size > 0
+               ? static_cast<std::uint64_t>(info.st_size)
+               : 0;
+}
+
+namespace {
+
+// Opens a regular file for reading without following it into a FIFO's endless wait; throws
+// "Cannot open file ..." for anything else. The size is returned through `dimensione`.
+int apriRegolare(const std::string& percorso, std::uint64_t& dimensione) {
     UniqueFd fd(::open(percorso.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     if (fd.get() < 0)
         erroreFile("Cannot open file", percorso, errno);
@@ -182,31 +201,47 @@ TFileLettura::TFileLettura(const std::string& percorso) : m_percorso(percorso) {
     if (!S_ISREG(info.st_mode))
         throw EFileStreamError("Cannot open file \"" + PercorsoCompleto(percorso) +
                                "\". Not a regular file");
-    m_dimensione = info.st_size > 0 ? static_cast<std::uint64_t>(info.st_size) : 0;
+    dimensione = info.st_size > 0 ? static_cast<std::uint64_t>(info.st_size) : 0;
+    // Back to blocking reads: a regular file never blocks for long, and the flag is not needed.
+    ::fcntl(fd.get(), F_SETFL, ::fcntl(fd.get(), F_GETFL) & ~O_NONBLOCK);
+    return fd.rilascia();
+}
+
+} // namespace
+
+TFileLettura::TFileLettura(const std::string& percorso) : m_percorso(percorso) {
+    UniqueFd fd(apriRegolare(percorso, m_dimensione));
     if (m_dimensione > DimensioneMassimaFile)
         throw EFileStreamError("Il file " + PercorsoCompleto(percorso) + " è troppo grande (" +
                                dimensioneLeggibile(m_dimensione) + "; al massimo " +
                                dimensioneLeggibile(DimensioneMassimaFile) + ")");
-    // Back to blocking reads: a regular file never blocks for long, and the flag is not needed.
-    ::fcntl(fd.get(), F_SETFL, ::fcntl(fd.get(), F_GETFL) & ~O_NONBLOCK);
-    m_fd = fd.get();
-    fd.rilascia();
+    m_fd = fd.rilascia();
 }
 
 TFileLettura::~TFileLettura() {
+    if (m_fd >= 0)
+        ::close(static_cast<int>(m_fd));
+}
+
+DescrittoreLettura::DescrittoreLettura(const std::string& percorso) {
+    std::uint64_t dimensione = 0;
+    m_fd = apriRegolare(percorso, dimensione);
+}
+
+DescrittoreLettura::~DescrittoreLettura() {
     if (m_fd >= 0)
         ::close(m_fd);
 }
 
 std::size_t TFileLettura::Leggi(char* dove, std::size_t quanti) {
-    const ssize_t n = leggiTutto(m_fd, dove, quanti);
+    const ssize_t n = leggiTutto(static_cast<int>(m_fd), dove, quanti);
     if (n < 0)
         erroreFile("Cannot open file", m_percorso, errno);
     return static_cast<std::size_t>(n);
 }
 
 void TFileLettura::Riavvolgi() {
-    if (::lseek(m_fd, 0, SEEK_SET) != 0)
+    if (::lseek(static_cast<int>(m_fd), 0, SEEK_SET) != 0)
         erroreFile("Cannot open file", m_percorso, errno);
 }
 
@@ -240,19 +275,19 @@ TFileScrittura::TFileScrittura(const std::string& percorso) : m_percorso(percors
         erroreFile("Cannot create file", percorso, errno);
     m_temporaneo = modello;
     // mkostemp makes the file private; a saved file gets the permissions any new file would.
-    ::fchmod(m_fd, permessiNuovoFile());
+    ::fchmod(static_cast<int>(m_fd), permessiNuovoFile());
 }
 
 TFileScrittura::~TFileScrittura() {
     if (m_fd >= 0)
-        ::close(m_fd);
+        ::close(static_cast<int>(m_fd));
     if (!m_temporaneo.empty())
         ::unlink(m_temporaneo.c_str());
 }
 
 void TFileScrittura::fallisci(int codice) {
     if (m_fd >= 0)
-        ::close(m_fd);
+        ::close(static_cast<int>(m_fd));
     m_fd = -1;
     if (!m_temporaneo.empty())
         ::unlink(m_temporaneo.c_str());
@@ -262,7 +297,7 @@ void TFileScrittura::fallisci(int codice) {
 
 void TFileScrittura::Scrivi(std::string_view dati) {
     int codice = 0;
-    if (m_fd < 0 || !scriviTutto(m_fd, dati, codice))
+    if (m_fd < 0 || !scriviTutto(static_cast<int>(m_fd), dati, codice))
         fallisci(m_fd < 0 ? EBADF : codice);
 }
 
@@ -270,7 +305,7 @@ void TFileScrittura::Scrivi(std::string_view dati) {
 void TFileScrittura::chiudi() {
     if (m_fd < 0)
         return;
-    const int fd = m_fd;
+    const int fd = static_cast<int>(m_fd);
     m_fd = -1;
     if (::close(fd) != 0)
         fallisci(errno);

@@ -4,10 +4,12 @@
 #   scripts/setup.sh test   the same set-up, then every test (CTest)
 #   scripts/setup.sh sanitize   the core libraries and their tests under ASan and UBSan
 #   scripts/setup.sh deb    the Debian package build-deb/ondivo_<version>_amd64.deb
+#   scripts/setup.sh windows    the core, ondivo-cli and their tests built for Windows and run
+#                               under Wine (scripts/windows.sh)
 set -euo pipefail
 
 mode=${1:-}
-case "$mode" in run|test|sanitize|deb) ;; *) echo "uso: $0 run|test|sanitize|deb" >&2; exit 2 ;; esac
+case "$mode" in run|test|sanitize|deb|windows) ;; *) echo "uso: $0 run|test|sanitize|deb|windows" >&2; exit 2 ;; esac
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
@@ -28,6 +30,10 @@ packages=(
     clang libclang-rt-14-dev
     dpkg-dev
 )
+# The Windows build: the cross-compiler, Wine, zlib for MinGW, and GoogleTest's sources.
+if [ "$mode" = windows ]; then
+    packages+=(g++-mingw-w64-x86-64-posix wine64 libz-mingw-w64-dev googletest)
+fi
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -79,6 +85,9 @@ deb)
     build build-deb -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DCMAKE_INSTALL_PREFIX=/usr
     (cd build-deb && cpack -G DEB >/dev/null)
     ls build-deb/ondivo_*_amd64.deb
+    ;;
+windows)
+    exec bash scripts/windows.sh "${@:2}"
     ;;
 sanitize)
     build build-asan -DONDIVO_SANITIZE=ON -DONDIVO_BUILD_APP=OFF

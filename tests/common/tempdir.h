@@ -1,6 +1,7 @@
 #pragma once
 
-#include <cstdlib>
+#include "tempfile.h"
+
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>
@@ -13,11 +14,10 @@ namespace ondivo::test {
 class TempDir {
 public:
     TempDir() {
-        std::string modello =
-            (std::filesystem::temp_directory_path() / "ondivo-test-XXXXXX").string();
-        if (!::mkdtemp(modello.data()))
-            throw std::runtime_error("mkdtemp failed");
-        m_path = modello;
+        std::string errore;
+        if (!m_cartella.crea("ondivo-test-", errore))
+            throw std::runtime_error("cannot create a temporary folder: " + errore);
+        m_path = Percorso(m_cartella.percorso());
     }
     ~TempDir() {
         std::error_code ec;
@@ -36,10 +36,21 @@ public:
         std::filesystem::create_directories(file.parent_path());
         std::ofstream out(file, std::ios::binary);
         out.write(contenuto.data(), static_cast<std::streamsize>(contenuto.size()));
-        return file.string();
+        return Utf8(file);
+    }
+
+    // A UTF-8 path as the standard library's path, and back: on Windows its narrow strings
+    // are in the ANSI code page, not UTF-8.
+    static std::filesystem::path Percorso(const std::string& utf8) {
+        return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+    }
+    static std::string Utf8(const std::filesystem::path& percorso) {
+        const std::u8string testo = percorso.u8string();
+        return std::string(testo.begin(), testo.end());
     }
 
 private:
+    platform::CartellaTemporanea m_cartella; // gone already when ~TempDir has removed it all
     std::filesystem::path m_path;
 };
 

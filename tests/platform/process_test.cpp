@@ -1,5 +1,5 @@
 #include "cancelflag.h"
-#include "process.h"
+#include "esecuzione.h"
 #include "tempdir.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "process.h"
+#include "esecuzione.h"
 #include "uniquefd_linux.h"
 
 #include <algorithm>

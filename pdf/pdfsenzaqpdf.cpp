@@ -1,0 +1,11 @@
+#include "pdfcompleto.h"
+#include "errors.h"
+
+namespace ondivo {
+
+std::string CompletaPdf(const std::string&, const MetadatiPdf&, const std::vector<FileIncorporato>&) {
+    throw OndivoError("Impossibile preparare il PDF: questa versione del programma è priva della "
+                      "libreria PDF (qpdf)");
+}
+
+} // namespace ondivo
