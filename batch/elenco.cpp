@@ -6,7 +6,11 @@
 
 #include <algorithm>
 #include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <exception>
 #include <map>
+#include <mutex>
 #include <thread>
 
 namespace ondivo {
@@ -118,28 +122,66 @@ std::vector<RigaElenco> LeggiRigheFile(const FileTrovato& file, const Fiducia& f
     return righe;
 }
 
-std::vector<RigaElenco> LeggiRighe(const std::vector<FileTrovato>& file, const Fiducia& fiducia,
-                                   const std::function<void(std::size_t)>& letti) {
-    std::vector<std::vector<RigaElenco>> perFile(file.size());
-    std::atomic<std::size_t> prossimo{0};
+std::vector<RigaElenco> LeggiRighe(Esploratore& esploratore, const std::vector<std::string>& percorsi,
+                                   const Fiducia& fiducia,
+                                   const std::function<void(std::size_t, std::size_t)>& letti) {
+    // Deques: what was found keeps its place while more is added behind it.
+    std::deque<FileTrovato> trovati;
+    std::deque<std::vector<RigaElenco>> perFile;
+    std::size_t prossimo = 0;
+    bool finito = false;
+    std::exception_ptr errore;
+    std::mutex mutex;
+    std::condition_variable cambiato;
+
+    std::jthread esplorazione([&] {
+        try {
+            esploratore.esplora(percorsi, [&](FileTrovato f) {
+                {
+                    const std::lock_guard lock(mutex);
+                    trovati.push_back(std::move(f));
+                    perFile.emplace_back();
+                }
+                cambiato.notify_one();
+            });
+        } catch (...) {
+            errore = std::current_exception();
+        }
+        {
+            const std::lock_guard lock(mutex);
+            finito = true;
+        }
+        cambiato.notify_all();
+    });
+
     std::atomic<std::size_t> fatti{0};
     const auto lavora = [&](bool riferisci) {
-        for (std::size_t i; (i = prossimo.fetch_add(1)) < file.size();) {
-            perFile[i] = LeggiRigheFile(file[i], fiducia);
+        for (;;) {
+            std::unique_lock lock(mutex);
+            cambiato.wait(lock, [&] { return prossimo < trovati.size() || finito; });
+            if (prossimo == trovati.size())
+                return;
+            const std::size_t i = prossimo++;
+            const FileTrovato file = trovati[i];
+            std::vector<RigaElenco>& righe = perFile[i];
+            const std::size_t visti = trovati.size();
+            lock.unlock();
+            righe = LeggiRigheFile(file, fiducia);
             const std::size_t n = fatti.fetch_add(1) + 1;
             if (riferisci && letti)
-                letti(n);
+                letti(n, visti);
         }
     };
-    const unsigned altri = std::min<std::size_t>(std::max(1u, std::thread::hardware_concurrency()) - 1,
-                                                 file.size() / 2);
     std::vector<std::jthread> aiuti;
-    for (unsigned t = 0; t < altri; ++t)
+    for (unsigned t = 1; t < std::max(1u, std::thread::hardware_concurrency()); ++t)
         aiuti.emplace_back(lavora, false);
     lavora(true);
     aiuti.clear(); // joins
+    esplorazione.join();
+    if (errore)
+        std::rethrow_exception(errore);
     if (letti)
-        letti(file.size());
+        letti(trovati.size(), trovati.size());
     std::vector<RigaElenco> righe;
     for (auto& gruppo : perFile)
         for (auto& r : gruppo)

@@ -36,11 +36,15 @@ struct RigaElenco {
 std::vector<RigaElenco> LeggiRigheFile(const FileTrovato& file, const Fiducia& fiducia,
                                        const std::atomic<bool>* annulla = nullptr);
 
-// The rows of many files, in the files' order, read on as many threads as the machine has
-// cores (the reading of a list makes no page, so opens may run side by side). `letti`, when
-// given, is called on the calling thread with the number of files read so far.
-std::vector<RigaElenco> LeggiRighe(const std::vector<FileTrovato>& file, const Fiducia& fiducia,
-                                   const std::function<void(std::size_t)>& letti = {});
+// The rows of every file the explorer finds in the paths, in the order found. The files are
+// read on as many threads as the machine has cores while the explorer, on a thread of its
+// own, goes on finding them (copying a ZIP archive's entries overlaps reading those already
+// copied; the reading of a list makes no page, so opens may run side by side). `letti`, when
+// given, is called on the calling thread with the files read and found so far. Errors of the
+// explorer itself (no private folder) are thrown once every thread has stopped.
+std::vector<RigaElenco> LeggiRighe(Esploratore& esploratore, const std::vector<std::string>& percorsi,
+                                   const Fiducia& fiducia,
+                                   const std::function<void(std::size_t, std::size_t)>& letti = {});
 
 // Gives the invoice rows the SdI state of the messages among the rows that name their file
 // (NomeFile, or the IdentificativoSdI a metadata file ties to it); of several messages the

@@ -1,11 +1,13 @@
 #include "esploratore.h"
 #include "errors.h"
 #include "files.h"
+#include "envelopepath.h"
 #include "fileutil.h"
 
 #include <archive.h>
 #include <archive_entry.h>
 
+#include <algorithm>
 #include <array>
 #include <memory>
 #include <optional>
@@ -90,18 +92,38 @@ Esploratore::Esploratore(LimitiArchivio limiti) : m_limiti(limiti) {}
 
 Esploratore::~Esploratore() = default;
 
-std::string Esploratore::nuovaCartella() {
+std::string Esploratore::postoCopia(const std::string& nome) {
     if (m_privata.percorso().empty()) {
         std::string errore;
         if (!m_privata.crea("ondivo-elenco-", errore))
             throw OndivoError("Impossibile creare la cartella temporanea " + m_privata.percorso() +
                               ": " + errore);
     }
-    const std::string cartella = m_privata.percorso() + "/" + std::to_string(++m_voci);
+    // Names compare in small letters: some file systems do not tell "A.xml" from "a.xml".
+    // A folder per entry would cost a folder made and removed for every file of an archive.
+    const auto minuscolo = [](std::string s) {
+        for (char& c : s)
+            if (c >= 'A' && c <= 'Z')
+                c = static_cast<char>(c - 'A' + 'a');
+        return s;
+    };
+    // An envelope's XML is written beside it when opened: its name is taken along with it.
+    std::vector<std::string> nomi = {minuscolo(nome)};
+    if (IsEnvelope(nome))
+        nomi.push_back(minuscolo(PercorsoXmlDaP7m(nome)));
+    if (std::none_of(nomi.begin(), nomi.end(), [&](const auto& n) { return m_nomiUsati.count(n); })) {
+        m_nomiUsati.insert(nomi.begin(), nomi.end());
+        return m_privata.percorso() + "/" + nome;
+    }
+    std::string sottocartella;
+    do
+        sottocartella = "voce-" + std::to_string(++m_voci);
+    while (!m_nomiUsati.insert(sottocartella).second);
+    const std::string cartella = m_privata.percorso() + "/" + sottocartella;
     std::string motivo;
     if (!platform::CreaCartella(cartella, motivo))
         throw OndivoError("Impossibile creare la cartella " + cartella + ": " + motivo);
-    return cartella;
+    return cartella + "/" + nome;
 }
 
 void Esploratore::esplora(const std::vector<std::string>& percorsi,
@@ -202,7 +224,7 @@ void Esploratore::esploraArchivio(const std::string& percorso, const std::string
         }
 
         // The copy, checked as it comes out: the sizes an archive declares may lie.
-        const std::string copia = nuovaCartella() + "/" + ultimoNome(nomeVoce);
+        const std::string copia = postoCopia(ultimoNome(nomeVoce));
         std::string errore;
         std::string inizio; // the first bytes, to tell an archive inside from other files
         try {
@@ -248,7 +270,7 @@ void Esploratore::esploraArchivio(const std::string& percorso, const std::string
             trovato({mostrato, "", errore});
             continue;
         }
-        if (FileArchivioZip(copia))
+        if (EArchivioZip(inizio))
             esploraArchivio(copia, mostrato, profondita + 1, trovato, annulla);
         else
             trovato({mostrato, copia, ""});

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -51,11 +52,13 @@ private:
     void esploraArchivio(const std::string& percorso, const std::string& nome, int profondita,
                          const std::function<void(FileTrovato)>& trovato,
                          const std::atomic<bool>* annulla);
-    // A new empty folder in the private folder, for one entry under its own name.
-    std::string nuovaCartella();
+    // Where the copy of an entry goes, under the entry's own name: straight in the private
+    // folder while that name is free there, else in a new folder of its own.
+    std::string postoCopia(const std::string& nome);
 
     LimitiArchivio m_limiti;
     platform::CartellaTemporanea m_privata;
+    std::set<std::string> m_nomiUsati; // names taken in the private folder, in small letters
     std::uint64_t m_voci = 0;
 };
 

@@ -108,15 +108,14 @@ int ComandoElenco(const Argomenti& argomenti) {
         return EsitoUso;
 
     Esploratore esploratore;
-    std::vector<FileTrovato> trovati;
-    esploratore.esplora(percorsi, [&](FileTrovato f) { trovati.push_back(std::move(f)); });
     const Fiducia fiducia = CaricaFiducia();
     PreparaAperture(); // the files are read on several threads
     const bool progresso = platform::ErroreStandardSuTerminale();
-    std::vector<RigaElenco> righe = LeggiRighe(trovati, fiducia, [&](std::size_t letti) {
-        if (progresso)
-            std::cerr << '\r' << letti << '/' << trovati.size() << " file" << std::flush;
-    });
+    std::vector<RigaElenco> righe =
+        LeggiRighe(esploratore, percorsi, fiducia, [&](std::size_t letti, std::size_t trovati) {
+            if (progresso)
+                std::cerr << '\r' << letti << '/' << trovati << " file" << std::flush;
+        });
     if (progresso)
         std::cerr << '\r' << std::string(40, ' ') << '\r' << std::flush;
     AbbinaMessaggiSdi(righe);

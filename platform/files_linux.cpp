@@ -80,14 +80,19 @@ std::string cartellaDi(const std::string& percorso) {
 }
 
 // The permissions a new file gets from the user's umask, read without changing it (umask()
-// would, for a moment, for every thread).
-mode_t permessiNuovoFile() {
+// would, for a moment, for every thread). Read once: the program never changes its umask.
+mode_t leggiPermessiNuovoFile() {
     std::ifstream stato("/proc/self/status");
     std::string riga;
     while (std::getline(stato, riga))
         if (riga.rfind("Umask:", 0) == 0)
             return static_cast<mode_t>(0666 & ~std::strtoul(riga.c_str() + 6, nullptr, 8));
     return 0644;
+}
+
+mode_t permessiNuovoFile() {
+    static const mode_t permessi = leggiPermessiNuovoFile();
+    return permessi;
 }
 
 // The folder named by an XDG variable when it is an absolute path, else home + ripiego.

@@ -3,6 +3,9 @@
 #include "csvelenco.h"
 #include "datidocumento.h"
 #include "elenco.h"
+#include "envelopepath.h"
+#include "files.h"
+#include "fileutil.h"
 #include "esploratore.h"
 #include "tempdir.h"
 
@@ -14,6 +17,7 @@
 #include <cstring>
 #include <filesystem>
 #include <map>
+#include <set>
 #include <memory>
 
 namespace ondivo::test {
@@ -77,11 +81,13 @@ TEST(Esploratore, JudgesEachEntryOfAnArchive) {
     {
         Esploratore e(LimitiArchivio{2u << 20, 100, 100});
         trovati = Esplora(e, {zip});
+        // The first copy lies straight in the private folder.
+        folder = std::filesystem::path(trovati.at(zip + "/a/uno.xml").percorso).parent_path().string();
         for (const char* nome : {"a/uno.xml", "b/uno.xml", "interno.zip/dentro/b.xml"}) {
             const auto& f = trovati.at(zip + "/" + nome);
             EXPECT_TRUE(f.errore.empty()) << nome << ": " << f.errore;
             EXPECT_TRUE(std::filesystem::exists(f.percorso)) << nome;
-            folder = std::filesystem::path(f.percorso).parent_path().parent_path().string();
+            EXPECT_EQ(f.percorso.rfind(folder + "/", 0), 0u) << f.percorso;
         }
         EXPECT_NE(trovati.at(zip + "/a/uno.xml").percorso, trovati.at(zip + "/b/uno.xml").percorso);
         EXPECT_NE(trovati.at(zip + "/../fuori.xml").errore.find("non sicuro"), std::string::npos);
@@ -94,6 +100,37 @@ TEST(Esploratore, JudgesEachEntryOfAnArchive) {
     }
     // The private folder goes with the explorer.
     EXPECT_FALSE(std::filesystem::exists(folder)) << folder;
+}
+
+// Entries of the same name, in any case, each keep their own bytes under their own name; an
+// envelope's copy has the name of its XML free beside it, so opening it writes nothing
+// outside the private folder.
+TEST(Esploratore, CopiesOfTheSameNameNeverMeet) {
+    TempDir dir;
+    const std::vector<std::pair<std::string, std::string>> voci = {
+        {"a/x.xml", "uno"},          {"b/x.xml", "due"},     {"c/X.XML", "tre"},
+        {"x.xml.p7m", "quattro"},    {"d/x.xml.p7m", "cinque"}, {"e/voce-1", "sei"},
+        {"f/x.xml", "sette"},        {"g/y.xml", "otto"},    {"y.xml.p7m", "nove"},
+    };
+    const std::string zip = dir.write("stessi nomi.zip", Zip(voci));
+    Esploratore e;
+    const auto trovati = Esplora(e, {zip});
+    ASSERT_EQ(trovati.size(), voci.size());
+    std::set<std::string> copie;
+    const std::string privata =
+        std::filesystem::path(trovati.at(zip + "/a/x.xml").percorso).parent_path().string();
+    for (const auto& [nome, dati] : voci) {
+        const auto& f = trovati.at(zip + "/" + nome);
+        ASSERT_TRUE(f.errore.empty()) << nome << ": " << f.errore;
+        EXPECT_EQ(platform::LeggiFile(f.percorso), dati) << nome;
+        EXPECT_EQ(NomeFile(f.percorso), NomeFile(nome));
+        EXPECT_EQ(f.percorso.rfind(privata + "/", 0), 0u) << f.percorso;
+        copie.insert(f.percorso);
+        if (IsEnvelope(nome)) {
+            EXPECT_FALSE(std::filesystem::exists(PercorsoXmlDaP7m(f.percorso))) << nome;
+        }
+    }
+    EXPECT_EQ(copie.size(), voci.size());
 }
 
 TEST(Esploratore, RefusesACompressionBomb) {
