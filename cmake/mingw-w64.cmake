@@ -23,4 +23,6 @@ set(OPENSSL_USE_STATIC_LIBS TRUE)
 
 # No DLLs of the compiler's own to carry along.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
-set(CMAKE_CROSSCOMPILING_EMULATOR wine64)
+# Debian's wine64 keeps its loader out of PATH.
+find_program(ONDIVO_WINE NAMES wine64 wine PATHS /usr/lib/wine NO_CMAKE_FIND_ROOT_PATH REQUIRED)
+set(CMAKE_CROSSCOMPILING_EMULATOR "${ONDIVO_WINE}")

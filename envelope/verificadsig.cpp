@@ -1,4 +1,5 @@
 #include "verificadsig.h"
+#include "codificaansi.h"
 #include "base64text.h"
 #include "errors.h"
 #include "text.h"
@@ -518,6 +519,7 @@ XmlDocPtr LeggiXmlInMemoria(std::string_view xml, std::string& motivo) {
         motivo = "document too large";
         return nullptr;
     }
+    RegistraCodificaAnsi();
     ParserCtxtPtr contesto(xmlNewParserCtxt());
     if (!contesto) {
         motivo = "out of memory";

@@ -20,7 +20,7 @@ std::string CartellaDi(const std::string& percorso) {
     if (barra == std::string::npos)
         return ".";
     // The root keeps its separator: "/" alone, "C:\" rather than the drive's current folder.
-    if (barra == 0 || percorso[barra - 1] == ':')
+    if (barra == 0 || percorso[barra] == ':' || percorso[barra - 1] == ':')
         return percorso.substr(0, barra + 1);
     return percorso.substr(0, barra);
 }

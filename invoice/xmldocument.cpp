@@ -1,4 +1,5 @@
 #include "xmldocument.h"
+#include "codificaansi.h"
 
 #include "ansicodec.h"
 #include "entityexpansion.h"
@@ -357,6 +358,7 @@ XmlDocPtr parse(platform::TFileLettura& file, bool huge, std::size_t expansionLi
     // UTF-8, and the expansions allowed: what a streamed reading may hear in all.
     const std::size_t limiteCaratteri =
         3 * static_cast<std::size_t>(file.Dimensione()) + expansionLimit;
+    RegistraCodificaAnsi();
     ParserCtxtPtr ctxt(xmlNewParserCtxt());
     if (!ctxt)
         throw XmlLoadError("Memoria insufficiente", 0, {});

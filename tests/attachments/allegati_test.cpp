@@ -48,7 +48,7 @@ std::map<std::string, std::string> fileSotto(const fs::path& cartella) {
     std::map<std::string, std::string> trovati;
     for (const auto& voce : fs::recursive_directory_iterator(cartella))
         if (voce.is_regular_file() || voce.is_symlink())
-            trovati[fs::relative(voce.path(), cartella).string()] = leggi(voce.path());
+            trovati[fs::relative(voce.path(), cartella).generic_string()] = leggi(voce.path());
     return trovati;
 }
 

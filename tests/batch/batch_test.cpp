@@ -167,7 +167,9 @@ TEST(Esploratore, WalksFoldersAndNamesWhatItCannotRead) {
               [&](FileTrovato f) { trovati.push_back(std::move(f)); });
     std::vector<std::string> nomi;
     for (const auto& f : trovati)
-        nomi.push_back(f.nome.substr(dir.path().string().size() + 1) + (f.errore.empty() ? "" : "!"));
+        nomi.push_back(std::filesystem::path(f.nome.substr(dir.path().string().size() + 1))
+                           .generic_string() +
+                       (f.errore.empty() ? "" : "!"));
     EXPECT_EQ(nomi, (std::vector<std::string>{"c/finto.zip!", "c/rotto.zip!", "c/sotto/a.xml",
                                               "c/z.xml", "manca.xml"}));
 }
