@@ -1,4 +1,5 @@
 #include "files.h"
+#include "dimensioneleggibile.h"
 #include "uniquefd_linux.h"
 
 #include <cerrno>
@@ -31,22 +32,6 @@ constexpr std::size_t kBlocco = 1 << 16;
 [[noreturn]] void erroreScrittura(const std::string& percorso, int codice) {
     throw EFileStreamError("Impossibile scrivere " + PercorsoCompleto(percorso) + ": " +
                            MotivoErrore(codice));
-}
-
-// "30,0 GB" and the like, for the refusal of a huge file.
-std::string dimensioneLeggibile(std::uint64_t byte) {
-    char testo[32];
-    const double gb = static_cast<double>(byte) / (1024.0 * 1024.0 * 1024.0);
-    if (gb >= 1.0)
-        std::snprintf(testo, sizeof testo, "%.1f GB", gb);
-    else
-        std::snprintf(testo, sizeof testo, "%.1f MB",
-                      static_cast<double>(byte) / (1024.0 * 1024.0));
-    std::string s = testo;
-    for (char& c : s)
-        if (c == '.')
-            c = ',';
-    return s;
 }
 
 ssize_t leggiTutto(int fd, char* dove, std::size_t quanti) {
@@ -218,8 +203,8 @@ TFileLettura::TFileLettura(const std::string& percorso) : m_percorso(percorso) {
     UniqueFd fd(apriRegolare(percorso, m_dimensione));
     if (m_dimensione > DimensioneMassimaFile)
         throw EFileStreamError("Il file " + PercorsoCompleto(percorso) + " è troppo grande (" +
-                               dimensioneLeggibile(m_dimensione) + "; al massimo " +
-                               dimensioneLeggibile(DimensioneMassimaFile) + ")");
+                               DimensioneLeggibile(m_dimensione) + "; al massimo " +
+                               DimensioneLeggibile(DimensioneMassimaFile) + ")");
     m_fd = fd.rilascia();
 }
 
@@ -248,26 +233,6 @@ std::size_t TFileLettura::Leggi(char* dove, std::size_t quanti) {
 void TFileLettura::Riavvolgi() {
     if (::lseek(static_cast<int>(m_fd), 0, SEEK_SET) != 0)
         erroreFile("Cannot open file", m_percorso, errno);
-}
-
-std::string LeggiFile(const std::string& percorso) {
-    TFileLettura file(percorso);
-    std::string dati;
-    dati.resize(static_cast<std::size_t>(file.Dimensione()));
-    std::size_t letti = 0;
-    for (;;) {
-        if (letti == dati.size()) {
-            if (dati.size() >= DimensioneMassimaFile) // a file that keeps growing
-                erroreFile("Cannot open file", percorso, EFBIG);
-            dati.resize(dati.size() + kBlocco);
-        }
-        const std::size_t n = file.Leggi(dati.data() + letti, dati.size() - letti);
-        if (n == 0)
-            break;
-        letti += n;
-    }
-    dati.resize(letti);
-    return dati;
 }
 
 TFileScrittura::TFileScrittura(const std::string& percorso) : m_percorso(percorso) {
@@ -368,12 +333,6 @@ bool TFileScrittura::ConfermaSeLibero(const std::string& percorso) {
 bool TFileScrittura::UgualeA(const std::string& percorso) {
     chiudi();
     return !m_temporaneo.empty() && StessiByte(m_temporaneo, percorso);
-}
-
-void ScriviFile(const std::string& percorso, std::string_view dati) {
-    TFileScrittura file(percorso);
-    file.Scrivi(dati);
-    file.Conferma();
 }
 
 bool StessiByte(const std::string& a, const std::string& b) {

@@ -1,4 +1,5 @@
 #include "files.h"
+#include "dimensioneleggibile.h"
 #include "largo_windows.h"
 
 #include <algorithm>
@@ -8,7 +9,6 @@
 #include <fcntl.h>
 #include <io.h>
 #include <memory>
-#include <random>
 
 namespace ondivo::platform {
 
@@ -24,20 +24,6 @@ constexpr std::size_t kBlocco = 1 << 16;
 [[noreturn]] void erroreScrittura(const std::string& percorso, DWORD codice) {
     throw EFileStreamError("Impossibile scrivere " + PercorsoCompleto(percorso) + ": " +
                            MotivoErrore(static_cast<int>(codice)));
-}
-
-// "30,0 GB" and the like, for the refusal of a huge file.
-std::string dimensioneLeggibile(std::uint64_t byte) {
-    char testo[32];
-    const double gb = static_cast<double>(byte) / (1024.0 * 1024.0 * 1024.0);
-    if (gb >= 1.0)
-        std::snprintf(testo, sizeof testo, "%.1f GB", gb);
-    else
-        std::snprintf(testo, sizeof testo, "%.1f MB",
-                      static_cast<double>(byte) / (1024.0 * 1024.0));
-    std::string s = testo;
-    std::replace(s.begin(), s.end(), '.', ',');
-    return s;
 }
 
 HANDLE maniglia(std::intptr_t h) {
@@ -91,16 +77,6 @@ bool scriviTutto(HANDLE file, std::string_view dati, DWORD& codice) {
         dati.remove_prefix(scritti);
     }
     return true;
-}
-
-std::wstring suffissoCasuale() {
-    static constexpr wchar_t kCifre[] = L"abcdefghijklmnopqrstuvwxyz0123456789";
-    thread_local std::mt19937 generatore{std::random_device{}()};
-    std::uniform_int_distribution<int> scelta(0, 35);
-    std::wstring s(6, L'a');
-    for (auto& c : s)
-        c = kCifre[scelta(generatore)];
-    return s;
 }
 
 // The folder of a path, for the pending file that must live beside the target.
@@ -263,8 +239,8 @@ TFileLettura::TFileLettura(const std::string& percorso) : m_percorso(percorso) {
     UniqueHandle file = apriRegolare(percorso, m_dimensione);
     if (m_dimensione > DimensioneMassimaFile)
         throw EFileStreamError("Il file " + PercorsoCompleto(percorso) + " è troppo grande (" +
-                               dimensioneLeggibile(m_dimensione) + "; al massimo " +
-                               dimensioneLeggibile(DimensioneMassimaFile) + ")");
+                               DimensioneLeggibile(m_dimensione) + "; al massimo " +
+                               DimensioneLeggibile(DimensioneMassimaFile) + ")");
     m_fd = reinterpret_cast<std::intptr_t>(file.rilascia());
 }
 
@@ -301,33 +277,13 @@ DescrittoreLettura::~DescrittoreLettura() {
         _close(m_fd);
 }
 
-std::string LeggiFile(const std::string& percorso) {
-    TFileLettura file(percorso);
-    std::string dati;
-    dati.resize(static_cast<std::size_t>(file.Dimensione()));
-    std::size_t letti = 0;
-    for (;;) {
-        if (letti == dati.size()) {
-            if (dati.size() >= DimensioneMassimaFile) // a file that keeps growing
-                erroreFile("Cannot open file", percorso, ERROR_FILE_TOO_LARGE);
-            dati.resize(dati.size() + kBlocco);
-        }
-        const std::size_t n = file.Leggi(dati.data() + letti, dati.size() - letti);
-        if (n == 0)
-            break;
-        letti += n;
-    }
-    dati.resize(letti);
-    return dati;
-}
-
 TFileScrittura::TFileScrittura(const std::string& percorso) : m_percorso(percorso) {
     const std::wstring cartella = cartellaDi(Largo(percorso));
     const std::wstring separatore =
         cartella.back() == L'\\' || cartella.back() == L'/' || cartella.back() == L':' ? L""
                                                                                        : L"\\";
     for (int i = 0; i < 100; ++i) {
-        const std::wstring nome = cartella + separatore + L".ondivo-" + suffissoCasuale();
+        const std::wstring nome = cartella + separatore + L".ondivo-" + SuffissoCasuale();
         HANDLE file = CreateFileW(nome.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                   CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file != INVALID_HANDLE_VALUE) {
@@ -417,12 +373,6 @@ bool TFileScrittura::UgualeA(const std::string& percorso) {
     return !m_temporaneo.empty() && StessiByte(m_temporaneo, percorso);
 }
 
-void ScriviFile(const std::string& percorso, std::string_view dati) {
-    TFileScrittura file(percorso);
-    file.Scrivi(dati);
-    file.Conferma();
-}
-
 bool StessiByte(const std::string& a, const std::string& b) {
     try {
         std::uint64_t da = 0;
@@ -482,7 +432,7 @@ bool CartellaScrivibile(const std::string& percorso) {
     if (!CreaCartella(percorso, motivo))
         return false;
     // Permissions on Windows are lists that only a real attempt reads right.
-    const std::wstring prova = Largo(percorso) + L"\\.ondivo-prova-" + suffissoCasuale();
+    const std::wstring prova = Largo(percorso) + L"\\.ondivo-prova-" + SuffissoCasuale();
     HANDLE file = CreateFileW(prova.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                               FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
     if (file == INVALID_HANDLE_VALUE)

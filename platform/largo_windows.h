@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <random>
 #include <string>
 #include <string_view>
 
@@ -32,6 +33,18 @@ inline std::string Stretto(std::wstring_view largo) {
     WideCharToMultiByte(CP_UTF8, 0, largo.data(), static_cast<int>(largo.size()), stretto.data(),
                         n, nullptr, nullptr);
     return stretto;
+}
+
+// Six random letters and digits for a new file's or folder's name: with CREATE_NEW or
+// CreateDirectory a name already taken is simply tried again.
+inline std::wstring SuffissoCasuale() {
+    static constexpr wchar_t kCifre[] = L"abcdefghijklmnopqrstuvwxyz0123456789";
+    thread_local std::mt19937 generatore{std::random_device{}()};
+    std::uniform_int_distribution<int> scelta(0, 35);
+    std::wstring s(6, L'a');
+    for (auto& c : s)
+        c = kCifre[scelta(generatore)];
+    return s;
 }
 
 // Owns one handle and closes it on scope exit. Both "no handle" values of the system (null

@@ -3,7 +3,6 @@
 #include "largo_windows.h"
 
 #include <filesystem>
-#include <random>
 #include <system_error>
 
 namespace ondivo::platform {
@@ -20,18 +19,6 @@ bool cartellaTemporanea(std::wstring& cartella, std::string& errore) {
     }
     cartella.assign(buffer, n);
     return true;
-}
-
-// Six random letters and digits: with CREATE_NEW or CreateDirectory a taken name is simply
-// tried again.
-std::wstring suffissoCasuale() {
-    static constexpr wchar_t kCifre[] = L"abcdefghijklmnopqrstuvwxyz0123456789";
-    thread_local std::mt19937 generatore{std::random_device{}()};
-    std::uniform_int_distribution<int> scelta(0, 35);
-    std::wstring s(6, L'a');
-    for (auto& c : s)
-        c = kCifre[scelta(generatore)];
-    return s;
 }
 
 constexpr int kTentativi = 100;
@@ -51,7 +38,7 @@ bool FileTemporaneo::crea(std::string_view prefisso, std::string_view contenuto,
     UniqueHandle file;
     std::wstring nome;
     for (int i = 0; i < kTentativi && !file.valido(); ++i) {
-        nome = cartella + Largo(prefisso) + suffissoCasuale();
+        nome = cartella + Largo(prefisso) + SuffissoCasuale();
         file = UniqueHandle(CreateFileW(nome.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                         FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!file.valido() && GetLastError() != ERROR_FILE_EXISTS)
@@ -97,7 +84,7 @@ bool CartellaTemporanea::crea(std::string_view prefisso, std::string& errore) {
     if (!cartellaTemporanea(cartella, errore))
         return false;
     for (int i = 0; i < kTentativi; ++i) {
-        const std::wstring nome = cartella + Largo(prefisso) + suffissoCasuale();
+        const std::wstring nome = cartella + Largo(prefisso) + SuffissoCasuale();
         m_percorso = Stretto(nome);
         if (CreateDirectoryW(nome.c_str(), nullptr)) {
             m_creata = true;

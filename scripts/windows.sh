@@ -21,6 +21,7 @@ export ONDIVO_LIBRERIE="$build/librerie"
 # One Wine server for the whole run, instead of one started and stopped per program.
 export PATH="$PATH:/usr/lib/wine"
 wineserver64 -p 2>/dev/null || true
+trap 'wineserver64 -k 2>/dev/null || true' EXIT
 wine64 wineboot -i >/dev/null 2>&1 || true # the Windows folder made once, before any test
 
 cmake -S "$radice" -B "$build/ondivo" -G Ninja \
@@ -44,5 +45,4 @@ solo_linux+='|SalvaAllegato\.MissingFolderRaisesTheCreateError'
 solo_linux+='|ApriDocumento\.(ReadsTheXmlTakenOutOfAnEnvelope|AWithdrawnOpenEndsTheToolItWaitsFor))$'
 cd "$build/ondivo"
 ctest --output-on-failure -j"$(nproc)" --timeout 600 -E "$solo_linux"
-wineserver64 -k 2>/dev/null || true
 echo "Windows: compilazione e prove in $((SECONDS - inizio)) s"
