@@ -3,6 +3,7 @@
 #include "documentoaperto.h"
 #include "envelopepath.h"
 #include "stylesheetchoice.h"
+#include "text.h"
 
 #include <algorithm>
 #include <atomic>
@@ -40,10 +41,7 @@ std::string suUnaRiga(const std::vector<std::string>& messaggi) {
 // The name of a file without its folders, in lower case, without ".p7m": how SdI messages
 // name an invoice's file, whatever the case or envelope it was saved in.
 std::string chiaveFile(const std::string& nome) {
-    std::string ultimo = nome.substr(nome.find_last_of("/\\") + 1);
-    for (char& c : ultimo)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
+    std::string ultimo = MinuscoleAscii(nome.substr(nome.find_last_of("/\\") + 1));
     if (ultimo.size() > 4 && IsEnvelope(ultimo))
         ultimo.resize(ultimo.size() - 4);
     return ultimo;

@@ -3,6 +3,7 @@
 #include "files.h"
 #include "envelopepath.h"
 #include "fileutil.h"
+#include "text.h"
 
 #include <archive.h>
 #include <archive_entry.h>
@@ -101,16 +102,10 @@ std::string Esploratore::postoCopia(const std::string& nome) {
     }
     // Names compare in small letters: some file systems do not tell "A.xml" from "a.xml".
     // A folder per entry would cost a folder made and removed for every file of an archive.
-    const auto minuscolo = [](std::string s) {
-        for (char& c : s)
-            if (c >= 'A' && c <= 'Z')
-                c = static_cast<char>(c - 'A' + 'a');
-        return s;
-    };
     // An envelope's XML is written beside it when opened: its name is taken along with it.
-    std::vector<std::string> nomi = {minuscolo(nome)};
+    std::vector<std::string> nomi = {MinuscoleAscii(nome)};
     if (IsEnvelope(nome))
-        nomi.push_back(minuscolo(PercorsoXmlDaP7m(nome)));
+        nomi.push_back(MinuscoleAscii(PercorsoXmlDaP7m(nome)));
     if (std::none_of(nomi.begin(), nomi.end(), [&](const auto& n) { return m_nomiUsati.count(n); })) {
         m_nomiUsati.insert(nomi.begin(), nomi.end());
         return m_privata.percorso() + "/" + nome;

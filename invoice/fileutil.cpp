@@ -3,6 +3,7 @@
 #include "executablepath.h"
 
 #include "files.h"
+#include "text.h"
 
 namespace ondivo {
 
@@ -34,11 +35,7 @@ std::string EstensioneMinuscola(const std::string& percorso) {
     const auto pos = PosizioneEstensione(percorso);
     if (pos == std::string::npos)
         return {};
-    std::string estensione = percorso.substr(pos);
-    for (char& c : estensione)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return estensione;
+    return MinuscoleAscii(percorso.substr(pos));
 }
 
 } // namespace ondivo

@@ -18,6 +18,13 @@ std::string_view Trim(std::string_view s) {
     return s;
 }
 
+std::string MinuscoleAscii(std::string testo) {
+    for (char& c : testo)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return testo;
+}
+
 std::string UnisciValori(const std::vector<std::string>& valori) {
     std::string unito;
     for (const auto& v : valori) {

@@ -9,6 +9,9 @@ namespace ondivo {
 // Removes every character with a code up to and including the space from both ends.
 std::string_view Trim(std::string_view s);
 
+// The text with its ASCII capitals made small; every other byte, UTF-8 included, as it is.
+std::string MinuscoleAscii(std::string testo);
+
 // Joins entries each followed by CR LF, then trims: the way several query results become
 // one displayed value.
 std::string UnisciValori(const std::vector<std::string>& valori);

@@ -1,4 +1,5 @@
 #include "esecuzione.h"
+#include "scadenza.h"
 #include "uniquefd_linux.h"
 
 #include <algorithm>
@@ -20,7 +21,6 @@ namespace ondivo::platform {
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
 struct AzioniDeleter {
@@ -54,41 +54,24 @@ bool preparaAttributi(posix_spawnattr_t& attributi) {
            posix_spawnattr_setsigdefault(&attributi, &tutti) == 0;
 }
 
-milliseconds restante(Clock::time_point inizio, milliseconds attesaMassima) {
-    const auto trascorso = std::chrono::duration_cast<milliseconds>(Clock::now() - inizio);
-    return std::max(attesaMassima - trascorso, milliseconds(0));
-}
-
-// How often a cancellation flag is looked at while the child runs.
-constexpr milliseconds kIntervalloAnnullamento(20);
-
-bool annullato(const std::atomic<bool>* annulla) {
-    return annulla && annulla->load(std::memory_order_acquire);
-}
-
 enum class Attesa { Finito, Scaduto, Annullato };
 
 // Whether the child ended within the wait, the wait ran out or the caller withdrew; the child
 // is not reaped here.
 Attesa attendiFine(pid_t pid, milliseconds attesaMassima, const std::atomic<bool>* annulla) {
-    const auto inizio = Clock::now();
-    // The longest single wait: up to the deadline, or to the next look at the flag.
-    const auto tratto = [&] {
-        const auto resto = restante(inizio, attesaMassima);
-        return annulla ? std::min(resto, kIntervalloAnnullamento) : resto;
-    };
+    const Scadenza scadenza(attesaMassima, annulla);
     // Through syscall(): the C library's own declaration is not usable from C++ everywhere.
     const UniqueFd pidfd(static_cast<int>(syscall(SYS_pidfd_open, pid, 0)));
     if (pidfd.get() >= 0) {
         for (;;) {
             pollfd voce{pidfd.get(), POLLIN, 0};
             const int rc = poll(
-                &voce, 1, static_cast<int>(std::min<milliseconds::rep>(tratto().count(), INT_MAX)));
+                &voce, 1, static_cast<int>(std::min<milliseconds::rep>(scadenza.tratto().count(), INT_MAX)));
             if (rc > 0)
                 return Attesa::Finito;
-            if (annullato(annulla))
+            if (Annullato(annulla))
                 return Attesa::Annullato;
-            if (rc == 0 && restante(inizio, attesaMassima) == milliseconds(0))
+            if (rc == 0 && scadenza.restante() == milliseconds(0))
                 return Attesa::Scaduto;
             if (rc < 0 && errno != EINTR)
                 break; // fall back to polling below
@@ -100,9 +83,9 @@ Attesa attendiFine(pid_t pid, milliseconds attesaMassima, const std::atomic<bool
         const int rc = waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT);
         if ((rc == 0 && info.si_pid == pid) || (rc < 0 && errno == ECHILD))
             return Attesa::Finito;
-        if (annullato(annulla))
+        if (Annullato(annulla))
             return Attesa::Annullato;
-        if (restante(inizio, attesaMassima) == milliseconds(0))
+        if (scadenza.restante() == milliseconds(0))
             return Attesa::Scaduto;
         const timespec pausa{0, 10'000'000};
         nanosleep(&pausa, nullptr);
@@ -146,13 +129,9 @@ EsitoProgramma terminato(int stato) {
 EsitoProgramma EseguiProgramma(const std::vector<std::string>& argomenti,
                                const std::string& cartellaLavoro, milliseconds attesaMassima,
                                const std::atomic<bool>* annulla) {
+    if (const auto subito = EsitoSenzaAvvio(argomenti, annulla))
+        return *subito;
     EsitoProgramma esito;
-    if (argomenti.empty())
-        return esito;
-    if (annullato(annulla)) {
-        esito.fine = EsitoProgramma::Fine::Annullato;
-        return esito;
-    }
 
     posix_spawn_file_actions_t azioniGrezze;
     if (posix_spawn_file_actions_init(&azioniGrezze) != 0)

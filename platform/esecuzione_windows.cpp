@@ -1,5 +1,6 @@
 #include "esecuzione.h"
 #include "largo_windows.h"
+#include "scadenza.h"
 
 #include <algorithm>
 #include <cwctype>
@@ -9,15 +10,7 @@ namespace ondivo::platform {
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
-
-// How often a cancellation flag is looked at while the child runs.
-constexpr milliseconds kIntervalloAnnullamento(20);
-
-bool annullato(const std::atomic<bool>* annulla) {
-    return annulla && annulla->load(std::memory_order_acquire);
-}
 
 // One argument as the C runtime's parser (CommandLineToArgvW) reads it back: quoted when it
 // is empty or holds blanks or quotes; backslashes doubled only where they precede a quote.
@@ -124,13 +117,9 @@ std::wstring_view nomeVariabile(std::wstring_view voce) {
 EsitoProgramma EseguiProgramma(const std::vector<std::string>& argomenti,
                                const std::string& cartellaLavoro, milliseconds attesaMassima,
                                const std::atomic<bool>* annulla) {
+    if (const auto subito = EsitoSenzaAvvio(argomenti, annulla))
+        return *subito;
     EsitoProgramma esito;
-    if (argomenti.empty())
-        return esito;
-    if (annullato(annulla)) {
-        esito.fine = EsitoProgramma::Fine::Annullato;
-        return esito;
-    }
 
     // The null device on the three standard streams, inheritable by this child only.
     SECURITY_ATTRIBUTES ereditabile{sizeof ereditabile, nullptr, TRUE};
@@ -169,18 +158,14 @@ EsitoProgramma EseguiProgramma(const std::vector<std::string>& argomenti,
         lavoro.valido() && AssignProcessToJobObject(lavoro.get(), processo.get());
     ResumeThread(thread.get());
 
-    const auto inizio = Clock::now();
+    const Scadenza scadenza(attesaMassima, annulla);
     for (;;) {
-        const auto trascorso =
-            std::chrono::duration_cast<milliseconds>(Clock::now() - inizio);
-        const auto resto = std::max(attesaMassima - trascorso, milliseconds(0));
-        const auto tratto = annulla ? std::min(resto, kIntervalloAnnullamento) : resto;
         const DWORD attesa = static_cast<DWORD>(
-            std::min<milliseconds::rep>(tratto.count(), INFINITE - 1));
+            std::min<milliseconds::rep>(scadenza.tratto().count(), INFINITE - 1));
         if (WaitForSingleObject(processo.get(), attesa) == WAIT_OBJECT_0)
             return terminato(processo.get());
-        const bool perAnnullamento = annullato(annulla);
-        if (!perAnnullamento && resto > milliseconds(0))
+        const bool perAnnullamento = Annullato(annulla);
+        if (!perAnnullamento && scadenza.restante() > milliseconds(0))
             continue;
         // The whole job: a program that hangs may be waiting on one it started.
         if (nelLavoro)

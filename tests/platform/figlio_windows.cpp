@@ -8,33 +8,12 @@
 //   figlio scrivi-dopo MS FILE      writes "vivo" into FILE after MS milliseconds
 #include "avvio.h"
 #include "files.h"
-
-#include <windows.h>
+#include "largo_windows.h"
 
 #include <cstdlib>
 #include <string>
 
 using namespace ondivo::platform;
-
-namespace {
-
-std::wstring largo(const std::string& s) {
-    std::wstring w(s.size(), L'\0');
-    w.resize(static_cast<std::size_t>(MultiByteToWideChar(
-        CP_UTF8, 0, s.data(), static_cast<int>(s.size()), w.data(), static_cast<int>(w.size()))));
-    return w;
-}
-
-std::string stretto(const std::wstring& w) {
-    std::string s(w.size() * 4, '\0');
-    s.resize(static_cast<std::size_t>(WideCharToMultiByte(CP_UTF8, 0, w.data(),
-                                                          static_cast<int>(w.size()), s.data(),
-                                                          static_cast<int>(s.size()), nullptr,
-                                                          nullptr)));
-    return s;
-}
-
-} // namespace
 
 int main(int argc, char** argv) {
     const auto a = AvviaProgramma(argc, argv);
@@ -53,18 +32,18 @@ int main(int argc, char** argv) {
     if (comando == "cartella") {
         wchar_t cartella[MAX_PATH];
         const DWORD n = GetCurrentDirectoryW(MAX_PATH, cartella);
-        ScriviFile(a[2], stretto(std::wstring(cartella, n)));
+        ScriviFile(a[2], Stretto(std::wstring(cartella, n)));
         return 0;
     }
     if (comando == "ambiente" && a.size() > 3) {
-        const wchar_t* valore = _wgetenv(largo(a[2]).c_str());
-        ScriviFile(a[3], valore ? stretto(valore) : "(assente)");
+        const wchar_t* valore = _wgetenv(Largo(a[2]).c_str());
+        ScriviFile(a[3], valore ? Stretto(valore) : "(assente)");
         return 0;
     }
     if (comando == "nipote") {
         wchar_t sestesso[MAX_PATH];
         GetModuleFileNameW(nullptr, sestesso, MAX_PATH);
-        std::wstring riga = L"figlio scrivi-dopo 3000 \"" + largo(a[2]) + L"\"";
+        std::wstring riga = L"figlio scrivi-dopo 3000 \"" + Largo(a[2]) + L"\"";
         STARTUPINFOW avvio{};
         avvio.cb = sizeof avvio;
         PROCESS_INFORMATION info{};
