@@ -434,8 +434,8 @@
               </xsl:if>
               <!-- Type and value as the file orders them, and anything else the code holds. -->
               <xsl:value-of select="normalize-space(concat(*[1], ' ', *[2]))"/>
-              <xsl:if test="*[3] or text()">
-                <xsl:for-each select="*[position() &gt; 2] | text()">
+              <xsl:if test="*[3] or text()[normalize-space()]">
+                <xsl:for-each select="*[position() &gt; 2] | text()[normalize-space()]">
                   <xsl:text> </xsl:text>
                   <xsl:value-of select="normalize-space()"/>
                 </xsl:for-each>

@@ -8,7 +8,8 @@ exactly; fields a line holds twice or out of the usual.
 Each case is a small invoice written here and transformed with xsltproc, as the leaf-value test
 does; the page's visible text (tags dropped, blanks joined) must hold every expected text and
 none of the refused ones. The same invoice with its fields in the namespace (a default one, or a
-prefix on every element) must make the very same page. One line per case, then
+prefix on every element) must make the very same page, and so must the invoice indented, with
+blank text between its elements as most files have it. One line per case, then
 "N passed, M failed".
 """
 import html
@@ -194,6 +195,20 @@ def in_namespace(invoice, prefixed):
     return re.sub(r"<(/?)p:", r"<\1", invoice).replace("xmlns:p=", "xmlns=")
 
 
+def indented(invoice):
+    """The invoice with a line and blanks between every two tags, but inside an empty element."""
+    parts = re.split(r"(<[^<>]*>)", invoice)
+    out = []
+    for i, part in enumerate(parts):
+        out.append(part)
+        # A tag followed by no text and another tag: blank text between them.
+        if part.startswith("<") and i + 2 < len(parts) and parts[i + 1] == "":
+            following = parts[i + 2]
+            empty = not part.startswith("</") and following.startswith("</")
+            out.append("" if empty else "\n  ")
+    return "".join(out)
+
+
 def visible_text(page):
     body = page.split("<body", 1)[-1]
     body = re.sub(r"<(style|title)[^>]*>.*?</\1>", " ", body, flags=re.S)
@@ -219,13 +234,17 @@ def main(argv):
                 if run.returncode else []
             problems += ["missing %r" % w for w in wanted if w not in text]
             problems += ["shows %r" % r for r in refused if r in text]
-            for prefixed in (False, True):
+            variants = [("with the fields in the namespace", in_namespace(invoice, False)),
+                        ("with the fields in the namespace by prefix", in_namespace(invoice, True)),
+                        ("indented", indented(invoice)),
+                        ("indented, the fields in the namespace by prefix",
+                         indented(in_namespace(invoice, True)))]
+            for label, variant in variants:
                 with open(path, "w", encoding="utf-8") as f:
-                    f.write(in_namespace(invoice, prefixed))
+                    f.write(variant)
                 other = subprocess.run(["xsltproc", "--nonet", sheet, path], capture_output=True)
                 if other.stdout != run.stdout:
-                    problems.append("another page with the fields in the namespace%s"
-                                    % (" by prefix" if prefixed else ""))
+                    problems.append("another page " + label)
             if problems:
                 failed += 1
                 print("FAIL %s: %s" % (name, "; ".join(problems)))
