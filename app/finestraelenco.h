@@ -56,6 +56,7 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* evento) override;
+    bool eventFilter(QObject* oggetto, QEvent* evento) override;
 
 private:
     void creaControlli();
@@ -92,8 +93,10 @@ private:
     QProgressBar* m_barra;
     QPushButton* m_btnAnnulla;
     QTimer* m_ricalcolo; // the sums are worked out once the rows settle
-    // With ONDIVO_TEMPI set, how long reading the list takes goes to stderr.
+    // With ONDIVO_TEMPI set, how long the list takes to show its first rows and to be read
+    // whole goes to stderr.
     bool m_tempi;
+    bool m_primeRigheMostrate = false;
     QElapsedTimer m_cronometro;
 
     friend class TestElenco;

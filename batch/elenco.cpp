@@ -65,13 +65,14 @@ std::vector<RigaElenco> LeggiRigheFile(const FileTrovato& file, const Fiducia& f
         return {nonLetta(file, file.errore)};
     DocumentoAperto aperto;
     try {
-        aperto = ApriDocumento(file.percorso, FoglioStilePredefinito(),
+        aperto = ApriDocumento(file.contenuto ? file.nome : file.percorso,
+                               FoglioStilePredefinito(),
                                {.pagina = false,
                                 .allegati = false,
                                 .intestazione = false,
                                 .datiDocumenti = true,
                                 .fiducia = &fiducia},
-                               annulla);
+                               annulla, file.contenuto.get());
     } catch (const std::exception& e) {
         return {nonLetta(file, e.what())};
     }
@@ -131,12 +132,22 @@ std::vector<RigaElenco> LeggiRighe(Esploratore& esploratore, const std::vector<s
     std::exception_ptr errore;
     std::mutex mutex;
     std::condition_variable cambiato;
+    // Entries of an archive kept in memory wait for a reader: the explorer pauses while those
+    // waiting hold more than this, however fast it finds them.
+    constexpr std::size_t kMassimoInAttesa = 32u << 20;
+    std::size_t inAttesa = 0;
+    std::condition_variable liberato;
+    const auto peso = [](const FileTrovato& f) { return f.contenuto ? f.contenuto->size() : 0; };
 
     std::jthread esplorazione([&] {
         try {
             esploratore.esplora(percorsi, [&](FileTrovato f) {
                 {
-                    const std::lock_guard lock(mutex);
+                    std::unique_lock lock(mutex);
+                    liberato.wait(lock, [&] {
+                        return inAttesa == 0 || inAttesa + peso(f) <= kMassimoInAttesa;
+                    });
+                    inAttesa += peso(f);
                     trovati.push_back(std::move(f));
                     perFile.emplace_back();
                 }
@@ -160,10 +171,13 @@ std::vector<RigaElenco> LeggiRighe(Esploratore& esploratore, const std::vector<s
             if (prossimo == trovati.size())
                 return;
             const std::size_t i = prossimo++;
-            const FileTrovato file = trovati[i];
+            // Taken out: the bytes of an entry in memory go with the reading.
+            const FileTrovato file = std::move(trovati[i]);
+            inAttesa -= peso(file);
             std::vector<RigaElenco>& righe = perFile[i];
             const std::size_t visti = trovati.size();
             lock.unlock();
+            liberato.notify_one();
             righe = LeggiRigheFile(file, fiducia);
             const std::size_t n = fatti.fetch_add(1) + 1;
             if (riferisci && letti)

@@ -38,8 +38,9 @@ std::vector<RigaElenco> LeggiRigheFile(const FileTrovato& file, const Fiducia& f
 
 // The rows of every file the explorer finds in the paths, in the order found. The files are
 // read on as many threads as the machine has cores while the explorer, on a thread of its
-// own, goes on finding them (copying a ZIP archive's entries overlaps reading those already
-// copied; the reading of a list makes no page, so opens may run side by side). `letti`, when
+// own, goes on finding them (taking a ZIP archive's entries out overlaps reading those already
+// out, the bytes of entries in memory waiting for a reader kept within a bound; the reading of
+// a list makes no page, so opens may run side by side). `letti`, when
 // given, is called on the calling thread with the files read and found so far. Errors of the
 // explorer itself (no private folder) are thrown once every thread has stopped.
 std::vector<RigaElenco> LeggiRighe(Esploratore& esploratore, const std::vector<std::string>& percorsi,

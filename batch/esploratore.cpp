@@ -89,7 +89,8 @@ std::string MotivoNomeNonSicuro(const std::string& nome) {
     return {};
 }
 
-Esploratore::Esploratore(LimitiArchivio limiti) : m_limiti(limiti) {}
+Esploratore::Esploratore(LimitiArchivio limiti, VociArchivio voci)
+    : m_limiti(limiti), m_modoVoci(voci) {}
 
 Esploratore::~Esploratore() = default;
 
@@ -218,12 +219,25 @@ void Esploratore::esploraArchivio(const std::string& percorso, const std::string
             continue;
         }
 
-        // The copy, checked as it comes out: the sizes an archive declares may lie.
-        const std::string copia = postoCopia(ultimoNome(nomeVoce));
+        // The entry, checked as it comes out: the sizes an archive declares may lie. It stays
+        // in memory while it may, else it goes to a copy.
+        const bool dichiarataGrande =
+            archive_entry_size_is_set(voce) &&
+            static_cast<std::uint64_t>(archive_entry_size(voce)) > m_limiti.inMemoriaMassima;
+        std::string dati;
+        std::string copia;
+        std::optional<platform::TFileScrittura> scrittura;
+        const auto versaInCopia = [&] {
+            copia = postoCopia(ultimoNome(nomeVoce));
+            scrittura.emplace(copia);
+            scrittura->Scrivi(dati);
+            dati = std::string();
+        };
         std::string errore;
         std::string inizio; // the first bytes, to tell an archive inside from other files
         try {
-            platform::TFileScrittura file(copia);
+            if (m_modoVoci == VociArchivio::Copiate || IsEnvelope(nomeVoce) || dichiarataGrande)
+                versaInCopia();
             const std::int64_t compressiInizio = archive_filter_bytes(a.get(), -1);
             std::uint64_t estratti = 0;
             for (;;) {
@@ -254,21 +268,31 @@ void Esploratore::esploraArchivio(const std::string& percorso, const std::string
                 const std::string_view letti(blocco.data(), static_cast<std::size_t>(n));
                 if (inizio.size() < 4)
                     inizio.append(letti.substr(0, 4 - inizio.size()));
-                file.Scrivi(letti);
+                if (scrittura) {
+                    scrittura->Scrivi(letti);
+                } else {
+                    dati.append(letti);
+                    if (dati.size() > m_limiti.inMemoriaMassima)
+                        versaInCopia();
+                }
             }
-            if (errore.empty())
-                file.Conferma();
+            // An archive inside is read from a file of its own, however small.
+            if (errore.empty() && !scrittura && EArchivioZip(inizio))
+                versaInCopia();
+            if (errore.empty() && scrittura)
+                scrittura->Conferma();
         } catch (const std::exception& e) {
             errore = e.what();
         }
-        if (!errore.empty()) {
+        scrittura.reset();
+        if (!errore.empty())
             trovato({mostrato, "", errore});
-            continue;
-        }
-        if (EArchivioZip(inizio))
+        else if (EArchivioZip(inizio))
             esploraArchivio(copia, mostrato, profondita + 1, trovato, annulla);
-        else
+        else if (!copia.empty())
             trovato({mostrato, copia, ""});
+        else
+            trovato({mostrato, "", "", std::make_shared<const std::string>(std::move(dati))});
     }
 }
 

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -16,8 +17,11 @@ namespace ondivo {
 struct FileTrovato {
     std::string nome;     // as the user knows it: the path, or "archivio.zip/cartella/f.xml"
     std::string percorso; // where it can be read: the file itself, or a copy of the entry in
-                          // the explorer's private folder; empty when the entry is refused
+                          // the explorer's private folder; empty when the entry is refused or
+                          // kept in memory
     std::string errore;   // why it is refused (Italian), empty when it can be read
+    // The bytes of an archive's entry kept in memory (VociArchivio::InMemoria), else null.
+    std::shared_ptr<const std::string> contenuto = nullptr;
 };
 
 // The limits an archive entry must keep, against archives made to fill the disk or memory.
@@ -25,17 +29,25 @@ struct LimitiArchivio {
     std::uint64_t dimensioneMassima = 1ull << 30; // uncompressed bytes of one entry
     double rapportoMassimo = 100;                 // uncompressed to compressed, for one entry
     std::size_t vociMassime = 100000;             // entries of one archive
+    std::uint64_t inMemoriaMassima = 16u << 20;   // bytes of an entry that may stay in memory
 };
+
+// What becomes of an archive's entries: copies in the private folder, which can be opened again
+// by path as long as the explorer lives (a window's list), or bytes in memory handed over with
+// the entry, for a reader that reads each once (a listing on the command line): making a file
+// costs far more than reading a small invoice. Envelopes, whose XML is written beside them,
+// archives inside archives and entries over LimitiArchivio::inMemoriaMassima are copied anyway.
+enum class VociArchivio { Copiate, InMemoria };
 
 // Finds the files of many paths, one by one, in order: a file is itself (a ZIP archive, by
 // its first bytes, gives its entries), a folder gives its files and those of its sub-folders,
 // an archive inside an archive gives its entries too, one level deep. Entries are copied into
 // a private temporary folder that lives as long as the explorer, so they can be opened by
-// path; nothing is ever written anywhere else. Unsafe entries (absolute names, "..", links,
+// path, or kept in memory (VociArchivio); nothing is ever written anywhere else. Unsafe entries (absolute names, "..", links,
 // over the limits) are refused one by one, with the reason.
 class Esploratore {
 public:
-    explicit Esploratore(LimitiArchivio limiti = {});
+    explicit Esploratore(LimitiArchivio limiti = {}, VociArchivio voci = VociArchivio::Copiate);
     ~Esploratore();
     Esploratore(const Esploratore&) = delete;
     Esploratore& operator=(const Esploratore&) = delete;
@@ -57,6 +69,7 @@ private:
     std::string postoCopia(const std::string& nome);
 
     LimitiArchivio m_limiti;
+    VociArchivio m_modoVoci;
     platform::CartellaTemporanea m_privata;
     std::set<std::string> m_nomiUsati; // names taken in the private folder, in small letters
     std::uint64_t m_voci = 0;

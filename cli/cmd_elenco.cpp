@@ -107,7 +107,8 @@ int ComandoElenco(const Argomenti& argomenti) {
     if (percorsi.empty())
         return EsitoUso;
 
-    Esploratore esploratore;
+    // Each entry of an archive is read once here: none needs a copy on disk.
+    Esploratore esploratore({}, VociArchivio::InMemoria);
     const Fiducia fiducia = CaricaFiducia();
     PreparaAperture(); // the files are read on several threads
     const bool progresso = platform::ErroreStandardSuTerminale();

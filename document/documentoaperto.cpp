@@ -3,6 +3,7 @@
 #include "accentfolding.h"
 #include "ansicodec.h"
 #include "elementpath.h"
+#include "envelopepath.h"
 #include "errors.h"
 #include "executablepath.h"
 #include "headerfields.h"
@@ -62,11 +63,14 @@ void intestazioneMessaggio(const MessaggioSdI& messaggio, DocumentoAperto& docum
 } // namespace
 
 DocumentoAperto ApriDocumento(const std::string& scelto, const std::string& foglioStile,
-                              const PartiDocumento& parti, const std::atomic<bool>* annulla) {
+                              const PartiDocumento& parti, const std::atomic<bool>* annulla,
+                              const std::string* contenuto) {
     DocumentoAperto documento;
+    if (contenuto && IsEnvelope(scelto))
+        throw OndivoError("Impossibile aprire la busta " + scelto + " senza una sua copia su disco");
     try {
         // The signature tool may run for up to its time-out: a withdrawn open ends it at once.
-        documento.fileXml = XmlPathToOpen(scelto, AppDir() + DirOssl, annulla);
+        documento.fileXml = contenuto ? scelto : XmlPathToOpen(scelto, AppDir() + DirOssl, annulla);
     } catch (const EAnnullata&) {
         return soloAnnullato();
     }
@@ -84,7 +88,7 @@ DocumentoAperto ApriDocumento(const std::string& scelto, const std::string& fogl
     if (annullata(annulla))
         return soloAnnullato();
     Messaggi messaggi(documento.messaggi);
-    XmlDocPtr fattura = CaricaPerQuery(documento.fileXml, messaggi);
+    XmlDocPtr fattura = CaricaPerQuery(documento.fileXml, messaggi, contenuto);
     std::vector<std::string> formato;
     if (fattura && LeggiValoriDoc(fattura.get(), PercorsoFormato, formato)) {
         documento.formato = UnisciValori(formato);
@@ -113,7 +117,8 @@ DocumentoAperto ApriDocumento(const std::string& scelto, const std::string& fogl
         documento.documenti = LeggiDatiDocumenti(fattura.get());
     if (parti.fiducia) {
         try {
-            documento.firme = VerificaFirmeFile(scelto, *parti.fiducia);
+            documento.firme = contenuto ? VerificaFirmeDati(*contenuto, scelto, *parti.fiducia)
+                                        : VerificaFirmeFile(scelto, *parti.fiducia);
         } catch (const std::exception& e) {
             documento.erroreFirme = e.what();
         }

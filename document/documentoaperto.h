@@ -68,9 +68,13 @@ struct DocumentoAperto {
 // With `annulla` set (from any thread) the open stops before its next step and comes back
 // marked annullato. May be called from several threads: past the envelope, opens run one at a
 // time, since libxslt reports errors through one process-wide handler.
+// With `contenuto`, the file's bytes are those, already read (an entry of an archive kept in
+// memory), and `scelto` only names it; an envelope is always opened from its file, beside which
+// its XML is written.
 DocumentoAperto ApriDocumento(const std::string& scelto, const std::string& foglioStile,
                               const PartiDocumento& parti = {},
-                              const std::atomic<bool>* annulla = nullptr);
+                              const std::atomic<bool>* annulla = nullptr,
+                              const std::string* contenuto = nullptr);
 
 // Makes the XML libraries ready for opens on other threads; call once on the main thread
 // before the first.

@@ -150,7 +150,11 @@ VerificaFirme VerificaBusta(std::string_view dati, const Fiducia& fiducia) {
 }
 
 VerificaFirme VerificaFirmeFile(const std::string& percorso, const Fiducia& fiducia) {
-    const std::string dati = platform::LeggiFile(percorso);
+    return VerificaFirmeDati(platform::LeggiFile(percorso), percorso, fiducia);
+}
+
+VerificaFirme VerificaFirmeDati(const std::string& dati, const std::string& nome,
+                                const Fiducia& fiducia) {
     // An envelope in any of its forms, whatever the name; a ".p7m" that is plain XML is an
     // invoice like any other, and any other file is read as the invoice's XML.
     if (const auto der = BustaInterna(dati)) {
@@ -158,7 +162,7 @@ VerificaFirme VerificaFirmeFile(const std::string& percorso, const Fiducia& fidu
         verificaLivello(*der, 1, fiducia, esito);
         return esito;
     }
-    if (IsEnvelope(percorso) && !EXmlSemplice(dati))
+    if (IsEnvelope(nome) && !EXmlSemplice(dati))
         illeggibile("il file non è una busta CMS (.p7m) leggibile");
     // Without the element's name anywhere there is no XML signature to look for: the many
     // unsigned invoices of a list need not be parsed again.

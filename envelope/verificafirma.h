@@ -23,4 +23,9 @@ VerificaFirme VerificaFirmeXml(std::string_view xml, const Fiducia& fiducia);
 // those of the two above.
 VerificaFirme VerificaFirmeFile(const std::string& percorso, const Fiducia& fiducia);
 
+// The same on the file's bytes, already read; `nome` is the file's name, which tells an
+// envelope.
+VerificaFirme VerificaFirmeDati(const std::string& dati, const std::string& nome,
+                                const Fiducia& fiducia);
+
 } // namespace ondivo

@@ -132,11 +132,12 @@ std::string MessaggioXmlConErrori(const std::string& motivo, long riga,
            "\r\nLine: " + std::to_string(riga) + "\r\n" + testoRiga;
 }
 
-XmlDocPtr CaricaPerQuery(const std::string& file, MessageSink& avvisi) {
-    if (!FileEsiste(file))
+XmlDocPtr CaricaPerQuery(const std::string& file, MessageSink& avvisi,
+                         const std::string* contenuto) {
+    if (!contenuto && !FileEsiste(file))
         return nullptr;
     try {
-        return CaricaXml(file);
+        return contenuto ? CaricaXmlDaMemoria(*contenuto, file) : CaricaXml(file);
     } catch (const XmlLoadError& e) {
         avvisi.ShowMessage(MessaggioXmlConErrori(e.motivo(), e.riga(), e.testoRiga()));
         return nullptr;

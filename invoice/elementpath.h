@@ -43,8 +43,10 @@ void VisitaNodi(xmlNode* elemento, const Componenti& componenti, Corrispondenze&
 std::string TestoElemento(const xmlNode* elemento);
 
 // Loads a file as a query does: nothing for a missing file (silently) or for a file that cannot
-// be loaded (reported through `avvisi`).
-XmlDocPtr CaricaPerQuery(const std::string& file, MessageSink& avvisi);
+// be loaded (reported through `avvisi`). With `contenuto`, the file's bytes are those, already
+// read (an entry of an archive), and `file` only names it.
+XmlDocPtr CaricaPerQuery(const std::string& file, MessageSink& avvisi,
+                         const std::string* contenuto = nullptr);
 
 // Runs the query on a loaded document; `risultato` is cleared first. True when it found any.
 // May raise EXMLDocError.

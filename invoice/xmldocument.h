@@ -58,6 +58,10 @@ private:
 // Throws XmlLoadError.
 XmlDocPtr CaricaXml(const std::string& percorso);
 
+// The same load of bytes already in memory (an entry of an archive); `nome` stands for the
+// file in the messages.
+XmlDocPtr CaricaXmlDaMemoria(std::string_view dati, const std::string& nome);
+
 // What a streamed reading of a file reports, in document order: elements by their local name,
 // and their text in pieces (UTF-8), the text of CDATA sections and of entity references
 // included, so that the pieces inside an element join into its string value.

@@ -23,8 +23,10 @@
 namespace ondivo::test {
 namespace {
 
-// A ZIP archive written with libarchive: entries in order, optionally deflated.
-std::string Zip(const std::vector<std::pair<std::string, std::string>>& voci, bool comprimi = true) {
+// A ZIP archive written with libarchive: entries in order, optionally deflated, optionally
+// without their sizes in the headers (then written after the data, as streaming tools do).
+std::string Zip(const std::vector<std::pair<std::string, std::string>>& voci, bool comprimi = true,
+                bool dimensioni = true) {
     std::unique_ptr<archive, decltype(&archive_write_free)> a(archive_write_new(),
                                                                archive_write_free);
     archive_write_set_format_zip(a.get());
@@ -39,7 +41,8 @@ std::string Zip(const std::vector<std::pair<std::string, std::string>>& voci, bo
         archive_entry_set_pathname(e.get(), nome.c_str());
         archive_entry_set_filetype(e.get(), AE_IFREG);
         archive_entry_set_perm(e.get(), 0644);
-        archive_entry_set_size(e.get(), static_cast<la_int64_t>(dati.size()));
+        if (dimensioni)
+            archive_entry_set_size(e.get(), static_cast<la_int64_t>(dati.size()));
         archive_write_header(a.get(), e.get());
         archive_write_data(a.get(), dati.data(), dati.size());
     }
@@ -131,6 +134,53 @@ TEST(Esploratore, CopiesOfTheSameNameNeverMeet) {
         }
     }
     EXPECT_EQ(copie.size(), voci.size());
+}
+
+// Entries read in memory: the same entries, refusals and bytes as with copies, and no file for
+// those that may stay in memory; an envelope, an archive inside and an entry over the memory
+// limit, declared or found as it comes out, still get their copy.
+TEST(Esploratore, EntriesInMemoryMatchTheCopies) {
+    TempDir dir;
+    const std::string medio(300u << 10, 'm');
+    const std::vector<std::pair<std::string, std::string>> voci = {
+        {"a/uno.xml", "<a/>"},
+        {"b/uno.xml", "<b/>"},
+        {"../fuori.xml", "<x/>"},
+        {"medio.xml", medio},
+        {"busta.xml.p7m", "firmata"},
+        {"zeri.xml", std::string(20u << 20, '\0')},
+        {"grande.xml", std::string(3u << 20, ' ')},
+        {"interno.zip", Zip({{"dentro/b.xml", "<b/>"}})},
+    };
+    const std::vector<std::string> archivi = {
+        dir.write("dichiarate.zip", Zip(voci)),
+        dir.write("senza dimensioni.zip", Zip(voci, true, false)),
+    };
+    const LimitiArchivio limiti{2u << 20, 100, 100, 256u << 10};
+    Esploratore copie(limiti);
+    Esploratore memoria(limiti, VociArchivio::InMemoria);
+    const auto conCopie = Esplora(copie, archivi);
+    const auto inMemoria = Esplora(memoria, archivi);
+    ASSERT_EQ(conCopie.size(), inMemoria.size());
+    const std::set<std::string> restanoInMemoria = {"a/uno.xml", "b/uno.xml",
+                                                    "interno.zip/dentro/b.xml"};
+    for (const auto& zip : archivi) {
+        for (const auto& nome : {"a/uno.xml", "b/uno.xml", "../fuori.xml", "medio.xml",
+                                 "busta.xml.p7m", "zeri.xml", "grande.xml",
+                                 "interno.zip/dentro/b.xml"}) {
+            const auto& c = conCopie.at(zip + "/" + nome);
+            const auto& m = inMemoria.at(zip + "/" + nome);
+            EXPECT_EQ(m.errore, c.errore) << zip << " " << nome;
+            if (!c.errore.empty())
+                continue;
+            EXPECT_EQ(m.contenuto != nullptr, restanoInMemoria.count(nome) == 1) << zip << " " << nome;
+            EXPECT_EQ(m.percorso.empty(), m.contenuto != nullptr) << zip << " " << nome;
+            EXPECT_EQ(m.contenuto ? *m.contenuto : platform::LeggiFile(m.percorso),
+                      platform::LeggiFile(c.percorso))
+                << zip << " " << nome;
+        }
+    }
+    EXPECT_EQ(platform::LeggiFile(inMemoria.at(archivi[1] + "/medio.xml").percorso), medio);
 }
 
 TEST(Esploratore, RefusesACompressionBomb) {

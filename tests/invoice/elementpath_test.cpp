@@ -193,6 +193,12 @@ TEST(LeggiValoriXml, HugeTextNodeLoads) {
     ASSERT_TRUE(LeggiValoriXml(file, "A", result, sink)) << testing::PrintToString(sink.messaggi);
     EXPECT_EQ(result.at(0).size(), big.size());
     EXPECT_TRUE(LeggiValoriXml(file, "N", result, sink));
+    // From memory too, the second parse that lifts the limits included.
+    const std::string dati = "<r><C><![CDATA[" + std::string(11 * 1024 * 1024, 'C') + "]]></C></r>";
+    const XmlDocPtr doc = CaricaPerQuery("voce.xml", sink, &dati);
+    ASSERT_NE(doc, nullptr) << testing::PrintToString(sink.messaggi);
+    ASSERT_TRUE(LeggiValoriDoc(doc.get(), "C", result));
+    EXPECT_EQ(result.at(0).size(), 11u * 1024 * 1024);
 }
 
 // Files that cannot be loaded: one message, built from the parser's reason, the line and the
@@ -228,6 +234,10 @@ TEST_P(LoadErrorTest, ShowsOneMessageAndFindsNothing) {
     if (!c.expectedReason.empty()) {
         EXPECT_EQ(m.substr(38, lineAt - 38), c.expectedReason) << m;
     }
+    // The same bytes already in memory (an entry of an archive) meet the same refusal.
+    FakeSink memoria;
+    EXPECT_EQ(CaricaPerQuery(file, memoria, &c.xml), nullptr);
+    EXPECT_EQ(memoria.messaggi, sink.messaggi);
 }
 
 std::string deepNesting(int depth) {
