@@ -95,16 +95,26 @@ void datiSemplificata(const xmlNode* testata, const xmlNode* corpo, DatiDocument
     d.fornitore = nomeDi(cedente);
     d.partitaIvaFornitore = partitaIva(primo(cedente, {"IdFiscaleIVA"}));
     d.cliente = nomeDi(primo(testata, {"CessionarioCommittente", "AltriDatiIdentificativi"}));
-    // Each line's Importo includes its tax.
+    // Each line's Importo includes its tax, so their sum is the document's total. The tax is
+    // known where each line states it, or has a rate of zero; a rate alone leaves it to a
+    // rounding the seller may have made otherwise, and then no tax (nor taxable amount) is
+    // shown rather than a partial one.
     std::vector<std::string> importi, imposte;
+    bool imposteNote = true;
     for (const xmlNode* b : figli(corpo, "DatiBeniServizi")) {
         importi.push_back(testo(b, {"Importo"}));
         const std::string imposta = testo(b, {"DatiIVA", "Imposta"});
         if (!imposta.empty())
             imposte.push_back(imposta);
+        else if (SommaImporti({testo(b, {"DatiIVA", "Aliquota"})}) == std::optional<std::string>("0.00"))
+            imposte.push_back("0");
+        else
+            imposteNote = false;
     }
     const auto lordo = importi.empty() ? std::nullopt : SommaImporti(importi);
-    d.imposta = somma(imposte);
+    d.totale = lordo.value_or("");
+    if (imposteNote)
+        d.imposta = somma(imposte);
     if (lordo && !d.imposta.empty() && d.imposta[0] != '-') {
         std::vector<std::string> differenza{*lordo, "-" + d.imposta};
         d.imponibile = somma(differenza);
@@ -132,8 +142,10 @@ std::vector<DatiDocumento> LeggiDatiDocumenti(xmlDoc* fattura) {
             datiOrdinaria(testata, corpo, d);
         else
             datiSemplificata(testata, corpo, d);
-        d.totale = testo(generali, {"ImportoTotaleDocumento"});
-        if (d.totale.empty() && !d.imponibile.empty() && !d.imposta.empty())
+        if (const std::string dichiarato = testo(generali, {"ImportoTotaleDocumento"});
+            !dichiarato.empty())
+            d.totale = dichiarato;
+        else if (d.totale.empty() && !d.imponibile.empty() && !d.imposta.empty())
             d.totale = somma({d.imponibile, d.imposta});
         documenti.push_back(std::move(d));
     }

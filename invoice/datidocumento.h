@@ -20,7 +20,8 @@ struct DatiDocumento {
     std::string cliente;
     std::string imponibile;    // the sum over DatiRiepilogo (simplified: Importo less Imposta)
     std::string imposta;       // the sum over DatiRiepilogo / DatiIVA
-    std::string totale;        // ImportoTotaleDocumento, else imponibile + imposta
+    std::string totale;        // ImportoTotaleDocumento, else imponibile + imposta (simplified:
+                               // the sum of Importo, which includes the tax)
     std::string scadenza;      // the first DataScadenzaPagamento, yyyy-mm-dd
 };
 

@@ -272,6 +272,43 @@ TEST(LeggiDatiDocumenti, ReadsSimplifiedInvoicesAndMissingParts) {
     EXPECT_EQ(d[1].totale, "");
 }
 
+// A simplified invoice's lines include their tax: the total is their sum; the tax and the
+// taxable amount only when every line's tax is known (stated, or a rate of zero).
+TEST(LeggiDatiDocumenti, SimplifiedAmountsOnlyWhenKnownExactly) {
+    struct Caso {
+        const char* nome;
+        std::vector<std::pair<const char*, const char*>> righe; // Importo, DatiIVA's content
+        const char* imponibile;
+        const char* imposta;
+        const char* totale;
+    };
+    const Caso casi[] = {
+        {"taxStated", {{"122.00", "<Imposta>22.00</Imposta>"}, {"61", "<Imposta>11</Imposta>"}},
+         "150.00", "33.00", "183.00"},
+        {"rateOnly", {{"25.00", "<Aliquota>22.00</Aliquota>"}}, "", "", "25.00"},
+        {"statedAndRateOnly",
+         {{"122.00", "<Imposta>22.00</Imposta>"}, {"11.00", "<Aliquota>10.00</Aliquota>"}},
+         "", "", "133.00"},
+        {"zeroRateKnown", {{"50.00", "<Aliquota>0.00</Aliquota>"}}, "50.00", "0.00", "50.00"},
+        {"unreadableAmount", {{"dieci", "<Imposta>1.00</Imposta>"}}, "", "1.00", ""},
+        {"noLines", {}, "", "", ""},
+    };
+    for (const auto& c : casi) {
+        std::string xml = "<p:FatturaElettronicaSemplificata xmlns:p='x'><FatturaElettronicaBody>";
+        for (const auto& [importo, iva] : c.righe)
+            xml += std::string("<DatiBeniServizi><Importo>") + importo + "</Importo><DatiIVA>" +
+                   iva + "</DatiIVA></DatiBeniServizi>";
+        xml += "</FatturaElettronicaBody></p:FatturaElettronicaSemplificata>";
+        std::unique_ptr<xmlDoc, decltype(&xmlFreeDoc)> doc(
+            xmlReadMemory(xml.data(), static_cast<int>(xml.size()), "x.xml", nullptr, 0), xmlFreeDoc);
+        const auto d = LeggiDatiDocumenti(doc.get());
+        ASSERT_EQ(d.size(), 1u) << c.nome;
+        EXPECT_EQ(d[0].imponibile, c.imponibile) << c.nome;
+        EXPECT_EQ(d[0].imposta, c.imposta) << c.nome;
+        EXPECT_EQ(d[0].totale, c.totale) << c.nome;
+    }
+}
+
 TEST(CsvElenco, QuotesAndWritesItalianNumbers) {
     RigaElenco r;
     r.file = "a;b \"c\".xml";
