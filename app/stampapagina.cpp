@@ -1,6 +1,7 @@
 #include "stampapagina.h"
 
 #include "errors.h"
+#include "pdfcompleto.h"
 
 #include <QBuffer>
 #include <QEventLoop>
@@ -50,13 +51,28 @@ QByteArray paginaInPdf(QWebEnginePage& pagina, const QPageLayout& layout,
 } // namespace
 
 void StampaPagina(QWebEnginePage& pagina, QPrinter& stampante) {
-    QByteArray pdf = paginaInPdf(pagina, stampante.pageLayout(), stampante.pageRanges());
+    const auto nonImpaginata = [] {
+        throw OndivoError("Stampa non riuscita: la pagina non si è potuta impaginare");
+    };
+    // The whole page is printed and numbered as an exported PDF is; the pages chosen are then
+    // put on paper with the numbers they have in the whole.
+    const QByteArray stampato = paginaInPdf(pagina, stampante.pageLayout(), {});
+    if (stampato.isEmpty())
+        nonImpaginata();
+    QByteArray pdf;
+    try {
+        const std::string numerato = CompletaPdf(
+            std::string(stampato.constData(), static_cast<std::size_t>(stampato.size())), {}, {});
+        pdf = QByteArray(numerato.data(), static_cast<qsizetype>(numerato.size()));
+    } catch (const OndivoError&) {
+        nonImpaginata();
+    }
     QBuffer dati(&pdf);
     dati.open(QIODevice::ReadOnly);
     QPdfDocument documento;
     documento.load(&dati);
-    if (pdf.isEmpty() || documento.status() != QPdfDocument::Status::Ready)
-        throw OndivoError("Stampa non riuscita: la pagina non si è potuta impaginare");
+    if (documento.status() != QPdfDocument::Status::Ready)
+        nonImpaginata();
 
     // The PDF sheets carry the margins: each is drawn from the corner of the paper.
     const bool pienaPrima = stampante.fullPage();
@@ -67,9 +83,14 @@ void StampaPagina(QWebEnginePage& pagina, QPrinter& stampante) {
         rifiutata(stampante);
     const qreal pixelPerPunto = stampante.resolution() / 72.0;
     const QSizeF carta = stampante.pageLayout().fullRectPixels(stampante.resolution()).size();
+    const QPageRanges intervalli = stampante.pageRanges();
+    bool prima = true;
     for (int i = 0; i < documento.pageCount(); ++i) {
-        if (i > 0 && !stampante.newPage())
+        if (!intervalli.isEmpty() && !intervalli.contains(i + 1))
+            continue;
+        if (!prima && !stampante.newPage())
             rifiutata(stampante);
+        prima = false;
         QSizeF misura = documento.pagePointSize(i) * pixelPerPunto;
         // A sheet larger than the paper (a page that sets its own size) is shrunk onto it.
         if (misura.width() > carta.width() + 1 || misura.height() > carta.height() + 1)

@@ -1,6 +1,7 @@
 #include "pdfcompleto.h"
 
 #include "errors.h"
+#include "numeripagina.h"
 #include "safename.h"
 
 #include <qpdf/QPDF.hh>
@@ -83,6 +84,7 @@ std::string CompletaPdf(const std::string& stampato, const MetadatiPdf& metadati
         pdf.setSuppressWarnings(true);
         pdf.processMemoryFile("pagina stampata", stampato.data(), stampato.size());
         impostaInformazioni(pdf, metadati);
+        NumeraPagine(pdf);
         incorpora(pdf, file);
         QPDFWriter scrittore(pdf);
         scrittore.setOutputMemory();

@@ -20,8 +20,8 @@ struct MetadatiPdf {
     std::string soggetto;
 };
 
-// The PDF an engine printed (its bytes), with its document information set and the files
-// added as embedded files, in the order given. A name given twice is numbered ("nome (2).ext").
+// The PDF an engine printed (its bytes), with its document information set, its pages
+// numbered (NumeraPagine) and the files added as embedded files, in the order given. A name given twice is numbered ("nome (2).ext").
 // Returns the bytes of the new PDF. Throws OndivoError "Impossibile preparare il PDF: …" when
 // the printed PDF cannot be read or written anew.
 std::string CompletaPdf(const std::string& pdf, const MetadatiPdf& metadati,

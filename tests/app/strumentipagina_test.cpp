@@ -8,7 +8,10 @@
 #include "testmain.h"
 #include "tfondivo.h"
 
+#include <algorithm>
+
 #include <QAction>
+#include <QFile>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
@@ -589,6 +592,47 @@ private slots:
                  qPrintable(QStringLiteral("ink from x %1 to %2").arg(sinistra).arg(destra)));
         QVERIFY2(circa(alto, 34) && circa(basso - alto, 170),
                  qPrintable(QStringLiteral("ink from y %1 to %2").arg(alto).arg(basso)));
+    }
+
+    // The pages chosen in the print dialog, each with "pagina n di m" at its foot, right of the
+    // page's text: a page of three, the second and third printed.
+    void printsTheChosenPagesNumbered() {
+        test::FakePrompts prompts;
+        QByteArray corpo;
+        for (int i = 1; i <= 3; ++i)
+            corpo += "<p style='break-after:page'>Fattura " + QByteArray::number(i) +
+                     ": pagina 0123456789 di prova</p>";
+        auto w = finestra(prompts, "<html><body>" + corpo + "</body></html>");
+        QVERIFY(w);
+        test::TempDir cartella;
+        const QString pdf = QString::fromStdString((cartella.path() / "stampa.pdf").string());
+        QPrinter stampante(QPrinter::HighResolution);
+        stampante.setOutputFormat(QPrinter::PdfFormat);
+        stampante.setOutputFileName(pdf);
+        stampante.setResolution(144);
+        QVERIFY(stampante.setPageLayout(LayoutStampa()));
+        QPageRanges intervalli;
+        intervalli.addRange(2, 3);
+        stampante.setPageRanges(intervalli);
+        w->eseguiComando([&] { w->stampaPagina(stampante); });
+        QCOMPARE(prompts.shown, std::vector<std::string>());
+
+        const QString radice = QString::fromStdString((cartella.path() / "foglio").string());
+        if (!poppler(QStringLiteral("pdftoppm"), {"-r", "72", "-gray", pdf, radice}))
+            QSKIP("pdftoppm (poppler-utils) is not installed");
+        QVERIFY(!QFile::exists(radice + QStringLiteral("-3.pgm")));
+        for (const char* n : {"-1.pgm", "-2.pgm"}) {
+            const QImage foglio(radice + QLatin1String(n));
+            QCOMPARE(foglio.size(), QSize(595, 842));
+            // Ink in the bottom margin, ending where the right margin begins (34 pt).
+            int destra = -1;
+            for (int y = 810; y < 830; ++y)
+                for (int x = 300; x < foglio.width(); ++x)
+                    if (qGray(foglio.pixel(x, y)) < 180)
+                        destra = std::max(destra, x);
+            QVERIFY2(qAbs(destra - (595 - 34)) <= 3,
+                     qPrintable(QStringLiteral("%1: foot ink ends at x %2").arg(n).arg(destra)));
+        }
     }
 
     void refusedPrintNamesThePrinter() {

@@ -79,6 +79,12 @@ def check_pdf(invoice, pdf, work, label, envelope=None):
     check(fonts and all(" yes " in f for f in fonts), label, "fonts not embedded %r" % fonts)
     text = " ".join(tool("pdftotext", "-enc", "UTF-8", pdf, "-").decode().split())
     check(not number or " ".join(number.split()) in text, label, "number not in the text")
+    # "pagina n di m" closes every page, in a font the file embeds (checked above).
+    pages = int(meta.get("Pages", "0"))
+    for page in range(1, pages + 1):
+        foot = tool("pdftotext", "-enc", "UTF-8", "-f", str(page), "-l", str(page), pdf, "-")
+        check(foot.decode().split()[-4:] == ["pagina", str(page), "di", str(pages)], label,
+              "page %d of %d does not end with its number" % (page, pages))
 
     files = embedded(pdf, work)
     xml = invoice if envelope is None else invoice  # the XML the open read
