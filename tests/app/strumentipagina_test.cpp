@@ -96,6 +96,20 @@ class TestStrumentiPagina : public QObject {
     Q_OBJECT
 
 private:
+    // Prints the window's page as the preview does, on a PDF printer writing `pdf`: A4 with the
+    // program's margins, at 144 dpi, the pages of `intervalli` (all when empty).
+    static bool stampaSuPdf(TFONDIVO& w, const QString& pdf, const QPageRanges& intervalli = {}) {
+        QPrinter stampante(QPrinter::HighResolution);
+        stampante.setOutputFormat(QPrinter::PdfFormat);
+        stampante.setOutputFileName(pdf);
+        stampante.setResolution(144);
+        if (!stampante.setPageLayout(LayoutStampa()))
+            return false;
+        stampante.setPageRanges(intervalli);
+        w.eseguiComando([&] { w.stampaPagina(stampante); });
+        return true;
+    }
+
     // A window shown and active, showing `html` as an invoice's page once loaded.
     static std::unique_ptr<TFONDIVO> finestra(test::FakePrompts& prompts,
                                               const QByteArray& html = kTrePomodori) {
@@ -550,12 +564,7 @@ private slots:
         QVERIFY(w);
         test::TempDir cartella;
         const QString pdf = QString::fromStdString((cartella.path() / "stampa.pdf").string());
-        QPrinter stampante(QPrinter::HighResolution);
-        stampante.setOutputFormat(QPrinter::PdfFormat);
-        stampante.setOutputFileName(pdf);
-        stampante.setResolution(144);
-        QVERIFY(stampante.setPageLayout(LayoutStampa()));
-        w->eseguiComando([&] { w->stampaPagina(stampante); });
+        QVERIFY(stampaSuPdf(*w, pdf));
         QCOMPARE(prompts.shown, std::vector<std::string>());
 
         QByteArray info;
@@ -606,15 +615,9 @@ private slots:
         QVERIFY(w);
         test::TempDir cartella;
         const QString pdf = QString::fromStdString((cartella.path() / "stampa.pdf").string());
-        QPrinter stampante(QPrinter::HighResolution);
-        stampante.setOutputFormat(QPrinter::PdfFormat);
-        stampante.setOutputFileName(pdf);
-        stampante.setResolution(144);
-        QVERIFY(stampante.setPageLayout(LayoutStampa()));
         QPageRanges intervalli;
         intervalli.addRange(2, 3);
-        stampante.setPageRanges(intervalli);
-        w->eseguiComando([&] { w->stampaPagina(stampante); });
+        QVERIFY(stampaSuPdf(*w, pdf, intervalli));
         QCOMPARE(prompts.shown, std::vector<std::string>());
 
         const QString radice = QString::fromStdString((cartella.path() / "foglio").string());
