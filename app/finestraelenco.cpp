@@ -274,9 +274,9 @@ void FinestraElenco::aggiornaTotali() {
     if (mostrate != tutte)
         righe += QStringLiteral(" su %1").arg(tutte);
     m_totali->setText(QStringLiteral("%1     Imponibile %2     IVA %3     Totale %4")
-                          .arg(righe, QString::fromStdString(ImportoItaliano(imponibile)),
-                               QString::fromStdString(ImportoItaliano(imposta)),
-                               QString::fromStdString(ImportoItaliano(totale))));
+                          .arg(righe, QString::fromStdString(ImportoItaliano(imponibile, true)),
+                               QString::fromStdString(ImportoItaliano(imposta, true)),
+                               QString::fromStdString(ImportoItaliano(totale, true))));
 }
 
 void FinestraElenco::aggiornaAvanzamento() {

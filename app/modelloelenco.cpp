@@ -41,6 +41,9 @@ QString ModelloElenco::testoRicerca(const RigaElenco& riga) const {
     QString testo;
     for (int c = 0; c < NumeroColonne; ++c)
         testo += this->testo(riga, c) + QLatin1Char('\n');
+    // The amounts also as typed without the groups of thousands the cells show.
+    for (const int c : {Imponibile, Iva, Totale})
+        testo += qs(ImportoItaliano(valoreImporto(riga, c))) + QLatin1Char('\n');
     testo += qs(riga.errore);
     return testo.toCaseFolded();
 }
@@ -121,7 +124,7 @@ QString ModelloElenco::testo(const RigaElenco& r, int colonna) const {
     case Imponibile:
     case Iva:
     case Totale:
-        return qs(ImportoItaliano(valoreImporto(r, colonna)));
+        return qs(ImportoItaliano(valoreImporto(r, colonna), true));
     case Scadenza:
         return qs(DataItaliana(d.scadenza));
     case Firma:

@@ -84,7 +84,7 @@ void stampaTabella(const std::vector<RigaElenco>& righe) {
             riga({"", "", "", "", "", ParolaFirma(r), "", file + ": " + r.errore});
         else
             riga({r.dati.tipoDocumento, r.dati.numero, DataItaliana(r.dati.data), r.dati.fornitore,
-                  ImportoItaliano(r.dati.totale), ParolaFirma(r), r.statoSdi, file});
+                  ImportoItaliano(r.dati.totale, true), ParolaFirma(r), r.statoSdi, file});
     }
 }
 

@@ -22,8 +22,10 @@ std::string UnisciValori(const std::vector<std::string>& valori);
 // included, is kept as it is.
 std::string ControlliVisibili(std::string_view utf8);
 
-// "1234.50" as "1234,50"; "2024-03-14" as "14/03/2024"; other texts as they are.
-std::string ImportoItaliano(const std::string& importo);
+// "1234.50" as "1234,50", as spreadsheets read it; with `migliaia`, as a reader expects it,
+// "1.234,50" (a plain decimal only: other texts lose no more than their point).
+// "2024-03-14" as "14/03/2024"; other texts as they are.
+std::string ImportoItaliano(const std::string& importo, bool migliaia = false);
 std::string DataItaliana(const std::string& data);
 
 // The error box's text: a "." is appended when the last character's code is above ".".

@@ -377,10 +377,10 @@ private slots:
         QTest::addColumn<bool>("crescente");
         QTest::addColumn<QStringList>("attesi");
         QTest::newRow("totalUp") << int(ModelloElenco::Totale) << true
-                                 << QStringList{"176,40",  "1202,07",  "1202,5",   "3323,32",
-                                                "4562,80", "14666,60", "31680,00", "43670,00"};
+                                 << QStringList{"176,40",  "1.202,07", "1.202,5",  "3.323,32",
+                                                "4.562,80", "14.666,60", "31.680,00", "43.670,00"};
         QTest::newRow("taxDown") << int(ModelloElenco::Iva) << false
-                                 << QStringList{"3970,00", "800,80", "676,60", "391,17",
+                                 << QStringList{"3.970,00", "800,80", "676,60", "391,17",
                                                 "216,80",  "216,77", "4,40",   "0,00"};
         QTest::newRow("dateUp") << int(ModelloElenco::Data) << true
                                 << QStringList{"29/02/2024", "29/02/2024", "14/03/2024",
@@ -426,16 +426,23 @@ private slots:
         QTest::addColumn<QString>("totali");
         QTest::newRow("none")
             << ""
-            << "7 righe     Imponibile 93221,45     IVA 6059,74     Totale 99281,19";
+            << "7 righe     Imponibile 93.221,45     IVA 6.059,74     Totale 99.281,19";
         QTest::newRow("supplierAnyCase")
             << "s.R.L."
-            << "3 righe su 7     Imponibile 4089,45     IVA 612,34     Totale 4701,79";
+            << "3 righe su 7     Imponibile 4.089,45     IVA 612,34     Totale 4.701,79";
         QTest::newRow("number")
             << "0093"
-            << "1 riga su 7     Imponibile 985,30     IVA 216,77     Totale 1202,07";
+            << "1 riga su 7     Imponibile 985,30     IVA 216,77     Totale 1.202,07";
         QTest::newRow("twoWords")
             << " scaligera  012 "
-            << "1 riga su 7     Imponibile 39700,00     IVA 3970,00     Totale 43670,00";
+            << "1 riga su 7     Imponibile 39.700,00     IVA 3.970,00     Totale 43.670,00";
+        // An amount found as the cell shows it and as it is typed without the groups.
+        QTest::newRow("amountAsShown")
+            << "1.202,07"
+            << "1 riga su 7     Imponibile 985,30     IVA 216,77     Totale 1.202,07";
+        QTest::newRow("amountAsTyped")
+            << "1202,07"
+            << "1 riga su 7     Imponibile 985,30     IVA 216,77     Totale 1.202,07";
         QTest::newRow("nothing") << "zzz"
                                  << "0 righe su 7     Imponibile 0,00     IVA 0,00     Totale 0,00";
     }

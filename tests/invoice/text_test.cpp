@@ -126,3 +126,38 @@ TEST(UnisciValori, JoinsWithLineBreaksAndTrims) {
 }
 
 } // namespace
+
+// Amounts as written in the XML, as spreadsheets read them and as a reader expects them.
+TEST(ImportoItaliano, CommaAlwaysGroupsOnlyForReaders) {
+    const struct {
+        const char* importo;
+        const char* foglio;  // for a spreadsheet
+        const char* lettore; // with groups of thousands
+    } casi[] = {
+        {"1513068.07", "1513068,07", "1.513.068,07"},
+        {"-1234.5", "-1234,5", "-1.234,5"},
+        {"+1000", "+1000", "+1.000"},
+        {"999.00", "999,00", "999,00"},
+        {"100000", "100000", "100.000"},
+        {"0.12345678", "0,12345678", "0,12345678"},
+        {"123456789012345.12345678", "123456789012345,12345678", "123.456.789.012.345,12345678"},
+        {"", "", ""},
+        {"-", "-", "-"},
+        {"12.", "12,", "12,"},
+        {".5", ",5", ",5"},
+        {"1.2.3", "1,2.3", "1,2.3"},
+        {"12 34", "12 34", "12 34"},
+        {"abc", "abc", "abc"},
+        {"1e5", "1e5", "1e5"},
+    };
+    for (const auto& c : casi) {
+        EXPECT_EQ(ImportoItaliano(c.importo), c.foglio) << c.importo;
+        EXPECT_EQ(ImportoItaliano(c.importo, true), c.lettore) << c.importo;
+    }
+}
+
+TEST(DataItaliana, OnlyIsoDatesTurned) {
+    EXPECT_EQ(DataItaliana("2024-03-14"), "14/03/2024");
+    for (const char* altra : {"", "2024-3-14", "14/03/2024", "2024-03-14T10:00", "20240314x"})
+        EXPECT_EQ(DataItaliana(altra), altra);
+}
