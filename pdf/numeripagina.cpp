@@ -144,20 +144,21 @@ std::optional<CarattereNumeri> scegliCarattere(std::vector<QPDFPageObjectHelper>
     std::optional<CarattereNumeri> scelto;
     std::set<QPDFObjGen> visti;
     for (auto& pagina : pagine) {
-        auto caratteri = pagina.getAttribute("/Resources", false).getKey("/Font");
+        auto risorse = pagina.getAttribute("/Resources", false);
+        auto caratteri = risorse.isDictionary() ? risorse.getKey("/Font") : QPDFObjectHandle();
         if (!caratteri.isDictionary())
             continue;
-        for (auto& [nome, font] : caratteri.getDictAsMap()) {
+        for (auto& voce : caratteri.getDictAsMap()) {
+            auto& font = voce.second;
             if (!font.isIndirect() || !visti.insert(font.getObjGen()).second)
                 continue;
             auto c = carattereDa(font, servono);
             if (!c)
                 continue;
             auto base = font.getKey("/BaseFont");
-            const bool regolare = !base.isName() || (base.getName().find("Bold") == std::string::npos &&
-                                                      base.getName().find("Italic") == std::string::npos &&
-                                                      base.getName().find("Oblique") == std::string::npos);
-            if (regolare)
+            const std::string nome = base.isName() ? base.getName() : std::string();
+            if (nome.find("Bold") == std::string::npos && nome.find("Italic") == std::string::npos &&
+                nome.find("Oblique") == std::string::npos)
                 return c;
             if (!scelto)
                 scelto = std::move(c);
