@@ -187,10 +187,12 @@ TEST(Esploratore, RefusesACompressionBomb) {
     TempDir dir;
     const std::string zip = dir.write("bomba.zip", Zip({{"zeri.xml", std::string(40u << 20, '\0')},
                                                          {"dopo.xml", "<ok/>"}}));
-    Esploratore e;
-    const auto trovati = Esplora(e, {zip});
-    EXPECT_NE(trovati.at(zip + "/zeri.xml").errore.find("compressione"), std::string::npos);
-    EXPECT_TRUE(trovati.at(zip + "/dopo.xml").errore.empty());
+    for (const auto voci : {VociArchivio::Copiate, VociArchivio::InMemoria}) {
+        Esploratore e({}, voci);
+        const auto trovati = Esplora(e, {zip});
+        EXPECT_NE(trovati.at(zip + "/zeri.xml").errore.find("compressione"), std::string::npos);
+        EXPECT_TRUE(trovati.at(zip + "/dopo.xml").errore.empty());
+    }
 }
 
 TEST(Esploratore, StopsAtTheEntryLimitAndSaysSo) {
