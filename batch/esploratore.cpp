@@ -220,10 +220,7 @@ void Esploratore::esploraArchivio(const std::string& percorso, const std::string
         }
 
         // The entry, checked as it comes out: the sizes an archive declares may lie. It stays
-        // in memory while it may, else it goes to a copy.
-        const bool dichiarataGrande =
-            archive_entry_size_is_set(voce) &&
-            static_cast<std::uint64_t>(archive_entry_size(voce)) > m_limiti.inMemoriaMassima;
+        // in memory while it may, and goes to a copy once it grows past that.
         std::string dati;
         std::string copia;
         std::optional<platform::TFileScrittura> scrittura;
@@ -236,7 +233,7 @@ void Esploratore::esploraArchivio(const std::string& percorso, const std::string
         std::string errore;
         std::string inizio; // the first bytes, to tell an archive inside from other files
         try {
-            if (m_modoVoci == VociArchivio::Copiate || IsEnvelope(nomeVoce) || dichiarataGrande)
+            if (m_modoVoci == VociArchivio::Copiate || IsEnvelope(nomeVoce))
                 versaInCopia();
             const std::int64_t compressiInizio = archive_filter_bytes(a.get(), -1);
             std::uint64_t estratti = 0;

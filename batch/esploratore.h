@@ -43,8 +43,9 @@ enum class VociArchivio { Copiate, InMemoria };
 // its first bytes, gives its entries), a folder gives its files and those of its sub-folders,
 // an archive inside an archive gives its entries too, one level deep. Entries are copied into
 // a private temporary folder that lives as long as the explorer, so they can be opened by
-// path, or kept in memory (VociArchivio); nothing is ever written anywhere else. Unsafe entries (absolute names, "..", links,
-// over the limits) are refused one by one, with the reason.
+// path, or kept in memory (VociArchivio); nothing is ever written anywhere else. Unsafe
+// entries (absolute names, "..", links, over the limits) are refused one by one, with the
+// reason.
 class Esploratore {
 public:
     explicit Esploratore(LimitiArchivio limiti = {}, VociArchivio voci = VociArchivio::Copiate);

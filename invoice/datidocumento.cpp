@@ -106,7 +106,8 @@ void datiSemplificata(const xmlNode* testata, const xmlNode* corpo, DatiDocument
         const std::string imposta = testo(b, {"DatiIVA", "Imposta"});
         if (!imposta.empty())
             imposte.push_back(imposta);
-        else if (SommaImporti({testo(b, {"DatiIVA", "Aliquota"})}) == std::optional<std::string>("0.00"))
+        else if (const auto aliquota = SommaImporti({testo(b, {"DatiIVA", "Aliquota"})});
+                 aliquota && aliquota->find_first_not_of("0.") == std::string::npos)
             imposte.push_back("0");
         else
             imposteNote = false;

@@ -1,5 +1,6 @@
 #include "text.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace ondivo {
@@ -78,13 +79,14 @@ std::string ImportoItaliano(const std::string& importo, bool migliaia) {
     if (punto != std::string::npos && testo.find_first_not_of("-+0123456789.") == std::string::npos)
         testo[punto] = ',';
     // Groups of three digits only in a plain decimal: a sign, digits, a comma and digits.
+    if (!migliaia)
+        return testo;
     const std::size_t segno = !testo.empty() && (testo[0] == '-' || testo[0] == '+') ? 1 : 0;
-    const std::size_t fine = testo.find(',') == std::string::npos ? testo.size() : testo.find(',');
+    const std::size_t fine = std::min(testo.find(','), testo.size());
     const auto cifre = [&](std::size_t da, std::size_t a) {
         return a > da && testo.find_first_not_of("0123456789", da) >= a;
     };
-    if (!migliaia || !cifre(segno, fine) ||
-        (fine < testo.size() && (!cifre(fine + 1, testo.size()))))
+    if (!cifre(segno, fine) || (fine < testo.size() && !cifre(fine + 1, testo.size())))
         return testo;
     for (std::size_t i = fine; i > segno + 3; i -= 3)
         testo.insert(i - 3, 1, '.');

@@ -27,7 +27,7 @@ struct CarattereNumeri {
     QPDFObjectHandle font;
     std::map<char, unsigned> glifi;
     std::map<unsigned, double> larghezze; // thousandths of the size, by glyph
-    double larghezzaPredefinita = 0;
+    double larghezzaPredefinita = 1000;   // for glyphs without their own (the font's /DW)
 };
 
 unsigned esadecimale(const std::string& testo) {
@@ -118,9 +118,11 @@ std::optional<CarattereNumeri> carattereDa(QPDFObjectHandle font, const std::set
     if (!discendenti.isArray() || discendenti.getArrayNItems() != 1)
         return std::nullopt;
     auto cid = discendenti.getArrayItem(0);
+    if (!cid.isDictionary())
+        return std::nullopt;
     // Codes name glyphs only through the identity map (or its absence, for CFF outlines).
     auto mappaGlifi = cid.getKey("/CIDToGIDMap");
-    if (!cid.isDictionary() || (!mappaGlifi.isNull() && !mappaGlifi.isNameAndEquals("/Identity")))
+    if (!mappaGlifi.isNull() && !mappaGlifi.isNameAndEquals("/Identity"))
         return std::nullopt;
     CarattereNumeri c;
     c.font = font;
@@ -130,10 +132,8 @@ std::optional<CarattereNumeri> carattereDa(QPDFObjectHandle font, const std::set
     for (const char ch : servono)
         if (!c.glifi.count(ch))
             return std::nullopt;
-    if (cid.getKey("/DW").isNumber())
-        c.larghezzaPredefinita = cid.getKey("/DW").getNumericValue();
-    else
-        c.larghezzaPredefinita = 1000;
+    auto predefinita = cid.getKey("/DW");
+    c.larghezzaPredefinita = predefinita.isNumber() ? predefinita.getNumericValue() : 1000;
     larghezzeDa(cid.getKey("/W"), c);
     return c;
 }
