@@ -48,7 +48,7 @@ void aggiungiFirmatario(QTreeWidget* albero, int indice, const Firmatario& f) {
     QString titolo = QStringLiteral("Firmatario %1").arg(indice);
     if (!f.nome.empty())
         titolo += QStringLiteral(": ") + testo(f.nome);
-    auto* ramo = new QTreeWidgetItem(albero, {titolo, QString::fromUtf8(TestoEsito(f.esito))});
+    auto* ramo = new QTreeWidgetItem(albero, {titolo, testo(TestoVerdetto(f))});
     QFont grassetto = ramo->font(0);
     grassetto.setBold(true);
     ramo->setFont(0, grassetto);
@@ -58,11 +58,20 @@ void aggiungiFirmatario(QTreeWidget* albero, int indice, const Firmatario& f) {
     if (f.tipo == "CAdES")
         firma += f.livello == 1 ? QStringLiteral(", busta esterna")
                                 : QStringLiteral(", busta interna %1").arg(f.livello);
+    voce(ramo, QStringLiteral("Esito della validazione"),
+         QString::fromLatin1(ChiaveIndicazione(f.indicazione)) +
+             (f.sottoindicazione.empty() ? QString()
+                                         : QStringLiteral(" / ") + testo(f.sottoindicazione)));
+    if (!f.sottoindicazione.empty())
+        voce(ramo, QStringLiteral("Significato"),
+             testo(ParoleSottoindicazione(f.sottoindicazione)));
     voce(ramo, QStringLiteral("Tipo di firma"), firma);
     if (f.controfirma)
         voce(ramo, QStringLiteral("Controfirma"), QStringLiteral("sì, della firma precedente"));
     voce(ramo, QStringLiteral("Nome"), testo(f.nome));
     voce(ramo, QStringLiteral("Codice fiscale"), testo(f.codiceFiscale));
+    if (!f.identificativo.empty())
+        voce(ramo, QStringLiteral("Identificativo"), testo(f.identificativo));
     voce(ramo, QStringLiteral("Organizzazione"), testo(f.organizzazione));
     voce(ramo, QStringLiteral("Certificatore"), testo(f.emittente));
     voce(ramo, QStringLiteral("Soggetto"), testo(f.soggetto));
@@ -71,19 +80,23 @@ void aggiungiFirmatario(QTreeWidget* albero, int indice, const Firmatario& f) {
     voce(ramo, QStringLiteral("Validità del certificato"),
          QStringLiteral("dal %1 al %2").arg(DataItaliana(f.validoDal), DataItaliana(f.validoAl)));
     voce(ramo, QStringLiteral("Data della firma"),
-         f.dataFirma ? DataItaliana(*f.dataFirma, true) : QStringLiteral("non indicata"));
-    voce(ramo, QStringLiteral("Algoritmo"),
-         f.algoritmoDebole ? testo(f.algoritmo) + QStringLiteral(" (debole, non più sicuro)")
-                           : testo(f.algoritmo));
+         f.dataFirma ? DataItaliana(*f.dataFirma, true) +
+                           QStringLiteral(" (dichiarata dal firmatario, non provata)")
+                     : QStringLiteral("non indicata"));
+    voce(ramo, QStringLiteral("Algoritmo"), testo(f.algoritmo));
+    voce(ramo, QStringLiteral("Chiave"), testo(f.chiave));
+    if (!f.motivoAlgoritmo.empty())
+        voce(ramo, QStringLiteral("Debolezza (non più sicuro)"), testo(f.motivoAlgoritmo));
     voce(ramo, QStringLiteral("Integra"), siNo(f.integra));
     voce(ramo, QStringLiteral("Certificatore attendibile"), siNo(f.attendibile));
+    voce(ramo, QStringLiteral("Revoca del certificato"), testo(f.revoca));
     auto* catena = new QTreeWidgetItem(
         ramo, {QStringLiteral("Catena dei certificati"),
                f.catena.empty() ? QStringLiteral("non ricostruita") : QString()});
     for (std::size_t i = 0; i < f.catena.size(); ++i)
         voce(catena, QString::number(i + 1), testo(f.catena[i]));
-    if (!f.motivo.empty())
-        voce(ramo, QStringLiteral("Motivo"), testo(f.motivo));
+    for (const auto& motivo : f.motivi)
+        voce(ramo, QStringLiteral("Motivo"), testo(motivo));
 }
 
 } // namespace
@@ -172,6 +185,13 @@ void DialogoFirme::mostraFirme(const QString& file, const StatoFirme& stato) {
     case StatoFirme::Fase::Conclusa:
         if (stato.firme.firmatari.empty())
             new QTreeWidgetItem(m_albero, {QStringLiteral("Il file non contiene firme")});
+        if (stato.firme.contenutoNonFirmato)
+            new QTreeWidgetItem(m_albero,
+                                {QStringLiteral("Contenuto non firmato"),
+                                 QStringLiteral("il file contiene parti che nessuna firma copre: "
+                                                "non sono mostrate come parte della fattura")});
+        for (const auto& avviso : stato.firme.avvisi)
+            new QTreeWidgetItem(m_albero, {QStringLiteral("Avviso"), testo(avviso)});
         int indice = 0;
         for (const Firmatario& firmatario : stato.firme.firmatari)
             aggiungiFirmatario(m_albero, ++indice, firmatario);

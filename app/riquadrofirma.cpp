@@ -52,9 +52,11 @@ ColoriFirma ColoriStato(const StatoFirme& stato) {
     case EsitoFirma::Valida:
         return {QColor(0x2e, 0x7d, 0x32), Qt::white};
     case EsitoFirma::Integra:
+    case EsitoFirma::NonVerificabile:
         return {QColor(0xf0, 0xb0, 0x30), QColor(0x30, 0x20, 0x00)};
     case EsitoFirma::NonAncoraValida:
     case EsitoFirma::Scaduta:
+    case EsitoFirma::Revocata:
     case EsitoFirma::NonValida:
         return {QColor(0xc6, 0x28, 0x28), Qt::white};
     case EsitoFirma::Assente:

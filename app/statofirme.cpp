@@ -11,7 +11,7 @@ QString TestoStato(const StatoFirme& stato) {
     case StatoFirme::Fase::InCorso:
         return QStringLiteral("Verifica della firma…");
     case StatoFirme::Fase::Conclusa:
-        return QString::fromUtf8(TestoEsito(stato.firme.esito));
+        return QString::fromStdString(TestoVerdetto(stato.firme));
     case StatoFirme::Fase::Fallita:
         return QString::fromStdString(stato.errore);
     }

@@ -21,7 +21,7 @@ struct StatoFirme {
     std::string errore; // UTF-8, a lower layer's message: plain text only
 };
 
-// The first line the window shows: the verdict (TestoEsito), "Verifica della firma…", the
+// The first line the window shows: the verdict (TestoVerdetto), "Verifica della firma…", the
 // error, or nothing.
 QString TestoStato(const StatoFirme& stato);
 

@@ -14,10 +14,29 @@ std::string jsonBooleano(bool valore) {
     return valore ? "true" : "false";
 }
 
+std::string jsonElenco(const std::vector<std::string>& voci) {
+    std::string testo = "[";
+    for (const auto& v : voci)
+        testo += (testo.size() > 1 ? ", " : "") + JsonValore(v);
+    return testo + "]";
+}
+
+std::optional<std::string> seScritto(const std::string& testo) {
+    return testo.empty() ? std::nullopt : std::optional<std::string>(testo);
+}
+
 void stampaJson(const VerificaFirme& verifica) {
-    std::cout << "{\"esito\": " << JsonValore(ChiaveEsito(verifica.esito)) << ", \"firmatari\": [";
+    std::cout << "{\"esito\": " << JsonValore(ChiaveEsito(verifica.esito)) << ", \"indicazione\": "
+              << JsonValore(verifica.indicazione ? std::optional<std::string>(
+                                                       ChiaveIndicazione(*verifica.indicazione))
+                                                 : std::nullopt)
+              << ", \"sottoindicazione\": " << JsonValore(seScritto(verifica.sottoindicazione))
+              << ", \"verdetto\": " << JsonValore(TestoVerdetto(verifica))
+              << ", \"contenuto_non_firmato\": " << jsonBooleano(verifica.contenutoNonFirmato)
+              << ", \"avvisi\": " << jsonElenco(verifica.avvisi) << ", \"firmatari\": [";
     const char* separatore = "";
     for (const auto& f : verifica.firmatari) {
+        // The keys of earlier versions first, in their order; the validation's after them.
         std::cout << separatore << "{\"nome\": " << JsonValore(f.nome)
                   << ", \"codice_fiscale\": " << JsonValore(f.codiceFiscale)
                   << ", \"organizzazione\": " << JsonValore(f.organizzazione)
@@ -31,14 +50,25 @@ void stampaJson(const VerificaFirme& verifica) {
                   << ", \"esito\": " << JsonValore(ChiaveEsito(f.esito))
                   << ", \"tipo\": " << JsonValore(f.tipo) << ", \"livello\": " << f.livello
                   << ", \"controfirma\": " << jsonBooleano(f.controfirma)
-                  << ", \"motivo\": " << JsonValore(f.motivo) << "}";
+                  << ", \"motivo\": " << JsonValore(f.motivo)
+                  << ", \"indicazione\": " << JsonValore(ChiaveIndicazione(f.indicazione))
+                  << ", \"sottoindicazione\": " << JsonValore(seScritto(f.sottoindicazione))
+                  << ", \"verdetto\": " << JsonValore(TestoVerdetto(f))
+                  << ", \"motivi\": " << jsonElenco(f.motivi)
+                  << ", \"identificativo\": " << JsonValore(f.identificativo)
+                  << ", \"chiave\": " << JsonValore(f.chiave)
+                  << ", \"algoritmo_debole\": " << jsonBooleano(f.algoritmoDebole)
+                  << ", \"motivo_algoritmo\": " << JsonValore(seScritto(f.motivoAlgoritmo))
+                  << ", \"revoca\": " << JsonValore(f.revoca) << "}";
         separatore = ", ";
     }
     std::cout << "]}\n";
 }
 
 void stampaTesto(const VerificaFirme& verifica) {
-    std::cout << TestoEsito(verifica.esito) << '\n';
+    std::cout << ControlliVisibili(TestoVerdetto(verifica)) << '\n';
+    for (const auto& avviso : verifica.avvisi)
+        std::cout << "Avviso: " << avviso << '\n';
     int n = 0;
     for (const auto& f : verifica.firmatari) {
         const auto riga = [](const char* nome, const std::string& valore) {
@@ -48,17 +78,24 @@ void stampaTesto(const VerificaFirme& verifica) {
         std::cout << '\n'
                   << (f.controfirma ? "Controfirma " : "Firma ") << ++n << " (" << f.tipo
                   << (f.livello > 1 ? ", busta interna " + std::to_string(f.livello) : "")
-                  << "): " << TestoEsito(f.esito) << '\n';
+                  << "): " << TestoVerdetto(f) << '\n';
+        riga("Esito", std::string(ChiaveIndicazione(f.indicazione)) +
+                          (f.sottoindicazione.empty() ? "" : " / " + f.sottoindicazione));
         riga("Firmatario", f.nome);
         riga("Codice fiscale", f.codiceFiscale);
+        riga("Identificativo", f.identificativo);
         riga("Organizzazione", f.organizzazione);
         riga("Certificatore", f.emittente);
         riga("Certificato valido", f.validoDal + " - " + f.validoAl);
-        riga("Data della firma", f.dataFirma.value_or("non indicata"));
-        riga("Algoritmo", f.algoritmo + (f.algoritmoDebole ? " (debole)" : ""));
+        riga("Data della firma", f.dataFirma ? *f.dataFirma + " (dichiarata)" : "non indicata");
+        riga("Algoritmo", f.algoritmo);
+        riga("Chiave", f.chiave);
+        riga("Debolezza", f.motivoAlgoritmo);
         riga("Firma integra", f.integra ? "sì" : "no");
         riga("Certificatore fidato", f.attendibile ? "sì" : "no");
-        riga("Motivo", f.motivo);
+        riga("Revoca", f.revoca);
+        for (const auto& motivo : f.motivi)
+            riga("Motivo", motivo);
     }
 }
 

@@ -60,14 +60,22 @@ int ComandoInfo(const Argomenti& argomenti) {
 
     if (json) {
         // The verdict on the signatures of the file chosen; null when it could not be reached.
-        std::optional<std::string> firma;
-        if (documento.firme)
+        std::optional<std::string> firma, indicazione, sottoindicazione;
+        if (documento.firme) {
             firma = ChiaveEsito(documento.firme->esito);
+            if (documento.firme->indicazione) {
+                indicazione = ChiaveIndicazione(*documento.firme->indicazione);
+                if (!documento.firme->sottoindicazione.empty())
+                    sottoindicazione = documento.firme->sottoindicazione;
+            }
+        }
         std::cout << "{\"formato\": " << JsonValore(formato)
                   << ", \"fornitore\": " << JsonValore(fornitore)
                   << ", \"tipo_documento\": " << JsonValore(tipo)
                   << ", \"data\": " << JsonValore(data) << ", \"numero\": " << JsonValore(numero)
-                  << ", \"firma\": " << JsonValore(firma) << "}\n";
+                  << ", \"firma\": " << JsonValore(firma)
+                  << ", \"indicazione\": " << JsonValore(indicazione)
+                  << ", \"sottoindicazione\": " << JsonValore(sottoindicazione) << "}\n";
     } else {
         const auto riga = [](const char* nome, const std::optional<std::string>& valore) {
             std::cout << nome << ": " << ControlliVisibili(valore.value_or("")) << '\n';

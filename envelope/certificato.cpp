@@ -1,6 +1,9 @@
 #include "certificato.h"
 #include "opensslptr.h"
+#include "text.h"
 
+#include <openssl/ec.h>
+#include <openssl/err.h>
 #include <openssl/objects.h>
 #include <openssl/x509v3.h>
 
@@ -44,14 +47,15 @@ std::string nomeSuUnaRiga(const X509_NAME* nome) {
     return n > 0 ? std::string(dati, static_cast<std::size_t>(n)) : std::string();
 }
 
-// The fiscal code in a serialNumber: "TINIT-RSSMRA80A01H501U" and "IT:RSSMRA80A01H501U" give
-// the code; anything else is kept as written.
-std::string codiceFiscale(std::string numero) {
-    for (std::string_view prefisso : {"TINIT-", "IT:", "IDCIT-", "CF:IT-"}) {
+// A serialNumber "TINIT-RSSMRA80A01H501U" or "IT:RSSMRA80A01H501U" holds a fiscal code; any
+// other (an identity card "IDCIT-…", a passport, a number of the authority's own) is only an
+// identifier.
+std::optional<std::string> codiceFiscale(const std::string& numero) {
+    for (std::string_view prefisso : {"TINIT-", "IT:"}) {
         if (numero.size() > prefisso.size() && numero.compare(0, prefisso.size(), prefisso) == 0)
             return numero.substr(prefisso.size());
     }
-    return numero;
+    return std::nullopt;
 }
 
 std::string soloData(const ASN1_TIME* tempo) {
@@ -71,18 +75,20 @@ std::string esadecimale(const ASN1_INTEGER* numero) {
     return testo;
 }
 
-// An ASN.1 time from "YYYY-MM-DDThh:mm:ssZ".
-Asn1TimePtr tempoDaIso(const std::string& iso) {
-    std::string generalizzato;
-    for (char c : iso)
-        if (c >= '0' && c <= '9')
-            generalizzato += c;
-    generalizzato += 'Z';
-    Asn1TimePtr tempo(ASN1_TIME_new());
-    if (!tempo || generalizzato.size() != 15 ||
-        !ASN1_TIME_set_string_X509(tempo.get(), generalizzato.c_str()))
-        return nullptr;
-    return tempo;
+// Seconds since the epoch from "YYYY-MM-DDThh:mm:ssZ".
+std::optional<std::time_t> secondiDaIso(const std::string& iso) {
+    std::tm tm{};
+    if (iso.size() != 20 || !strptime(iso.c_str(), "%Y-%m-%dT%H:%M:%SZ", &tm))
+        return std::nullopt;
+    return timegm(&tm);
+}
+
+std::string giorno(std::time_t t) {
+    std::tm tm{};
+    gmtime_r(&t, &tm);
+    char testo[16];
+    std::strftime(testo, sizeof testo, "%Y-%m-%d", &tm);
+    return DataItaliana(testo);
 }
 
 // Why a chain did not verify, in the user's words.
@@ -103,6 +109,181 @@ std::string motivoCatena(int errore) {
         return std::string("catena del certificato non verificata (") +
                X509_verify_cert_error_string(errore) + ")";
     }
+}
+
+bool catenaNonTrovata(int errore) {
+    switch (errore) {
+    case X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT:
+    case X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT_LOCALLY:
+    case X509_V_ERR_DEPTH_ZERO_SELF_SIGNED_CERT:
+    case X509_V_ERR_SELF_SIGNED_CERT_IN_CHAIN:
+    case X509_V_ERR_UNABLE_TO_VERIFY_LEAF_SIGNATURE:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// The common name of a certificate's subject, else the whole subject.
+std::string chi(X509* certificato) {
+    std::string nome = voce(X509_get_subject_name(certificato), NID_commonName);
+    return nome.empty() ? nomeSuUnaRiga(X509_get_subject_name(certificato)) : nome;
+}
+
+// Extended key usages that allow signing documents: any, e-mail protection (S/MIME, which
+// CAdES grew from), document signing, and the two vendors' document signing.
+bool usoEstesoPerFirma(X509* certificato) {
+    using EkuPtr = std::unique_ptr<EXTENDED_KEY_USAGE, LiberaCon<EXTENDED_KEY_USAGE_free>>;
+    EkuPtr usi(static_cast<EXTENDED_KEY_USAGE*>(
+        X509_get_ext_d2i(certificato, NID_ext_key_usage, nullptr, nullptr)));
+    if (!usi)
+        return false;
+    static const char* const kAmmessi[] = {
+        "2.5.29.37.0",             // anyExtendedKeyUsage
+        "1.3.6.1.5.5.7.3.4",       // emailProtection
+        "1.3.6.1.5.5.7.3.36",      // documentSigning
+        "1.3.6.1.4.1.311.10.3.12", // Microsoft document signing
+        "1.2.840.113583.1.1.5",    // Adobe authentic documents
+    };
+    for (int i = 0; i < sk_ASN1_OBJECT_num(usi.get()); ++i) {
+        char oid[80];
+        OBJ_obj2txt(oid, sizeof oid, sk_ASN1_OBJECT_value(usi.get(), i), 1);
+        for (const char* ammesso : kAmmessi)
+            if (std::string_view(oid) == ammesso)
+                return true;
+    }
+    return false;
+}
+
+// Why the certificate may not sign documents; nullopt when it may.
+std::optional<std::string> nonAdattoAllaFirma(X509* certificato) {
+    const uint32_t estensioni = X509_get_extension_flags(certificato);
+    if ((estensioni & EXFLAG_KUSAGE) &&
+        !(X509_get_key_usage(certificato) & (KU_DIGITAL_SIGNATURE | KU_NON_REPUDIATION)))
+        return std::string("il certificato non è destinato alla firma (uso della chiave: ") +
+               ((X509_get_key_usage(certificato) &
+                 (KU_KEY_ENCIPHERMENT | KU_DATA_ENCIPHERMENT | KU_KEY_AGREEMENT))
+                    ? "cifratura)"
+                    : "altro)");
+    if ((estensioni & EXFLAG_XKUSAGE) && !usoEstesoPerFirma(certificato))
+        return std::string("il certificato è destinato ad altri usi che la firma di documenti (") +
+               ((X509_get_extended_key_usage(certificato) & XKU_SSL_SERVER) ? "server TLS)"
+                                                                            : "uso esteso)");
+    return std::nullopt;
+}
+
+// The key as the user reads it ("RSA 2048 bit", "EC P-256", "Ed25519") and why it is too weak
+// for signatures, when it is.
+std::string descrizioneChiave(EVP_PKEY* chiave, std::optional<std::string>& debolezza) {
+    if (!chiave)
+        return {};
+    const int bit = EVP_PKEY_get_bits(chiave);
+    switch (EVP_PKEY_get_base_id(chiave)) {
+    case EVP_PKEY_RSA:
+    case EVP_PKEY_RSA_PSS:
+    case EVP_PKEY_DSA: {
+        const std::string tipo = EVP_PKEY_get_base_id(chiave) == EVP_PKEY_DSA ? "DSA" : "RSA";
+        if (bit < 2048)
+            debolezza =
+                "chiave " + tipo + " di " + std::to_string(bit) + " bit, meno dei 2048 richiesti";
+        return tipo + " " + std::to_string(bit) + " bit";
+    }
+    case EVP_PKEY_EC: {
+        char curva[64] = "";
+        std::size_t n = 0;
+        EVP_PKEY_get_group_name(chiave, curva, sizeof curva, &n);
+        if (bit < 256)
+            debolezza = "chiave EC di " + std::to_string(bit) + " bit, meno dei 256 richiesti";
+        // The NIST name where the curve has one ("P-256"), else the library's.
+        const char* nist = EC_curve_nid2nist(OBJ_sn2nid(curva));
+        return "EC " + std::string(nist ? nist : curva);
+    }
+    case EVP_PKEY_ED25519:
+        return "Ed25519";
+    case EVP_PKEY_ED448:
+        return "Ed448";
+    default:
+        break;
+    }
+    const char* nome = OBJ_nid2sn(EVP_PKEY_get_base_id(chiave));
+    return nome ? nome : "sconosciuta";
+}
+
+// Why a digest is no longer fit for signatures; nullopt when it is.
+std::optional<std::string> digestDebole(int nid) {
+    switch (nid) {
+    case NID_md2:
+    case NID_md4:
+    case NID_md5:
+        return NomeAlgoritmo(nid) + " non è ammesso per le firme";
+    case NID_sha1:
+        return std::string("SHA-1 non è ammesso per le firme apposte dopo il 31/12/2009, e nessuna "
+                           "marca temporale prova una data anteriore");
+    default:
+        return std::nullopt;
+    }
+}
+
+// The chain from the signer's certificate: to an authority of the list when `fidata`, else as
+// far as the carried certificates go.
+struct Catena {
+    PilaX509Ptr certificati;
+    bool fidata = false;
+    std::string motivo;
+    bool trovata = true; // false when no authority of the list is reached at all
+};
+
+Catena costruisciCatena(X509* certificato, STACK_OF(X509) * carried, const Fiducia& fiducia) {
+    Catena catena;
+    X509StorePtr vuoto;
+    X509_STORE* store = fiducia.store();
+    if (!store) {
+        vuoto.reset(X509_STORE_new());
+        store = vuoto.get();
+    }
+    X509StoreCtxPtr contesto(X509_STORE_CTX_new());
+    if (!contesto || !X509_STORE_CTX_init(contesto.get(), store, certificato, carried)) {
+        catena.motivo = "catena del certificato non verificabile";
+        catena.trovata = false;
+        return catena;
+    }
+    // An authority of the list may be an issuing authority rather than a root; dates are
+    // judged afterwards, certificate by certificate.
+    X509_STORE_CTX_set_flags(contesto.get(), X509_V_FLAG_PARTIAL_CHAIN | X509_V_FLAG_NO_CHECK_TIME);
+    catena.fidata = !fiducia.vuota() && X509_verify_cert(contesto.get()) == 1;
+    if (!catena.fidata) {
+        const int errore = X509_STORE_CTX_get_error(contesto.get());
+        // Without a list, or without an authority of it above the signer, there is no chain;
+        // a chain that reaches one but does not hold is a failure of the chain.
+        catena.trovata = !fiducia.vuota() && !catenaNonTrovata(errore);
+        catena.motivo = fiducia.vuota() ? "nessun elenco di certificatori fidati importato"
+                                        : motivoCatena(errore);
+    }
+    catena.certificati.reset(X509_STORE_CTX_get1_chain(contesto.get()));
+    ERR_clear_error();
+    if (!catena.certificati || sk_X509_num(catena.certificati.get()) == 0) {
+        // The chain built so far is not kept by every failure: the signer alone, then its
+        // issuers among the carried certificates.
+        catena.certificati.reset(sk_X509_new_null());
+        X509_up_ref(certificato);
+        sk_X509_push(catena.certificati.get(), certificato);
+    }
+    while (!catena.fidata && carried) {
+        X509* ultimo =
+            sk_X509_value(catena.certificati.get(), sk_X509_num(catena.certificati.get()) - 1);
+        if (X509_check_issued(ultimo, ultimo) == X509_V_OK ||
+            sk_X509_num(catena.certificati.get()) > 16)
+            break;
+        X509* emittente = nullptr;
+        for (int i = 0; i < sk_X509_num(carried) && !emittente; ++i)
+            if (X509_check_issued(sk_X509_value(carried, i), ultimo) == X509_V_OK)
+                emittente = sk_X509_value(carried, i);
+        if (!emittente)
+            break;
+        X509_up_ref(emittente);
+        sk_X509_push(catena.certificati.get(), emittente);
+    }
+    return catena;
 }
 
 } // namespace
@@ -144,10 +325,6 @@ std::string NomeAlgoritmo(int nid) {
     return nome ? nome : "sconosciuto";
 }
 
-bool AlgoritmoDebole(int nid) {
-    return nid == NID_sha1 || nid == NID_md5 || nid == NID_md4 || nid == NID_md2;
-}
-
 void CampiCertificato(X509* certificato, Firmatario& firmatario) {
     const X509_NAME* soggetto = X509_get_subject_name(certificato);
     const X509_NAME* emittente = X509_get_issuer_name(certificato);
@@ -157,10 +334,13 @@ void CampiCertificato(X509* certificato, Firmatario& firmatario) {
         firmatario.nome = nome.empty() ? cognome : cognome.empty() ? nome : nome + " " + cognome;
     else
         firmatario.nome = voce(soggetto, NID_commonName);
-    std::string numero = voce(soggetto, NID_serialNumber);
-    if (numero.empty())
-        numero = voce(soggetto, NID_dnQualifier);
-    firmatario.codiceFiscale = codiceFiscale(numero);
+    const std::string numero = voce(soggetto, NID_serialNumber);
+    if (auto codice = codiceFiscale(numero))
+        firmatario.codiceFiscale = *codice;
+    else
+        firmatario.identificativo = numero;
+    if (firmatario.identificativo.empty())
+        firmatario.identificativo = voce(soggetto, NID_dnQualifier);
     firmatario.organizzazione = voce(soggetto, NID_organizationName);
     firmatario.emittente = voce(emittente, NID_commonName);
     if (firmatario.emittente.empty())
@@ -170,62 +350,140 @@ void CampiCertificato(X509* certificato, Firmatario& firmatario) {
     firmatario.numeroSerie = esadecimale(X509_get0_serialNumber(certificato));
     firmatario.validoDal = soloData(X509_get0_notBefore(certificato));
     firmatario.validoAl = soloData(X509_get0_notAfter(certificato));
+    std::optional<std::string> debolezza;
+    firmatario.chiave = descrizioneChiave(X509_get0_pubkey(certificato), debolezza);
 }
 
-void ValutaFirmatario(X509* certificato, STACK_OF(X509) * intermedi, const Fiducia& fiducia,
-                      Firmatario& firmatario) {
-    // The chain: to an authority of the list, which may be an issuing authority rather than a
-    // root; the dates are judged below, at the signing time, not now.
-    firmatario.attendibile = false;
-    firmatario.catena.clear();
-    std::string motivoFiducia;
-    if (fiducia.vuota()) {
-        motivoFiducia = "nessun elenco di certificatori fidati importato";
-    } else {
-        X509StoreCtxPtr contesto(X509_STORE_CTX_new());
-        if (contesto && X509_STORE_CTX_init(contesto.get(), fiducia.store(), certificato, intermedi)) {
-            X509_STORE_CTX_set_flags(contesto.get(),
-                                     X509_V_FLAG_PARTIAL_CHAIN | X509_V_FLAG_NO_CHECK_TIME);
-            if (X509_verify_cert(contesto.get()) == 1) {
-                firmatario.attendibile = true;
-                STACK_OF(X509)* catena = X509_STORE_CTX_get0_chain(contesto.get());
-                for (int i = 0; i < sk_X509_num(catena); ++i)
-                    firmatario.catena.push_back(
-                        nomeSuUnaRiga(X509_get_subject_name(sk_X509_value(catena, i))));
-            } else {
-                motivoFiducia = motivoCatena(X509_STORE_CTX_get_error(contesto.get()));
-            }
-        } else {
-            motivoFiducia = "catena del certificato non verificabile";
+void ValutaFirmatario(X509* certificato, const ProveFirma& prove, const Fiducia& fiducia,
+                      Firmatario& f) {
+    using I = Indicazione;
+    const std::time_t ora = prove.ora ? prove.ora : std::time(nullptr);
+    // Nothing proves when the signature was made: every certificate is judged at the
+    // validation time. The claimed time is only shown, and believed only against the signer.
+    const std::time_t riferimento = ora;
+    const auto letta = f.dataFirma ? secondiDaIso(*f.dataFirma) : std::nullopt;
+    const bool conData = letta.has_value();
+    const std::time_t dichiarata = letta.value_or(0);
+    const std::string frase = f.dataFirma ? "firma dichiarata del " +
+                                                DataItaliana(f.dataFirma->substr(0, 10)) +
+                                                ", non provata da marca temporale"
+                                          : std::string("data della firma non indicata");
+
+    // The chain.
+    Catena catena = costruisciCatena(certificato, prove.certificati, fiducia);
+    f.attendibile = catena.fidata;
+    f.catena.clear();
+    const int lunghezza = sk_X509_num(catena.certificati.get());
+    if (catena.fidata)
+        for (int i = 0; i < lunghezza; ++i)
+            f.catena.push_back(
+                nomeSuUnaRiga(X509_get_subject_name(sk_X509_value(catena.certificati.get(), i))));
+    else
+        Segnala(f, I::Indeterminate,
+                catena.trovata ? sotto::CertificateChainGeneralFailure
+                               : sotto::NoCertificateChainFound,
+                catena.motivo);
+    // The authority of the list is judged by the list; the others by their dates and status.
+    const int daGiudicare = catena.fidata ? lunghezza - 1 : lunghezza;
+
+    // Fitness for signing.
+    if (auto motivo = nonAdattoAllaFirma(certificato))
+        Segnala(f, I::Indeterminate, sotto::ChainConstraintsFailure, *motivo);
+
+    // Strength of digest and keys, and of the signatures on the certificates of the chain.
+    std::vector<std::string> debolezze;
+    if (auto d = digestDebole(prove.nidDigest))
+        debolezze.push_back(*d);
+    std::optional<std::string> chiaveDebole;
+    f.chiave = descrizioneChiave(X509_get0_pubkey(certificato), chiaveDebole);
+    if (chiaveDebole)
+        debolezze.push_back(*chiaveDebole);
+    for (int i = 0; i < daGiudicare; ++i) {
+        X509* c = sk_X509_value(catena.certificati.get(), i);
+        int nid = NID_undef;
+        if (X509_get_signature_info(c, &nid, nullptr, nullptr, nullptr) == 1 && digestDebole(nid))
+            debolezze.push_back("il certificato di " + chi(c) + " è firmato con " +
+                                NomeAlgoritmo(nid) + ", non più ammesso");
+    }
+    f.algoritmoDebole = !debolezze.empty();
+    f.motivoAlgoritmo.clear();
+    for (const auto& d : debolezze) {
+        f.motivoAlgoritmo += (f.motivoAlgoritmo.empty() ? "" : "; ") + d;
+        Segnala(f, I::Indeterminate, sotto::CryptoConstraintsFailureNoPoe, d);
+    }
+
+    // The claimed time, against the signer.
+    const auto dal = Secondi(X509_get0_notBefore(certificato));
+    const auto al = Secondi(X509_get0_notAfter(certificato));
+    if (conData && dichiarata > ora + 5 * 60)
+        Segnala(f, I::Indeterminate, sotto::FutureTime,
+                "la data della firma dichiarata (" + DataItaliana(f.dataFirma->substr(0, 10)) +
+                    ") è successiva a quella della verifica");
+    else if (conData && dal && dichiarata < *dal)
+        Segnala(f, I::TotalFailed, sotto::NotYetValid,
+                "la firma dichiara una data anteriore alla validità del certificato (valido dal " +
+                    DataItaliana(f.validoDal) + ")");
+    else if (conData && al && dichiarata > *al)
+        Segnala(f, I::TotalFailed, sotto::Expired,
+                "la firma dichiara una data successiva alla scadenza del certificato (" +
+                    DataItaliana(f.validoAl) + ")");
+
+    // The dates of every certificate of the chain, at the validation time.
+    for (int i = 0; i < daGiudicare; ++i) {
+        X509* c = sk_X509_value(catena.certificati.get(), i);
+        const auto inizio = Secondi(X509_get0_notBefore(c));
+        const auto fine = Secondi(X509_get0_notAfter(c));
+        const std::string di =
+            i == 0 ? "il certificato" : "il certificato del certificatore " + chi(c);
+        if (fine && *fine < riferimento)
+            Segnala(f, I::Indeterminate, sotto::OutOfBoundsNoPoe,
+                    di + " è scaduto il " + giorno(*fine) + ": " + frase);
+        else if (inizio && *inizio > riferimento)
+            Segnala(f, i == 0 ? I::TotalFailed : I::Indeterminate,
+                    i == 0 ? sotto::NotYetValid : sotto::CertificateChainGeneralFailure,
+                    di + " è valido solo dal " + giorno(*inizio));
+    }
+
+    // Revocation of every certificate judged, by its issuer's lists and responses; a root
+    // that no list names, at the top of a chain that is not trusted, has no issuer to ask.
+    f.revoca = "non verificata";
+    for (int i = 0; i < daGiudicare; ++i) {
+        X509* c = sk_X509_value(catena.certificati.get(), i);
+        if (i > 0 && X509_check_issued(c, c) == X509_V_OK)
+            break;
+        X509* emittente =
+            i + 1 < lunghezza ? sk_X509_value(catena.certificati.get(), i + 1) : nullptr;
+        const StatoRevoca stato =
+            emittente ? StatoRevocaDi(c, emittente, prove.revoche, riferimento) : StatoRevoca{};
+        const std::string di =
+            i == 0 ? "il certificato" : "il certificato del certificatore " + chi(c);
+        switch (stato.stato) {
+        case StatoRevoca::Stato::Revocato: {
+            const std::string quando = stato.quando ? " il " + giorno(*stato.quando) : "";
+            if (i == 0 && conData && stato.quando && *stato.quando <= dichiarata)
+                Segnala(f, I::TotalFailed, sotto::Revoked,
+                        di + " è stato revocato" + quando + ", prima della data della firma (" +
+                            stato.fonte + ")");
+            else
+                Segnala(f, I::Indeterminate, i == 0 ? sotto::RevokedNoPoe : sotto::RevokedCaNoPoe,
+                        di + " è stato revocato" + quando + " (" + stato.fonte +
+                            "); nessuna marca temporale prova che la firma sia anteriore");
+            if (i == 0)
+                f.revoca = "revocato" + quando + " (" + stato.fonte + ")";
+            break;
+        }
+        case StatoRevoca::Stato::Valido:
+            if (i == 0)
+                f.revoca = "non revocato (" + stato.fonte + ")";
+            break;
+        case StatoRevoca::Stato::Sconosciuto:
+            Segnala(f, I::Indeterminate, sotto::TryLater,
+                    "stato di revoca non verificato: per " + di +
+                        " mancano liste di revoca (CRL) o risposte OCSP aggiornate");
+            break;
         }
     }
-
-    // Valid at the signing time, or now when the signature does not say when it was made.
-    Asn1TimePtr riferimento = firmatario.dataFirma ? tempoDaIso(*firmatario.dataFirma) : nullptr;
-    if (!riferimento)
-        riferimento.reset(ASN1_TIME_set(nullptr, std::time(nullptr)));
-    const bool nonAncora =
-        riferimento && ASN1_TIME_compare(X509_get0_notBefore(certificato), riferimento.get()) > 0;
-    const bool scaduto =
-        riferimento && ASN1_TIME_compare(X509_get0_notAfter(certificato), riferimento.get()) < 0;
-
-    if (!firmatario.integra) {
-        firmatario.esito = EsitoFirma::NonValida;
-    } else if (scaduto) {
-        firmatario.esito = EsitoFirma::Scaduta;
-        firmatario.motivo = "il certificato è scaduto il " + firmatario.validoAl;
-    } else if (nonAncora) {
-        firmatario.esito = EsitoFirma::NonAncoraValida;
-        firmatario.motivo = "il certificato è valido dal " + firmatario.validoDal;
-    } else if (firmatario.attendibile) {
-        firmatario.esito = EsitoFirma::Valida;
-    } else {
-        firmatario.esito = EsitoFirma::Integra;
-        firmatario.motivo = motivoFiducia;
-    }
-    if (!firmatario.dataFirma && firmatario.integra && firmatario.motivo.empty())
-        firmatario.motivo = "la firma non indica quando è stata apposta: validità del "
-                            "certificato verificata alla data odierna";
+    ConcludiFirmatario(f);
 }
 
 } // namespace ondivo

@@ -2,6 +2,7 @@
 
 #include "esitofirma.h"
 #include "fiducia.h"
+#include "revoca.h"
 
 #include <ctime>
 #include <optional>
@@ -10,22 +11,30 @@
 
 namespace ondivo {
 
-// Fills the certificate's fields of a signer: names, fiscal code, organisation, issuer,
-// serial number, validity.
+// Fills the certificate's fields of a signer: names, fiscal code or other identifier,
+// organisation, issuer, serial number, validity, key.
 void CampiCertificato(X509* certificato, Firmatario& firmatario);
 
 // "YYYY-MM-DDThh:mm:ssZ" from an ASN.1 time; nullopt when it cannot be read.
 std::optional<std::string> DataOraIso(const ASN1_TIME* tempo);
 
-// "SHA-256", "SHA-1"… from a digest's NID, and whether it is too weak for signatures.
+// "SHA-256", "SHA-1"… from a digest's NID.
 std::string NomeAlgoritmo(int nid);
-bool AlgoritmoDebole(int nid);
 
-// Completes a signer once `integra` and `dataFirma` are known: whether the certificate chains
-// to a trusted authority (with `intermedi`, the other certificates the signature carries; may
-// be nullptr), the chain, whether it was valid at the signing time (now when the signature
-// gives none), and the verdict with its reason.
-void ValutaFirmatario(X509* certificato, STACK_OF(X509) * intermedi, const Fiducia& fiducia,
+// What the signature gives the validation of its signer besides the signer's certificate.
+struct ProveFirma {
+    STACK_OF(X509) * certificati = nullptr; // carried by the signature; may be nullptr
+    DatiRevoca revoche;                     // carried by the signature
+    int nidDigest = 0;                      // the digest the signature was made with
+    std::time_t ora = 0;                    // the validation time
+};
+
+// Completes a signer once the checks of the signature itself have reported (Segnala) and
+// `integra` and `dataFirma` are set: the chain to a trusted authority, the fitness of the
+// certificate for signing, the strength of digest and key, the dates of every certificate of
+// the chain and their revocation, all judged at the validation time, since nothing proves when
+// the signature was made; then the verdict (ConcludiFirmatario).
+void ValutaFirmatario(X509* certificato, const ProveFirma& prove, const Fiducia& fiducia,
                       Firmatario& firmatario);
 
 } // namespace ondivo

@@ -7,6 +7,7 @@
 #include <openssl/objects.h>
 #include <openssl/x509v3.h>
 
+#include <algorithm>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -23,8 +24,8 @@ constexpr std::size_t kControfirmeMassime = 100;
 constexpr unsigned char kSequenza = 0x30;
 constexpr unsigned char kInsieme = 0x31;
 constexpr unsigned char kOttetti = 0x04;
-constexpr unsigned char kChiaveSoggetto = 0x80;     // [0] IMPLICIT SubjectKeyIdentifier
-constexpr unsigned char kAttributiFirmati = 0xA0;   // [0] IMPLICIT SET OF Attribute
+constexpr unsigned char kChiaveSoggetto = 0x80;      // [0] IMPLICIT SubjectKeyIdentifier
+constexpr unsigned char kAttributiFirmati = 0xA0;    // [0] IMPLICIT SET OF Attribute
 constexpr unsigned char kAttributiNonFirmati = 0xA1; // [1] IMPLICIT SET OF Attribute
 
 using AttributoPtr = std::unique_ptr<X509_ATTRIBUTE, LiberaCon<X509_ATTRIBUTE_free>>;
@@ -33,8 +34,7 @@ using NomePtr = std::unique_ptr<X509_NAME, LiberaCon<X509_NAME_free>>;
 using InteroPtr = std::unique_ptr<ASN1_INTEGER, LiberaCon<ASN1_INTEGER_free>>;
 using ContestoDigestPtr = std::unique_ptr<EVP_MD_CTX, LiberaCon<EVP_MD_CTX_free>>;
 
-template <class T, auto Leggi>
-auto daDer(std::string_view der) {
+template <class T, auto Leggi> auto daDer(std::string_view der) {
     const auto* p = reinterpret_cast<const unsigned char*>(der.data());
     return T(Leggi(nullptr, &p, static_cast<long>(der.size())));
 }
@@ -79,8 +79,9 @@ X509* certificatoDi(const ElementoDer& identificativo, STACK_OF(X509) * certific
         for (int i = 0; i < sk_X509_num(certificati); ++i) {
             X509* c = sk_X509_value(certificati, i);
             const ASN1_OCTET_STRING* chiave = X509_get0_subject_key_id(c);
-            if (chiave && static_cast<std::size_t>(ASN1_STRING_length(chiave)) ==
-                              identificativo.contenuto.size() &&
+            if (chiave &&
+                static_cast<std::size_t>(ASN1_STRING_length(chiave)) ==
+                    identificativo.contenuto.size() &&
                 std::equal(identificativo.contenuto.begin(), identificativo.contenuto.end(),
                            reinterpret_cast<const char*>(ASN1_STRING_get0_data(chiave))))
                 return c;
@@ -137,10 +138,16 @@ bool firmaValida(EVP_PKEY* chiave, const EVP_MD* md, std::string_view firmati,
                             firmati.size()) == 1;
 }
 
+void avvisa(VerificaFirme& esito, const std::string& avviso) {
+    if (std::find(esito.avvisi.begin(), esito.avvisi.end(), avviso) == esito.avvisi.end())
+        esito.avvisi.push_back(avviso);
+}
+
 // Verifies one counter-signature; its own counter-signatures follow it.
 void verificaUna(std::string_view der, std::string_view firmaControfirmata,
-                 STACK_OF(X509) * certificati, int livello, const Fiducia& fiducia,
+                 const ProveFirma& proveBusta, int livello, const Fiducia& fiducia,
                  VerificaFirme& esito, int profondita) {
+    STACK_OF(X509)* certificati = proveBusta.certificati;
     Firmatario firmatario;
     firmatario.tipo = "CAdES";
     firmatario.livello = livello;
@@ -148,11 +155,14 @@ void verificaUna(std::string_view der, std::string_view firmaControfirmata,
     const auto parti = scomponi(der);
     X509* certificato = parti ? certificatoDi(parti->identificativo, certificati) : nullptr;
     if (!certificato) {
-        firmatario.motivo = parti ? "il certificato del controfirmatario non è nella busta"
-                                  : "controfirma illeggibile";
-        firmatario.esito = EsitoFirma::NonValida;
-        esito.esito = Peggiore(esito.esito, firmatario.esito);
-        esito.firmatari.push_back(std::move(firmatario));
+        if (parti)
+            Segnala(firmatario, Indicazione::Indeterminate, sotto::NoSigningCertificateFound,
+                    "il certificato del controfirmatario non è nella busta");
+        else
+            Segnala(firmatario, Indicazione::TotalFailed, sotto::FormatFailure,
+                    "controfirma illeggibile");
+        ConcludiFirmatario(firmatario);
+        AggiungiFirmatario(esito, std::move(firmatario));
         return;
     }
     CampiCertificato(certificato, firmatario);
@@ -162,13 +172,13 @@ void verificaUna(std::string_view der, std::string_view firmaControfirmata,
         X509_ALGOR_get0(&oggetto, nullptr, nullptr, algoritmo.get());
     const int nid = oggetto ? OBJ_obj2nid(oggetto) : NID_undef;
     firmatario.algoritmo = NomeAlgoritmo(nid);
-    firmatario.algoritmoDebole = AlgoritmoDebole(nid);
     const EVP_MD* md = EVP_get_digestbynid(nid);
     EVP_PKEY* chiave = X509_get0_pubkey(certificato);
     const std::string_view firma = parti->firma.contenuto;
 
     if (!md || !chiave) {
-        firmatario.motivo = "algoritmo della controfirma non supportato";
+        Segnala(firmatario, Indicazione::Indeterminate, sotto::CryptoConstraintsFailure,
+                "algoritmo della controfirma non supportato");
     } else if (parti->attributiFirmati) {
         // The signature is over the signed attributes encoded as a SET; the message digest
         // among them is that of the countersigned signature value.
@@ -177,54 +187,64 @@ void verificaUna(std::string_view der, std::string_view firmaControfirmata,
         const std::string attesa = digest(md, firmaControfirmata);
         const bool improntaUguale =
             impronta && impronta->type == V_ASN1_OCTET_STRING &&
-            std::string_view(reinterpret_cast<const char*>(
-                                 ASN1_STRING_get0_data(impronta->value.octet_string)),
-                             static_cast<std::size_t>(
-                                 ASN1_STRING_length(impronta->value.octet_string))) == attesa;
+            std::string_view(
+                reinterpret_cast<const char*>(ASN1_STRING_get0_data(impronta->value.octet_string)),
+                static_cast<std::size_t>(ASN1_STRING_length(impronta->value.octet_string))) ==
+                attesa;
         std::string comeInsieme(parti->attributiFirmati->intero);
         comeInsieme[0] = static_cast<char>(kInsieme);
         firmatario.integra = improntaUguale && firmaValida(chiave, md, comeInsieme, firma);
         if (!improntaUguale)
-            firmatario.motivo = "l'impronta controfirmata non corrisponde alla firma";
+            Segnala(firmatario, Indicazione::TotalFailed, sotto::HashFailure,
+                    "l'impronta controfirmata non corrisponde alla firma");
         else if (!firmatario.integra)
-            firmatario.motivo = "la controfirma non è valida";
+            Segnala(firmatario, Indicazione::TotalFailed, sotto::SigCryptoFailure,
+                    "la controfirma non è valida");
         const ASN1_TYPE* tempo = valore(firmati, NID_pkcs9_signingTime);
         if (tempo && (tempo->type == V_ASN1_UTCTIME || tempo->type == V_ASN1_GENERALIZEDTIME))
             firmatario.dataFirma = DataOraIso(tempo->value.utctime);
     } else {
         firmatario.integra = firmaValida(chiave, md, firmaControfirmata, firma);
         if (!firmatario.integra)
-            firmatario.motivo = "la controfirma non è valida";
+            Segnala(firmatario, Indicazione::TotalFailed, sotto::SigCryptoFailure,
+                    "la controfirma non è valida");
     }
     ERR_clear_error();
-    ValutaFirmatario(certificato, certificati, fiducia, firmatario);
-    esito.esito = Peggiore(esito.esito, firmatario.esito);
-    esito.firmatari.push_back(std::move(firmatario));
+    ProveFirma prove = proveBusta;
+    prove.nidDigest = nid;
+    ValutaFirmatario(certificato, prove, fiducia, firmatario);
+    AggiungiFirmatario(esito, std::move(firmatario));
 
     if (parti->attributiNonFirmati)
         for (const auto& a : attributi(*parti->attributiNonFirmati))
             if (OBJ_obj2nid(X509_ATTRIBUTE_get0_object(a.get())) == NID_pkcs9_countersignature)
-                VerificaControfirme(a.get(), firma, certificati, livello, fiducia, esito,
+                VerificaControfirme(a.get(), firma, proveBusta, livello, fiducia, esito,
                                     profondita + 1);
 }
 
 } // namespace
 
 void VerificaControfirme(X509_ATTRIBUTE* attributo, std::string_view firmaControfirmata,
-                         STACK_OF(X509) * certificati, int livello, const Fiducia& fiducia,
+                         const ProveFirma& prove, int livello, const Fiducia& fiducia,
                          VerificaFirme& esito, int profondita) {
-    if (profondita >= kProfonditaMassima)
+    if (profondita >= kProfonditaMassima) {
+        avvisa(esito, "controfirme annidate oltre " + std::to_string(kProfonditaMassima) +
+                          " livelli: quelle più interne non sono state verificate");
         return;
+    }
     for (int i = 0; i < X509_ATTRIBUTE_count(attributo); ++i) {
-        if (esito.firmatari.size() >= kControfirmeMassime)
+        if (esito.firmatari.size() >= kControfirmeMassime) {
+            avvisa(esito, "più di " + std::to_string(kControfirmeMassime) +
+                              " firme e controfirme: le successive non sono state verificate");
             return;
+        }
         const ASN1_TYPE* tipo = X509_ATTRIBUTE_get0_type(attributo, i);
         if (!tipo || tipo->type != V_ASN1_SEQUENCE)
             continue;
         const ASN1_STRING* der = tipo->value.sequence;
         verificaUna(std::string_view(reinterpret_cast<const char*>(ASN1_STRING_get0_data(der)),
                                      static_cast<std::size_t>(ASN1_STRING_length(der))),
-                    firmaControfirmata, certificati, livello, fiducia, esito, profondita);
+                    firmaControfirmata, prove, livello, fiducia, esito, profondita);
     }
 }
 

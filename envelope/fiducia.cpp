@@ -1,7 +1,7 @@
 #include "fiducia.h"
 #include "errors.h"
-#include "fileutil.h"
 #include "files.h"
+#include "fileutil.h"
 #include "opensslptr.h"
 #include "text.h"
 
@@ -140,7 +140,8 @@ Fiducia CaricaFiducia() {
         unsigned char* der = nullptr;
         const int n = i2d_X509(certificato.get(), &der);
         if (n > 0)
-            certificati.emplace_back(reinterpret_cast<const char*>(der), static_cast<std::size_t>(n));
+            certificati.emplace_back(reinterpret_cast<const char*>(der),
+                                     static_cast<std::size_t>(n));
         OPENSSL_free(der);
     }
     return Fiducia(certificati);

@@ -32,11 +32,11 @@ private:
 // A trusted list (ETSI TS 119 612) read and checked: the qualified certification authorities
 // it names (services of type CA/QC), and about the list itself.
 struct ElencoFiducia {
-    std::string territorio;          // SchemeTerritory, "IT"
-    std::string numeroSequenza;      // TSLSequenceNumber
-    std::string dataEmissione;       // ListIssueDateTime, as written
-    std::string prossimoAggiornamento; // NextUpdate/dateTime, as written
-    std::string firmatario;          // the subject of the certificate that signed the list
+    std::string territorio;               // SchemeTerritory, "IT"
+    std::string numeroSequenza;           // TSLSequenceNumber
+    std::string dataEmissione;            // ListIssueDateTime, as written
+    std::string prossimoAggiornamento;    // NextUpdate/dateTime, as written
+    std::string firmatario;               // the subject of the certificate that signed the list
     std::vector<std::string> certificati; // DER, one per authority certificate, no repeats
 };
 

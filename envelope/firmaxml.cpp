@@ -87,7 +87,8 @@ std::string valoreFirma(const xmlNode* firma) {
 
 } // namespace
 
-VerificaFirme VerificaFirmeXml(std::string_view xml, const Fiducia& fiducia) {
+VerificaFirme VerificaFirmeXml(std::string_view xml, const Fiducia& fiducia,
+                               const OpzioniVerifica& opzioni) {
     std::string motivo;
     const XmlDocPtr documento = LeggiXmlInMemoria(xml, motivo);
     if (!documento)
@@ -101,33 +102,49 @@ VerificaFirme VerificaFirmeXml(std::string_view xml, const Fiducia& fiducia) {
         valori.insert(valoreFirma(firma));
 
     VerificaFirme verifica;
+    const xmlNode* radice = xmlDocGetRootElement(documento.get());
     for (xmlNode* firma : firme) {
         FirmaXmlVerificata esito = VerificaFirmaDsig(documento.get(), firma);
         if (valori.count(valoreFirma(firma)) > 1) {
             esito.integra = false;
             esito.motivo = "la stessa firma compare più volte nel documento";
+            esito.sottoindicazione = sotto::FormatFailure;
         }
+        // A signature belongs beside the invoice's data, not inside it: whatever it carries is
+        // no part of the invoice, and none of the invoice's readers takes it as such.
+        if (firma != radice && firma->parent != radice)
+            verifica.contenutoNonFirmato = true;
+        if (esito.integra && esito.oggettiNonFirmati)
+            verifica.contenutoNonFirmato = true;
+
         Firmatario firmatario;
         firmatario.tipo = "XAdES";
         firmatario.livello = 1;
         firmatario.integra = esito.integra;
-        firmatario.motivo = esito.motivo;
-        if (esito.nidDigest != 0) {
+        if (esito.nidDigest != 0)
             firmatario.algoritmo = NomeAlgoritmo(esito.nidDigest);
-            firmatario.algoritmoDebole = AlgoritmoDebole(esito.nidDigest);
-        }
         if (esito.oraFirma)
             firmatario.dataFirma = oraUtc(*esito.oraFirma);
+        if (!esito.integra) {
+            const char* s = esito.sottoindicazione ? esito.sottoindicazione : sotto::FormatFailure;
+            const bool indeterminata = std::string_view(s) == sotto::NoSigningCertificateFound ||
+                                       std::string_view(s) == sotto::CryptoConstraintsFailure;
+            Segnala(firmatario,
+                    indeterminata ? Indicazione::Indeterminate : Indicazione::TotalFailed, s,
+                    esito.motivo);
+        }
         if (esito.certificato) {
             CampiCertificato(esito.certificato.get(), firmatario);
-            ValutaFirmatario(esito.certificato.get(), esito.altriCertificati.get(), fiducia,
-                             firmatario);
+            ProveFirma prove;
+            prove.certificati = esito.altriCertificati.get();
+            prove.revoche = esito.revoche.dati();
+            prove.nidDigest = esito.nidDigest;
+            prove.ora = opzioni.ora;
+            ValutaFirmatario(esito.certificato.get(), prove, fiducia, firmatario);
         } else {
-            firmatario.integra = false;
-            firmatario.esito = EsitoFirma::NonValida;
+            ConcludiFirmatario(firmatario);
         }
-        verifica.esito = Peggiore(verifica.esito, firmatario.esito);
-        verifica.firmatari.push_back(std::move(firmatario));
+        AggiungiFirmatario(verifica, std::move(firmatario));
     }
     return verifica;
 }

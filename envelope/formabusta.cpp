@@ -14,7 +14,6 @@ constexpr std::string_view kSpazi = " \t\r\n\f\v";
 // The object identifier of CMS signed data, 1.2.840.113549.1.7.2, with its tag and length.
 constexpr std::string_view kTipoSignedData = "\x06\x09\x2A\x86\x48\x86\xF7\x0D\x01\x07\x02";
 
-
 std::string_view senzaBom(std::string_view testo) {
     return testo.starts_with(kBom) ? testo.substr(kBom.size()) : testo;
 }

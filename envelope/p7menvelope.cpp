@@ -1,11 +1,11 @@
 #include "p7menvelope.h"
-#include "formabusta.h"
 #include "envelopepath.h"
 #include "errors.h"
+#include "esecuzione.h"
 #include "executablepath.h"
 #include "files.h"
 #include "fileutil.h"
-#include "esecuzione.h"
+#include "formabusta.h"
 #include "tempfile.h"
 
 #include <exception>
@@ -39,9 +39,8 @@ void controllaAnnullamento(const std::atomic<bool>* annulla) {
 
 // Runs the tool on one envelope and raises the user's message unless it ended with 0 or 4.
 void eseguiStrumento(const std::string& cartella, const std::string& strumento,
-                     const std::string& ingresso,
-                     const std::string& uscita, std::chrono::milliseconds attesaMassima,
-                     const std::atomic<bool>* annulla) {
+                     const std::string& ingresso, const std::string& uscita,
+                     std::chrono::milliseconds attesaMassima, const std::atomic<bool>* annulla) {
     // cms rather than smime: smime refuses valid CMS envelopes (signers named by key
     // identifier); attribute signatures are not checked so that, as with a content digest
     // that does not match, the content is still written and the exit code alone tells.

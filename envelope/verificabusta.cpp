@@ -6,9 +6,11 @@
 #include "formabusta.h"
 #include "opensslptr.h"
 #include "p7menvelope.h"
+#include "revoca.h"
 #include "verificafirma.h"
 
 #include <openssl/err.h>
+#include <openssl/ess.h>
 #include <openssl/objects.h>
 
 #include <array>
@@ -52,8 +54,66 @@ BioPtr contenutoDigerito(CMS_ContentInfo* cms) {
     return catena;
 }
 
+bool chiaveSupportata(EVP_PKEY* chiave) {
+    switch (chiave ? EVP_PKEY_get_base_id(chiave) : NID_undef) {
+    case EVP_PKEY_RSA:
+    case EVP_PKEY_RSA_PSS:
+    case EVP_PKEY_EC:
+    case EVP_PKEY_DSA:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// The signed reference to the signer's certificate (ESS signing-certificate, v1 or v2), when
+// the signature has one, names `certificato`.
+bool riferimentoCertificatoValido(CMS_SignerInfo* firma, X509* certificato,
+                                  STACK_OF(X509) * certificati) {
+    using Ess1Ptr = std::unique_ptr<ESS_SIGNING_CERT, LiberaCon<ESS_SIGNING_CERT_free>>;
+    using Ess2Ptr = std::unique_ptr<ESS_SIGNING_CERT_V2, LiberaCon<ESS_SIGNING_CERT_V2_free>>;
+    const auto valore = [&](int nid) -> std::string_view {
+        const int i = CMS_signed_get_attr_by_NID(firma, nid, -1);
+        if (i < 0)
+            return {};
+        const ASN1_TYPE* tipo = X509_ATTRIBUTE_get0_type(CMS_signed_get_attr(firma, i), 0);
+        if (!tipo || tipo->type != V_ASN1_SEQUENCE)
+            return "\xff"; // present but not a sequence: no certificate matches it
+        return vista(tipo->value.sequence);
+    };
+    const std::string_view der1 = valore(NID_id_smime_aa_signingCertificate);
+    const std::string_view der2 = valore(NID_id_smime_aa_signingCertificateV2);
+    if (der1.empty() && der2.empty())
+        return true;
+    const auto* p1 = reinterpret_cast<const unsigned char*>(der1.data());
+    const auto* p2 = reinterpret_cast<const unsigned char*>(der2.data());
+    Ess1Ptr v1(der1.empty() ? nullptr
+                            : d2i_ESS_SIGNING_CERT(nullptr, &p1, static_cast<long>(der1.size())));
+    Ess2Ptr v2(der2.empty()
+                   ? nullptr
+                   : d2i_ESS_SIGNING_CERT_V2(nullptr, &p2, static_cast<long>(der2.size())));
+    if ((!der1.empty() && !v1) || (!der2.empty() && !v2)) {
+        ERR_clear_error();
+        return false;
+    }
+    // The first certificate named must be the signer's; the others, when named, among those
+    // carried.
+    PilaX509Ptr catena(sk_X509_new_null());
+    X509_up_ref(certificato);
+    sk_X509_push(catena.get(), certificato);
+    for (int i = 0; i < sk_X509_num(certificati); ++i) {
+        X509* altro = sk_X509_value(certificati, i);
+        if (X509_cmp(altro, certificato) != 0 && sk_X509_push(catena.get(), altro))
+            X509_up_ref(altro);
+    }
+    const bool valido = OSSL_ESS_check_signing_certs(v1.get(), v2.get(), catena.get(), 0) > 0;
+    ERR_clear_error();
+    return valido;
+}
+
 void verificaSigner(CMS_SignerInfo* firma, BIO* digerito, STACK_OF(X509) * certificati,
-                    int livello, const Fiducia& fiducia, VerificaFirme& esito) {
+                    const RevochePossedute& revocheBusta, int livello, const Fiducia& fiducia,
+                    const OpzioniVerifica& opzioni, VerificaFirme& esito) {
     Firmatario firmatario;
     firmatario.tipo = "CAdES";
     firmatario.livello = livello;
@@ -67,11 +127,25 @@ void verificaSigner(CMS_SignerInfo* firma, BIO* digerito, STACK_OF(X509) * certi
         X509_ALGOR_get0(&oggetto, nullptr, nullptr, algoritmoDigest);
     const int nid = oggetto ? OBJ_obj2nid(oggetto) : NID_undef;
     firmatario.algoritmo = NomeAlgoritmo(nid);
-    firmatario.algoritmoDebole = AlgoritmoDebole(nid);
     firmatario.dataFirma = dataFirma(firma);
+
+    // Revocation data: the envelope's own, and those the signer added to its signature.
+    RevochePossedute revoche;
+    for (int i = -1;
+         (i = CMS_unsigned_get_attr_by_NID(firma, NID_id_smime_aa_ets_revocationValues, i)) >= 0;) {
+        const ASN1_TYPE* tipo = X509_ATTRIBUTE_get0_type(CMS_unsigned_get_attr(firma, i), 0);
+        if (tipo && tipo->type == V_ASN1_SEQUENCE)
+            revoche.aggiungiValori(vista(tipo->value.sequence));
+    }
+    DatiRevoca tutte = revocheBusta.dati();
+    const DatiRevoca proprie = revoche.dati();
+    tutte.crl.insert(tutte.crl.end(), proprie.crl.begin(), proprie.crl.end());
+    tutte.ocsp.insert(tutte.ocsp.end(), proprie.ocsp.begin(), proprie.ocsp.end());
+
     if (!certificato) {
-        firmatario.motivo = "il certificato del firmatario non è nella busta";
-        firmatario.esito = EsitoFirma::NonValida;
+        Segnala(firmatario, Indicazione::Indeterminate, sotto::NoSigningCertificateFound,
+                "il certificato del firmatario non è nella busta");
+        ConcludiFirmatario(firmatario);
     } else {
         CampiCertificato(certificato, firmatario);
         // The digest of the content against the one signed, then the signature over the
@@ -81,24 +155,41 @@ void verificaSigner(CMS_SignerInfo* firma, BIO* digerito, STACK_OF(X509) * certi
             CMS_signed_get_attr_count(firma) < 0 || CMS_SignerInfo_verify(firma) == 1;
         ERR_clear_error();
         firmatario.integra = contenuto && attributi;
-        if (!contenuto)
-            firmatario.motivo = "l'impronta del documento non corrisponde a quella firmata";
+        if (!chiaveSupportata(chiave) && !firmatario.integra)
+            // The library cannot check such a key here: nothing is known of the document.
+            Segnala(firmatario, Indicazione::Indeterminate, sotto::CryptoConstraintsFailure,
+                    "algoritmo della firma non supportato (" + firmatario.chiave + ")");
+        else if (!contenuto)
+            Segnala(firmatario, Indicazione::TotalFailed, sotto::HashFailure,
+                    "l'impronta del documento non corrisponde a quella firmata");
         else if (!attributi)
-            firmatario.motivo = "la firma degli attributi firmati non è valida";
-        ValutaFirmatario(certificato, certificati, fiducia, firmatario);
+            Segnala(firmatario, Indicazione::TotalFailed, sotto::SigCryptoFailure,
+                    "la firma degli attributi firmati non è valida");
+        if (!riferimentoCertificatoValido(firma, certificato, certificati))
+            Segnala(firmatario, Indicazione::Indeterminate, sotto::NoSigningCertificateFound,
+                    "il certificato nella busta non è quello indicato nella firma");
+        ProveFirma prove;
+        prove.certificati = certificati;
+        prove.revoche = tutte;
+        prove.nidDigest = nid;
+        prove.ora = opzioni.ora;
+        ValutaFirmatario(certificato, prove, fiducia, firmatario);
     }
-    esito.esito = Peggiore(esito.esito, firmatario.esito);
-    esito.firmatari.push_back(std::move(firmatario));
+    AggiungiFirmatario(esito, std::move(firmatario));
 
     // Counter-signatures sign this signature's value.
+    ProveFirma proveControfirme;
+    proveControfirme.certificati = certificati;
+    proveControfirme.revoche = tutte;
+    proveControfirme.ora = opzioni.ora;
     const std::string_view valore = vista(CMS_SignerInfo_get0_signature(firma));
     for (int i = -1; (i = CMS_unsigned_get_attr_by_NID(firma, NID_pkcs9_countersignature, i)) >= 0;)
-        VerificaControfirme(CMS_unsigned_get_attr(firma, i), valore, certificati, livello, fiducia,
-                            esito);
+        VerificaControfirme(CMS_unsigned_get_attr(firma, i), valore, proveControfirme, livello,
+                            fiducia, esito);
 }
 
 void verificaLivello(std::string_view der, int livello, const Fiducia& fiducia,
-                     VerificaFirme& esito) {
+                     const OpzioniVerifica& opzioni, VerificaFirme& esito) {
     BioPtr ingresso(BIO_new_mem_buf(der.data(), static_cast<int>(der.size())));
     CmsPtr cms(ingresso ? d2i_CMS_bio(ingresso.get(), nullptr) : nullptr);
     if (!cms)
@@ -119,14 +210,17 @@ void verificaLivello(std::string_view der, int livello, const Fiducia& fiducia,
     CMS_set1_signers_certs(cms.get(), nullptr, 0);
     ERR_clear_error();
     PilaX509Ptr certificati(CMS_get1_certs(cms.get()));
+    RevochePossedute revoche;
+    revoche.aggiungiDaCms(cms.get());
     BioPtr digerito = contenutoDigerito(cms.get());
     if (!digerito)
         illeggibile("algoritmo di impronta non supportato");
     for (int i = 0; i < sk_CMS_SignerInfo_num(firme); ++i)
         verificaSigner(sk_CMS_SignerInfo_value(firme, i), digerito.get(), certificati.get(),
-                       livello, fiducia, esito);
+                       revoche, livello, fiducia, opzioni, esito);
 
-    // A content that is itself an envelope is verified in turn.
+    // A content that is itself an envelope is verified in turn; an XML one may carry XML
+    // signatures of its own, which are checked too.
     const std::string_view dati = vista(*contenuto);
     if (auto interna = BustaInterna(dati)) {
         if (livello == LivelliMassimiBuste)
@@ -134,32 +228,46 @@ void verificaLivello(std::string_view der, int livello, const Fiducia& fiducia,
                         " livelli");
         digerito.reset();
         cms.reset();
-        verificaLivello(*interna, livello + 1, fiducia, esito);
+        verificaLivello(*interna, livello + 1, fiducia, opzioni, esito);
+    } else if (dati.find("Signature") != std::string_view::npos && EXmlSemplice(dati)) {
+        try {
+            VerificaFirme xml = VerificaFirmeXml(dati, fiducia, opzioni);
+            for (auto& f : xml.firmatari) {
+                f.livello = livello + 1;
+                AggiungiFirmatario(esito, std::move(f));
+            }
+            esito.contenutoNonFirmato = esito.contenutoNonFirmato || xml.contenutoNonFirmato;
+            esito.avvisi.insert(esito.avvisi.end(), xml.avvisi.begin(), xml.avvisi.end());
+        } catch (const OndivoError&) {
+            // Content that is not XML carries no XML signature.
+        }
     }
 }
 
 } // namespace
 
-VerificaFirme VerificaBusta(std::string_view dati, const Fiducia& fiducia) {
+VerificaFirme VerificaBusta(std::string_view dati, const Fiducia& fiducia,
+                            const OpzioniVerifica& opzioni) {
     const auto der = BustaInterna(dati);
     if (!der)
         illeggibile("il file non è una busta CMS (.p7m) leggibile");
     VerificaFirme esito;
-    verificaLivello(*der, 1, fiducia, esito);
+    verificaLivello(*der, 1, fiducia, opzioni, esito);
     return esito;
 }
 
-VerificaFirme VerificaFirmeFile(const std::string& percorso, const Fiducia& fiducia) {
-    return VerificaFirmeDati(platform::LeggiFile(percorso), percorso, fiducia);
+VerificaFirme VerificaFirmeFile(const std::string& percorso, const Fiducia& fiducia,
+                                const OpzioniVerifica& opzioni) {
+    return VerificaFirmeDati(platform::LeggiFile(percorso), percorso, fiducia, opzioni);
 }
 
 VerificaFirme VerificaFirmeDati(const std::string& dati, const std::string& nome,
-                                const Fiducia& fiducia) {
+                                const Fiducia& fiducia, const OpzioniVerifica& opzioni) {
     // An envelope in any of its forms, whatever the name; a ".p7m" that is plain XML is an
     // invoice like any other, and any other file is read as the invoice's XML.
     if (const auto der = BustaInterna(dati)) {
         VerificaFirme esito;
-        verificaLivello(*der, 1, fiducia, esito);
+        verificaLivello(*der, 1, fiducia, opzioni, esito);
         return esito;
     }
     if (IsEnvelope(nome) && !EXmlSemplice(dati))
@@ -168,7 +276,7 @@ VerificaFirme VerificaFirmeDati(const std::string& dati, const std::string& nome
     // unsigned invoices of a list need not be parsed again.
     if (dati.find("Signature") == std::string::npos && EXmlSemplice(dati))
         return {};
-    return VerificaFirmeXml(dati, fiducia);
+    return VerificaFirmeXml(dati, fiducia, opzioni);
 }
 
 } // namespace ondivo

@@ -1,7 +1,8 @@
 #include "verificadsig.h"
-#include "codificaansi.h"
 #include "base64text.h"
+#include "codificaansi.h"
 #include "errors.h"
+#include "esitofirma.h"
 #include "text.h"
 #include "xmlsecptr.h"
 
@@ -13,6 +14,7 @@
 #include <openssl/err.h>
 #include <openssl/evp.h>
 #include <openssl/objects.h>
+#include <openssl/x509v3.h>
 #include <xmlsec/buffer.h>
 #include <xmlsec/crypto.h>
 #include <xmlsec/errors.h>
@@ -134,6 +136,34 @@ int nidDigestDelRiferimento(const xmlNode* riferimento) {
     return nidDigest(attributo(FiglioXml(riferimento, "DigestMethod", NsFirmaXml), "Algorithm"));
 }
 
+// The signature methods of certificates' keys that the library checks.
+bool metodoSupportato(const std::string& uri) {
+    static constexpr std::string_view kMetodi[] = {
+        "http://www.w3.org/2000/09/xmldsig#rsa-sha1",
+        "http://www.w3.org/2001/04/xmldsig-more#rsa-sha224",
+        "http://www.w3.org/2001/04/xmldsig-more#rsa-sha256",
+        "http://www.w3.org/2001/04/xmldsig-more#rsa-sha384",
+        "http://www.w3.org/2001/04/xmldsig-more#rsa-sha512",
+        "http://www.w3.org/2001/04/xmldsig-more#rsa-md5",
+        "http://www.w3.org/2001/04/xmldsig-more#ecdsa-sha1",
+        "http://www.w3.org/2001/04/xmldsig-more#ecdsa-sha224",
+        "http://www.w3.org/2001/04/xmldsig-more#ecdsa-sha256",
+        "http://www.w3.org/2001/04/xmldsig-more#ecdsa-sha384",
+        "http://www.w3.org/2001/04/xmldsig-more#ecdsa-sha512",
+        "http://www.w3.org/2007/05/xmldsig-more#sha1-rsa-MGF1",
+        "http://www.w3.org/2007/05/xmldsig-more#sha224-rsa-MGF1",
+        "http://www.w3.org/2007/05/xmldsig-more#sha256-rsa-MGF1",
+        "http://www.w3.org/2007/05/xmldsig-more#sha384-rsa-MGF1",
+        "http://www.w3.org/2007/05/xmldsig-more#sha512-rsa-MGF1",
+        "http://www.w3.org/2000/09/xmldsig#dsa-sha1",
+        "http://www.w3.org/2009/xmldsig11#dsa-sha256",
+    };
+    for (std::string_view m : kMetodi)
+        if (uri == m)
+            return true;
+    return false;
+}
+
 // ---------------------------------------------------------------------------------------------
 // The tree.
 
@@ -211,6 +241,52 @@ std::string idDi(const xmlNode* elemento) {
     return {};
 }
 
+// An element, or one inside it, carries the identifier a reference names.
+bool riferito(const xmlNode* elemento, const std::vector<std::string>& uri) {
+    const std::string id = idDi(elemento);
+    for (const auto& u : uri)
+        if (uriDiId(u, id))
+            return true;
+    for (const xmlNode* figlio = elemento->children; figlio; figlio = figlio->next)
+        if (figlio->type == XML_ELEMENT_NODE && riferito(figlio, uri))
+            return true;
+    return false;
+}
+
+// The signature carries objects that none of its references covers, besides its XAdES
+// properties (whose unsigned part is unsigned by design).
+bool oggettiNonFirmati(const xmlNode* firma, const std::vector<xmlNode*>& riferimenti) {
+    std::vector<std::string> uri;
+    for (const xmlNode* r : riferimenti)
+        uri.push_back(attributo(r, "URI"));
+    for (const xmlNode* oggetto : FigliXml(firma, "Object", NsFirmaXml)) {
+        if (figlioXades(oggetto, "QualifyingProperties") || riferito(oggetto, uri))
+            continue;
+        for (const xmlNode* n = oggetto->children; n; n = n->next)
+            if (n->type == XML_ELEMENT_NODE ||
+                (n->type == XML_TEXT_NODE && !xmlIsBlankNode(const_cast<xmlNode*>(n))))
+                return true;
+    }
+    return false;
+}
+
+// The revocation data of the unsigned properties (xades:RevocationValues).
+void leggiRevoche(const xmlNode* qualificanti, RevochePossedute& revoche) {
+    const xmlNode* valori = figlioXades(
+        figlioXades(figlioXades(qualificanti, "UnsignedProperties"), "UnsignedSignatureProperties"),
+        "RevocationValues");
+    for (const xmlNode* crl :
+         FigliXml(figlioXades(valori, "CRLValues"), "EncapsulatedCRLValue",
+                  reinterpret_cast<const char*>(valori ? valori->ns->href : X(kNsXades132))))
+        if (auto der = DecodificaTestoBase64(TestoXml(crl)))
+            revoche.aggiungiCrl(*der);
+    for (const xmlNode* ocsp :
+         FigliXml(figlioXades(valori, "OCSPValues"), "EncapsulatedOCSPValue",
+                  reinterpret_cast<const char*>(valori ? valori->ns->href : X(kNsXades132))))
+        if (auto der = DecodificaTestoBase64(TestoXml(ocsp)))
+            revoche.aggiungiOcsp(*der);
+}
+
 // ---------------------------------------------------------------------------------------------
 // The certificates.
 
@@ -239,6 +315,7 @@ struct CertificatoIndicato {
 CertificatoIndicato certificatoIndicato(const xmlNode* proprieta,
                                         const std::vector<X509Ptr>& certificati) {
     CertificatoIndicato esito;
+    std::vector<std::size_t> indicati;
     const xmlNode* firmaProprieta = figlioXades(proprieta, "SignedSignatureProperties");
     for (const char* nome : {"SigningCertificate", "SigningCertificateV2"}) {
         const xmlNode* elenco = figlioXades(firmaProprieta, nome);
@@ -258,13 +335,20 @@ CertificatoIndicato certificatoIndicato(const xmlNode* proprieta,
                 std::array<unsigned char, EVP_MAX_MD_SIZE> valore{};
                 unsigned int n = 0;
                 if (X509_digest(certificati[i].get(), md, valore.data(), &n) == 1 &&
-                    atteso->size() == n && std::memcmp(atteso->data(), valore.data(), n) == 0) {
-                    esito.indice = static_cast<int>(i);
-                    return esito;
-                }
+                    atteso->size() == n && std::memcmp(atteso->data(), valore.data(), n) == 0)
+                    indicati.push_back(i);
             }
         }
     }
+    // The list may name the authorities too, in any order: the signer's is the one that is
+    // not an authority's.
+    for (std::size_t i : indicati)
+        if (!(X509_get_extension_flags(certificati[i].get()) & EXFLAG_CA)) {
+            esito.indice = static_cast<int>(i);
+            return esito;
+        }
+    if (!indicati.empty())
+        esito.indice = static_cast<int>(indicati.front());
     return esito;
 }
 
@@ -425,8 +509,7 @@ std::optional<std::string> formaCanonica(xmlDoc* documento, const Visibili& visi
     prefissi.push_back(nullptr);
     int esito = -1;
     {
-        OutputBufferPtr buffer(
-            xmlOutputBufferCreateIO(scriviInStringa, nullptr, &uscita, nullptr));
+        OutputBufferPtr buffer(xmlOutputBufferCreateIO(scriviInStringa, nullptr, &uscita, nullptr));
         if (!buffer)
             return std::nullopt;
         esito = xmlC14NExecute(documento, eVisibile, const_cast<Visibili*>(&visibili), forma.modo,
@@ -573,9 +656,19 @@ FirmaXmlVerificata VerificaFirmaDsig(xmlDoc* documento, xmlNode* firma) {
         if (proprieta)
             break;
     }
+    // An algorithm the library cannot check says nothing of the document.
+    const std::string metodo = attributo(
+        FiglioXml(FiglioXml(firma, "SignedInfo", NsFirmaXml), "SignatureMethod", NsFirmaXml),
+        "Algorithm");
+    if (!metodoSupportato(metodo)) {
+        esito.motivo = "algoritmo della firma non supportato (" + metodo + ")";
+        esito.sottoindicazione = sotto::CryptoConstraintsFailure;
+        return esito;
+    }
     std::vector<X509Ptr> certificati = certificatiDellaFirma(firma);
     if (certificati.empty()) {
         esito.motivo = "la firma non contiene il certificato del firmatario";
+        esito.sottoindicazione = sotto::NoSigningCertificateFound;
         return esito;
     }
     const CertificatoIndicato indicato = certificatoIndicato(proprieta, certificati);
@@ -590,16 +683,19 @@ FirmaXmlVerificata VerificaFirmaDsig(xmlDoc* documento, xmlNode* firma) {
 
     if (!registraIdentificativi(documento)) {
         esito.motivo = "il documento ripete uno stesso identificativo: la firma non è verificabile";
+        esito.sottoindicazione = sotto::FormatFailure;
         return esito;
     }
     ChiaveXmlSecPtr chiave = chiaveDelCertificato(esito.certificato.get());
     if (!chiave) {
         esito.motivo = "la chiave del certificato del firmatario non è leggibile";
+        esito.sottoindicazione = sotto::CryptoConstraintsFailure;
         return esito;
     }
     ContestoFirmaXmlPtr contesto(xmlSecDSigCtxCreate(nullptr));
     if (!contesto || !limitaTrasformazioni(contesto.get())) {
         esito.motivo = "verifica non disponibile";
+        esito.sottoindicazione = sotto::CryptoConstraintsFailure;
         return esito;
     }
     // Manifests are not ours to check; the data before each digest is kept for the check of
@@ -619,6 +715,11 @@ FirmaXmlVerificata VerificaFirmaDsig(xmlDoc* documento, xmlNode* firma) {
     }
     if (verificata < 0) {
         esito.motivo = motivoErrore(t_primoErrore);
+        // A key that cannot have made a signature of that algorithm is not the signer's.
+        esito.sottoindicazione = t_primoErrore == XMLSEC_ERRORS_R_KEY_NOT_FOUND ||
+                                         t_primoErrore == XMLSEC_ERRORS_R_INVALID_KEY_DATA
+                                     ? sotto::NoSigningCertificateFound
+                                     : sotto::FormatFailure;
         return esito;
     }
 
@@ -636,6 +737,7 @@ FirmaXmlVerificata VerificaFirmaDsig(xmlDoc* documento, xmlNode* firma) {
                            : diProprieta ? "i dati della firma (data, certificato) sono stati "
                                            "modificati dopo la firma"
                                          : "una parte firmata è stata modificata dopo la firma";
+            esito.sottoindicazione = sotto::HashFailure;
             return esito;
         }
         proprietaFirmate =
@@ -643,10 +745,12 @@ FirmaXmlVerificata VerificaFirmaDsig(xmlDoc* documento, xmlNode* firma) {
     }
     if (contesto->status != xmlSecDSigStatusSucceeded) {
         esito.motivo = "la firma non corrisponde ai dati firmati e al certificato";
+        esito.sottoindicazione = sotto::SigCryptoFailure;
         return esito;
     }
     if (documentoFirmato < 0) {
         esito.motivo = "la firma non riguarda il documento";
+        esito.sottoindicazione = sotto::FormatFailure;
         return esito;
     }
     auto* riferimentoDocumento = static_cast<xmlSecDSigReferenceCtx*>(xmlSecPtrListGetItem(
@@ -655,10 +759,12 @@ FirmaXmlVerificata VerificaFirmaDsig(xmlDoc* documento, xmlNode* firma) {
                           attributo(riferimenti[static_cast<std::size_t>(documentoFirmato)], "URI"),
                           riferimentoDocumento)) {
         esito.motivo = "la firma non copre tutto il documento";
+        esito.sottoindicazione = sotto::FormatFailure;
         return esito;
     }
     if (proprietaFirmate && indicato.indicato && indicato.indice < 0) {
         esito.motivo = "il certificato nella firma non è quello indicato dal firmatario";
+        esito.sottoindicazione = sotto::NoSigningCertificateFound;
         return esito;
     }
     if (proprietaFirmate) {
@@ -667,6 +773,9 @@ FirmaXmlVerificata VerificaFirmaDsig(xmlDoc* documento, xmlNode* firma) {
         if (ora)
             esito.oraFirma = TestoXml(ora);
     }
+    esito.oggettiNonFirmati = oggettiNonFirmati(firma, riferimenti);
+    if (proprieta)
+        leggiRevoche(proprieta->parent, esito.revoche);
     esito.integra = true;
     return esito;
 }

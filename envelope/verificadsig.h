@@ -4,6 +4,7 @@
 // them) enveloped in a document, shared by the invoice's signatures and the trusted list's own.
 
 #include "opensslptr.h"
+#include "revoca.h"
 #include "xmldocument.h"
 
 #include <libxml/tree.h>
@@ -46,11 +47,18 @@ struct FirmaXmlVerificata {
     // The document (all of it but the signatures), the signed properties and the signature
     // value hold, with the key of `certificato`.
     bool integra = false;
-    std::string motivo;                  // in Italian, when not intact
+    std::string motivo; // in Italian, when not intact
+    // Why not, as a sub-indication: HASH_FAILURE (signed data changed), SIG_CRYPTO_FAILURE,
+    // FORMAT_FAILURE (a structure or a reach not accepted), NO_SIGNING_CERTIFICATE_FOUND,
+    // CRYPTO_CONSTRAINTS_FAILURE (an algorithm the library cannot check); nullptr when intact.
+    const char* sottoindicazione = nullptr;
     X509Ptr certificato;                 // the signer's; nullptr when the signature has none
     PilaX509Ptr altriCertificati;        // the other certificates in its KeyInfo
     std::optional<std::string> oraFirma; // xades:SigningTime as written, only when signed
     int nidDigest = 0;                   // NID of the digest of the reference to the document
+    RevochePossedute revoche;            // xades:RevocationValues of its unsigned properties
+    // Objects of the signature that no signed reference covers (the XAdES properties apart).
+    bool oggettiNonFirmati = false;
 };
 
 // Verifies one ds:Signature of the document with the key of the certificate it carries (the one

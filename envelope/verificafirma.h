@@ -3,29 +3,38 @@
 #include "esitofirma.h"
 #include "fiducia.h"
 
+#include <ctime>
 #include <string>
 #include <string_view>
 
 namespace ondivo {
 
+// How signatures are judged besides the authorities they are checked against.
+struct OpzioniVerifica {
+    std::time_t ora = 0; // the validation time; 0 for now
+};
+
 // The signers of a signed envelope (CMS/CAdES) given as its bytes: DER, Base64 (perhaps of
 // Base64) or PEM. Every signer of every level (an envelope inside the content is verified in
 // turn) and every counter-signature is listed. Throws OndivoError "Impossibile leggere la busta
 // firmata: …" when the bytes are not an envelope.
-VerificaFirme VerificaBusta(std::string_view dati, const Fiducia& fiducia);
+VerificaFirme VerificaBusta(std::string_view dati, const Fiducia& fiducia,
+                            const OpzioniVerifica& opzioni = {});
 
 // The XML signatures (XAdES, ds:Signature) inside an invoice's XML; Assente when it has none.
 // Throws OndivoError when the text is not XML.
-VerificaFirme VerificaFirmeXml(std::string_view xml, const Fiducia& fiducia);
+VerificaFirme VerificaFirmeXml(std::string_view xml, const Fiducia& fiducia,
+                               const OpzioniVerifica& opzioni = {});
 
 // The signatures of the file the user chose: an envelope (".p7m" or any file that is not
 // plain XML) by VerificaBusta, plain XML by VerificaFirmeXml. Errors: the file layer's, and
 // those of the two above.
-VerificaFirme VerificaFirmeFile(const std::string& percorso, const Fiducia& fiducia);
+VerificaFirme VerificaFirmeFile(const std::string& percorso, const Fiducia& fiducia,
+                                const OpzioniVerifica& opzioni = {});
 
 // The same on the file's bytes, already read; `nome` is the file's name, which tells an
 // envelope.
 VerificaFirme VerificaFirmeDati(const std::string& dati, const std::string& nome,
-                                const Fiducia& fiducia);
+                                const Fiducia& fiducia, const OpzioniVerifica& opzioni = {});
 
 } // namespace ondivo

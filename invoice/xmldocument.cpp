@@ -50,10 +50,38 @@ struct ParseState {
     const char* withheld = nullptr; // why the rest of the file was kept from the parser
     std::size_t elementi = 0;
     std::size_t limiteElementi = 0;
+    // A streamed reading is inside a signature this deep (0: not inside one), and the depth
+    // of the element open.
+    int dentroFirma = 0;
+    int profondita = 0;
     std::unordered_map<std::string, int> declaredAttributes; // per element, in the DTD
 };
 
 constexpr std::size_t kLineTextChars = 40;
+
+constexpr const char* kNsFirmaXml = "http://www.w3.org/2000/09/xmldsig#";
+
+bool EFirmaXml(const xmlChar* nome, const xmlChar* ns) {
+    return xmlStrEqual(nome, BAD_CAST "Signature") && xmlStrEqual(ns, BAD_CAST kNsFirmaXml);
+}
+
+// XML signatures are no part of what they sign, and what they carry (objects, properties,
+// certificates) is never the document's data: they are taken out of the tree, wherever they
+// stand, unless the whole document is one.
+void togliFirme(xmlNode* padre) {
+    for (xmlNode* nodo = padre->children; nodo;) {
+        xmlNode* prossimo = nodo->next;
+        if (nodo->type == XML_ELEMENT_NODE) {
+            if (nodo->ns && EFirmaXml(nodo->name, nodo->ns->href)) {
+                xmlUnlinkNode(nodo);
+                xmlFreeNode(nodo);
+            } else {
+                togliFirme(nodo);
+            }
+        }
+        nodo = prossimo;
+    }
+}
 
 // Entity references may stand for half the file's own size, and 1 MiB for any file. A page
 // shows a value up to four times and holds its text about twice while writing it out: this
@@ -109,9 +137,13 @@ public:
 class SorgenteFile : public Sorgente {
 public:
     explicit SorgenteFile(const std::string& percorso) : m_file(percorso) {}
-    std::size_t leggi(char* dove, std::size_t quanti) override { return m_file.Leggi(dove, quanti); }
+    std::size_t leggi(char* dove, std::size_t quanti) override {
+        return m_file.Leggi(dove, quanti);
+    }
     void riavvolgi() override { m_file.Riavvolgi(); }
-    std::size_t dimensione() const override { return static_cast<std::size_t>(m_file.Dimensione()); }
+    std::size_t dimensione() const override {
+        return static_cast<std::size_t>(m_file.Dimensione());
+    }
     const std::string& nome() const override { return m_file.percorso(); }
 
 private:
@@ -325,7 +357,7 @@ void declareEntity(void* userData, const xmlChar* name, int type, const xmlChar*
 
 // The streamed reading's callbacks. Contexts that libxml2 makes for entity text share the
 // state, so their elements and text reach the listener at the reference's place.
-void streamStart(void* userData, const xmlChar* localname, const xmlChar*, const xmlChar*, int,
+void streamStart(void* userData, const xmlChar* localname, const xmlChar*, const xmlChar* uri, int,
                  const xmlChar**, int nbAttributes, int, const xmlChar**) {
     auto* ctxt = static_cast<xmlParserCtxt*>(userData);
     ParseState* state = stateOf(ctxt);
@@ -333,14 +365,23 @@ void streamStart(void* userData, const xmlChar* localname, const xmlChar*, const
         return;
     if (!startTagAllowed(ctxt, *state, nbAttributes))
         return;
-    state->ascoltatore->InizioElemento(reinterpret_cast<const char*>(localname));
+    ++state->profondita;
+    if (state->dentroFirma == 0 && state->profondita > 1 && EFirmaXml(localname, uri))
+        state->dentroFirma = state->profondita;
+    if (state->dentroFirma == 0)
+        state->ascoltatore->InizioElemento(reinterpret_cast<const char*>(localname));
 }
 
 void streamEnd(void* userData, const xmlChar*, const xmlChar*, const xmlChar*) {
     auto* ctxt = static_cast<xmlParserCtxt*>(userData);
     ParseState* state = stateOf(ctxt);
-    if (state && !state->failure.found)
+    if (!state || state->failure.found)
+        return;
+    if (state->dentroFirma == 0)
         state->ascoltatore->FineElemento();
+    else if (state->dentroFirma == state->profondita)
+        state->dentroFirma = 0;
+    --state->profondita;
 }
 
 void streamText(void* userData, const xmlChar* text, int len) {
@@ -349,6 +390,8 @@ void streamText(void* userData, const xmlChar* text, int len) {
     if (!state || state->failure.found || len <= 0)
         return;
     state->caratteri += static_cast<std::size_t>(len);
+    if (state->dentroFirma != 0)
+        return;
     if (state->caratteri > state->limiteCaratteri) {
         refuse(ctxt, *state, kExpansionTooLarge);
         return;
@@ -396,12 +439,11 @@ void ignoreExternalSubset(void*, const xmlChar*, const xmlChar*, const xmlChar*)
 // our own guards then stand in for the ones that keep hostile files bounded.
 // With a listener, the parse builds no tree (the result is then only the document's shell,
 // with its declarations) and entity references are replaced by their text.
-XmlDocPtr parse(Sorgente& file, bool huge, std::size_t expansionLimit,
-                LoadFailure& failure, AscoltatoreXml* ascoltatore = nullptr) {
+XmlDocPtr parse(Sorgente& file, bool huge, std::size_t expansionLimit, LoadFailure& failure,
+                AscoltatoreXml* ascoltatore = nullptr) {
     // The file's own text, which grows up to threefold when a single-byte encoding becomes
     // UTF-8, and the expansions allowed: what a streamed reading may hear in all.
-    const std::size_t limiteCaratteri =
-        3 * file.dimensione() + expansionLimit;
+    const std::size_t limiteCaratteri = 3 * file.dimensione() + expansionLimit;
     RegistraCodificaAnsi();
     ParserCtxtPtr ctxt(xmlNewParserCtxt());
     if (!ctxt)
@@ -446,8 +488,8 @@ XmlDocPtr parse(Sorgente& file, bool huge, std::size_t expansionLimit,
                         XML_PARSE_COMPACT | XML_PARSE_NOBLANKS | (huge ? XML_PARSE_HUGE : 0) |
                         (ascoltatore ? XML_PARSE_NOENT : 0);
     Lettura lettura{file, &state, {}};
-    XmlDocPtr doc(xmlCtxtReadIO(ctxt.get(), leggiSorgente, nullptr, &lettura,
-                                file.nome().c_str(), nullptr, options));
+    XmlDocPtr doc(xmlCtxtReadIO(ctxt.get(), leggiSorgente, nullptr, &lettura, file.nome().c_str(),
+                                nullptr, options));
     if (state.withheld) {
         // The parser has met the end of what it was given: its own error names the line.
         state.failure.found = true;
@@ -488,6 +530,9 @@ XmlDocPtr carica(Sorgente& file, AscoltatoreXml* ascoltatore) {
             failure.reason = "Documento XML non valido";
         throw XmlLoadError(failure.reason, failure.line, failure.lineText);
     }
+    if (!ascoltatore)
+        if (xmlNode* radice = xmlDocGetRootElement(doc.get()))
+            togliFirme(radice);
     return doc;
 }
 

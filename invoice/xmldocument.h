@@ -55,6 +55,8 @@ private:
 // Whitespace between elements (in an element that holds only elements) is dropped; a
 // whitespace-only text that is an element's whole content, or part of mixed content, stays:
 // readers decide whether it counts.
+// XML signatures (ds:Signature, wherever they stand, unless the document is one) are taken
+// out: nothing they carry is the document's data.
 // Throws XmlLoadError.
 XmlDocPtr CaricaXml(const std::string& percorso);
 
@@ -76,7 +78,8 @@ public:
 };
 
 // Reads the file as CaricaXml loads it, with the same refusals, but builds no tree: the
-// listener sees it all once, which is much faster and lighter for a reader that keeps little.
+// listener sees it all once (XML signatures left out), which is much faster and lighter for a
+// reader that keeps little.
 // Throws XmlLoadError.
 void LeggiXmlInSequenza(const std::string& percorso, AscoltatoreXml& ascoltatore);
 

@@ -1,9 +1,10 @@
+#include "cartellaprogramma.h"
 #include "dialogofirme.h"
 #include "fakeprompts.h"
 #include "fiducia.h"
 #include "lctv.h"
+#include "opensslptr.h"
 #include "riquadrofirma.h"
-#include "cartellaprogramma.h"
 #include "tempdir.h"
 #include "testmain.h"
 #include "tfondivo.h"
@@ -20,6 +21,8 @@
 #include <QTcpSocket>
 #include <QThreadPool>
 #include <QTreeWidget>
+
+#include <openssl/pem.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -173,7 +176,8 @@ private:
                             QString::fromStdString(chiave(firmatario).string()), "-inkey",
                             QString::fromStdString(chiave("firmatario.key").string()), "-certfile",
                             QString::fromStdString(chiave("autorita.pem").string()), "-out", fuori},
-                           m_dir->path());
+                           m_dir->path()) &&
+                   conListaDiRevoca(fuori.toStdString());
         };
         if (tipo == QLatin1String("semplice"))
             fs::copy_file(xml.toStdString(), file.toStdString());
@@ -196,6 +200,28 @@ private:
             scrivi(file.toStdString(), dati);
         }
         return file.toStdString();
+    }
+
+    // The authority's current list of revocation added to the envelope's own, as a signing
+    // program that gathers it does: openssl's tool cannot put it there.
+    bool conListaDiRevoca(const std::string& file) const {
+        const std::string der = leggi(file);
+        const auto* p = reinterpret_cast<const unsigned char*>(der.data());
+        CmsPtr cms(d2i_CMS_ContentInfo(nullptr, &p, static_cast<long>(der.size())));
+        const std::string pem = leggi(chiave("revoche.pem"));
+        BioPtr bio(BIO_new_mem_buf(pem.data(), static_cast<int>(pem.size())));
+        std::unique_ptr<X509_CRL, LiberaCon<X509_CRL_free>> crl(
+            PEM_read_bio_X509_CRL(bio.get(), nullptr, nullptr, nullptr));
+        if (!cms || !crl || CMS_add1_crl(cms.get(), crl.get()) != 1)
+            return false;
+        unsigned char* uscita = nullptr;
+        const int n = i2d_CMS_ContentInfo(cms.get(), &uscita);
+        if (n <= 0)
+            return false;
+        scrivi(file,
+               std::string(reinterpret_cast<const char*>(uscita), static_cast<std::size_t>(n)));
+        OPENSSL_free(uscita);
+        return true;
     }
 
     // The authority kept as the only trusted one, as an imported list would leave it.
@@ -295,6 +321,10 @@ private slots:
                      "autorita.key", "-in", "firmatario.csr", "-out", "scaduto.pem", "-startdate",
                      "20200101000000Z", "-enddate", "20210101000000Z", "-notext", "-preserveDN"},
                     k));
+        // The authority's list of revocation, current for a week, nobody revoked.
+        QVERIFY(openssl({"ca", "-gencrl", "-config", "ca.cnf", "-cert", "autorita.pem", "-keyfile",
+                         "autorita.key", "-crldays", "7", "-out", "revoche.pem"},
+                        k));
         QByteArray der;
         QVERIFY(openssl({"x509", "-in", "autorita.pem", "-outform", "DER"}, k, &der));
         m_autoritaDer = der.toStdString();
@@ -430,6 +460,76 @@ private slots:
                          riquadro.colori().testo.lightness()) > 90);
     }
 
+    // The verdicts short of valid in the user's words, from the validation's sub-indication,
+    // each with the colour of its kind; unsigned content is always said.
+    void badgeWordsTheSubIndication_data() {
+        QTest::addColumn<int>("indicazione");
+        QTest::addColumn<QString>("sottoindicazione");
+        QTest::addColumn<bool>("nonFirmato");
+        QTest::addColumn<QString>("testo");
+        QTest::addColumn<QString>("colore");
+
+        using I = Indicazione;
+        const auto riga = [](const char* nome, I indicazione, const char* sotto, bool nonFirmato,
+                             const QString& testo, const char* colore) {
+            QTest::newRow(nome) << int(indicazione) << QString::fromLatin1(sotto) << nonFirmato
+                                << testo << QString::fromLatin1(colore);
+        };
+        riga("passed", I::TotalPassed, "", false, kValida, "verde");
+        riga("passedWithUnsignedContent", I::TotalPassed, "", true,
+             kValida + QStringLiteral(" (contenuto non firmato presente, non mostrato)"), "verde");
+        riga("noChain", I::Indeterminate, sotto::NoCertificateChainFound, false, kIntegra, "ambra");
+        riga("expiredWithoutProofOfTime", I::Indeterminate, sotto::OutOfBoundsNoPoe, false,
+             QStringLiteral("Firma integra, certificato scaduto: firma dichiarata del 31/05/2024, "
+                            "non provata da marca temporale"),
+             "ambra");
+        riga("revocationNotChecked", I::Indeterminate, sotto::TryLater, false,
+             QStringLiteral("Firma integra, revoca del certificato non verificata"), "ambra");
+        riga("unfitCertificate", I::Indeterminate, sotto::ChainConstraintsFailure, false,
+             QStringLiteral("Firma integra, certificato non adatto alla firma"), "ambra");
+        riga("weakAlgorithm", I::Indeterminate, sotto::CryptoConstraintsFailureNoPoe, false,
+             QStringLiteral("Firma integra, algoritmo non più sicuro"), "ambra");
+        riga("futureTime", I::Indeterminate, sotto::FutureTime, false,
+             QStringLiteral("Firma integra, data della firma nel futuro"), "ambra");
+        riga("unsupported", I::Indeterminate, sotto::CryptoConstraintsFailure, false,
+             QStringLiteral("Firma non verificabile: algoritmo non supportato"), "ambra");
+        riga("noSignerCertificate", I::Indeterminate, sotto::NoSigningCertificateFound, false,
+             QStringLiteral("Firma non verificabile: certificato del firmatario mancante"),
+             "ambra");
+        riga("revokedNoProof", I::Indeterminate, sotto::RevokedNoPoe, false,
+             QStringLiteral("Certificato revocato, firma non provata anteriore alla revoca"),
+             "rosso");
+        riga("revokedBefore", I::TotalFailed, sotto::Revoked, false,
+             QStringLiteral("Firma non valida: certificato revocato prima della firma"), "rosso");
+        riga("hash", I::TotalFailed, sotto::HashFailure, false, kNonValida, "rosso");
+        riga("expired", I::TotalFailed, sotto::Expired, false,
+             QStringLiteral("Certificato scaduto alla data della firma"), "rosso");
+    }
+
+    void badgeWordsTheSubIndication() {
+        QFETCH(int, indicazione);
+        QFETCH(QString, sottoindicazione);
+        QFETCH(bool, nonFirmato);
+        QFETCH(QString, testo);
+        QFETCH(QString, colore);
+        Firmatario f;
+        f.nome = "Mario Rossi";
+        f.dataFirma = "2024-05-31T10:00:00Z";
+        if (indicazione != int(Indicazione::TotalPassed))
+            Segnala(f, static_cast<Indicazione>(indicazione),
+                    sottoindicazione.toLatin1().constData(), "motivo");
+        ConcludiFirmatario(f);
+        StatoFirme stato;
+        stato.fase = StatoFirme::Fase::Conclusa;
+        AggiungiFirmatario(stato.firme, f);
+        stato.firme.contenutoNonFirmato = nonFirmato;
+        RiquadroFirma riquadro;
+        riquadro.resize(240, riquadro.sizeHint().height());
+        riquadro.mostra(stato);
+        QCOMPARE(riquadro.esito(), testo);
+        QCOMPARE(famiglia(riquadro.colori().sfondo), colore);
+    }
+
     // The verdict on the file opened, shown once verified, with the colour of its kind.
     void badgeShowsTheVerdictOfTheFileOpened_data() {
         QTest::addColumn<QString>("tipo");
@@ -452,6 +552,8 @@ private slots:
             << "manomessa" << true << kNonValida << mario << "rosso";
         QTest::newRow("expiredCertificate")
             << "scaduta" << true << "Certificato scaduto alla data della firma" << mario << "rosso";
+        QTest::newRow("weakDigest")
+            << "sha1" << true << "Firma integra, algoritmo non più sicuro" << mario << "ambra";
     }
 
     void badgeShowsTheVerdictOfTheFileOpened() {
@@ -685,13 +787,29 @@ private slots:
         QTest::newRow("envelopeInAnEnvelope")
             << "annidata" << true
             << comuni + QStringList{"Esito=Firma valida", "Algoritmo=SHA-256",
-                                    "Certificatore attendibile=sì"}
+                                    "Certificatore attendibile=sì",
+                                    "Esito della validazione=TOTAL_PASSED"}
             << QStringList{"CN=Mario Rossi", "CN=Certificatore di prova"};
         QTest::newRow("weakDigestUntrusted")
             << "sha1" << false
-            << comuni + QStringList{"Esito=" + kIntegra, "Algoritmo=SHA-1 (debole, non più sicuro)",
-                                    "Certificatore attendibile=no"}
+            << comuni +
+                   QStringList{"Esito=" + kIntegra,
+                               "Algoritmo=SHA-1",
+                               "Certificatore attendibile=no",
+                               "Esito della validazione=INDETERMINATE / "
+                               "NO_CERTIFICATE_CHAIN_FOUND",
+                               "Revoca del certificato=non revocato (CRL del " +
+                                   QDateTime::currentDateTimeUtc().date().toString("dd/MM/yyyy") +
+                                   ")",
+                               "Chiave=RSA 2048 bit"}
             << QStringList();
+        QTest::newRow("weakDigestTrusted")
+            << "sha1" << true
+            << comuni + QStringList{"Esito=Firma integra, algoritmo non più sicuro",
+                                    "Algoritmo=SHA-1", "Certificatore attendibile=sì",
+                                    "Esito della validazione=INDETERMINATE / "
+                                    "CRYPTO_CONSTRAINTS_FAILURE_NO_POE"}
+            << QStringList{"CN=Mario Rossi", "CN=Certificatore di prova"};
     }
 
     void detailsListEverySigner() {
@@ -744,9 +862,11 @@ private slots:
             QVERIFY2(trovate.contains(i == 1 ? "Tipo di firma=CAdES, busta esterna"
                                              : "Tipo di firma=CAdES, busta interna 2"),
                      qPrintable(elenco));
+            // The time the signer claims, said to be no more than that.
             QCOMPARE(trovate
                          .filter(QRegularExpression(
-                             "^Data della firma=\\d\\d/\\d\\d/\\d{4} \\d\\d:\\d\\d:\\d\\d$"))
+                             "^Data della firma=\\d\\d/\\d\\d/\\d{4} \\d\\d:\\d\\d:\\d\\d "
+                             "\\(dichiarata dal firmatario, non provata\\)$"))
                          .size(),
                      1);
             for (const QString& attesa : righe)
@@ -758,8 +878,12 @@ private slots:
                 for (int c = 0; c < catena.size(); ++c)
                     QVERIFY2(certificati[c].contains(catena[c]), qPrintable(certificati[c]));
             }
+            // Every reason of a verdict short of valid is given, each on its row.
             if (!fidati)
-                QCOMPARE(trovate.filter(QRegularExpression("^Motivo=.+")).size(), 1);
+                QVERIFY(trovate.contains(
+                    QStringLiteral("Motivo=nessun elenco di certificatori fidati importato")));
+            QCOMPARE(trovate.filter(QRegularExpression("^Motivo=.+")).isEmpty(),
+                     righe.contains(QStringLiteral("Esito=Firma valida")));
         }
     }
 

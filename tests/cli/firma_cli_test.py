@@ -91,11 +91,12 @@ with tempfile.TemporaryDirectory() as tmp:
           and len(mario["data_firma"] or "") == 20 and mario["data_firma"].endswith("Z"),
           "signer fields", repr(mario))
 
-    # SHA-1 is named as such.
+    # SHA-1 is named as such, and said to be weak.
     sign(work, sample, work / "sha1.xml.p7m", "-md", "sha1")
     res = cli("firma", work / "sha1.xml.p7m", "--json", env=env)
-    check(json.loads(res.stdout or b"{}").get("firmatari", [{}])[0].get("algoritmo") == "SHA-1",
-          "sha1", repr(res.stdout[:300]))
+    first = json.loads(res.stdout or b"{}").get("firmatari", [{}])[0]
+    check(first.get("algoritmo") == "SHA-1" and first.get("algoritmo_debole") is True
+          and "SHA-1" in (first.get("motivo_algoritmo") or ""), "sha1", repr(res.stdout[:300]))
 
     # What is no envelope: status 1 and a message; wrong arguments: status 2.
     for args, status, message in (
@@ -134,7 +135,11 @@ with tempfile.TemporaryDirectory() as tmp:
                 continue
             out = json.loads(res.stdout or b"{}")
             first = (out.get("firmatari") or [{}])[0]
+            # Intact; with no trusted list, the chain is the first thing found missing.
             check(res.returncode == 0 and out.get("esito") == "integra" and first.get("nome")
+                  and out.get("indicazione") == "INDETERMINATE"
+                  and out.get("sottoindicazione") == "NO_CERTIFICATE_CHAIN_FOUND"
+                  and first.get("integra") is True
                   and len(first.get("codice_fiscale") or "") == 16, "corpus " + path.name,
                   repr(res.stdout[:300]))
 

@@ -61,8 +61,12 @@ with tempfile.TemporaryDirectory() as tmp:
         head_envelope = json.loads(on_envelope.stdout or b"{}")
         head_xml = json.loads(on_xml.stdout or b"{}")
         signed = (head_envelope.pop("firma", None), head_xml.pop("firma", None))
+        validation = [(head_envelope.pop(k, None), head_xml.pop(k, None))
+                      for k in ("indicazione", "sottoindicazione")]
         check(on_envelope.returncode == on_xml.returncode == 0 and head_envelope == head_xml
-              and signed == ("integra", "assente") and upper.with_suffix("").exists(),
+              and signed == ("integra", "assente")
+              and validation == [("INDETERMINATE", None), ("NO_CERTIFICATE_CHAIN_FOUND", None)]
+              and upper.with_suffix("").exists(),
               "info " + envelope.name, repr((on_envelope.stdout, on_envelope.stderr, on_xml.stdout)))
 
         # A file of the XML's name with other bytes stays; the content comes from the cache.

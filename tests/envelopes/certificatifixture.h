@@ -25,14 +25,18 @@ namespace ondivo::test {
 
 inline Identita Autorita(const std::string& nome) {
     return NuovaIdentita({{{"C", "IT"}, {"O", "Ondivo Test S.p.A."}, {"CN", nome}},
-                          "20100101000000Z", "20500101000000Z", true},
+                          "20100101000000Z",
+                          "20500101000000Z",
+                          true},
                          nullptr, TipoChiave::Ec);
 }
 
 // An authority issued by another.
 inline Identita Intermedia(const std::string& nome, const Identita& radice) {
     return NuovaIdentita({{{"C", "IT"}, {"O", "Ondivo Test S.p.A."}, {"CN", nome}},
-                          "20100101000000Z", "20500101000000Z", true},
+                          "20100101000000Z",
+                          "20500101000000Z",
+                          true},
                          &radice, TipoChiave::Ec);
 }
 
@@ -62,26 +66,68 @@ inline std::string DerDi(CMS_ContentInfo* cms) {
 }
 
 // One signer of an envelope: its identity, digest, signing time ("YYYYMMDDhhmmssZ"; the
-// current time when empty) and the certificates it carries besides its own.
+// current time when empty) and the certificates it carries besides its own. `opzioni` are
+// CMS_add1_signer's: CMS_NOCERTS leaves the signer's certificate out, CMS_USE_KEYID names it
+// by its key, CMS_CADES adds the signed reference to it.
 struct Firma {
     Firma(const Identita* chi, const EVP_MD* digest = EVP_sha256(), std::string data = {},
-          std::vector<const Identita*> certificati = {})
-        : identita(chi), md(digest), quando(std::move(data)), altri(std::move(certificati)) {}
+          std::vector<const Identita*> certificati = {}, unsigned opzioni = 0)
+        : identita(chi), md(digest), quando(std::move(data)), altri(std::move(certificati)),
+          flag(opzioni) {}
     const Identita* identita;
     const EVP_MD* md;
     std::string quando;
     std::vector<const Identita*> altri;
+    unsigned flag;
 };
 
-// An envelope (DER) carrying `contenuto`, signed by each signer in turn.
+using CrlPtr = std::unique_ptr<X509_CRL, LiberaCon<X509_CRL_free>>;
+
+// A revocation list of `emittente` (DER), issued at `dal` with its next update at `al`
+// ("YYYYMMDDhhmmssZ"), listing each certificate with its revocation time.
+inline std::string Crl(const Identita& emittente,
+                       const std::vector<std::pair<const Identita*, std::string>>& revocati = {},
+                       const std::string& dal = "20300501000000Z",
+                       const std::string& al = "20300701000000Z") {
+    CrlPtr crl(X509_CRL_new());
+    X509_CRL_set_version(crl.get(), 1);
+    X509_CRL_set_issuer_name(crl.get(), X509_get_subject_name(emittente.certificato.get()));
+    Asn1TimePtr t(ASN1_TIME_new());
+    ASN1_TIME_set_string_X509(t.get(), dal.c_str());
+    X509_CRL_set1_lastUpdate(crl.get(), t.get());
+    ASN1_TIME_set_string_X509(t.get(), al.c_str());
+    X509_CRL_set1_nextUpdate(crl.get(), t.get());
+    for (const auto& [chi, quando] : revocati) {
+        X509_REVOKED* voce = X509_REVOKED_new();
+        X509_REVOKED_set_serialNumber(voce, X509_get_serialNumber(chi->certificato.get()));
+        ASN1_TIME_set_string_X509(t.get(), quando.c_str());
+        X509_REVOKED_set_revocationDate(voce, t.get());
+        X509_CRL_add0_revoked(crl.get(), voce);
+    }
+    X509_CRL_sort(crl.get());
+    EXPECT_GT(X509_CRL_sign(crl.get(), emittente.chiave.get(), EVP_sha256()), 0);
+    unsigned char* der = nullptr;
+    const int n = i2d_X509_CRL(crl.get(), &der);
+    std::string testo(reinterpret_cast<const char*>(der), static_cast<std::size_t>(n > 0 ? n : 0));
+    OPENSSL_free(der);
+    return testo;
+}
+
+// An envelope (DER) carrying `contenuto`, signed by each signer in turn, with the revocation
+// lists `crl` (DER) in its own set.
 inline std::string Busta(const std::string& contenuto, const std::vector<Firma>& firme,
-                         bool staccata = false) {
+                         bool staccata = false, const std::vector<std::string>& crl = {}) {
     BioPtr dati(BIO_new_mem_buf(contenuto.data(), static_cast<int>(contenuto.size())));
     const unsigned flag = CMS_BINARY | CMS_PARTIAL | (staccata ? CMS_DETACHED : 0u);
     CmsPtr cms(CMS_sign(nullptr, nullptr, nullptr, nullptr, flag));
+    for (const auto& lista : crl) {
+        const auto* p = reinterpret_cast<const unsigned char*>(lista.data());
+        CrlPtr c(d2i_X509_CRL(nullptr, &p, static_cast<long>(lista.size())));
+        EXPECT_EQ(CMS_add1_crl(cms.get(), c.get()), 1);
+    }
     for (const auto& f : firme) {
         CMS_SignerInfo* si = CMS_add1_signer(cms.get(), f.identita->certificato.get(),
-                                             f.identita->chiave.get(), f.md, CMS_BINARY);
+                                             f.identita->chiave.get(), f.md, CMS_BINARY | f.flag);
         EXPECT_NE(si, nullptr);
         if (!f.quando.empty()) {
             Asn1TimePtr t(ASN1_TIME_new());
@@ -99,8 +145,8 @@ inline std::string Busta(const std::string& contenuto, const std::vector<Firma>&
 inline std::string PrimoSignerInfo(const std::string& busta) {
     std::string_view resto = busta;
     auto info = LeggiElementoDer(resto);
-    auto parti = FigliDer(info->contenuto);             // type, [0]
-    auto esplicito = FigliDer((*parti)[1].contenuto);  // SignedData
+    auto parti = FigliDer(info->contenuto);           // type, [0]
+    auto esplicito = FigliDer((*parti)[1].contenuto); // SignedData
     auto signedData = FigliDer((*esplicito)[0].contenuto);
     auto firme = FigliDer(signedData->back().contenuto); // SET OF SignerInfo
     return std::string((*firme)[0].intero);

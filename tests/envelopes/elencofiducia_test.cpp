@@ -1,5 +1,6 @@
 // The trusted list: written and signed here as the authority publishes it, then read back,
 // spoiled, and used to judge an invoice's signature.
+#include "certificatifixture.h"
 #include "errors.h"
 #include "fiducia.h"
 #include "firmaxmlprova.h"
@@ -157,14 +158,17 @@ TEST(ElencoFiducia, AuthoritiesOfTheListMakeASignatureValid) {
     const std::string fattura =
         "<Fattura xmlns=\"urn:prova\"><Numero>7</Numero><Totale>10.00</Totale></Fattura>";
 
-    const VerificaFirme qualificata =
-        VerificaFirmeXml(FirmaXml(fattura, chi::firmatario()), fiducia);
+    // Judged on 1 June 2030, with the issuer's list of revocation current then.
+    const OpzioniVerifica ora{1906502400};
+    const VerificaFirme qualificata = VerificaFirmeXml(
+        FirmaXml(fattura, chi::firmatario(), {.crl = {Crl(chi::secondaAutorita())}}), fiducia, ora);
     ASSERT_EQ(qualificata.firmatari.size(), 1u);
     EXPECT_EQ(qualificata.esito, EsitoFirma::Valida) << qualificata.firmatari[0].motivo;
 
     // The time-stamping authority is in the list, but not as a certification authority.
-    const VerificaFirme altra =
-        VerificaFirmeXml(FirmaXml(fattura, chi::firmatarioNonQualificato()), fiducia);
+    const VerificaFirme altra = VerificaFirmeXml(
+        FirmaXml(fattura, chi::firmatarioNonQualificato(), {.crl = {Crl(chi::marcatura())}}),
+        fiducia, ora);
     ASSERT_EQ(altra.firmatari.size(), 1u);
     EXPECT_EQ(altra.esito, EsitoFirma::Integra);
 }

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "lctv.h"
 #include "esecuzione.h"
+#include "lctv.h"
 #include "tempdir.h"
 
 #include <gtest/gtest.h>

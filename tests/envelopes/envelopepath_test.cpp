@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-
 using namespace ondivo;
 using namespace ondivo::test;
 namespace fs = std::filesystem;

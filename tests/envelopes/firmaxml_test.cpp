@@ -1,5 +1,6 @@
 // The XML signatures of an invoice: signed here with xmlsec by keys and certificates made here,
 // then tampered with in the ways that must be caught.
+#include "certificatifixture.h"
 #include "envelopefixture.h"
 #include "errors.h"
 #include "firmaxmlprova.h"
@@ -101,6 +102,16 @@ Fiducia fiduciaProva() {
     return Fiducia({chi::autorita().der()});
 }
 
+// Every signature is judged on 1 June 2030, when the lists its signatures carry are current.
+constexpr std::time_t kOra = 1906502400; // 2030-06-01T00:00:00Z
+const OpzioniVerifica kOpzioni{kOra};
+
+// The current lists of the authorities.
+std::vector<std::string> listeCorrenti() {
+    static const std::vector<std::string> liste = {Crl(chi::autorita()), Crl(chi::intermedia())};
+    return liste;
+}
+
 // ---------------------------------------------------------------------------------------------
 // The verdict on one signature, for each way it can be made or spoiled.
 
@@ -121,18 +132,27 @@ class VerdettoTest : public testing::TestWithParam<CasoFirma> {};
 TEST_P(VerdettoTest, GivesTheVerdict) {
     const auto& caso = GetParam();
     const VerificaFirme verifica =
-        VerificaFirmeXml(caso.xml(), caso.conFiducia ? fiduciaProva() : Fiducia());
+        VerificaFirmeXml(caso.xml(), caso.conFiducia ? fiduciaProva() : Fiducia(), kOpzioni);
     ASSERT_FALSE(verifica.firmatari.empty());
     EXPECT_EQ(verifica.esito, caso.esito);
     for (const ondivo::Firmatario& f : verifica.firmatari) {
         EXPECT_EQ(f.esito, caso.esito) << f.motivo;
-        EXPECT_EQ(f.integra, caso.esito != EsitoFirma::NonValida) << f.motivo;
+        // Intact unless the signature itself failed or could not be checked.
+        const std::string s = f.sottoindicazione;
+        EXPECT_EQ(f.integra, s != sotto::HashFailure && s != sotto::SigCryptoFailure &&
+                                 s != sotto::FormatFailure &&
+                                 s != sotto::NoSigningCertificateFound &&
+                                 s != sotto::CryptoConstraintsFailure)
+            << f.motivo;
         EXPECT_EQ(f.tipo, "XAdES");
         EXPECT_TRUE(Contiene(f.motivo, caso.motivo));
     }
 }
 
+// Signed with the current revocation lists, unless the case gives others.
 std::string firmata(const Identita& chi, OpzioniFirma opzioni = {}) {
+    if (opzioni.crl.empty())
+        opzioni.crl = listeCorrenti();
     return FirmaXml(kFattura, chi, opzioni);
 }
 
@@ -155,7 +175,7 @@ const CasoFirma kCasiFirma[] = {
      [] {
          return FirmaXml(
              Sostituisci(kFattura, "versione=\"FPR12\"", "versione=\"FPR12\" Id=\"fattura\""),
-             chi::firmatario(), {.uriDocumento = "#fattura"});
+             chi::firmatario(), {.uriDocumento = "#fattura", .crl = listeCorrenti()});
      },
      true, EsitoFirma::Valida, ""},
     {"chain_through_intermediate",
@@ -225,13 +245,46 @@ const CasoFirma kCasiFirma[] = {
      EsitoFirma::NonValida, "trasformazione"},
     {"certificate_swapped_for_one_with_the_same_key",
      [] { return firmata(chi::firmatario(), {.certificati = {&chi::stessaChiave()}}); }, true,
-     EsitoFirma::NonValida, "non è quello indicato"},
+     EsitoFirma::NonVerificabile, "non è quello indicato"},
+    // The signed reference may name the authority's certificate before the signer's.
+    {"signing_certificate_list_names_the_authority_first",
+     [] {
+         return firmata(
+             chi::diIntermedia(),
+             {.certificati = {&chi::intermedia(), &chi::diIntermedia()}, .indicaAutorita = true});
+     },
+     true, EsitoFirma::Valida, ""},
+    {"no_revocation_data", [] { return FirmaXml(kFattura, chi::firmatario()); }, true,
+     EsitoFirma::Integra, "stato di revoca non verificato"},
+    {"revoked_after_the_claimed_time",
+     [] {
+         return firmata(chi::firmatario(),
+                        {.crl = {Crl(chi::autorita(), {{&chi::firmatario(), "20250101000000Z"}})}});
+     },
+     true, EsitoFirma::Revocata, "revocato il 01/01/2025"},
+    {"revoked_before_the_claimed_time",
+     [] {
+         return firmata(chi::firmatario(),
+                        {.crl = {Crl(chi::autorita(), {{&chi::firmatario(), "20240101000000Z"}})}});
+     },
+     true, EsitoFirma::NonValida, "prima della data della firma"},
+    {"claimed_in_the_future",
+     [] { return firmata(chi::firmatario(), {.oraFirma = "2031-01-01T00:00:00Z"}); }, true,
+     EsitoFirma::Integra, "successiva a quella della verifica"},
+    // The key of the certificate carried (EC) cannot have made the signature (RSA).
     {"certificate_of_another_key",
      [] {
          return firmata(chi::firmatario(),
                         {.indicaCertificato = false, .certificati = {&chi::estraneo()}});
      },
-     true, EsitoFirma::NonValida, ""},
+     true, EsitoFirma::NonVerificabile, ""},
+    {"unsupported_signature_method",
+     [] {
+         return Sostituisci(firmata(chi::firmatario()),
+                            "http://www.w3.org/2001/04/xmldsig-more#rsa-sha256",
+                            "http://www.w3.org/2021/04/xmldsig-more#eddsa-ed25519");
+     },
+     true, EsitoFirma::NonVerificabile, "non supportato"},
     // A copy of a plain signature (no identifiers to repeat) inside the invoice's text, with
     // words of its own in an unsigned ds:Object: the filter leaves every signature out, so the
     // copy verifies as the original does.
@@ -260,15 +313,17 @@ const CasoFirma kCasiFirma[] = {
 INSTANTIATE_TEST_SUITE_P(FirmaXml, VerdettoTest, testing::ValuesIn(kCasiFirma),
                          [](const auto& info) { return info.param.nome; });
 
-TEST(FirmaXml, SignatureWithoutCertificateIsNotValid) {
+TEST(FirmaXml, SignatureWithoutCertificateCannotBeVerified) {
     std::string xml = firmata(chi::firmatario());
     const auto inizio = xml.find("<ds:KeyInfo>");
     const auto fine = xml.find("</ds:KeyInfo>");
     ASSERT_NE(inizio, std::string::npos);
     xml.erase(inizio, fine + std::string("</ds:KeyInfo>").size() - inizio);
-    const VerificaFirme verifica = VerificaFirmeXml(xml, fiduciaProva());
+    const VerificaFirme verifica = VerificaFirmeXml(xml, fiduciaProva(), kOpzioni);
     ASSERT_EQ(verifica.firmatari.size(), 1u);
-    EXPECT_EQ(verifica.esito, EsitoFirma::NonValida);
+    // Nothing says the document changed: only that the signature cannot be checked.
+    EXPECT_EQ(verifica.esito, EsitoFirma::NonVerificabile);
+    EXPECT_EQ(verifica.sottoindicazione, sotto::NoSigningCertificateFound);
     EXPECT_TRUE(Contiene(verifica.firmatari[0].motivo, "certificato"));
 }
 
@@ -290,7 +345,7 @@ TEST(FirmaXml, TellsWhoSignedAndWhen) {
 TEST(FirmaXml, TrustedChainGoesToTheAuthority) {
     const VerificaFirme verifica = VerificaFirmeXml(
         firmata(chi::diIntermedia(), {.certificati = {&chi::diIntermedia(), &chi::intermedia()}}),
-        fiduciaProva());
+        fiduciaProva(), kOpzioni);
     ASSERT_EQ(verifica.firmatari.size(), 1u);
     const auto& catena = verifica.firmatari[0].catena;
     ASSERT_EQ(catena.size(), 3u);
@@ -312,11 +367,13 @@ void PrintTo(const CasoDigest& c, std::ostream* os) {
 class DigestTest : public testing::TestWithParam<CasoDigest> {};
 
 TEST_P(DigestTest, NamesTheDigestOfTheDocument) {
-    const VerificaFirme verifica =
-        VerificaFirmeXml(firmata(chi::firmatario(), {.sha1 = GetParam().sha1}), fiduciaProva());
+    const VerificaFirme verifica = VerificaFirmeXml(
+        firmata(chi::firmatario(), {.sha1 = GetParam().sha1}), fiduciaProva(), kOpzioni);
     ASSERT_EQ(verifica.firmatari.size(), 1u);
     const ondivo::Firmatario& f = verifica.firmatari[0];
-    EXPECT_EQ(f.esito, EsitoFirma::Valida) << f.motivo;
+    // SHA-1 is no longer fit for signatures: never valid, the signature itself intact.
+    EXPECT_EQ(f.esito, GetParam().debole ? EsitoFirma::Integra : EsitoFirma::Valida) << f.motivo;
+    EXPECT_EQ(f.sottoindicazione, GetParam().debole ? sotto::CryptoConstraintsFailureNoPoe : "");
     EXPECT_EQ(f.algoritmo, GetParam().algoritmo);
     EXPECT_EQ(f.algoritmoDebole, GetParam().debole);
 }
@@ -341,7 +398,7 @@ class OraFirmaTest : public testing::TestWithParam<CasoOra> {};
 
 TEST_P(OraFirmaTest, GivesTheSigningTimeInUtc) {
     const VerificaFirme verifica = VerificaFirmeXml(
-        firmata(chi::firmatario(), {.oraFirma = GetParam().scritta}), fiduciaProva());
+        firmata(chi::firmatario(), {.oraFirma = GetParam().scritta}), fiduciaProva(), kOpzioni);
     ASSERT_EQ(verifica.firmatari.size(), 1u);
     EXPECT_EQ(verifica.firmatari[0].dataFirma, GetParam().utc);
     EXPECT_TRUE(verifica.firmatari[0].integra) << verifica.firmatari[0].motivo;
@@ -366,8 +423,9 @@ TEST(FirmaXml, TwoSignaturesGiveTwoSignersAndTheWorseVerdict) {
     const std::string prima =
         firmata(chi::firmatario(), {.id = "Prima", .copertura = Copertura::TutteLeFirme});
     const std::string entrambe =
-        FirmaXml(prima, chi::estraneo(), {.id = "Seconda", .copertura = Copertura::TutteLeFirme});
-    const VerificaFirme verifica = VerificaFirmeXml(entrambe, fiduciaProva());
+        FirmaXml(prima, chi::estraneo(),
+                 {.id = "Seconda", .copertura = Copertura::TutteLeFirme, .crl = listeCorrenti()});
+    const VerificaFirme verifica = VerificaFirmeXml(entrambe, fiduciaProva(), kOpzioni);
     ASSERT_EQ(verifica.firmatari.size(), 2u);
     EXPECT_EQ(verifica.firmatari[0].esito, EsitoFirma::Valida) << verifica.firmatari[0].motivo;
     EXPECT_EQ(verifica.firmatari[1].esito, EsitoFirma::Integra) << verifica.firmatari[1].motivo;
@@ -376,12 +434,14 @@ TEST(FirmaXml, TwoSignaturesGiveTwoSignersAndTheWorseVerdict) {
 
     // The second signature, enveloped only, covers the first: both still hold, and a change
     // to the first's value spoils both.
-    const std::string inSequenza = FirmaXml(prima, chi::firmatario(), {.id = "Seconda"});
-    const VerificaFirme sequenza = VerificaFirmeXml(inSequenza, fiduciaProva());
+    const std::string inSequenza =
+        FirmaXml(prima, chi::firmatario(), {.id = "Seconda", .crl = listeCorrenti()});
+    const VerificaFirme sequenza = VerificaFirmeXml(inSequenza, fiduciaProva(), kOpzioni);
     ASSERT_EQ(sequenza.firmatari.size(), 2u);
     EXPECT_EQ(sequenza.esito, EsitoFirma::Valida);
-    const VerificaFirme guastata = VerificaFirmeXml(
-        Sostituisci(inSequenza, "<ds:SignatureValue>", "<ds:SignatureValue>AAAA"), fiduciaProva());
+    const VerificaFirme guastata =
+        VerificaFirmeXml(Sostituisci(inSequenza, "<ds:SignatureValue>", "<ds:SignatureValue>AAAA"),
+                         fiduciaProva(), kOpzioni);
     ASSERT_EQ(guastata.firmatari.size(), 2u);
     EXPECT_EQ(guastata.firmatari[0].esito, EsitoFirma::NonValida);
     EXPECT_EQ(guastata.firmatari[1].esito, EsitoFirma::NonValida);
@@ -418,7 +478,7 @@ TEST(FirmaXml, VerifiesInSeveralThreadsAtOnce) {
     std::vector<std::thread> fili;
     for (std::size_t i = 0; i < esiti.size(); ++i)
         fili.emplace_back(
-            [&, i] { esiti[i] = VerificaFirmeXml(i % 2 ? guasto : xml, fiducia).esito; });
+            [&, i] { esiti[i] = VerificaFirmeXml(i % 2 ? guasto : xml, fiducia, kOpzioni).esito; });
     for (auto& filo : fili)
         filo.join();
     for (std::size_t i = 0; i < esiti.size(); ++i)

@@ -54,6 +54,10 @@ struct OpzioniFirma {
     bool indicaCertificato = true; // xades:SigningCertificate names the signer's certificate
     // The certificates put in KeyInfo, in this order; the signer's alone when empty.
     std::vector<const Identita*> certificati = {};
+    // xades:SigningCertificate names the other certificates of KeyInfo before the signer's.
+    bool indicaAutorita = false;
+    // Revocation lists (DER) carried in the unsigned XAdES properties.
+    std::vector<std::string> crl = {};
 };
 
 inline ChiaveXmlSecPtr ChiavePrivataXmlSec(EVP_PKEY* chiave) {
@@ -141,19 +145,27 @@ inline std::string FirmaXml(const std::string& xml, const Identita& firmatario,
         xmlNode* diFirma = xmlNewChild(proprieta, xades, Xc("SignedSignatureProperties"), nullptr);
         xmlNewTextChild(diFirma, xades, Xc("SigningTime"), Xc(opzioni.oraFirma.c_str()));
         if (opzioni.indicaCertificato) {
-            std::string der = firmatario.der();
-            unsigned char valore[EVP_MAX_MD_SIZE];
-            unsigned int n = 0;
-            EVP_Digest(der.data(), der.size(), valore, &n, EVP_sha256(), nullptr);
-            xmlNode* digestCertificato = xmlNewChild(
-                xmlNewChild(xmlNewChild(diFirma, xades, Xc("SigningCertificate"), nullptr), xades,
-                            Xc("Cert"), nullptr),
-                xades, Xc("CertDigest"), nullptr);
-            xmlSetProp(xmlNewChild(digestCertificato, firma->ns, Xc("DigestMethod"), nullptr),
-                       Xc("Algorithm"), Xc("http://www.w3.org/2001/04/xmlenc#sha256"));
-            xmlNewTextChild(
-                digestCertificato, firma->ns, Xc("DigestValue"),
-                Xc(Identita::Base64(std::string(reinterpret_cast<char*>(valore), n)).c_str()));
+            std::vector<const Identita*> indicati;
+            if (opzioni.indicaAutorita)
+                for (const Identita* altro : opzioni.certificati)
+                    if (altro != &firmatario)
+                        indicati.push_back(altro);
+            indicati.push_back(&firmatario);
+            xmlNode* elenco = xmlNewChild(diFirma, xades, Xc("SigningCertificate"), nullptr);
+            for (const Identita* indicato : indicati) {
+                std::string der = indicato->der();
+                unsigned char valore[EVP_MAX_MD_SIZE];
+                unsigned int n = 0;
+                EVP_Digest(der.data(), der.size(), valore, &n, EVP_sha256(), nullptr);
+                xmlNode* digestCertificato =
+                    xmlNewChild(xmlNewChild(elenco, xades, Xc("Cert"), nullptr), xades,
+                                Xc("CertDigest"), nullptr);
+                xmlSetProp(xmlNewChild(digestCertificato, firma->ns, Xc("DigestMethod"), nullptr),
+                           Xc("Algorithm"), Xc("http://www.w3.org/2001/04/xmlenc#sha256"));
+                xmlNewTextChild(
+                    digestCertificato, firma->ns, Xc("DigestValue"),
+                    Xc(Identita::Base64(std::string(reinterpret_cast<char*>(valore), n)).c_str()));
+            }
         }
         xmlNode* riferimentoProprieta =
             xmlSecTmplSignatureAddReference(firma, digest, nullptr, Xc(("#" + idProprieta).c_str()),
@@ -168,6 +180,20 @@ inline std::string FirmaXml(const std::string& xml, const Identita& firmatario,
     contesto->signKey = ChiavePrivataXmlSec(firmatario.chiave.get()).release(); // freed with it
     if (!contesto->signKey || xmlSecDSigCtxSign(contesto.get(), firma) < 0)
         throw std::runtime_error("xmlsec could not sign");
+
+    // The revocation values are unsigned properties, added after the signature.
+    if (!opzioni.crl.empty() && !opzioni.oraFirma.empty()) {
+        xmlNode* qualificanti = xmlSecFindNode(firma, Xc("QualifyingProperties"), Xc(kNsXades));
+        xmlNs* xades = qualificanti->ns;
+        xmlNode* valori = xmlNewChild(
+            xmlNewChild(xmlNewChild(qualificanti, xades, Xc("UnsignedProperties"), nullptr), xades,
+                        Xc("UnsignedSignatureProperties"), nullptr),
+            xades, Xc("RevocationValues"), nullptr);
+        xmlNode* liste = xmlNewChild(valori, xades, Xc("CRLValues"), nullptr);
+        for (const auto& crl : opzioni.crl)
+            xmlNewTextChild(liste, xades, Xc("EncapsulatedCRLValue"),
+                            Xc(Identita::Base64(crl).c_str()));
+    }
 
     // KeyInfo is not signed: it is written after the signature.
     xmlNode* dati = xmlSecTmplKeyInfoAddX509Data(xmlSecTmplSignatureEnsureKeyInfo(firma, nullptr));
@@ -191,6 +217,5 @@ inline testing::AssertionResult Contiene(const std::string& testo, const std::st
     return testing::AssertionFailure()
            << "\"" << testo << "\" does not contain \"" << parte << "\"";
 }
-
 
 } // namespace ondivo::test

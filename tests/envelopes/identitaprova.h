@@ -18,7 +18,7 @@
 
 namespace ondivo::test {
 
-enum class TipoChiave { Rsa, Ec };
+enum class TipoChiave { Rsa, Ec, Rsa1024 };
 
 // A key pair and a certificate for it.
 struct Identita {
@@ -48,9 +48,10 @@ struct Identita {
 };
 
 inline EvpPkeyPtr NuovaChiave(TipoChiave tipo) {
-    EvpPkeyPtr chiave(tipo == TipoChiave::Rsa
-                          ? EVP_PKEY_Q_keygen(nullptr, nullptr, "RSA", size_t{2048})
-                          : EVP_PKEY_Q_keygen(nullptr, nullptr, "EC", "P-256"));
+    EvpPkeyPtr chiave(
+        tipo == TipoChiave::Rsa       ? EVP_PKEY_Q_keygen(nullptr, nullptr, "RSA", size_t{2048})
+        : tipo == TipoChiave::Rsa1024 ? EVP_PKEY_Q_keygen(nullptr, nullptr, "RSA", size_t{1024})
+                                      : EVP_PKEY_Q_keygen(nullptr, nullptr, "EC", "P-256"));
     EXPECT_TRUE(chiave) << "key generation failed";
     return chiave;
 }
@@ -61,7 +62,9 @@ struct Certificato {
     Nome soggetto;
     std::string dal = "20000101000000Z"; // validity, as GeneralizedTime
     std::string al = "20991231235959Z";
-    bool autorita = false; // a certification authority
+    bool autorita = false;   // a certification authority
+    std::string usoChiave{}; // keyUsage as openssl writes it; the usual one for the kind if empty
+    std::string usoEsteso{}; // extendedKeyUsage; none if empty
 };
 
 // A certificate for `chiave`, signed by `emittente`, or self-signed when it is nullptr.
@@ -91,13 +94,17 @@ inline X509Ptr EmettiCertificato(EVP_PKEY* chiave, const Certificato& richiesta,
     X509V3_set_ctx_nodb(&contesto);
     X509V3_set_ctx(&contesto, emittente ? emittente->certificato.get() : certificato.get(),
                    certificato.get(), nullptr, nullptr, 0);
-    const std::pair<int, const char*> estensioni[] = {
+    std::vector<std::pair<int, std::string>> estensioni = {
         {NID_basic_constraints, richiesta.autorita ? "critical,CA:TRUE" : "critical,CA:FALSE"},
-        {NID_key_usage,
-         richiesta.autorita ? "critical,keyCertSign,cRLSign" : "critical,nonRepudiation"},
+        {NID_key_usage, !richiesta.usoChiave.empty() ? richiesta.usoChiave
+                        : richiesta.autorita         ? "critical,keyCertSign,cRLSign"
+                                                     : "critical,nonRepudiation"},
         {NID_subject_key_identifier, "hash"},
     };
-    for (const auto& [nid, valore] : estensioni) {
+    if (!richiesta.usoEsteso.empty())
+        estensioni.emplace_back(NID_ext_key_usage, richiesta.usoEsteso);
+    for (const auto& [nid, testo] : estensioni) {
+        const char* valore = testo.c_str();
         X509_EXTENSION* estensione = X509V3_EXT_conf_nid(nullptr, &contesto, nid, valore);
         EXPECT_TRUE(estensione);
         X509_add_ext(certificato.get(), estensione, -1);

@@ -19,6 +19,10 @@ const std::string kFattura =
     "xmlns:p=\"http://ivaservizi.agenziaentrate.gov.it/docs/xsd/fatture/v1.2\">"
     "<Causale>FIRMATA/1</Causale></p:FatturaElettronica>\n";
 
+// Every case is judged on 1 June 2030: the lists of revocation below are current then.
+constexpr std::time_t kOra = 1906502400; // 2030-06-01T00:00:00Z
+const OpzioniVerifica kOpzioni{kOra};
+
 // The authorities and signers of every case, made once.
 struct Mondo {
     Identita radice = Autorita("Ondivo Test Root CA");
@@ -34,6 +38,44 @@ struct Mondo {
                              {"CN", "BIANCHI ANNA"}}},
                            &emittente);
     Identita daSconosciuta = Emetti(Persona(), &estranea);
+    // Certificates for other uses than signing.
+    Identita cifratura =
+        Emetti(conUso(Persona(), "critical,keyEncipherment,dataEncipherment"), &emittente);
+    Identita server = Emetti(
+        conUso(Persona(), "critical,digitalSignature,keyEncipherment", "serverAuth,clientAuth"),
+        &emittente);
+    Identita documenti =
+        Emetti(conUso(Persona(), "critical,digitalSignature", "1.3.6.1.5.5.7.3.36,emailProtection"),
+               &emittente);
+    Identita debole = NuovaIdentita(Persona(), &emittente, TipoChiave::Rsa1024);
+    // An issuing authority that expired in 2025, and a signer it certified until 2040.
+    Identita emittenteScaduto = NuovaIdentita(
+        {{{"C", "IT"}, {"CN", "Ondivo Old CA"}}, "20100101000000Z", "20250101000000Z", true},
+        &radice, TipoChiave::Ec);
+    Identita sottoScaduto = Emetti(Persona(), &emittenteScaduto);
+    // The same key as Mario's in a certificate of another holder, named by its key.
+    Identita luigi = AltroCertificato(mario,
+                                      {{{"C", "IT"},
+                                        {"GN", "Luigi"},
+                                        {"SN", "Verdi"},
+                                        {"serialNumber", "TINIT-VRDLGU70A01H501Z"},
+                                        {"CN", "VERDI LUIGI"}},
+                                       "20200101000000Z",
+                                       "20400101000000Z"},
+                                      &emittente);
+
+    static Certificato conUso(Certificato c, std::string uso, std::string esteso = {}) {
+        c.usoChiave = std::move(uso);
+        c.usoEsteso = std::move(esteso);
+        return c;
+    }
+
+    // The current lists of both authorities, nobody revoked.
+    std::vector<std::string> correnti() const { return {Crl(radice), Crl(emittente)}; }
+    // The current lists, Mario revoked on the day given.
+    std::vector<std::string> marioRevocato(const std::string& quando) const {
+        return {Crl(radice), Crl(emittente, {{&mario, quando}})};
+    }
 
     static const Mondo& get() {
         static const Mondo mondo;
@@ -46,6 +88,7 @@ struct Caso {
     std::function<std::string(const Mondo&)> busta;
     std::function<Fiducia(const Mondo&)> fiducia;
     EsitoFirma esito;
+    const char* sottoindicazione;      // of the file: that of its worst signer; "" for TOTAL_PASSED
     std::vector<EsitoFirma> firmatari; // the verdict of each signer, in order
 };
 
@@ -59,77 +102,323 @@ Fiducia soloEmittente(const Mondo& m) {
     return Fiducia({m.emittente.der()});
 }
 
-std::string firmataDa(const Mondo& m, const Identita& chi, std::string quando = "") {
-    return Busta(kFattura, {{&chi, EVP_sha256(), std::move(quando), {&m.emittente}}});
+// Mario's (or another's) signature with the intermediate authority and the current lists.
+std::string firmataDa(const Mondo& m, const Identita& chi, std::string quando = "",
+                      const EVP_MD* md = EVP_sha256()) {
+    return Busta(kFattura, {{&chi, md, std::move(quando), {&m.emittente}}}, false, m.correnti());
 }
 
 using E = EsitoFirma;
 
 const Caso kCasi[] = {
-    {"valida", [](const Mondo& m) { return firmataDa(m, m.mario); }, radice, E::Valida,
+    {"valida",
+     [](const Mondo& m) { return firmataDa(m, m.mario); },
+     radice,
+     E::Valida,
+     "",
      {E::Valida}},
-    {"authorityOnTheListIsAnIssuingOne", [](const Mondo& m) { return firmataDa(m, m.mario); },
-     soloEmittente, E::Valida, {E::Valida}},
-    {"noListMeansIntact", [](const Mondo& m) { return firmataDa(m, m.mario); }, nessuna,
-     E::Integra, {E::Integra}},
+    {"authorityOnTheListIsAnIssuingOne",
+     [](const Mondo& m) { return firmataDa(m, m.mario); },
+     soloEmittente,
+     E::Valida,
+     "",
+     {E::Valida}},
+    {"documentSigningUsage",
+     [](const Mondo& m) { return firmataDa(m, m.documenti); },
+     radice,
+     E::Valida,
+     "",
+     {E::Valida}},
+    {"noListMeansIntact",
+     [](const Mondo& m) { return firmataDa(m, m.mario); },
+     nessuna,
+     E::Integra,
+     sotto::NoCertificateChainFound,
+     {E::Integra}},
     {"authorityNotOnTheList",
      [](const Mondo& m) {
-         return Busta(kFattura, {{&m.daSconosciuta, EVP_sha256(), "", {&m.estranea}}});
+         return Busta(kFattura, {{&m.daSconosciuta, EVP_sha256(), "", {&m.estranea}}}, false,
+                      {Crl(m.estranea)});
      },
-     radice, E::Integra, {E::Integra}},
-    {"intermediateNotCarriedIsNoChain",
-     [](const Mondo& m) { return Busta(kFattura, {{&m.mario}}); }, radice, E::Integra,
+     radice,
+     E::Integra,
+     sotto::NoCertificateChainFound,
      {E::Integra}},
+    {"intermediateNotCarriedIsNoChain",
+     [](const Mondo& m) { return Busta(kFattura, {{&m.mario}}, false, m.correnti()); },
+     radice,
+     E::Integra,
+     sotto::NoCertificateChainFound,
+     {E::Integra}},
+    // Revocation.
+    {"noRevocationData",
+     [](const Mondo& m) {
+         return Busta(kFattura, {{&m.mario, EVP_sha256(), "", {&m.emittente}}});
+     },
+     radice,
+     E::Integra,
+     sotto::TryLater,
+     {E::Integra}},
+    {"onlyTheSignersIssuerList",
+     [](const Mondo& m) {
+         return Busta(kFattura, {{&m.mario, EVP_sha256(), "", {&m.emittente}}}, false,
+                      {Crl(m.emittente)});
+     },
+     radice,
+     E::Integra,
+     sotto::TryLater,
+     {E::Integra}},
+    {"staleLists",
+     [](const Mondo& m) {
+         return Busta(kFattura, {{&m.mario, EVP_sha256(), "", {&m.emittente}}}, false,
+                      {Crl(m.radice, {}, "20290101000000Z", "20290201000000Z"),
+                       Crl(m.emittente, {}, "20290101000000Z", "20290201000000Z")});
+     },
+     radice,
+     E::Integra,
+     sotto::TryLater,
+     {E::Integra}},
+    {"listSignedByAnotherAuthority",
+     [](const Mondo& m) {
+         // The stranger's list names the issuer's name but is not signed with its key.
+         Identita falsa = NuovaIdentita(
+             {{{"C", "IT"}, {"O", "Ondivo Test S.p.A."}, {"CN", "Ondivo Qualified CA"}},
+              "20100101000000Z",
+              "20500101000000Z",
+              true},
+             nullptr, TipoChiave::Ec);
+         return Busta(kFattura, {{&m.mario, EVP_sha256(), "", {&m.emittente}}}, false,
+                      {Crl(m.radice), Crl(falsa)});
+     },
+     radice,
+     E::Integra,
+     sotto::TryLater,
+     {E::Integra}},
+    {"revokedBeforeTheClaimedTime",
+     [](const Mondo& m) {
+         return Busta(kFattura, {{&m.mario, EVP_sha256(), "20250101000000Z", {&m.emittente}}},
+                      false, m.marioRevocato("20240101000000Z"));
+     },
+     radice,
+     E::NonValida,
+     sotto::Revoked,
+     {E::NonValida}},
+    {"revokedAfterTheClaimedTime",
+     [](const Mondo& m) {
+         return Busta(kFattura, {{&m.mario, EVP_sha256(), "20250101000000Z", {&m.emittente}}},
+                      false, m.marioRevocato("20260101000000Z"));
+     },
+     radice,
+     E::Revocata,
+     sotto::RevokedNoPoe,
+     {E::Revocata}},
+    {"revokedWithoutTrustedList",
+     [](const Mondo& m) {
+         return Busta(kFattura, {{&m.mario, EVP_sha256(), "20250101000000Z", {&m.emittente}}},
+                      false, m.marioRevocato("20260101000000Z"));
+     },
+     nessuna,
+     E::Revocata,
+     sotto::RevokedNoPoe,
+     {E::Revocata}},
+    {"revokedOnAStaleList",
+     [](const Mondo& m) {
+         return Busta(kFattura, {{&m.mario, EVP_sha256(), "20250101000000Z", {&m.emittente}}},
+                      false,
+                      {Crl(m.radice), Crl(m.emittente, {{&m.mario, "20260101000000Z"}},
+                                          "20260102000000Z", "20260201000000Z")});
+     },
+     radice,
+     E::Revocata,
+     sotto::RevokedNoPoe,
+     {E::Revocata}},
+    {"intermediateRevoked",
+     [](const Mondo& m) {
+         return Busta(kFattura, {{&m.mario, EVP_sha256(), "", {&m.emittente}}}, false,
+                      {Crl(m.radice, {{&m.emittente, "20270101000000Z"}}), Crl(m.emittente)});
+     },
+     radice,
+     E::Revocata,
+     sotto::RevokedCaNoPoe,
+     {E::Revocata}},
+    // The signature itself.
     {"contentChanged",
      [](const Mondo& m) { return Sostituisci(firmataDa(m, m.mario), "FIRMATA/1", "FIRMATA/9"); },
-     radice, E::NonValida, {E::NonValida}},
+     radice,
+     E::NonValida,
+     sotto::HashFailure,
+     {E::NonValida}},
     {"signedAttributeChanged",
      [](const Mondo& m) {
          return Sostituisci(firmataDa(m, m.mario, "20240405060708Z"), "240405060708Z",
                             "240405060709Z");
      },
-     radice, E::NonValida, {E::NonValida}},
-    {"expiredAtTheSigningTime",
-     [](const Mondo& m) { return firmataDa(m, m.scaduto, "20220101000000Z"); }, radice,
-     E::Scaduta, {E::Scaduta}},
-    {"expiredSinceButValidWhenSigned",
-     [](const Mondo& m) { return firmataDa(m, m.scaduto, "20200601000000Z"); }, radice,
-     E::Valida, {E::Valida}},
-    {"notYetValidAtTheSigningTime", [](const Mondo& m) { return firmataDa(m, m.futuro); },
-     radice, E::NonAncoraValida, {E::NonAncoraValida}},
+     radice,
+     E::NonValida,
+     sotto::SigCryptoFailure,
+     {E::NonValida}},
+    {"signerCertificateMissing",
+     [](const Mondo& m) {
+         return Busta(kFattura, {{&m.mario, EVP_sha256(), "", {&m.emittente}, CMS_NOCERTS}}, false,
+                      m.correnti());
+     },
+     radice,
+     E::NonVerificabile,
+     sotto::NoSigningCertificateFound,
+     {E::NonVerificabile}},
+    {"certificateSwappedForAnotherHolderOfTheKey",
+     [](const Mondo& m) {
+         return Busta(kFattura,
+                      {{&m.mario,
+                        EVP_sha256(),
+                        "",
+                        {&m.luigi, &m.emittente},
+                        CMS_NOCERTS | CMS_USE_KEYID | CMS_CADES}},
+                      false, m.correnti());
+     },
+     radice,
+     E::NonVerificabile,
+     sotto::NoSigningCertificateFound,
+     {E::NonVerificabile}},
+    {"signedCertificateReferenceHolds",
+     [](const Mondo& m) {
+         return Busta(kFattura,
+                      {{&m.mario, EVP_sha256(), "", {&m.emittente}, CMS_USE_KEYID | CMS_CADES}},
+                      false, m.correnti());
+     },
+     radice,
+     E::Valida,
+     "",
+     {E::Valida}},
+    // Time.
+    {"expiredSinceAndNothingProvesWhenSigned",
+     [](const Mondo& m) { return firmataDa(m, m.scaduto, "20200601000000Z"); },
+     radice,
+     E::Integra,
+     sotto::OutOfBoundsNoPoe,
+     {E::Integra}},
+    {"expiredAtTheClaimedTime",
+     [](const Mondo& m) { return firmataDa(m, m.scaduto, "20220101000000Z"); },
+     radice,
+     E::Scaduta,
+     sotto::Expired,
+     {E::Scaduta}},
+    {"notYetValid",
+     [](const Mondo& m) { return firmataDa(m, m.futuro); },
+     radice,
+     E::NonAncoraValida,
+     sotto::NotYetValid,
+     {E::NonAncoraValida}},
+    {"claimedBeforeTheCertificate",
+     [](const Mondo& m) { return firmataDa(m, m.mario, "20190601000000Z"); },
+     radice,
+     E::NonAncoraValida,
+     sotto::NotYetValid,
+     {E::NonAncoraValida}},
+    {"claimedInTheFuture",
+     [](const Mondo& m) { return firmataDa(m, m.mario, "20310101000000Z"); },
+     radice,
+     E::Integra,
+     sotto::FutureTime,
+     {E::Integra}},
+    {"intermediateExpired",
+     [](const Mondo& m) {
+         return Busta(kFattura, {{&m.sottoScaduto, EVP_sha256(), "", {&m.emittenteScaduto}}}, false,
+                      {Crl(m.radice), Crl(m.emittenteScaduto)});
+     },
+     radice,
+     E::Integra,
+     sotto::OutOfBoundsNoPoe,
+     {E::Integra}},
+    // Fitness and strength.
+    {"encryptionOnlyCertificate",
+     [](const Mondo& m) { return firmataDa(m, m.cifratura); },
+     radice,
+     E::Integra,
+     sotto::ChainConstraintsFailure,
+     {E::Integra}},
+    {"tlsServerCertificate",
+     [](const Mondo& m) { return firmataDa(m, m.server); },
+     radice,
+     E::Integra,
+     sotto::ChainConstraintsFailure,
+     {E::Integra}},
+    {"sha1",
+     [](const Mondo& m) { return firmataDa(m, m.mario, "", EVP_sha1()); },
+     radice,
+     E::Integra,
+     sotto::CryptoConstraintsFailureNoPoe,
+     {E::Integra}},
+    {"md5",
+     [](const Mondo& m) { return firmataDa(m, m.debole, "", EVP_md5()); },
+     radice,
+     E::Integra,
+     sotto::CryptoConstraintsFailureNoPoe,
+     {E::Integra}},
+    {"rsa1024",
+     [](const Mondo& m) { return firmataDa(m, m.debole); },
+     radice,
+     E::Integra,
+     sotto::CryptoConstraintsFailureNoPoe,
+     {E::Integra}},
+    // Several signers.
     {"twoSignersTheWorstCounts",
      [](const Mondo& m) {
-         return Busta(kFattura, {{&m.mario, EVP_sha256(), "", {&m.emittente}},
-                                 {&m.scaduto, EVP_sha256(), "20220101000000Z", {}}});
+         return Busta(kFattura,
+                      {{&m.mario, EVP_sha256(), "", {&m.emittente}},
+                       {&m.scaduto, EVP_sha256(), "20220101000000Z", {}}},
+                      false, m.correnti());
      },
-     radice, E::Scaduta, {E::Valida, E::Scaduta}},
+     radice,
+     E::Scaduta,
+     sotto::Expired,
+     {E::Valida, E::Scaduta}},
     {"counterSignature",
-     [](const Mondo& m) { return Controfirma(firmataDa(m, m.mario), m.anna); }, radice,
-     E::Valida, {E::Valida, E::Valida}},
+     [](const Mondo& m) { return Controfirma(firmataDa(m, m.mario), m.anna); },
+     radice,
+     E::Valida,
+     "",
+     {E::Valida, E::Valida}},
     {"counterSignatureSpoiled",
-     [](const Mondo& m) { return Controfirma(firmataDa(m, m.mario), m.anna, true); }, radice,
-     E::NonValida, {E::Valida, E::NonValida}},
+     [](const Mondo& m) { return Controfirma(firmataDa(m, m.mario), m.anna, true); },
+     radice,
+     E::NonValida,
+     sotto::SigCryptoFailure,
+     {E::Valida, E::NonValida}},
     {"envelopeInAnEnvelope",
      [](const Mondo& m) {
-         return Busta(firmataDa(m, m.anna), {{&m.mario, EVP_sha256(), "", {&m.emittente}}});
+         return Busta(firmataDa(m, m.anna), {{&m.mario, EVP_sha256(), "", {&m.emittente}}}, false,
+                      m.correnti());
      },
-     radice, E::Valida, {E::Valida, E::Valida}},
+     radice,
+     E::Valida,
+     "",
+     {E::Valida, E::Valida}},
     {"innerEnvelopeChanged",
      [](const Mondo& m) {
          // The outer signature covers the inner envelope as it is; only the inner one fails.
          const std::string interna = Sostituisci(firmataDa(m, m.anna), "FIRMATA/1", "FIRMATA/9");
-         return Busta(interna, {{&m.mario, EVP_sha256(), "", {&m.emittente}}});
+         return Busta(interna, {{&m.mario, EVP_sha256(), "", {&m.emittente}}}, false, m.correnti());
      },
-     radice, E::NonValida, {E::Valida, E::NonValida}},
+     radice,
+     E::NonValida,
+     sotto::HashFailure,
+     {E::Valida, E::NonValida}},
     {"base64Envelope",
-     [](const Mondo& m) { return Base64Encode(firmataDa(m, m.mario)); }, radice, E::Valida,
+     [](const Mondo& m) { return Base64Encode(firmataDa(m, m.mario)); },
+     radice,
+     E::Valida,
+     "",
      {E::Valida}},
     {"pemEnvelope",
      [](const Mondo& m) {
          return "-----BEGIN PKCS7-----\n" + Base64Encode(firmataDa(m, m.mario)) +
                 "\n-----END PKCS7-----\n";
      },
-     radice, E::Valida, {E::Valida}},
+     radice,
+     E::Valida,
+     "",
+     {E::Valida}},
 };
 
 class VerificaBustaTest : public ::testing::TestWithParam<Caso> {};
@@ -137,8 +426,14 @@ class VerificaBustaTest : public ::testing::TestWithParam<Caso> {};
 TEST_P(VerificaBustaTest, GivesEachSignerItsVerdict) {
     const Caso& caso = GetParam();
     const Mondo& m = Mondo::get();
-    const VerificaFirme v = VerificaBusta(caso.busta(m), caso.fiducia(m));
-    EXPECT_EQ(v.esito, caso.esito) << TestoEsito(v.esito);
+    const VerificaFirme v = VerificaBusta(caso.busta(m), caso.fiducia(m), kOpzioni);
+    std::string motivi;
+    for (const auto& f : v.firmatari)
+        motivi += f.nome + ": " + f.motivo + "\n";
+    EXPECT_EQ(v.esito, caso.esito) << TestoEsito(v.esito) << "\n" << motivi;
+    EXPECT_EQ(v.sottoindicazione, caso.sottoindicazione) << motivi;
+    ASSERT_TRUE(v.indicazione);
+    EXPECT_EQ(*v.indicazione == Indicazione::TotalPassed, caso.esito == E::Valida);
     // The signers of one envelope are a set, encoded in the order of their bytes: the
     // verdicts are compared as a set (the order of levels and counter-signatures is checked
     // below, by name).
@@ -148,8 +443,11 @@ TEST_P(VerificaBustaTest, GivesEachSignerItsVerdict) {
     std::sort(avuti.begin(), avuti.end());
     std::sort(attesi.begin(), attesi.end());
     EXPECT_EQ(avuti, attesi);
-    for (const auto& f : v.firmatari)
-        EXPECT_TRUE(f.esito == EsitoFirma::Valida || !f.motivo.empty()) << f.nome;
+    for (const auto& f : v.firmatari) {
+        // Every verdict short of valid says why; a valid one has nothing to say.
+        EXPECT_EQ(f.esito == EsitoFirma::Valida, f.motivo.empty()) << f.nome << ": " << f.motivo;
+        EXPECT_EQ(f.esito == EsitoFirma::Valida, f.indicazione == Indicazione::TotalPassed);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Casi, VerificaBustaTest, ::testing::ValuesIn(kCasi),
@@ -157,7 +455,7 @@ INSTANTIATE_TEST_SUITE_P(Casi, VerificaBustaTest, ::testing::ValuesIn(kCasi),
 
 TEST(VerificaBusta, ReadsTheSignerFromTheCertificate) {
     const Mondo& m = Mondo::get();
-    const auto v = VerificaBusta(firmataDa(m, m.mario, "20240405060708Z"), radice(m));
+    const auto v = VerificaBusta(firmataDa(m, m.mario, "20240405060708Z"), radice(m), kOpzioni);
     ASSERT_EQ(v.firmatari.size(), 1u);
     const ondivo::Firmatario& f = v.firmatari[0];
     EXPECT_EQ(f.nome, "Mario Rossi");
@@ -168,21 +466,23 @@ TEST(VerificaBusta, ReadsTheSignerFromTheCertificate) {
     EXPECT_EQ(f.validoAl, "2040-01-01");
     EXPECT_EQ(f.dataFirma, "2024-04-05T06:07:08Z");
     EXPECT_EQ(f.algoritmo, "SHA-256");
+    EXPECT_EQ(f.chiave, "EC P-256");
     EXPECT_FALSE(f.algoritmoDebole);
+    EXPECT_EQ(f.revoca, "non revocato (CRL del 01/05/2030)");
     EXPECT_TRUE(f.integra);
     EXPECT_TRUE(f.attendibile);
     EXPECT_EQ(f.tipo, "CAdES");
-    EXPECT_EQ(f.catena, (std::vector<std::string>{f.soggetto,
-                                                   "CN=Ondivo Qualified CA, O=Ondivo Test S.p.A., C=IT",
-                                                   "CN=Ondivo Test Root CA, O=Ondivo Test S.p.A., C=IT"}));
+    EXPECT_EQ(f.catena, (std::vector<std::string>{
+                            f.soggetto, "CN=Ondivo Qualified CA, O=Ondivo Test S.p.A., C=IT",
+                            "CN=Ondivo Test Root CA, O=Ondivo Test S.p.A., C=IT"}));
     EXPECT_NE(f.soggetto.find("CN=ROSSI MARIO"), std::string::npos) << f.soggetto;
 }
 
 TEST(VerificaBusta, NamesWhatItKnowsOfEachSigner) {
     const Mondo& m = Mondo::get();
-    const auto v = VerificaBusta(Controfirma(Busta(firmataDa(m, m.anna), {{&m.mario, EVP_sha1()}}),
-                                            m.anna),
-                                 nessuna(m));
+    const auto v =
+        VerificaBusta(Controfirma(Busta(firmataDa(m, m.anna), {{&m.mario, EVP_sha1()}}), m.anna),
+                      nessuna(m), kOpzioni);
     ASSERT_EQ(v.firmatari.size(), 3u);
     EXPECT_EQ(v.firmatari[0].nome, "Mario Rossi");
     EXPECT_EQ(v.firmatari[0].algoritmo, "SHA-1");
@@ -198,7 +498,8 @@ TEST(VerificaBusta, NamesWhatItKnowsOfEachSigner) {
     EXPECT_EQ(v.firmatari[2].livello, 2);
     EXPECT_FALSE(v.firmatari[2].controfirma);
     EXPECT_EQ(v.esito, EsitoFirma::Integra);
-    EXPECT_EQ(v.firmatari[0].motivo, "nessun elenco di certificatori fidati importato");
+    EXPECT_EQ(v.firmatari[0].motivi.front(), "nessun elenco di certificatori fidati importato");
+    EXPECT_NE(v.firmatari[0].motivoAlgoritmo.find("SHA-1"), std::string::npos);
 }
 
 TEST(VerificaBusta, RefusesWhatIsNoEnvelope) {
@@ -245,7 +546,7 @@ TEST(VerificaFirmeFile, ChoosesByContentAndName) {
     for (const auto& c : casi) {
         const std::string file = dir.write(c.nome, c.dati);
         try {
-            const auto v = VerificaFirmeFile(file, radice(m));
+            const auto v = VerificaFirmeFile(file, radice(m), kOpzioni);
             EXPECT_EQ(std::optional(v.esito), c.esito) << c.nome;
         } catch (const OndivoError& e) {
             EXPECT_FALSE(c.esito) << c.nome << ": " << e.what();
@@ -282,7 +583,7 @@ TEST(Fiducia, KeepsTheListInTheUserDataFolder) {
     EXPECT_EQ(descritto.territorio, "IT");
     EXPECT_EQ(descritto.dataEmissione, "2026-11-02T00:00:00Z");
     EXPECT_EQ(descritto.firmatario, "CN=Lista falsa=1");
-    EXPECT_EQ(VerificaBusta(firmataDa(m, m.mario), caricata).esito, EsitoFirma::Valida);
+    EXPECT_EQ(VerificaBusta(firmataDa(m, m.mario), caricata, kOpzioni).esito, EsitoFirma::Valida);
     ImpostaIndirizzoElencoFiducia("  http://127.0.0.1:1/elenco.xml \n");
     EXPECT_EQ(IndirizzoElencoFiducia(), "http://127.0.0.1:1/elenco.xml");
 }
