@@ -454,7 +454,7 @@ void ValutaFirmatario(X509* certificato, const ProveFirma& prove, const Fiducia&
         X509* emittente =
             i + 1 < lunghezza ? sk_X509_value(catena.certificati.get(), i + 1) : nullptr;
         const StatoRevoca stato =
-            emittente ? StatoRevocaDi(c, emittente, prove.revoche, riferimento) : StatoRevoca{};
+            emittente ? StatoRevocaDi(c, emittente, prove.revoche, riferimento, ora) : StatoRevoca{};
         const std::string di =
             i == 0 ? "il certificato" : "il certificato del certificatore " + chi(c);
         switch (stato.stato) {

@@ -26,9 +26,12 @@ std::string giorno(std::time_t t) {
 
 // Fresh for the reference time: with a next update, when that is not before it (a list past
 // its next update has been replaced, however recently it was issued); without one, when
-// issued at it or after.
-bool fresco(const ASN1_TIME* emissione, const ASN1_TIME* prossimo, std::time_t riferimento) {
+// issued at it or after. Never when issued after the validation time.
+bool fresco(const ASN1_TIME* emissione, const ASN1_TIME* prossimo, std::time_t riferimento,
+            std::time_t ora) {
     const auto da = Secondi(emissione);
+    if (!da || *da > ora + kTolleranza)
+        return false;
     if (prossimo) {
         const auto a = Secondi(prossimo);
         return a && *a >= riferimento;
@@ -151,7 +154,7 @@ std::optional<std::time_t> Secondi(const ASN1_TIME* tempo) {
 }
 
 StatoRevoca StatoRevocaDi(X509* certificato, X509* emittente, const DatiRevoca& dati,
-                          std::time_t riferimento) {
+                          std::time_t riferimento, std::time_t ora) {
     StatoRevoca esito;
     const auto revocato = [&](const ASN1_TIME* quando, const std::string& fonte) {
         const auto t = Secondi(quando);
@@ -177,7 +180,8 @@ StatoRevoca StatoRevocaDi(X509* certificato, X509* emittente, const DatiRevoca& 
         // 1: listed; 2: listed as removed from hold, so no longer revoked.
         if (X509_CRL_get0_by_cert(crl, &voce, certificato) == 1 && voce)
             revocato(X509_REVOKED_get0_revocationDate(voce), fonte);
-        else if (fresco(X509_CRL_get0_lastUpdate(crl), X509_CRL_get0_nextUpdate(crl), riferimento))
+        else if (fresco(X509_CRL_get0_lastUpdate(crl), X509_CRL_get0_nextUpdate(crl), riferimento,
+                        ora))
             valido(fonte);
     }
 
@@ -203,7 +207,7 @@ StatoRevoca StatoRevocaDi(X509* certificato, X509* emittente, const DatiRevoca& 
             const std::string fonte = "OCSP del " + (t ? giorno(*t) : std::string("?"));
             if (stato == V_OCSP_CERTSTATUS_REVOKED)
                 revocato(revoca, fonte);
-            else if (stato == V_OCSP_CERTSTATUS_GOOD && fresco(emessa, prossima, riferimento))
+            else if (stato == V_OCSP_CERTSTATUS_GOOD && fresco(emessa, prossima, riferimento, ora))
                 valido(fonte);
         }
     }

@@ -53,9 +53,10 @@ struct StatoRevoca {
 // response signed by it or by a responder it certified for OCSP). Revoked as soon as one such
 // list or response says so, whenever it was issued; valid only from a list or response fresh
 // for `riferimento` (whose next update is not before it; without a next update, issued at it
-// or after, with a few minutes' leeway for the clocks); unknown otherwise.
+// or after, with a few minutes' leeway for the clocks) and not issued after `ora`, the
+// validation time; unknown otherwise.
 StatoRevoca StatoRevocaDi(X509* certificato, X509* emittente, const DatiRevoca& dati,
-                          std::time_t riferimento);
+                          std::time_t riferimento, std::time_t ora);
 
 // Seconds since the epoch of an ASN.1 time; nullopt when it cannot be read.
 std::optional<std::time_t> Secondi(const ASN1_TIME* tempo);

@@ -42,15 +42,17 @@ TEST_P(TitoloENome, FromTheHeader) {
 INSTANTIATE_TEST_SUITE_P(
     Pdf, TitoloENome,
     ::testing::Values(
-        Intestazione{"ordinary", "TD01 fattura", "FT 2024/0093", "2024-04-02", "Nordest Software S.r.l.",
-                     "/x/IT01.xml", "Fattura n. FT 2024/0093 del 02/04/2024",
+        Intestazione{"ordinary", "TD01 fattura", "FT 2024/0093", "2024-04-02",
+                     "Nordest Software S.r.l.", "/x/IT01.xml",
+                     "Fattura n. FT 2024/0093 del 02/04/2024",
                      "2024-04-02 Nordest Software S.r.l. FT 2024-0093.pdf"},
         Intestazione{"lotTakesTheFirst", std::nullopt, "PA-2024/011\r\nPA-2024/012",
                      "2024-02-29\r\n2024-02-29", "Scaligera Servizi", "/x/lotto.xml",
                      "Documento n. PA-2024/011 del 29/02/2024",
                      "2024-02-29 Scaligera Servizi PA-2024-011.pdf"},
-        Intestazione{"accentsAndRefusedCharacters", "TD06 parcella", "a:b*c?d\"e<f>g|h\\i", "2024-06-20",
-                     "Caff\xE8 \xABSi\xBB", "/x/p.xml", "Parcella n. a:b*c?d\"e<f>g|h\\i del 20/06/2024",
+        Intestazione{"accentsAndRefusedCharacters", "TD06 parcella", "a:b*c?d\"e<f>g|h\\i",
+                     "2024-06-20", "Caff\xE8 \xABSi\xBB", "/x/p.xml",
+                     "Parcella n. a:b*c?d\"e<f>g|h\\i del 20/06/2024",
                      "2024-06-20 Caffè «Si» a-b-c-d-e-f-g-h-i.pdf"},
         Intestazione{"dotsAndBlanksAtTheEnds", "TD01 fattura", "...", std::nullopt, " . Ditta. ",
                      "/x/f.xml", "Fattura n. ...", "Ditta.pdf"},
@@ -60,7 +62,9 @@ INSTANTIATE_TEST_SUITE_P(
                      std::nullopt, "/x/IT01234_abc.xml", "Documento", "IT01234_abc.pdf"},
         Intestazione{"emptyHeaderOfAnEnvelope", std::nullopt, "", "", "", "/x/IT01_b.xml.p7m",
                      "Documento", "IT01_b.pdf"},
-        Intestazione{"controlCharactersInValues", "TD01 fattura", "12\t/3", "2024-01-05", "A\x01" "B",
+        Intestazione{"controlCharactersInValues", "TD01 fattura", "12\t/3", "2024-01-05",
+                     "A\x01"
+                     "B",
                      "/x/f.xml", "Fattura n. 12\t/3 del 05/01/2024", "2024-01-05 A-B 12--3.pdf"}),
     [](const auto& info) { return std::string(info.param.nome); });
 
@@ -74,10 +78,10 @@ TEST(ContenutoPdf, InvoiceEnvelopeAndAttachmentsDecoded) {
     d.fornitore = "Ditta \xE8";
     d.tipoDocumento = "TD01 fattura";
     const std::pair<const char*, const char*> allegati[] = {
-        {"contratto.pdf", "JVBERi0xLjQK"},        // "%PDF-1.4\n"
-        {"../../etc/passwd", "YWJj"},             // a name that would leave the folder
-        {"spezzato.txt", "YW\r\n Jj\n"},          // text broken into lines
-        {"rotto.bin", "YWJjZ"},                    // uneven: kept as text
+        {"contratto.pdf", "JVBERi0xLjQK"}, // "%PDF-1.4\n"
+        {"../../etc/passwd", "YWJj"},      // a name that would leave the folder
+        {"spezzato.txt", "YW\r\n Jj\n"},   // text broken into lines
+        {"rotto.bin", "YWJjZ"},            // uneven: kept as text
         {"data.txt", "data:text/plain;base64,eHl6"},
     };
     for (const auto& [nome, base64] : allegati)

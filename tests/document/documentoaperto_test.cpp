@@ -3,6 +3,7 @@
 #include "errors.h"
 #include "lctv.h"
 #include "messages.h"
+#include "programmadiprova.h"
 #include "stylesheetchoice.h"
 #include "tempdir.h"
 
@@ -13,43 +14,11 @@
 #include <thread>
 
 using namespace ondivo;
+using ondivo::test::ProgrammaDiProva;
 using ondivo::test::TempDir;
 namespace fs = std::filesystem;
 
 namespace {
-
-// Each stylesheet writes its format, the invoice's number and two letters the folding turns
-// into plain pairs.
-std::string foglio(const std::string& formato) {
-    return "<xsl:stylesheet version=\"1.0\" xmlns:xsl=\"http://www.w3.org/1999/XSL/Transform\">"
-           "<xsl:output method=\"html\"/><xsl:template match=\"/\"><html><body><p>foglio " +
-           formato +
-           " \xC3\xA8 \xE2\x82\xAC</p><p><xsl:value-of select=\"//*[local-name()='Numero']\"/>"
-           "</p></body></html></xsl:template></xsl:stylesheet>";
-}
-
-// A program folder with the three stylesheets, made AppDir while it lives.
-class CartellaProgramma {
-public:
-    CartellaProgramma() {
-        ImpostaAppDir(m_dir.path().string() + "/");
-        for (const auto& riga : FogliStile)
-            m_dir.write(std::string("FODISTILE/") + riga.file, foglio(riga.formato));
-        m_dir.write(std::string("FODISTILE/") + FileFoglioStileMessaggi, foglio("SdI"));
-    }
-    ~CartellaProgramma() { ImpostaAppDir(std::string()); }
-
-    const TempDir& dir() const { return m_dir; }
-    std::string foglioDi(const char* formato) const {
-        for (const auto& riga : FogliStile)
-            if (std::string(riga.formato) == formato)
-                return AppDir() + DirFogliStile + riga.file;
-        return {};
-    }
-
-private:
-    TempDir m_dir;
-};
 
 std::string fattura(const std::string& formati, const std::string& corpo) {
     return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<p:FatturaElettronica xmlns:p=\"urn:p\">"
@@ -106,7 +75,7 @@ class ShownTest : public testing::TestWithParam<ShownCase> {};
 
 TEST_P(ShownTest, ReadsEveryPart) {
     const auto& c = GetParam();
-    CartellaProgramma programma;
+    ProgrammaDiProva programma;
     const auto file = programma.dir().write("f.xml", c.xml);
     const std::string dato = programma.foglioDi("FPR12");
 
@@ -215,7 +184,7 @@ class MessageTest : public testing::TestWithParam<MessageCase> {};
 
 TEST_P(MessageTest, ShowsTheMessageWithItsOwnStylesheet) {
     const auto& c = GetParam();
-    CartellaProgramma programma;
+    ProgrammaDiProva programma;
     const auto file = programma.dir().write("m.xml", c.xml);
 
     const DocumentoAperto d = ApriDocumento(file, programma.foglioDi("FPA12"));
@@ -269,7 +238,7 @@ INSTANTIATE_TEST_SUITE_P(
 // A document with a format is an invoice, whatever its document element: the format query
 // decides first.
 TEST(ApriDocumento, AFormatMakesAnInvoiceOfAMessagesElement) {
-    CartellaProgramma programma;
+    ProgrammaDiProva programma;
     const auto file =
         programma.dir().write("f.xml", messaggioSdI("RicevutaConsegna", kNamespaceSdI,
                                                     "<IdentificativoSdI>1</IdentificativoSdI>" +
@@ -301,7 +270,7 @@ class RefusedTest : public testing::TestWithParam<RefusedCase> {};
 
 TEST_P(RefusedTest, EndsWithTheRefusal) {
     const auto& c = GetParam();
-    CartellaProgramma programma;
+    ProgrammaDiProva programma;
     const auto file = c.xml ? programma.dir().write("f.xml", *c.xml)
                             : (programma.dir().path() / "manca.xml").string();
 
@@ -360,7 +329,7 @@ class RaisedTest : public testing::TestWithParam<RaisedCase> {};
 
 TEST_P(RaisedTest, PassesTheStepsErrorUp) {
     const auto& c = GetParam();
-    CartellaProgramma programma;
+    ProgrammaDiProva programma;
     if (c.fogli == Fogli::Mancanti)
         fs::remove_all(programma.dir().path() / "FODISTILE");
     if (c.fogli == Fogli::CheFalliscono)
@@ -394,7 +363,7 @@ INSTANTIATE_TEST_SUITE_P(
 // ---------------------------------------------------------------------------------------------
 
 TEST(ApriDocumento, ReadsOnlyThePartsAskedFor) {
-    CartellaProgramma programma;
+    ProgrammaDiProva programma;
     fs::remove_all(programma.dir().path() / "FODISTILE"); // no page: no stylesheet needed
     const auto file = programma.dir().write(
         "f.xml", fattura(formato("FPA12"), kCedente + documento("9") + allegato("a.pdf", "QQ==")));
@@ -411,7 +380,7 @@ TEST(ApriDocumento, ReadsOnlyThePartsAskedFor) {
 }
 
 TEST(ApriDocumento, CancelledBeforeItsStepsDoesNothingMore) {
-    CartellaProgramma programma;
+    ProgrammaDiProva programma;
     fs::remove_all(programma.dir().path() / "FODISTILE"); // a transformation would fail
     const auto file = programma.dir().write("f.xml", fattura(formato("FPR12"), documento("1")));
     const std::atomic<bool> annulla(true);
@@ -425,7 +394,7 @@ TEST(ApriDocumento, CancelledBeforeItsStepsDoesNothingMore) {
 }
 
 TEST(ApriDocumento, ReadsTheXmlTakenOutOfAnEnvelope) {
-    CartellaProgramma programma;
+    ProgrammaDiProva programma;
     const auto contenuto =
         programma.dir().write("contenuto.xml", fattura(formato("FPA12"), documento("PA/1")));
     // A tool that writes the prepared XML wherever it is told to.
@@ -447,7 +416,7 @@ TEST(ApriDocumento, ReadsTheXmlTakenOutOfAnEnvelope) {
 // A signature tool that never ends is stopped as soon as the open is withdrawn, not after the
 // tool's time-out: the window's "Esci" and a newer open rely on it.
 TEST(ApriDocumento, AWithdrawnOpenEndsTheToolItWaitsFor) {
-    CartellaProgramma programma;
+    ProgrammaDiProva programma;
     const auto avviato = (programma.dir().path() / "avviato").string();
     programma.dir().write("ossl/openssl",
                           "#!/bin/sh\n: > '" + avviato + "'\nwhile :; do sleep 1; done\n");
@@ -469,7 +438,7 @@ TEST(ApriDocumento, AWithdrawnOpenEndsTheToolItWaitsFor) {
 }
 
 TEST(ApriDocumento, AMissingEnvelopeRaisesTheEnvelopesError) {
-    CartellaProgramma programma;
+    ProgrammaDiProva programma;
     const std::string busta = (programma.dir().path() / "manca.xml.p7m").string();
     try {
         ApriDocumento(busta, FoglioStilePredefinito());

@@ -178,6 +178,16 @@ const Caso kCasi[] = {
      E::Integra,
      sotto::TryLater,
      {E::Integra}},
+    {"listsIssuedAfterTheValidationTime",
+     [](const Mondo& m) {
+         return Busta(kFattura, {{&m.mario, EVP_sha256(), "", {&m.emittente}}}, false,
+                      {Crl(m.radice, {}, "20300701000000Z", "20300801000000Z"),
+                       Crl(m.emittente, {}, "20300701000000Z", "20300801000000Z")});
+     },
+     radice,
+     E::Integra,
+     sotto::TryLater,
+     {E::Integra}},
     {"listSignedByAnotherAuthority",
      [](const Mondo& m) {
          // The stranger's list names the issuer's name but is not signed with its key.
