@@ -1,10 +1,10 @@
 #include "commands.h"
 #include "errors.h"
+#include "esecuzione.h"
 #include "executablepath.h"
 #include "fiducia.h"
 #include "files.h"
 #include "lctv.h"
-#include "esecuzione.h"
 #include "text.h"
 
 #include <iostream>
@@ -15,6 +15,9 @@ namespace {
 
 void descrivi(const ElencoFiducia& elenco, std::size_t certificatori) {
     std::cout << ControlliVisibili(SintesiElencoFiducia(elenco, certificatori)) << '\n';
+    const std::string avviso = AvvisoAggiornamentoElenco(elenco);
+    if (!avviso.empty())
+        std::cout << "Attenzione: elenco " << avviso << '\n';
 }
 
 } // namespace
@@ -35,8 +38,8 @@ int ComandoFiducia(const Argomenti& argomenti) {
             std::cout << "Elenco di fiducia: ";
             descrivi(elenco, fiducia.numero());
         }
-        std::cout << "Indirizzo per l'aggiornamento: " << ControlliVisibili(IndirizzoElencoFiducia())
-                  << '\n';
+        std::cout << "Indirizzo per l'aggiornamento: "
+                  << ControlliVisibili(IndirizzoElencoFiducia()) << '\n';
         return EsitoOk;
     }
     if (azione == "importa" && argomenti.size() == 2 && !Trim(argomenti[1]).empty()) {

@@ -1,4 +1,5 @@
 #include "certificato.h"
+#include "dataora.h"
 #include "opensslptr.h"
 #include "text.h"
 
@@ -7,6 +8,7 @@
 #include <openssl/objects.h>
 #include <openssl/x509v3.h>
 
+#include <algorithm>
 #include <array>
 #include <ctime>
 #include <string_view>
@@ -73,22 +75,6 @@ std::string esadecimale(const ASN1_INTEGER* numero) {
         testo += cifre[numero->data[i] & 0x0F];
     }
     return testo;
-}
-
-// Seconds since the epoch from "YYYY-MM-DDThh:mm:ssZ".
-std::optional<std::time_t> secondiDaIso(const std::string& iso) {
-    std::tm tm{};
-    if (iso.size() != 20 || !strptime(iso.c_str(), "%Y-%m-%dT%H:%M:%SZ", &tm))
-        return std::nullopt;
-    return timegm(&tm);
-}
-
-std::string giorno(std::time_t t) {
-    std::tm tm{};
-    gmtime_r(&t, &tm);
-    char testo[16];
-    std::strftime(testo, sizeof testo, "%Y-%m-%d", &tm);
-    return DataItaliana(testo);
 }
 
 // Why a chain did not verify, in the user's words.
@@ -361,7 +347,7 @@ void ValutaFirmatario(X509* certificato, const ProveFirma& prove, const Fiducia&
     // Nothing proves when the signature was made: every certificate is judged at the
     // validation time. The claimed time is only shown, and believed only against the signer.
     const std::time_t riferimento = ora;
-    const auto letta = f.dataFirma ? secondiDaIso(*f.dataFirma) : std::nullopt;
+    const auto letta = f.dataFirma ? SecondiDaIso(*f.dataFirma) : std::nullopt;
     const bool conData = letta.has_value();
     const std::time_t dichiarata = letta.value_or(0);
     const std::string frase = f.dataFirma ? "firma dichiarata del " +
@@ -383,8 +369,19 @@ void ValutaFirmatario(X509* certificato, const ProveFirma& prove, const Fiducia&
                 catena.trovata ? sotto::CertificateChainGeneralFailure
                                : sotto::NoCertificateChainFound,
                 catena.motivo);
-    // The authority of the list is judged by the list; the others by their dates and status.
+    // The authority of the list is judged by the list: it must have been a qualified
+    // certification service when it issued the signer's certificate (a service withdrawn
+    // since still vouches for what it issued before). The others by their dates and status.
     const int daGiudicare = catena.fidata ? lunghezza - 1 : lunghezza;
+    if (catena.fidata) {
+        X509* ancora = sk_X509_value(catena.certificati.get(), lunghezza - 1);
+        const auto emesso = Secondi(X509_get0_notBefore(certificato));
+        // An authority the list does not vouch for then is no anchor of trust.
+        if (auto motivo = fiducia.NonQualificato(ancora, emesso.value_or(ora))) {
+            f.attendibile = false;
+            Segnala(f, I::Indeterminate, sotto::NoCertificateChainFound, *motivo);
+        }
+    }
 
     // Fitness for signing.
     if (auto motivo = nonAdattoAllaFirma(certificato))
@@ -437,11 +434,11 @@ void ValutaFirmatario(X509* certificato, const ProveFirma& prove, const Fiducia&
             i == 0 ? "il certificato" : "il certificato del certificatore " + chi(c);
         if (fine && *fine < riferimento)
             Segnala(f, I::Indeterminate, sotto::OutOfBoundsNoPoe,
-                    di + " è scaduto il " + giorno(*fine) + ": " + frase);
+                    di + " è scaduto il " + GiornoItaliano(*fine) + ": " + frase);
         else if (inizio && *inizio > riferimento)
             Segnala(f, i == 0 ? I::TotalFailed : I::Indeterminate,
                     i == 0 ? sotto::NotYetValid : sotto::CertificateChainGeneralFailure,
-                    di + " è valido solo dal " + giorno(*inizio));
+                    di + " è valido solo dal " + GiornoItaliano(*inizio));
     }
 
     // Revocation of every certificate judged, by its issuer's lists and responses; a root
@@ -453,13 +450,14 @@ void ValutaFirmatario(X509* certificato, const ProveFirma& prove, const Fiducia&
             break;
         X509* emittente =
             i + 1 < lunghezza ? sk_X509_value(catena.certificati.get(), i + 1) : nullptr;
-        const StatoRevoca stato =
-            emittente ? StatoRevocaDi(c, emittente, prove.revoche, riferimento, ora) : StatoRevoca{};
+        const StatoRevoca stato = emittente
+                                      ? StatoRevocaDi(c, emittente, prove.revoche, riferimento, ora)
+                                      : StatoRevoca{};
         const std::string di =
             i == 0 ? "il certificato" : "il certificato del certificatore " + chi(c);
         switch (stato.stato) {
         case StatoRevoca::Stato::Revocato: {
-            const std::string quando = stato.quando ? " il " + giorno(*stato.quando) : "";
+            const std::string quando = stato.quando ? " il " + GiornoItaliano(*stato.quando) : "";
             if (i == 0 && conData && stato.quando && *stato.quando <= dichiarata)
                 Segnala(f, I::TotalFailed, sotto::Revoked,
                         di + " è stato revocato" + quando + ", prima della data della firma (" +
@@ -484,6 +482,19 @@ void ValutaFirmatario(X509* certificato, const ProveFirma& prove, const Fiducia&
         }
     }
     ConcludiFirmatario(f);
+}
+
+void AvvisiFiducia(const Fiducia& fiducia, std::time_t ora, VerificaFirme& verifica) {
+    if (ora == 0)
+        ora = std::time(nullptr);
+    const std::time_t prossimo = fiducia.prossimoAggiornamento();
+    if (verifica.firmatari.empty() || prossimo == 0 || prossimo >= ora)
+        return;
+    const std::string avviso = "l'elenco di fiducia in uso andava sostituito entro il " +
+                               GiornoItaliano(prossimo) +
+                               ": i certificatori sospesi o cessati da allora non sono noti";
+    if (std::find(verifica.avvisi.begin(), verifica.avvisi.end(), avviso) == verifica.avvisi.end())
+        verifica.avvisi.push_back(avviso);
 }
 
 } // namespace ondivo

@@ -37,4 +37,7 @@ struct ProveFirma {
 void ValutaFirmatario(X509* certificato, const ProveFirma& prove, const Fiducia& fiducia,
                       Firmatario& firmatario);
 
+// Adds to a file's verdict the warning that the trusted list is past its next update.
+void AvvisiFiducia(const Fiducia& fiducia, std::time_t ora, VerificaFirme& verifica);
+
 } // namespace ondivo

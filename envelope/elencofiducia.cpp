@@ -1,5 +1,6 @@
 #include "base64text.h"
 #include "certificato.h"
+#include "dataora.h"
 #include "errors.h"
 #include "fiducia.h"
 #include "opensslptr.h"
@@ -13,7 +14,8 @@ namespace ondivo {
 namespace {
 
 constexpr const char* kNsElenco = "http://uri.etsi.org/02231/v2#";
-constexpr const char* kCertificatoreQualificato = "http://uri.etsi.org/TrstSvc/Svctype/CA/QC";
+constexpr const char* kCertificatoreQualificato = ServizioCertificatoreQualificato;
+constexpr const char* kMarche = "http://uri.etsi.org/TrstSvc/Svctype/TSA";
 
 [[noreturn]] void rifiuta(const std::string& motivo) {
     throw OndivoError("Elenco di fiducia non valido: " + motivo);
@@ -82,19 +84,50 @@ ElencoFiducia LeggiElencoFiducia(const std::string& xml) {
     elenco.dataEmissione = testoDi(radice, {"SchemeInformation", "ListIssueDateTime"});
     elenco.prossimoAggiornamento = testoDi(radice, {"SchemeInformation", "NextUpdate", "dateTime"});
 
-    // The certificates of the qualified certification authorities, whatever the status of the
-    // service: a signer's certificate is judged at the signing time, elsewhere.
+    // The certification and time-stamping services with every status they had: a signer's
+    // authority is judged by the status in force when it issued the certificate, elsewhere.
+    // The certificates of the certification services are kept whatever their status.
     std::set<std::string> visti;
     for (const xmlNode* servizio :
          percorso(radice, {"TrustServiceProviderList", "TrustServiceProvider", "TSPServices",
-                           "TSPService", "ServiceInformation"})) {
-        if (testoDi(servizio, {"ServiceTypeIdentifier"}) != kCertificatoreQualificato)
-            continue;
+                           "TSPService"})) {
+        const xmlNode* informazioni = FiglioXml(servizio, "ServiceInformation", kNsElenco);
+        const std::string tipo = testoDi(informazioni, {"ServiceTypeIdentifier"});
+        // Each status with the type the service had then.
+        std::vector<std::pair<std::string, StatoServizio>> stati;
+        const auto stato = [&](const xmlNode* da) {
+            const auto dal = SecondiDaDataOra(testoDi(da, {"StatusStartingTime"}));
+            stati.push_back({testoDi(da, {"ServiceTypeIdentifier"}),
+                             {testoDi(da, {"ServiceStatus"}), dal.value_or(0)}});
+        };
+        stato(informazioni);
+        for (const xmlNode* storia :
+             percorso(servizio, {"ServiceHistory", "ServiceHistoryInstance"}))
+            stato(storia);
+        std::vector<std::string> certificati;
         for (const xmlNode* testo :
-             percorso(servizio, {"ServiceDigitalIdentity", "DigitalId", "X509Certificate"})) {
+             percorso(informazioni, {"ServiceDigitalIdentity", "DigitalId", "X509Certificate"})) {
             std::string der = certificatoDer(TestoXml(testo));
-            if (!der.empty() && visti.insert(der).second)
-                elenco.certificati.push_back(std::move(der));
+            if (!der.empty())
+                certificati.push_back(std::move(der));
+        }
+        if (tipo == kCertificatoreQualificato)
+            for (const auto& der : certificati)
+                if (visti.insert(der).second)
+                    elenco.certificati.push_back(der);
+        // One service a type it had among those judged; a status under another type counts as
+        // not qualified for this one.
+        std::set<std::string> tipi{tipo};
+        for (const auto& [t, _] : stati)
+            tipi.insert(t);
+        for (const auto& t : tipi) {
+            if (t != kCertificatoreQualificato && t.rfind(kMarche, 0) != 0)
+                continue;
+            ServizioFiducia voce{t, certificati, {}};
+            for (const auto& [tipoAllora, s] : stati)
+                voce.stati.push_back(tipoAllora == t ? s
+                                                     : StatoServizio{"tipo:" + tipoAllora, s.dal});
+            elenco.servizi.push_back(std::move(voce));
         }
     }
     if (elenco.certificati.empty())

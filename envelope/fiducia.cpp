@@ -1,4 +1,6 @@
 #include "fiducia.h"
+#include "base64text.h"
+#include "dataora.h"
 #include "errors.h"
 #include "files.h"
 #include "fileutil.h"
@@ -7,6 +9,8 @@
 
 #include <openssl/pem.h>
 
+#include <algorithm>
+#include <map>
 #include <sstream>
 
 namespace ondivo {
@@ -14,6 +18,8 @@ namespace ondivo {
 namespace {
 
 constexpr const char* kCertificati = "certificatori.pem";
+constexpr const char* kServizi = "servizi.txt";
+constexpr const char* kTipoMarche = "http://uri.etsi.org/TrstSvc/Svctype/TSA";
 constexpr const char* kDescrizione = "elenco.txt";
 constexpr const char* kIndirizzo = "indirizzo";
 
@@ -40,21 +46,110 @@ std::string leggiSeEsiste(const std::string& percorso) {
 
 struct Fiducia::Dati {
     X509StorePtr store{X509_STORE_new()};
+    X509StorePtr storeMarche;
     std::size_t numero = 0;
+    // The services of each certificate of the list (DER).
+    std::map<std::string, std::vector<ServizioFiducia>> servizi;
+    std::time_t prossimo = 0;
+    bool statiIgnoti = false; // kept by an earlier version, without the statuses
 };
+
+namespace {
+
+X509Ptr daDer(const std::string& der) {
+    const auto* p = reinterpret_cast<const unsigned char*>(der.data());
+    return X509Ptr(d2i_X509(nullptr, &p, static_cast<long>(der.size())));
+}
+
+std::string comeDer(X509* certificato) {
+    unsigned char* der = nullptr;
+    const int n = i2d_X509(certificato, &der);
+    std::string testo(reinterpret_cast<const char*>(der), n > 0 ? static_cast<std::size_t>(n) : 0);
+    OPENSSL_free(der);
+    return testo;
+}
+
+std::string base64(const std::string& dati) {
+    std::string testo(4 * ((dati.size() + 2) / 3) + 1, '\0');
+    const int n = EVP_EncodeBlock(reinterpret_cast<unsigned char*>(testo.data()),
+                                  reinterpret_cast<const unsigned char*>(dati.data()),
+                                  static_cast<int>(dati.size()));
+    testo.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
+    return testo;
+}
+
+bool diMarche(const std::string& tipo) {
+    return tipo.rfind(kTipoMarche, 0) == 0;
+}
+
+std::string parteDelTipo(const std::string& tipo) {
+    return tipo == ServizioCertificatoreQualificato ? "certificatore qualificato"
+           : diMarche(tipo)                         ? "servizio di marche temporali qualificato"
+                                                    : tipo;
+}
+
+// The status's last word, as the user may look it up: "granted", "withdrawn".
+std::string nomeStato(const std::string& stato) {
+    const auto barra = stato.rfind('/');
+    return barra == std::string::npos ? stato : stato.substr(barra + 1);
+}
+
+} // namespace
+
+bool StatoQualificato(const std::string& stato) {
+    static constexpr std::string_view kQualificati[] = {
+        "http://uri.etsi.org/TrstSvc/TrustedList/Svcstatus/granted",
+        "http://uri.etsi.org/TrstSvc/TrustedList/Svcstatus/recognisedatnationallevel",
+        // Before 2016.
+        "http://uri.etsi.org/TrstSvc/TrustedList/Svcstatus/undersupervision",
+        "http://uri.etsi.org/TrstSvc/TrustedList/Svcstatus/supervisionincessation",
+        "http://uri.etsi.org/TrstSvc/TrustedList/Svcstatus/accredited",
+        "http://uri.etsi.org/TrstSvc/TrustedList/Svcstatus/setbynationallaw",
+    };
+    return std::find(std::begin(kQualificati), std::end(kQualificati), stato) !=
+           std::end(kQualificati);
+}
 
 Fiducia::Fiducia() = default;
 Fiducia::~Fiducia() = default;
 Fiducia::Fiducia(const Fiducia&) = default;
 Fiducia& Fiducia::operator=(const Fiducia&) = default;
 
-Fiducia::Fiducia(const std::vector<std::string>& certificatiDer) {
+Fiducia::Fiducia(const std::vector<std::string>& certificatiDer)
+    : Fiducia([&] {
+          std::vector<ServizioFiducia> servizi;
+          for (const auto& der : certificatiDer)
+              servizi.push_back({ServizioCertificatoreQualificato, {der}, {}});
+          return servizi;
+      }()) {}
+
+Fiducia::Fiducia(const std::vector<ServizioFiducia>& servizi, std::time_t prossimoAggiornamento) {
     auto dati = std::make_shared<Dati>();
-    for (const auto& der : certificatiDer) {
-        const auto* p = reinterpret_cast<const unsigned char*>(der.data());
-        X509Ptr certificato(d2i_X509(nullptr, &p, static_cast<long>(der.size())));
-        if (certificato && X509_STORE_add_cert(dati->store.get(), certificato.get()) == 1)
-            ++dati->numero;
+    dati->prossimo = prossimoAggiornamento;
+    for (const auto& servizio : servizi) {
+        const bool certificazione = servizio.tipo == ServizioCertificatoreQualificato;
+        if (!certificazione && !diMarche(servizio.tipo))
+            continue;
+        for (const auto& der : servizio.certificati) {
+            X509Ptr certificato = daDer(der);
+            if (!certificato)
+                continue;
+            const std::string chiave = comeDer(certificato.get());
+            auto& suoi = dati->servizi[chiave];
+            suoi.push_back({servizio.tipo, {chiave}, servizio.stati});
+            if (suoi.size() > 1 && std::any_of(suoi.begin(), suoi.end() - 1, [&](const auto& s) {
+                    return s.tipo == servizio.tipo;
+                }))
+                continue; // already in its store
+            if (certificazione) {
+                if (X509_STORE_add_cert(dati->store.get(), certificato.get()) == 1)
+                    ++dati->numero;
+            } else {
+                if (!dati->storeMarche)
+                    dati->storeMarche.reset(X509_STORE_new());
+                X509_STORE_add_cert(dati->storeMarche.get(), certificato.get());
+            }
+        }
     }
     if (dati->numero > 0)
         m_dati = std::move(dati);
@@ -70,6 +165,54 @@ std::size_t Fiducia::numero() const {
 
 X509_STORE* Fiducia::store() const {
     return m_dati ? m_dati->store.get() : nullptr;
+}
+
+X509_STORE* Fiducia::storeMarche() const {
+    return m_dati ? m_dati->storeMarche.get() : nullptr;
+}
+
+std::time_t Fiducia::prossimoAggiornamento() const {
+    return m_dati ? m_dati->prossimo : 0;
+}
+
+std::optional<std::string> Fiducia::NonQualificato(X509* autorita, std::time_t quando,
+                                                   const char* tipo) const {
+    if (!m_dati)
+        return std::string("nessun elenco di certificatori fidati importato");
+    if (m_dati->statiIgnoti)
+        return std::string("lo stato dei certificatori non è noto: importare di nuovo l'elenco "
+                           "di fiducia");
+    const auto voce = m_dati->servizi.find(comeDer(autorita));
+    const bool cercaMarche = diMarche(tipo);
+    std::optional<StatoServizio> inVigore;
+    bool trovato = false;
+    if (voce != m_dati->servizi.end()) {
+        for (const auto& servizio : voce->second) {
+            if (cercaMarche ? !diMarche(servizio.tipo) : servizio.tipo != tipo)
+                continue;
+            trovato = true;
+            if (servizio.stati.empty())
+                return std::nullopt; // given as qualified at any time
+            // The status in force at that time: the latest that began by then.
+            std::optional<StatoServizio> stato;
+            for (const auto& s : servizio.stati)
+                if (s.dal <= quando && (!stato || s.dal >= stato->dal))
+                    stato = s;
+            if (stato && StatoQualificato(stato->stato) &&
+                (!cercaMarche || servizio.tipo != kTipoMarche))
+                return std::nullopt;
+            if (stato)
+                inVigore = stato;
+        }
+    }
+    if (!trovato)
+        return "il certificatore non è nell'elenco come " + parteDelTipo(tipo);
+    if (!inVigore)
+        return "il servizio del certificatore non era ancora nell'elenco il " +
+               GiornoItaliano(quando);
+    return "il servizio del certificatore non era qualificato il " + GiornoItaliano(quando) +
+           " (stato: " + nomeStato(inVigore->stato) +
+           (inVigore->dal ? " dal " + GiornoItaliano(inVigore->dal) : std::string()) + ")";
 }
 
 std::string CartellaFiducia() {
@@ -95,6 +238,20 @@ void SalvaElencoFiducia(const ElencoFiducia& elenco) {
         const long n = BIO_get_mem_data(bio.get(), &testo);
         pem.append(testo, static_cast<std::size_t>(n));
     }
+    // The services with their statuses, one item a line: "servizio TIPO", then its
+    // "certificato BASE64" and "stato URI SECONDI" lines.
+    std::vector<ServizioFiducia> servizi = elenco.servizi;
+    if (servizi.empty())
+        for (const auto& der : elenco.certificati)
+            servizi.push_back({ServizioCertificatoreQualificato, {der}, {}});
+    std::string righeServizi;
+    for (const auto& servizio : servizi) {
+        righeServizi += "servizio " + servizio.tipo + "\n";
+        for (const auto& der : servizio.certificati)
+            righeServizi += "certificato " + base64(der) + "\n";
+        for (const auto& stato : servizio.stati)
+            righeServizi += "stato " + stato.stato + " " + std::to_string(stato.dal) + "\n";
+    }
     std::string descrizione;
     for (const auto& [chiave, campo] : kCampi) {
         std::string valore = elenco.*campo;
@@ -105,6 +262,7 @@ void SalvaElencoFiducia(const ElencoFiducia& elenco) {
     }
     // The certificates first: a description never speaks of certificates not written.
     platform::ScriviFile(cartella + kCertificati, pem);
+    platform::ScriviFile(cartella + kServizi, righeServizi);
     platform::ScriviFile(cartella + kDescrizione, descrizione);
 }
 
@@ -129,22 +287,57 @@ std::string SintesiElencoFiducia(const ElencoFiducia& elenco, std::size_t certif
     return dettagli.empty() ? testo : testo + " (" + dettagli + ")";
 }
 
+std::string AvvisoAggiornamentoElenco(const ElencoFiducia& elenco, std::time_t ora) {
+    const auto prossimo = SecondiDaDataOra(elenco.prossimoAggiornamento);
+    if (!prossimo || *prossimo >= (ora ? ora : std::time(nullptr)))
+        return {};
+    return "da sostituire: il prossimo aggiornamento era previsto entro il " +
+           GiornoItaliano(*prossimo);
+}
+
 Fiducia CaricaFiducia() {
     const std::string cartella = CartellaFiducia();
-    const std::string pem = leggiSeEsiste(cartella.empty() ? "" : cartella + kCertificati);
+    if (cartella.empty())
+        return Fiducia();
+    const auto prossimo = SecondiDaDataOra(DescrizioneFiduciaSalvata().prossimoAggiornamento);
+    const std::string righe = leggiSeEsiste(cartella + kServizi);
+    if (!righe.empty()) {
+        std::vector<ServizioFiducia> servizi;
+        std::istringstream testo(righe);
+        std::string riga;
+        while (std::getline(testo, riga)) {
+            const auto spazio = riga.find(' ');
+            const std::string chiave = riga.substr(0, spazio);
+            const std::string valore = spazio == std::string::npos ? "" : riga.substr(spazio + 1);
+            if (chiave == "servizio") {
+                servizi.push_back({valore, {}, {}});
+            } else if (servizi.empty()) {
+                continue;
+            } else if (chiave == "certificato") {
+                if (auto der = DecodificaTestoBase64(valore))
+                    servizi.back().certificati.push_back(*der);
+            } else if (chiave == "stato") {
+                const auto fine = valore.rfind(' ');
+                if (fine != std::string::npos)
+                    servizi.back().stati.push_back(
+                        {valore.substr(0, fine),
+                         std::strtoll(valore.c_str() + fine + 1, nullptr, 10)});
+            }
+        }
+        return Fiducia(servizi, prossimo.value_or(0));
+    }
+    // Kept by an earlier version: the authorities without their statuses.
+    const std::string pem = leggiSeEsiste(cartella + kCertificati);
     if (pem.empty())
         return Fiducia();
     BioPtr bio(BIO_new_mem_buf(pem.data(), static_cast<int>(pem.size())));
     std::vector<std::string> certificati;
-    while (X509Ptr certificato{PEM_read_bio_X509(bio.get(), nullptr, nullptr, nullptr)}) {
-        unsigned char* der = nullptr;
-        const int n = i2d_X509(certificato.get(), &der);
-        if (n > 0)
-            certificati.emplace_back(reinterpret_cast<const char*>(der),
-                                     static_cast<std::size_t>(n));
-        OPENSSL_free(der);
-    }
-    return Fiducia(certificati);
+    while (X509Ptr certificato{PEM_read_bio_X509(bio.get(), nullptr, nullptr, nullptr)})
+        certificati.push_back(comeDer(certificato.get()));
+    Fiducia fiducia(certificati);
+    if (fiducia.m_dati)
+        std::const_pointer_cast<Fiducia::Dati>(fiducia.m_dati)->statiIgnoti = true;
+    return fiducia;
 }
 
 ElencoFiducia DescrizioneFiduciaSalvata() {

@@ -1,7 +1,7 @@
 #include "revoca.h"
+#include "dataora.h"
 #include "der.h"
 #include "opensslptr.h"
-#include "text.h"
 
 #include <openssl/err.h>
 #include <openssl/x509v3.h>
@@ -15,14 +15,6 @@ namespace {
 constexpr std::time_t kTolleranza = 10 * 60;
 
 using CertIdPtr = std::unique_ptr<OCSP_CERTID, LiberaCon<OCSP_CERTID_free>>;
-
-std::string giorno(std::time_t t) {
-    std::tm tm{};
-    gmtime_r(&t, &tm);
-    char testo[16];
-    std::strftime(testo, sizeof testo, "%Y-%m-%d", &tm);
-    return DataItaliana(testo);
-}
 
 // Fresh for the reference time: with a next update, when that is not before it (a list past
 // its next update has been replaced, however recently it was issued); without one, when
@@ -146,13 +138,6 @@ DatiRevoca RevochePossedute::dati() const {
     return d;
 }
 
-std::optional<std::time_t> Secondi(const ASN1_TIME* tempo) {
-    std::tm tm{};
-    if (!tempo || ASN1_TIME_to_tm(tempo, &tm) != 1)
-        return std::nullopt;
-    return timegm(&tm);
-}
-
 StatoRevoca StatoRevocaDi(X509* certificato, X509* emittente, const DatiRevoca& dati,
                           std::time_t riferimento, std::time_t ora) {
     StatoRevoca esito;
@@ -175,7 +160,8 @@ StatoRevoca StatoRevocaDi(X509* certificato, X509* emittente, const DatiRevoca& 
         if (!crlDi(crl, emittente))
             continue;
         const auto emessa = Secondi(X509_CRL_get0_lastUpdate(crl));
-        const std::string fonte = "CRL del " + (emessa ? giorno(*emessa) : std::string("?"));
+        const std::string fonte =
+            "CRL del " + (emessa ? GiornoItaliano(*emessa) : std::string("?"));
         X509_REVOKED* voce = nullptr;
         // 1: listed; 2: listed as removed from hold, so no longer revoked.
         if (X509_CRL_get0_by_cert(crl, &voce, certificato) == 1 && voce)
@@ -204,7 +190,7 @@ StatoRevoca StatoRevocaDi(X509* certificato, X509* emittente, const DatiRevoca& 
             const int stato =
                 OCSP_single_get0_status(singola, &motivo, &revoca, &emessa, &prossima);
             const auto t = Secondi(emessa);
-            const std::string fonte = "OCSP del " + (t ? giorno(*t) : std::string("?"));
+            const std::string fonte = "OCSP del " + (t ? GiornoItaliano(*t) : std::string("?"));
             if (stato == V_OCSP_CERTSTATUS_REVOKED)
                 revocato(revoca, fonte);
             else if (stato == V_OCSP_CERTSTATUS_GOOD && fresco(emessa, prossima, riferimento, ora))

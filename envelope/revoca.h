@@ -58,7 +58,4 @@ struct StatoRevoca {
 StatoRevoca StatoRevocaDi(X509* certificato, X509* emittente, const DatiRevoca& dati,
                           std::time_t riferimento, std::time_t ora);
 
-// Seconds since the epoch of an ASN.1 time; nullopt when it cannot be read.
-std::optional<std::time_t> Secondi(const ASN1_TIME* tempo);
-
 } // namespace ondivo

@@ -253,6 +253,7 @@ VerificaFirme VerificaBusta(std::string_view dati, const Fiducia& fiducia,
         illeggibile("il file non è una busta CMS (.p7m) leggibile");
     VerificaFirme esito;
     verificaLivello(*der, 1, fiducia, opzioni, esito);
+    AvvisiFiducia(fiducia, opzioni.ora, esito);
     return esito;
 }
 
@@ -268,6 +269,7 @@ VerificaFirme VerificaFirmeDati(const std::string& dati, const std::string& nome
     if (const auto der = BustaInterna(dati)) {
         VerificaFirme esito;
         verificaLivello(*der, 1, fiducia, opzioni, esito);
+        AvvisiFiducia(fiducia, opzioni.ora, esito);
         return esito;
     }
     if (IsEnvelope(nome) && !EXmlSemplice(dati))

@@ -357,6 +357,9 @@ private slots:
             "<tsl:ServiceDigitalIdentity><tsl:DigitalId><tsl:X509Certificate>" +
             der.toBase64().toStdString() +
             "</tsl:X509Certificate></tsl:DigitalId></tsl:ServiceDigitalIdentity>\n"
+            "<tsl:ServiceStatus>http://uri.etsi.org/TrstSvc/TrustedList/Svcstatus/granted"
+            "</tsl:ServiceStatus><tsl:StatusStartingTime>2016-07-01T00:00:00Z"
+            "</tsl:StatusStartingTime>\n"
             "</tsl:ServiceInformation></tsl:TSPService></tsl:TSPServices></"
             "tsl:TrustServiceProvider></tsl:TrustServiceProviderList>\n"
             "<ds:Signature><ds:SignedInfo><ds:CanonicalizationMethod "
@@ -898,7 +901,11 @@ private slots:
         const QString nessuno = QStringLiteral("Nessun elenco di fiducia importato");
         QTest::newRow("goodList") << "elenco"
                                   << "message: Elenco di fiducia importato da {FILE}: " + kSintesi
-                                  << kValida << "Elenco di fiducia in uso: " + kSintesi;
+                                  << kValida
+                                  << "Elenco di fiducia in uso: " + kSintesi +
+                                         QStringLiteral(" — da sostituire: il prossimo "
+                                                        "aggiornamento era previsto entro il "
+                                                        "02/11/2024");
         QTest::newRow("changedAfterSigning")
             << "manomesso"
             << "error: Elenco di fiducia non valido: " << kIntegra << nessuno;

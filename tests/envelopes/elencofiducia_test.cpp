@@ -1,6 +1,8 @@
 // The trusted list: written and signed here as the authority publishes it, then read back,
 // spoiled, and used to judge an invoice's signature.
 #include "certificatifixture.h"
+#include "dataora.h"
+#include "envelopefixture.h"
 #include "errors.h"
 #include "fiducia.h"
 #include "firmaxmlprova.h"
@@ -74,10 +76,22 @@ std::string inRighe(const std::string& base64) {
     return testo + "\n            ";
 }
 
+constexpr const char* kConcesso = "http://uri.etsi.org/TrstSvc/TrustedList/Svcstatus/granted";
+constexpr const char* kRevocato = "http://uri.etsi.org/TrstSvc/TrustedList/Svcstatus/withdrawn";
+
+// An earlier status of a service: its type then, the status and when it began.
+struct Storia {
+    std::string tipo;
+    std::string stato;
+    std::string dal;
+};
+
 struct Servizio {
     std::string tipo;
     std::vector<std::string> certificati; // as written in X509Certificate
-    std::string stato = "http://uri.etsi.org/TrstSvc/TrustedList/Svcstatus/granted";
+    std::string stato = kConcesso;
+    std::string dal = "2016-07-01T00:00:00Z"; // StatusStartingTime
+    std::vector<Storia> storia = {};
 };
 
 // A trusted list with the services given, two to a provider; unsigned.
@@ -115,9 +129,18 @@ std::string elenco(const std::vector<Servizio>& servizi,
                "<tsl:DigitalId><tsl:X509SubjectName>CN=x</tsl:X509SubjectName></tsl:DigitalId>"
                "\n            </tsl:ServiceDigitalIdentity>"
                "\n            <tsl:ServiceStatus>" +
-               servizi[i].stato +
-               "</tsl:ServiceStatus>"
-               "\n          </tsl:ServiceInformation>\n        </tsl:TSPService>";
+               servizi[i].stato + "</tsl:ServiceStatus>\n            <tsl:StatusStartingTime>" +
+               servizi[i].dal + "</tsl:StatusStartingTime>\n          </tsl:ServiceInformation>";
+        if (!servizi[i].storia.empty()) {
+            xml += "\n          <tsl:ServiceHistory>";
+            for (const auto& h : servizi[i].storia)
+                xml += "<tsl:ServiceHistoryInstance><tsl:ServiceTypeIdentifier>" + h.tipo +
+                       "</tsl:ServiceTypeIdentifier><tsl:ServiceStatus>" + h.stato +
+                       "</tsl:ServiceStatus><tsl:StatusStartingTime>" + h.dal +
+                       "</tsl:StatusStartingTime></tsl:ServiceHistoryInstance>";
+            xml += "</tsl:ServiceHistory>";
+        }
+        xml += "\n        </tsl:TSPService>";
         if (i % 2 == 1 || i + 1 == servizi.size())
             xml += "\n      </tsl:TSPServices>\n    </tsl:TrustServiceProvider>";
     }
@@ -134,9 +157,7 @@ std::vector<Servizio> serviziProva() {
         {kCaQc, {inRighe(chi::primaAutorita().base64())}},
         {kTsa, {chi::marcatura().base64()}},
         {kCaQc, {chi::primaAutorita().base64(), chi::secondaAutorita().base64()}},
-        {kCaQc,
-         {chi::autoritaCessata().base64()},
-         "http://uri.etsi.org/TrstSvc/TrustedList/Svcstatus/withdrawn"},
+        {kCaQc, {chi::autoritaCessata().base64()}, kRevocato},
     };
 }
 
@@ -171,6 +192,132 @@ TEST(ElencoFiducia, AuthoritiesOfTheListMakeASignatureValid) {
         fiducia, ora);
     ASSERT_EQ(altra.firmatari.size(), 1u);
     EXPECT_EQ(altra.esito, EsitoFirma::Integra);
+}
+
+// ---------------------------------------------------------------------------------------------
+// A signature is valid only under an authority whose service was qualified when it issued the
+// signer's certificate: its status and history decide, as the list gives them.
+
+const Identita& autoritaStorica() {
+    static const Identita i = NuovaIdentita({{{"CN", "CA con storia"}}, chi::kDal, chi::kAl, true},
+                                            nullptr, TipoChiave::Ec);
+    return i;
+}
+
+// A signer certified by the authority with a history, on the day given.
+const Identita& certificatoIl(const std::string& giorno) {
+    static std::map<std::string, Identita> emessi;
+    auto [voce, nuova] = emessi.try_emplace(giorno);
+    if (nuova)
+        voce->second =
+            NuovaIdentita({{{"givenName", "Mario"}, {"surname", "Rossi"}, {"CN", "ROSSI MARIO"}},
+                           giorno,
+                           "20491231000000Z"},
+                          &autoritaStorica(), TipoChiave::Ec);
+    return voce->second;
+}
+
+struct CasoStorico {
+    std::string nome;
+    Servizio servizio;  // of the authority with a history
+    std::string emesso; // when the signer's certificate was issued
+    EsitoFirma esito;
+    std::string motivo; // part of the reason; empty for a valid signature
+};
+
+void PrintTo(const CasoStorico& c, std::ostream* os) {
+    *os << c.nome;
+}
+
+class StoriaServizioTest : public testing::TestWithParam<CasoStorico> {};
+
+TEST_P(StoriaServizioTest, JudgesTheAuthorityWhenItIssued) {
+    const auto& caso = GetParam();
+    Servizio servizio = caso.servizio;
+    servizio.certificati = {autoritaStorica().base64()};
+    const ElencoFiducia letto = LeggiElencoFiducia(firmato(elenco({servizio})));
+    const Fiducia fiducia(letto.servizi, *SecondiDaDataOra(letto.prossimoAggiornamento));
+    const std::string fattura = "<Fattura xmlns=\"urn:prova\"><Numero>7</Numero></Fattura>";
+    // Judged on 1 June 2030, with the authority's current list of revocation: the list
+    // itself was to be replaced in 2027, and the verdict says so.
+    const VerificaFirme v = VerificaFirmeXml(
+        FirmaXml(fattura, certificatoIl(caso.emesso), {.crl = {Crl(autoritaStorica())}}), fiducia,
+        {1906502400});
+    ASSERT_EQ(v.firmatari.size(), 1u);
+    EXPECT_EQ(v.esito, caso.esito) << v.firmatari[0].motivo;
+    if (caso.motivo.empty())
+        EXPECT_TRUE(v.firmatari[0].motivi.empty()) << v.firmatari[0].motivo;
+    else
+        EXPECT_TRUE(Contiene(v.firmatari[0].motivo, caso.motivo));
+    ASSERT_EQ(v.avvisi.size(), 1u);
+    EXPECT_TRUE(Contiene(v.avvisi[0], "andava sostituito entro il 02/05/2027"));
+}
+
+const CasoStorico kStorie[] = {
+    {"granted",
+     {kCaQc, {}, kConcesso, "2016-07-01T00:00:00Z"},
+     "20200101000000Z",
+     EsitoFirma::Valida,
+     ""},
+    {"issuedBeforeTheWithdrawal",
+     {kCaQc, {}, kRevocato, "2022-01-01T00:00:00Z", {{kCaQc, kConcesso, "2016-07-01T00:00:00Z"}}},
+     "20200101000000Z",
+     EsitoFirma::Valida,
+     ""},
+    {"issuedAfterTheWithdrawal",
+     {kCaQc, {}, kRevocato, "2022-01-01T00:00:00Z", {{kCaQc, kConcesso, "2016-07-01T00:00:00Z"}}},
+     "20230101000000Z",
+     EsitoFirma::Integra,
+     "stato: withdrawn dal 01/01/2022"},
+    {"issuedBeforeTheServiceWasListed",
+     {kCaQc, {}, kConcesso, "2021-01-01T00:00:00Z"},
+     "20200101000000Z",
+     EsitoFirma::Integra,
+     "non era ancora nell'elenco"},
+    {"qualifiedOnlySinceLater",
+     {kCaQc,
+      {},
+      kConcesso,
+      "2021-01-01T00:00:00Z",
+      {{"http://uri.etsi.org/TrstSvc/Svctype/CA/PKC", kConcesso, "2016-07-01T00:00:00Z"}}},
+     "20200101000000Z",
+     EsitoFirma::Integra,
+     "non era qualificato il 01/01/2020"},
+    {"beforeTheRegulationUnderSupervision",
+     {kCaQc,
+      {},
+      kConcesso,
+      "2016-07-01T00:00:00Z",
+      {{kCaQc, "http://uri.etsi.org/TrstSvc/TrustedList/Svcstatus/undersupervision",
+        "2010-01-01T00:00:00Z"}}},
+     "20120101000000Z",
+     EsitoFirma::Valida,
+     ""},
+};
+
+INSTANTIATE_TEST_SUITE_P(ElencoFiducia, StoriaServizioTest, testing::ValuesIn(kStorie),
+                         [](const auto& info) { return info.param.nome; });
+
+// A list kept by an earlier version has no statuses: its authorities chain, but nothing is
+// valid until the list is imported again.
+TEST(ElencoFiducia, ListKeptWithoutStatusesValidatesNothing) {
+    TempDir dir;
+    ScopedEnv dati("XDG_DATA_HOME", dir.path().string());
+    ElencoFiducia elenco;
+    elenco.territorio = "IT";
+    elenco.certificati = {autoritaStorica().der()};
+    SalvaElencoFiducia(elenco);
+    const std::string cartella = CartellaFiducia();
+    ASSERT_TRUE(std::filesystem::remove(cartella + "servizi.txt"));
+    const VerificaFirme v = VerificaFirmeXml(FirmaXml("<Fattura xmlns=\"urn:prova\"/>",
+                                                      certificatoIl("20200101000000Z"),
+                                                      {.crl = {Crl(autoritaStorica())}}),
+                                             CaricaFiducia(), {1906502400});
+    ASSERT_EQ(v.firmatari.size(), 1u);
+    EXPECT_FALSE(v.firmatari[0].attendibile);
+    EXPECT_EQ(v.esito, EsitoFirma::Integra);
+    EXPECT_EQ(v.sottoindicazione, sotto::NoCertificateChainFound);
+    EXPECT_TRUE(Contiene(v.firmatari[0].motivo, "importare di nuovo l'elenco"));
 }
 
 struct CasoRifiuto {
