@@ -83,6 +83,11 @@ void aggiungiFirmatario(QTreeWidget* albero, int indice, const Firmatario& f) {
          f.dataFirma ? DataItaliana(*f.dataFirma, true) +
                            QStringLiteral(" (dichiarata dal firmatario, non provata)")
                      : QStringLiteral("non indicata"));
+    if (f.dataProvata)
+        voce(ramo, QStringLiteral("Data provata"),
+             DataItaliana(*f.dataProvata, true) + QStringLiteral(" (marca temporale)"));
+    if (!f.marca.empty())
+        voce(ramo, QStringLiteral("Marca temporale"), testo(f.marca));
     voce(ramo, QStringLiteral("Algoritmo"), testo(f.algoritmo));
     voce(ramo, QStringLiteral("Chiave"), testo(f.chiave));
     if (!f.motivoAlgoritmo.empty())

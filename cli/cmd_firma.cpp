@@ -59,7 +59,9 @@ void stampaJson(const VerificaFirme& verifica) {
                   << ", \"chiave\": " << JsonValore(f.chiave)
                   << ", \"algoritmo_debole\": " << jsonBooleano(f.algoritmoDebole)
                   << ", \"motivo_algoritmo\": " << JsonValore(seScritto(f.motivoAlgoritmo))
-                  << ", \"revoca\": " << JsonValore(f.revoca) << "}";
+                  << ", \"revoca\": " << JsonValore(f.revoca)
+                  << ", \"data_provata\": " << JsonValore(f.dataProvata)
+                  << ", \"marca\": " << JsonValore(seScritto(f.marca)) << "}";
         separatore = ", ";
     }
     std::cout << "]}\n";
@@ -88,6 +90,8 @@ void stampaTesto(const VerificaFirme& verifica) {
         riga("Certificatore", f.emittente);
         riga("Certificato valido", f.validoDal + " - " + f.validoAl);
         riga("Data della firma", f.dataFirma ? *f.dataFirma + " (dichiarata)" : "non indicata");
+        riga("Data provata", f.dataProvata.value_or(""));
+        riga("Marca temporale", f.marca);
         riga("Algoritmo", f.algoritmo);
         riga("Chiave", f.chiave);
         riga("Debolezza", f.motivoAlgoritmo);

@@ -344,16 +344,19 @@ void ValutaFirmatario(X509* certificato, const ProveFirma& prove, const Fiducia&
                       Firmatario& f) {
     using I = Indicazione;
     const std::time_t ora = prove.ora ? prove.ora : std::time(nullptr);
-    // Nothing proves when the signature was made: every certificate is judged at the
-    // validation time. The claimed time is only shown, and believed only against the signer.
-    const std::time_t riferimento = ora;
+    // Every certificate is judged at the time a time-stamp proves the signature existed, else
+    // at the validation time. The claimed time is only shown, and believed only against the
+    // signer.
+    const std::time_t riferimento = prove.provaTempo.value_or(ora);
+    const bool provata = prove.provaTempo.has_value();
     const auto letta = f.dataFirma ? SecondiDaIso(*f.dataFirma) : std::nullopt;
     const bool conData = letta.has_value();
     const std::time_t dichiarata = letta.value_or(0);
-    const std::string frase = f.dataFirma ? "firma dichiarata del " +
-                                                DataItaliana(f.dataFirma->substr(0, 10)) +
-                                                ", non provata da marca temporale"
-                                          : std::string("data della firma non indicata");
+    const std::string frase =
+        provata       ? "la marca temporale prova la firma solo al " + GiornoItaliano(riferimento)
+        : f.dataFirma ? "firma dichiarata del " + DataItaliana(f.dataFirma->substr(0, 10)) +
+                            ", non provata da marca temporale"
+                      : std::string("data della firma non indicata");
 
     // The chain.
     Catena catena = costruisciCatena(certificato, prove.certificati, fiducia);
@@ -389,7 +392,10 @@ void ValutaFirmatario(X509* certificato, const ProveFirma& prove, const Fiducia&
 
     // Strength of digest and keys, and of the signatures on the certificates of the chain.
     std::vector<std::string> debolezze;
-    if (auto d = digestDebole(prove.nidDigest))
+    // SHA-1 served signatures until the end of 2009: one proven to be older stands.
+    constexpr std::time_t kFineSha1 = 1262304000; // 2010-01-01T00:00:00Z
+    if (auto d = digestDebole(prove.nidDigest);
+        d && !(prove.nidDigest == NID_sha1 && provata && riferimento < kFineSha1))
         debolezze.push_back(*d);
     std::optional<std::string> chiaveDebole;
     f.chiave = descrizioneChiave(X509_get0_pubkey(certificato), chiaveDebole);
@@ -458,7 +464,19 @@ void ValutaFirmatario(X509* certificato, const ProveFirma& prove, const Fiducia&
         switch (stato.stato) {
         case StatoRevoca::Stato::Revocato: {
             const std::string quando = stato.quando ? " il " + GiornoItaliano(*stato.quando) : "";
-            if (i == 0 && conData && stato.quando && *stato.quando <= dichiarata)
+            // Revoked after the time a time-stamp proves: the signature was made before.
+            if (provata && stato.quando && *stato.quando > riferimento) {
+                if (i == 0)
+                    f.revoca = "revocato" + quando +
+                               ", dopo la firma provata da marca temporale (" + stato.fonte + ")";
+                break;
+            }
+            if (provata)
+                Segnala(f, i == 0 ? I::TotalFailed : I::Indeterminate,
+                        i == 0 ? sotto::Revoked : sotto::RevokedCaNoPoe,
+                        di + " era già revocato" + quando +
+                            " alla data provata dalla marca temporale (" + stato.fonte + ")");
+            else if (i == 0 && conData && stato.quando && *stato.quando <= dichiarata)
                 Segnala(f, I::TotalFailed, sotto::Revoked,
                         di + " è stato revocato" + quando + ", prima della data della firma (" +
                             stato.fonte + ")");

@@ -27,13 +27,16 @@ struct ProveFirma {
     DatiRevoca revoche;                     // carried by the signature
     int nidDigest = 0;                      // the digest the signature was made with
     std::time_t ora = 0;                    // the validation time
+    // When a time-stamp proves the signature existed; the certificates are judged then.
+    std::optional<std::time_t> provaTempo;
 };
 
 // Completes a signer once the checks of the signature itself have reported (Segnala) and
 // `integra` and `dataFirma` are set: the chain to a trusted authority, the fitness of the
 // certificate for signing, the strength of digest and key, the dates of every certificate of
-// the chain and their revocation, all judged at the validation time, since nothing proves when
-// the signature was made; then the verdict (ConcludiFirmatario).
+// the chain and their revocation, all judged at the time a time-stamp proves, else at the
+// validation time, since the claimed time proves nothing; then the verdict
+// (ConcludiFirmatario).
 void ValutaFirmatario(X509* certificato, const ProveFirma& prove, const Fiducia& fiducia,
                       Firmatario& firmatario);
 

@@ -92,6 +92,14 @@ std::optional<std::time_t> SecondiDaDataOra(std::string_view testo) {
     return utc ? SecondiDaIso(*utc) : std::nullopt;
 }
 
+std::string DataOraIsoDa(std::time_t quando) {
+    std::tm tm{};
+    gmtime_r(&quando, &tm);
+    char testo[32];
+    std::strftime(testo, sizeof testo, "%Y-%m-%dT%H:%M:%SZ", &tm);
+    return testo;
+}
+
 std::string GiornoItaliano(std::time_t quando) {
     std::tm tm{};
     gmtime_r(&quando, &tm);

@@ -25,6 +25,9 @@ std::optional<std::time_t> SecondiDaIso(const std::string& iso);
 // Seconds since the epoch from an xs:dateTime (OraUtc, then SecondiDaIso).
 std::optional<std::time_t> SecondiDaDataOra(std::string_view testo);
 
+// "YYYY-MM-DDThh:mm:ssZ" of a moment.
+std::string DataOraIsoDa(std::time_t quando);
+
 // "dd/mm/yyyy" of a moment, in UTC.
 std::string GiornoItaliano(std::time_t quando);
 

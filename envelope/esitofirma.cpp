@@ -189,6 +189,9 @@ std::string TestoVerdetto(const Firmatario& f) {
     case EsitoFirma::Integra:
         if (s == sotto::NoCertificateChainFound)
             break;
+        if (s == sotto::OutOfBoundsNoPoe && f.dataProvata)
+            return "Firma integra, certificato scaduto prima della data provata da marca "
+                   "temporale";
         if (s == sotto::OutOfBoundsNoPoe)
             return "Firma integra, certificato scaduto: " +
                    (f.dataFirma

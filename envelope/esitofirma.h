@@ -76,7 +76,11 @@ struct Firmatario {
     std::string validoDal;   // YYYY-MM-DD (UTC)
     std::string validoAl;
     std::optional<std::string> dataFirma; // YYYY-MM-DDThh:mm:ssZ, as the signer claims it
-    std::string algoritmo;                // the digest: "SHA-256", "SHA-1"…
+    // YYYY-MM-DDThh:mm:ssZ, when a time-stamp of a qualified service proves the signature
+    // existed then; and what was found of the signature's time-stamps, in Italian.
+    std::optional<std::string> dataProvata;
+    std::string marca;
+    std::string algoritmo;           // the digest: "SHA-256", "SHA-1"…
     std::string chiave;              // the signer's key: "RSA 2048 bit", "EC P-256", "Ed25519"…
     bool algoritmoDebole = false;    // the digest or the key no longer fit for signatures
     std::string motivoAlgoritmo;     // why, in Italian, when algoritmoDebole

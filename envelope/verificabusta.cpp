@@ -1,9 +1,11 @@
 #include "certificato.h"
 #include "controfirme.h"
+#include "dataora.h"
 #include "envelopepath.h"
 #include "errors.h"
 #include "files.h"
 #include "formabusta.h"
+#include "marcatemporale.h"
 #include "opensslptr.h"
 #include "p7menvelope.h"
 #include "revoca.h"
@@ -111,6 +113,39 @@ bool riferimentoCertificatoValido(CMS_SignerInfo* firma, X509* certificato,
     return valido;
 }
 
+// The earliest time the signature's time-stamps (signature-time-stamp attributes, over the
+// signature value) prove; what was found of them goes into the signer's `marca`.
+std::optional<std::time_t> provaDiTempo(CMS_SignerInfo* firma, const Fiducia& fiducia,
+                                        const OpzioniVerifica& opzioni, Firmatario& firmatario) {
+    const std::time_t ora = opzioni.ora ? opzioni.ora : std::time(nullptr);
+    const std::string_view valore = vista(CMS_SignerInfo_get0_signature(firma));
+    std::optional<std::time_t> prova;
+    std::string nonProvate;
+    for (int i = -1;
+         (i = CMS_unsigned_get_attr_by_NID(firma, NID_id_smime_aa_timeStampToken, i)) >= 0;) {
+        X509_ATTRIBUTE* attributo = CMS_unsigned_get_attr(firma, i);
+        for (int j = 0; j < X509_ATTRIBUTE_count(attributo); ++j) {
+            const ASN1_TYPE* tipo = X509_ATTRIBUTE_get0_type(attributo, j);
+            if (!tipo || tipo->type != V_ASN1_SEQUENCE)
+                continue;
+            const MarcaVerificata marca =
+                VerificaMarca(vista(tipo->value.sequence), valore, fiducia, ora);
+            if (marca.quando && (!prova || *marca.quando < *prova)) {
+                prova = marca.quando;
+                firmatario.marca = "marca temporale di " + marca.autorita + " del " +
+                                   GiornoItaliano(*marca.quando);
+            } else if (!marca.quando && nonProvate.empty()) {
+                nonProvate = "marca temporale non considerata: " + marca.motivo;
+            }
+        }
+    }
+    if (prova)
+        firmatario.dataProvata = DataOraIsoDa(*prova);
+    else
+        firmatario.marca = nonProvate;
+    return prova;
+}
+
 void verificaSigner(CMS_SignerInfo* firma, BIO* digerito, STACK_OF(X509) * certificati,
                     const RevochePossedute& revocheBusta, int livello, const Fiducia& fiducia,
                     const OpzioniVerifica& opzioni, VerificaFirme& esito) {
@@ -173,6 +208,8 @@ void verificaSigner(CMS_SignerInfo* firma, BIO* digerito, STACK_OF(X509) * certi
         prove.revoche = tutte;
         prove.nidDigest = nid;
         prove.ora = opzioni.ora;
+        if (firmatario.integra)
+            prove.provaTempo = provaDiTempo(firma, fiducia, opzioni, firmatario);
         ValutaFirmatario(certificato, prove, fiducia, firmatario);
     }
     AggiungiFirmatario(esito, std::move(firmatario));
@@ -190,8 +227,9 @@ void verificaSigner(CMS_SignerInfo* firma, BIO* digerito, STACK_OF(X509) * certi
 
 void verificaLivello(std::string_view der, int livello, const Fiducia& fiducia,
                      const OpzioniVerifica& opzioni, VerificaFirme& esito) {
-    BioPtr ingresso(BIO_new_mem_buf(der.data(), static_cast<int>(der.size())));
-    CmsPtr cms(ingresso ? d2i_CMS_bio(ingresso.get(), nullptr) : nullptr);
+    // Decoded straight from the bytes: a memory BIO would first gather a copy of them all.
+    const auto* inizio = reinterpret_cast<const unsigned char*>(der.data());
+    CmsPtr cms(d2i_CMS_ContentInfo(nullptr, &inizio, static_cast<long>(der.size())));
     if (!cms)
         illeggibile(livello == 1 ? "il file non è una busta CMS (.p7m) leggibile"
                                  : "la busta contenuta nella busta non è leggibile");
@@ -244,17 +282,30 @@ void verificaLivello(std::string_view der, int livello, const Fiducia& fiducia,
     }
 }
 
+// The envelope of some bytes, verified where they are when they are DER already.
+std::optional<VerificaFirme> verificaSeBusta(std::string_view dati, const Fiducia& fiducia,
+                                             const OpzioniVerifica& opzioni) {
+    std::optional<std::string> decodificata;
+    if (!EBustaDer(dati)) {
+        decodificata = BustaInterna(dati);
+        if (!decodificata)
+            return std::nullopt;
+        dati = *decodificata;
+    }
+    VerificaFirme esito;
+    verificaLivello(dati, 1, fiducia, opzioni, esito);
+    AvvisiFiducia(fiducia, opzioni.ora, esito);
+    return esito;
+}
+
 } // namespace
 
 VerificaFirme VerificaBusta(std::string_view dati, const Fiducia& fiducia,
                             const OpzioniVerifica& opzioni) {
-    const auto der = BustaInterna(dati);
-    if (!der)
+    auto esito = verificaSeBusta(dati, fiducia, opzioni);
+    if (!esito)
         illeggibile("il file non è una busta CMS (.p7m) leggibile");
-    VerificaFirme esito;
-    verificaLivello(*der, 1, fiducia, opzioni, esito);
-    AvvisiFiducia(fiducia, opzioni.ora, esito);
-    return esito;
+    return std::move(*esito);
 }
 
 VerificaFirme VerificaFirmeFile(const std::string& percorso, const Fiducia& fiducia,
@@ -266,12 +317,8 @@ VerificaFirme VerificaFirmeDati(const std::string& dati, const std::string& nome
                                 const Fiducia& fiducia, const OpzioniVerifica& opzioni) {
     // An envelope in any of its forms, whatever the name; a ".p7m" that is plain XML is an
     // invoice like any other, and any other file is read as the invoice's XML.
-    if (const auto der = BustaInterna(dati)) {
-        VerificaFirme esito;
-        verificaLivello(*der, 1, fiducia, opzioni, esito);
-        AvvisiFiducia(fiducia, opzioni.ora, esito);
-        return esito;
-    }
+    if (auto esito = verificaSeBusta(dati, fiducia, opzioni))
+        return std::move(*esito);
     if (IsEnvelope(nome) && !EXmlSemplice(dati))
         illeggibile("il file non è una busta CMS (.p7m) leggibile");
     // Without the element's name anywhere there is no XML signature to look for: the many

@@ -29,10 +29,19 @@ std::string LeggiFile(const std::string& percorso) {
     std::size_t letti = 0;
     for (;;) {
         if (letti == dati.size()) {
+            // The size said is reached: a small read tells the end from a file that grew,
+            // without first doubling the whole buffer.
+            char prova[4096];
+            const std::size_t n = file.Leggi(prova, sizeof prova);
+            if (n == 0)
+                break;
             if (dati.size() >= DimensioneMassimaFile) // a file that keeps growing
                 throw EFileStreamError("Cannot open file \"" + PercorsoCompleto(percorso) +
                                        "\". file troppo grande");
-            dati.resize(dati.size() + kBlocco);
+            dati.append(prova, n);
+            letti += n;
+            dati.resize(std::max(dati.size(), letti + kBlocco));
+            continue;
         }
         const std::size_t n = file.Leggi(dati.data() + letti, dati.size() - letti);
         if (n == 0)

@@ -3,6 +3,7 @@
 #include "certificatifixture.h"
 #include "envelopefixture.h"
 #include "errors.h"
+#include "marcaprova.h"
 #include "p7menvelope.h"
 #include "verificafirma.h"
 
@@ -64,6 +65,10 @@ struct Mondo {
                                        "20400101000000Z"},
                                       &emittente);
 
+    // A qualified time-stamping service, and one no list names.
+    Identita marche = AutoritaMarche("Ondivo Marche Temporali");
+    Identita marcheEstranee = AutoritaMarche("Marche Sconosciute");
+
     static Certificato conUso(Certificato c, std::string uso, std::string esteso = {}) {
         c.usoChiave = std::move(uso);
         c.usoEsteso = std::move(esteso);
@@ -100,6 +105,23 @@ Fiducia radice(const Mondo& m) {
 }
 Fiducia soloEmittente(const Mondo& m) {
     return Fiducia({m.emittente.der()});
+}
+// The root as a qualified authority and the time-stamping service, qualified since 2010.
+Fiducia conMarche(const Mondo& m) {
+    return Fiducia(std::vector<ServizioFiducia>{
+        {ServizioCertificatoreQualificato, {m.radice.der()}, {}},
+        {ServizioMarcheQualificate,
+         {m.marche.der()},
+         {{"http://uri.etsi.org/TrstSvc/TrustedList/Svcstatus/granted", 1262304000}}}});
+}
+
+// The lists of both authorities issued the day after `giorno` ("YYYYMMDD"), for a month.
+std::vector<std::string>
+listeDel(const Mondo& m, const std::string& giorno,
+         const std::vector<std::pair<const Identita*, std::string>>& revocati = {}) {
+    const std::string dal = giorno + "120000Z";
+    const std::string al = giorno.substr(0, 4) + "1231235959Z";
+    return {Crl(m.radice, {}, dal, al), Crl(m.emittente, revocati, dal, al)};
 }
 
 // Mario's (or another's) signature with the intermediate authority and the current lists.
@@ -339,6 +361,85 @@ const Caso kCasi[] = {
      radice,
      E::Integra,
      sotto::OutOfBoundsNoPoe,
+     {E::Integra}},
+    // Time proven by a time-stamp of a qualified service.
+    {"expiredSinceButStampedWhileValid",
+     [](const Mondo& m) {
+         return ConMarca(Busta(kFattura,
+                               {{&m.scaduto, EVP_sha256(), "20200601000000Z", {&m.emittente}}},
+                               false, listeDel(m, "20200602")),
+                         m.marche, "20200601001000Z");
+     },
+     conMarche,
+     E::Valida,
+     "",
+     {E::Valida}},
+    {"stampOfAnotherSignature",
+     [](const Mondo& m) {
+         return ConMarca(Busta(kFattura,
+                               {{&m.scaduto, EVP_sha256(), "20200601000000Z", {&m.emittente}}},
+                               false, listeDel(m, "20200602")),
+                         m.marche, "20200601001000Z", true);
+     },
+     conMarche,
+     E::Integra,
+     sotto::OutOfBoundsNoPoe,
+     {E::Integra}},
+    {"stampOfAServiceNotOnTheList",
+     [](const Mondo& m) {
+         return ConMarca(Busta(kFattura,
+                               {{&m.scaduto, EVP_sha256(), "20200601000000Z", {&m.emittente}}},
+                               false, listeDel(m, "20200602")),
+                         m.marcheEstranee, "20200601001000Z");
+     },
+     conMarche,
+     E::Integra,
+     sotto::OutOfBoundsNoPoe,
+     {E::Integra}},
+    {"stampedAfterTheCertificateExpired",
+     [](const Mondo& m) {
+         return ConMarca(Busta(kFattura,
+                               {{&m.scaduto, EVP_sha256(), "20200601000000Z", {&m.emittente}}},
+                               false, listeDel(m, "20220602")),
+                         m.marche, "20220601000000Z");
+     },
+     conMarche,
+     E::Integra,
+     sotto::OutOfBoundsNoPoe,
+     {E::Integra}},
+    {"revokedAfterTheStamp",
+     [](const Mondo& m) {
+         return ConMarca(Busta(kFattura,
+                               {{&m.mario, EVP_sha256(), "20250101000000Z", {&m.emittente}}}, false,
+                               m.marioRevocato("20260101000000Z")),
+                         m.marche, "20250101001000Z");
+     },
+     conMarche,
+     E::Valida,
+     "",
+     {E::Valida}},
+    {"revokedBeforeTheStamp",
+     [](const Mondo& m) {
+         // The signer claims a time before the revocation; the stamp proves it later.
+         return ConMarca(Busta(kFattura,
+                               {{&m.mario, EVP_sha256(), "20231201000000Z", {&m.emittente}}}, false,
+                               m.marioRevocato("20240101000000Z")),
+                         m.marche, "20250101001000Z");
+     },
+     conMarche,
+     E::NonValida,
+     sotto::Revoked,
+     {E::NonValida}},
+    {"listsOlderThanTheStamp",
+     [](const Mondo& m) {
+         return ConMarca(Busta(kFattura,
+                               {{&m.scaduto, EVP_sha256(), "20200601000000Z", {&m.emittente}}},
+                               false, listeDel(m, "20190602")),
+                         m.marche, "20200601001000Z");
+     },
+     conMarche,
+     E::Integra,
+     sotto::TryLater,
      {E::Integra}},
     // Fitness and strength.
     {"encryptionOnlyCertificate",

@@ -1,0 +1,121 @@
+#include "marcatemporale.h"
+#include "dataora.h"
+#include "opensslptr.h"
+
+#include <openssl/err.h>
+#include <openssl/objects.h>
+#include <openssl/pkcs7.h>
+#include <openssl/ts.h>
+#include <openssl/x509v3.h>
+
+#include <cstring>
+
+namespace ondivo {
+
+namespace {
+
+using Pkcs7Ptr = std::unique_ptr<PKCS7, LiberaCon<PKCS7_free>>;
+using TstInfoPtr = std::unique_ptr<TS_TST_INFO, LiberaCon<TS_TST_INFO_free>>;
+
+// A token's time may run ahead of this machine's clock by this much.
+constexpr std::time_t kTolleranza = 5 * 60;
+
+struct LiberaPilaVuota {
+    void operator()(STACK_OF(X509) * pila) const { sk_X509_free(pila); }
+};
+using PilaSoloPtr = std::unique_ptr<STACK_OF(X509), LiberaPilaVuota>; // not the certificates
+
+std::string nomeComune(X509* certificato) {
+    const X509_NAME* nome = X509_get_subject_name(certificato);
+    const int i = X509_NAME_get_index_by_NID(nome, NID_commonName, -1);
+    if (i < 0)
+        return {};
+    unsigned char* utf8 = nullptr;
+    const int n =
+        ASN1_STRING_to_UTF8(&utf8, X509_NAME_ENTRY_get_data(X509_NAME_get_entry(nome, i)));
+    if (n < 0)
+        return {};
+    std::string testo(reinterpret_cast<const char*>(utf8), static_cast<std::size_t>(n));
+    OPENSSL_free(utf8);
+    return testo;
+}
+
+// The imprint the token carries is the digest of the bytes stamped, by the token's algorithm.
+bool improntaGiusta(TS_TST_INFO* info, std::string_view dati) {
+    TS_MSG_IMPRINT* impronta = TS_TST_INFO_get_msg_imprint(info);
+    const X509_ALGOR* algoritmo = impronta ? TS_MSG_IMPRINT_get_algo(impronta) : nullptr;
+    const ASN1_OBJECT* oggetto = nullptr;
+    if (algoritmo)
+        X509_ALGOR_get0(&oggetto, nullptr, nullptr, algoritmo);
+    const EVP_MD* md = oggetto ? EVP_get_digestbyobj(oggetto) : nullptr;
+    const ASN1_OCTET_STRING* valore = impronta ? TS_MSG_IMPRINT_get_msg(impronta) : nullptr;
+    unsigned char calcolata[EVP_MAX_MD_SIZE];
+    unsigned int n = 0;
+    return md && valore && EVP_Digest(dati.data(), dati.size(), calcolata, &n, md, nullptr) == 1 &&
+           static_cast<unsigned int>(ASN1_STRING_length(valore)) == n &&
+           std::memcmp(ASN1_STRING_get0_data(valore), calcolata, n) == 0;
+}
+
+} // namespace
+
+MarcaVerificata VerificaMarca(std::string_view token, std::string_view datiMarcati,
+                              const Fiducia& fiducia, std::time_t ora) {
+    MarcaVerificata esito;
+    const auto fine = [&](std::string motivo) {
+        esito.motivo = std::move(motivo);
+        ERR_clear_error();
+        return esito;
+    };
+    const auto* p = reinterpret_cast<const unsigned char*>(token.data());
+    Pkcs7Ptr p7(d2i_PKCS7(nullptr, &p, static_cast<long>(token.size())));
+    TstInfoPtr info(p7 ? PKCS7_to_TS_TST_INFO(p7.get()) : nullptr);
+    if (!info)
+        return fine("marca temporale illeggibile");
+    esito.dichiarata = Secondi(TS_TST_INFO_get_time(info.get()));
+
+    // The token's signature, with the certificate it carries.
+    PilaSoloPtr firmatari(PKCS7_get0_signers(p7.get(), nullptr, 0));
+    X509* tsa = firmatari && sk_X509_num(firmatari.get()) == 1 ? sk_X509_value(firmatari.get(), 0)
+                                                               : nullptr;
+    if (!tsa)
+        return fine("la marca temporale non contiene il certificato del servizio che l'ha emessa");
+    esito.autorita = nomeComune(tsa);
+    if (PKCS7_verify(p7.get(), nullptr, nullptr, nullptr, nullptr,
+                     PKCS7_NOVERIFY | PKCS7_NOCHAIN) != 1)
+        return fine("la firma della marca temporale non è valida");
+    if (!improntaGiusta(info.get(), datiMarcati))
+        return fine("la marca temporale non riguarda questa firma");
+    if (X509_check_purpose(tsa, X509_PURPOSE_TIMESTAMP_SIGN, 0) != 1)
+        return fine("il certificato della marca temporale non è di un servizio di marcatura");
+    if (!esito.dichiarata)
+        return fine("la data della marca temporale è illeggibile");
+    const std::time_t quando = *esito.dichiarata;
+    if (quando > ora + kTolleranza)
+        return fine("la data della marca temporale è nel futuro");
+    const auto dal = Secondi(X509_get0_notBefore(tsa));
+    const auto al = Secondi(X509_get0_notAfter(tsa));
+    if (!dal || !al || quando < *dal || quando > *al)
+        return fine("il certificato della marca temporale non era valido alla sua data");
+
+    // Its authority: a time-stamping service of the list, qualified at that time.
+    X509_STORE* store = fiducia.storeMarche();
+    if (!store)
+        return fine("nessun servizio di marcatura temporale nell'elenco di fiducia");
+    X509StoreCtxPtr contesto(X509_STORE_CTX_new());
+    STACK_OF(X509)* portati = p7->d.sign ? p7->d.sign->cert : nullptr;
+    if (!contesto || !X509_STORE_CTX_init(contesto.get(), store, tsa, portati))
+        return fine("catena della marca temporale non verificabile");
+    X509_STORE_CTX_set_flags(contesto.get(), X509_V_FLAG_PARTIAL_CHAIN | X509_V_FLAG_NO_CHECK_TIME);
+    X509_STORE_CTX_set_purpose(contesto.get(), X509_PURPOSE_TIMESTAMP_SIGN);
+    if (X509_verify_cert(contesto.get()) != 1)
+        return fine("il servizio della marca temporale non è nell'elenco di fiducia");
+    STACK_OF(X509)* catena = X509_STORE_CTX_get0_chain(contesto.get());
+    X509* ancora = sk_X509_value(catena, sk_X509_num(catena) - 1);
+    if (auto motivo = fiducia.NonQualificato(ancora, quando, ServizioMarcheQualificate))
+        return fine("marca temporale non qualificata: " + *motivo);
+    esito.quando = quando;
+    ERR_clear_error();
+    return esito;
+}
+
+} // namespace ondivo
