@@ -79,6 +79,17 @@ ElencoFiducia LeggiElencoFiducia(const std::string& xml) {
     Firmatario firmatario;
     CampiCertificato(firma.certificato.get(), firmatario);
     elenco.firmatario = firmatario.soggetto;
+    {
+        unsigned char* der = nullptr;
+        const int n = i2d_X509(firma.certificato.get(), &der);
+        if (n > 0) {
+            std::string testo(4 * ((static_cast<std::size_t>(n) + 2) / 3) + 1, '\0');
+            const int m = EVP_EncodeBlock(reinterpret_cast<unsigned char*>(testo.data()), der, n);
+            testo.resize(m > 0 ? static_cast<std::size_t>(m) : 0);
+            elenco.certificatoFirmatario = std::move(testo);
+        }
+        OPENSSL_free(der);
+    }
     elenco.territorio = testoDi(radice, {"SchemeInformation", "SchemeTerritory"});
     elenco.numeroSequenza = testoDi(radice, {"SchemeInformation", "TSLSequenceNumber"});
     elenco.dataEmissione = testoDi(radice, {"SchemeInformation", "ListIssueDateTime"});

@@ -4,9 +4,11 @@
 #include "errors.h"
 #include "files.h"
 #include "fileutil.h"
+#include "lctv.h"
 #include "opensslptr.h"
 #include "text.h"
 
+#include <openssl/err.h>
 #include <openssl/pem.h>
 
 #include <algorithm>
@@ -30,7 +32,13 @@ constexpr std::pair<const char*, std::string ElencoFiducia::*> kCampi[] = {
     {"emissione", &ElencoFiducia::dataEmissione},
     {"prossimo", &ElencoFiducia::prossimoAggiornamento},
     {"firmatario", &ElencoFiducia::firmatario},
+    {"certificato_firmatario", &ElencoFiducia::certificatoFirmatario},
+    {"autenticato", &ElencoFiducia::autenticato},
+    {"motivo_non_autenticato", &ElencoFiducia::motivoNonAutenticato},
 };
+constexpr const char* kFirmatariNoti = "firmatari-noti.pem";
+constexpr const char* kFirmatariProgramma = "fiducia/firmatari.pem";
+constexpr const char* kSi = "sì";
 
 std::string leggiSeEsiste(const std::string& percorso) {
     if (percorso.empty() || !FileEsiste(percorso))
@@ -51,7 +59,8 @@ struct Fiducia::Dati {
     // The services of each certificate of the list (DER).
     std::map<std::string, std::vector<ServizioFiducia>> servizi;
     std::time_t prossimo = 0;
-    bool statiIgnoti = false; // kept by an earlier version, without the statuses
+    bool statiIgnoti = false;   // kept by an earlier version, without the statuses
+    std::string nonAutenticato; // why the list is not authentic; empty when it is
 };
 
 namespace {
@@ -179,6 +188,8 @@ std::optional<std::string> Fiducia::NonQualificato(X509* autorita, std::time_t q
                                                    const char* tipo) const {
     if (!m_dati)
         return std::string("nessun elenco di certificatori fidati importato");
+    if (!m_dati->nonAutenticato.empty())
+        return "l'elenco di fiducia non è autenticato: " + m_dati->nonAutenticato;
     if (m_dati->statiIgnoti)
         return std::string("lo stato dei certificatori non è noto: importare di nuovo l'elenco "
                            "di fiducia");
@@ -266,8 +277,51 @@ void SalvaElencoFiducia(const ElencoFiducia& elenco) {
     platform::ScriviFile(cartella + kDescrizione, descrizione);
 }
 
+namespace {
+
+// The DER of every certificate of a PEM file; none when there is no such file.
+std::vector<std::string> certificatiPem(const std::string& percorso) {
+    std::vector<std::string> certificati;
+    const std::string pem = leggiSeEsiste(percorso);
+    if (pem.empty())
+        return certificati;
+    BioPtr bio(BIO_new_mem_buf(pem.data(), static_cast<int>(pem.size())));
+    while (X509Ptr certificato{PEM_read_bio_X509(bio.get(), nullptr, nullptr, nullptr)})
+        certificati.push_back(comeDer(certificato.get()));
+    ERR_clear_error();
+    return certificati;
+}
+
+} // namespace
+
+void AutenticaElencoFiducia(ElencoFiducia& elenco) {
+    elenco.autenticato.clear();
+    elenco.motivoNonAutenticato.clear();
+    const auto der = DecodificaTestoBase64(elenco.certificatoFirmatario);
+    std::vector<std::string> noti = certificatiPem(AppDir() + kFirmatariProgramma);
+    const std::string cartella = CartellaFiducia();
+    if (!cartella.empty())
+        for (auto& c : certificatiPem(cartella + kFirmatariNoti))
+            noti.push_back(std::move(c));
+    if (der && std::find(noti.begin(), noti.end(), *der) != noti.end()) {
+        elenco.autenticato = kSi;
+        return;
+    }
+    // The signer of the authentic list kept, for the same territory.
+    const ElencoFiducia salvato = DescrizioneFiduciaSalvata();
+    if (der && salvato.autenticato == kSi && !salvato.territorio.empty() &&
+        salvato.territorio == elenco.territorio &&
+        DecodificaTestoBase64(salvato.certificatoFirmatario) == der) {
+        elenco.autenticato = kSi;
+        return;
+    }
+    elenco.motivoNonAutenticato =
+        "il suo firmatario (" + elenco.firmatario + ") non è tra i firmatari di elenchi conosciuti";
+}
+
 ElencoFiducia AccettaElencoFiducia(const std::string& xml) {
     ElencoFiducia elenco = LeggiElencoFiducia(xml);
+    AutenticaElencoFiducia(elenco);
     SalvaElencoFiducia(elenco);
     return elenco;
 }
@@ -284,6 +338,8 @@ std::string SintesiElencoFiducia(const ElencoFiducia& elenco, std::size_t certif
         dettagli += dettagli.empty() ? "" : ", ";
         dettagli += "emesso il " + (italiana != giorno ? italiana : data);
     }
+    if (elenco.autenticato != kSi && !elenco.certificatoFirmatario.empty())
+        dettagli += dettagli.empty() ? "non autenticato" : ", non autenticato";
     return dettagli.empty() ? testo : testo + " (" + dettagli + ")";
 }
 
@@ -324,7 +380,13 @@ Fiducia CaricaFiducia() {
                          std::strtoll(valore.c_str() + fine + 1, nullptr, 10)});
             }
         }
-        return Fiducia(servizi, prossimo.value_or(0));
+        Fiducia fiducia(servizi, prossimo.value_or(0));
+        const ElencoFiducia descritto = DescrizioneFiduciaSalvata();
+        if (fiducia.m_dati && descritto.autenticato != kSi)
+            std::const_pointer_cast<Fiducia::Dati>(fiducia.m_dati)->nonAutenticato =
+                descritto.motivoNonAutenticato.empty() ? "non risulta autenticato"
+                                                       : descritto.motivoNonAutenticato;
+        return fiducia;
     }
     // Kept by an earlier version: the authorities without their statuses.
     const std::string pem = leggiSeEsiste(cartella + kCertificati);

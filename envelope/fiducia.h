@@ -84,6 +84,11 @@ struct ElencoFiducia {
     // The certification and time-stamping services, with their statuses and history. A list
     // saved with `certificati` alone takes them as qualified certification authorities.
     std::vector<ServizioFiducia> servizi;
+    std::string certificatoFirmatario; // Base64 of the DER of the list's signer
+    // "sì" when the list's signer is one known for lists (AutenticaElencoFiducia); otherwise
+    // `motivoNonAutenticato` says why, and nothing the list names vouches for a signature.
+    std::string autenticato;
+    std::string motivoNonAutenticato;
 };
 
 // Reads a trusted list and verifies its own XML signature (enveloped, with the signing
@@ -100,8 +105,15 @@ std::string CartellaFiducia();
 // before ("certificatori.pem", "servizi.txt" and "elenco.txt" in CartellaFiducia()).
 void SalvaElencoFiducia(const ElencoFiducia& elenco);
 
+// Whether a list read by LeggiElencoFiducia is authentic: its signer is one of the known
+// signers of lists (the program's "fiducia/firmatari.pem", the user's
+// CartellaFiducia() + "firmatari-noti.pem"), or the one of the list kept, when that was
+// authentic and of the same territory. Sets `autenticato` and `motivoNonAutenticato`.
+void AutenticaElencoFiducia(ElencoFiducia& elenco);
+
 // Takes in a trusted list the user brought (a file or a download): reads and checks it
-// (LeggiElencoFiducia) and keeps it in place of the one kept before (SalvaElencoFiducia).
+// (LeggiElencoFiducia, AutenticaElencoFiducia) and keeps it in place of the one kept before
+// (SalvaElencoFiducia); a list that is not authentic is kept too, and vouches for nothing.
 // Throws OndivoError with the user's message; nothing kept changes then.
 ElencoFiducia AccettaElencoFiducia(const std::string& xml);
 

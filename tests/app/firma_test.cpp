@@ -224,12 +224,20 @@ private:
         return true;
     }
 
+    // The lists' signer made known in the user's folder: its lists are authentic.
+    void firmatarioNoto() const {
+        fs::create_directories(CartellaFiducia());
+        fs::copy_file(chiave("elenco.pem"), CartellaFiducia() + "firmatari-noti.pem",
+                      fs::copy_options::overwrite_existing);
+    }
+
     // The authority kept as the only trusted one, as an imported list would leave it.
     void fidati() {
         ElencoFiducia elenco;
         elenco.territorio = "IT";
         elenco.dataEmissione = "2024-05-02T12:00:00Z";
         elenco.certificati = {m_autoritaDer};
+        elenco.autenticato = "sì";
         SalvaElencoFiducia(elenco);
     }
 
@@ -906,6 +914,15 @@ private slots:
                                          QStringLiteral(" — da sostituire: il prossimo "
                                                         "aggiornamento era previsto entro il "
                                                         "02/11/2024");
+        // The same list while its signer is known to no one: kept, vouching for nothing.
+        const QString nonAutenticato =
+            QStringLiteral("1 certificatore (IT, emesso il 02/05/2024, non autenticato)");
+        QTest::newRow("signerNotKnown")
+            << "sconosciuto"
+            << "message: Elenco di fiducia importato da {FILE}: " + nonAutenticato << kIntegra
+            << "Elenco di fiducia in uso: " + nonAutenticato +
+                   QStringLiteral(" — da sostituire: il prossimo aggiornamento era previsto "
+                                  "entro il 02/11/2024");
         QTest::newRow("changedAfterSigning")
             << "manomesso"
             << "error: Elenco di fiducia non valido: " << kIntegra << nessuno;
@@ -926,10 +943,13 @@ private slots:
         if (!m_elenchi)
             QSKIP("xmlsec1 is not installed: no trusted list to import");
         const fs::path scelto = m_dir->path() / (scelta.toStdString() + ".xml");
-        if (scelta == QLatin1String("elenco") || scelta == QLatin1String("manomesso"))
+        if (scelta == QLatin1String("elenco") || scelta == QLatin1String("manomesso") ||
+            scelta == QLatin1String("sconosciuto"))
             scrivi(scelto, this->elenco(scelta == QLatin1String("manomesso")).toStdString());
         else if (scelta == QLatin1String("fattura"))
             fs::copy_file(kEsempio.toStdString(), scelto);
+        if (scelta != QLatin1String("sconosciuto"))
+            firmatarioNoto();
         test::FakePrompts prompts;
         auto w = finestra(prompts);
         QVERIFY(apri(*w, prompts, fattura("firmata")));
@@ -988,6 +1008,7 @@ private slots:
         QFETCH(QString, esito);
         if (!m_elenchi)
             QSKIP("xmlsec1 is not installed: no trusted list to serve");
+        firmatarioNoto();
         ServerHttp server;
         server.pagine[QStringLiteral("/tsl.xml")] = elenco();
         server.pagine[QStringLiteral("/manomesso.xml")] = elenco(true);
@@ -1052,6 +1073,7 @@ private slots:
         QFETCH(QString, errore);
         if (!m_elenchi)
             QSKIP("xmlsec1 is not installed: no trusted list to serve");
+        firmatarioNoto();
         ServerHttp server;
         server.pagine[QStringLiteral("/tsl.xml")] = elenco();
         server.pagine[QStringLiteral("/manomesso.xml")] = elenco(true);

@@ -414,6 +414,10 @@ def import_list(work, env, roots):
     (work / "modello.xml").write_text(template)
     run([XMLSEC1, "--sign", "--privkey-pem", "%s,%s" % (key, cert), "--output",
          work / "elenco.xml", work / "modello.xml"], work)
+    # The list's signer is made known to the user's folder: only then is the list authentic.
+    known = pathlib.Path(env["XDG_DATA_HOME"]) / "ondivo" / "fiducia" / "firmatari-noti.pem"
+    known.parent.mkdir(parents=True, exist_ok=True)
+    known.write_bytes(cert.read_bytes())
     return cli("fiducia", "importa", work / "elenco.xml", env=env)
 
 

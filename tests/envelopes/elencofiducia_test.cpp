@@ -11,6 +11,9 @@
 
 #include <gtest/gtest.h>
 
+#include <openssl/pem.h>
+
+#include <fstream>
 #include <functional>
 #include <map>
 
@@ -318,6 +321,59 @@ TEST(ElencoFiducia, ListKeptWithoutStatusesValidatesNothing) {
     EXPECT_EQ(v.esito, EsitoFirma::Integra);
     EXPECT_EQ(v.sottoindicazione, sotto::NoCertificateChainFound);
     EXPECT_TRUE(Contiene(v.firmatari[0].motivo, "importare di nuovo l'elenco"));
+}
+
+// A list vouches for signatures only when its signer is known: named among the known signers
+// of lists, or the signer of the authentic list kept before for the same territory.
+TEST(ElencoFiducia, OnlyAuthenticListsVouch) {
+    TempDir dir;
+    ScopedEnv dati("XDG_DATA_HOME", dir.path().string());
+    const std::string fattura = "<Fattura xmlns=\"urn:prova\"><Numero>7</Numero></Fattura>";
+    const std::string firmata =
+        FirmaXml(fattura, chi::firmatario(), {.crl = {Crl(chi::secondaAutorita())}});
+    const auto esito = [&] {
+        return VerificaFirmeXml(firmata, CaricaFiducia(), {1906502400}).firmatari.at(0);
+    };
+    // The signer's authority, qualified since before it issued the certificate.
+    const std::vector<Servizio> servizi = {
+        {kCaQc, {chi::secondaAutorita().base64()}, kConcesso, "1999-01-01T00:00:00Z"}};
+    const std::string lista = firmato(elenco(servizi));
+
+    // Unknown signer: kept, said, and nothing under it is valid.
+    ElencoFiducia ignoto = AccettaElencoFiducia(lista);
+    EXPECT_NE(ignoto.autenticato, "sì");
+    EXPECT_TRUE(Contiene(ignoto.motivoNonAutenticato, "CN=Elenco di prova"));
+    EXPECT_TRUE(Contiene(SintesiElencoFiducia(ignoto, 1), "non autenticato"));
+    EXPECT_EQ(esito().esito, EsitoFirma::Integra);
+    EXPECT_TRUE(Contiene(esito().motivo, "l'elenco di fiducia non è autenticato"));
+
+    // The signer made known: authentic.
+    const std::string cartella = CartellaFiducia();
+    std::filesystem::create_directories(cartella);
+    {
+        BioPtr bio(BIO_new(BIO_s_mem()));
+        PEM_write_bio_X509(bio.get(), chi::firmatarioElenco().certificato.get());
+        char* testo = nullptr;
+        const long n = BIO_get_mem_data(bio.get(), &testo);
+        std::ofstream(cartella + "firmatari-noti.pem") << std::string(testo, n);
+    }
+    EXPECT_EQ(AccettaElencoFiducia(lista).autenticato, "sì");
+    EXPECT_EQ(esito().esito, EsitoFirma::Valida) << esito().motivo;
+
+    // The next list of the same signer stays authentic once the signer is no longer listed.
+    std::filesystem::remove(cartella + "firmatari-noti.pem");
+    EXPECT_EQ(AccettaElencoFiducia(lista).autenticato, "sì");
+    EXPECT_EQ(esito().esito, EsitoFirma::Valida) << esito().motivo;
+
+    // A list of another signer, even one that calls itself the Agency, is not.
+    const Identita falsario =
+        NuovaIdentita({{{"C", "IT"}, {"O", "Agenzia per l'Italia Digitale"}, {"CN", "AgID"}}});
+    const ElencoFiducia falso =
+        AccettaElencoFiducia(FirmaXml(elenco(servizi), falsario, {.id = "firma-elenco"}));
+    EXPECT_NE(falso.autenticato, "sì");
+    EXPECT_EQ(esito().esito, EsitoFirma::Integra);
+    // Nor does the known signer come back through it: the authentic list was replaced.
+    EXPECT_NE(AccettaElencoFiducia(lista).autenticato, "sì");
 }
 
 struct CasoRifiuto {

@@ -687,6 +687,7 @@ TEST(Fiducia, KeepsTheListInTheUserDataFolder) {
     elenco.dataEmissione = "2026-11-02T00:00:00Z";
     elenco.firmatario = "CN=Lista\nfalsa=1";
     elenco.certificati = {m.radice.der(), m.emittente.der()};
+    elenco.autenticato = "sì";
     SalvaElencoFiducia(elenco);
     const Fiducia caricata = CaricaFiducia();
     EXPECT_EQ(caricata.numero(), 2u);
