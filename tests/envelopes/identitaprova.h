@@ -18,7 +18,7 @@
 
 namespace ondivo::test {
 
-enum class TipoChiave { Rsa, Ec, Rsa1024 };
+enum class TipoChiave { Rsa, Ec, Rsa1024, Ed25519 };
 
 // A key pair and a certificate for it.
 struct Identita {
@@ -48,10 +48,21 @@ struct Identita {
 };
 
 inline EvpPkeyPtr NuovaChiave(TipoChiave tipo) {
-    EvpPkeyPtr chiave(
-        tipo == TipoChiave::Rsa       ? EVP_PKEY_Q_keygen(nullptr, nullptr, "RSA", size_t{2048})
-        : tipo == TipoChiave::Rsa1024 ? EVP_PKEY_Q_keygen(nullptr, nullptr, "RSA", size_t{1024})
-                                      : EVP_PKEY_Q_keygen(nullptr, nullptr, "EC", "P-256"));
+    EvpPkeyPtr chiave;
+    switch (tipo) {
+    case TipoChiave::Rsa:
+        chiave.reset(EVP_PKEY_Q_keygen(nullptr, nullptr, "RSA", size_t{2048}));
+        break;
+    case TipoChiave::Rsa1024:
+        chiave.reset(EVP_PKEY_Q_keygen(nullptr, nullptr, "RSA", size_t{1024}));
+        break;
+    case TipoChiave::Ec:
+        chiave.reset(EVP_PKEY_Q_keygen(nullptr, nullptr, "EC", "P-256"));
+        break;
+    case TipoChiave::Ed25519:
+        chiave.reset(EVP_PKEY_Q_keygen(nullptr, nullptr, "ED25519"));
+        break;
+    }
     EXPECT_TRUE(chiave) << "key generation failed";
     return chiave;
 }
@@ -65,6 +76,7 @@ struct Certificato {
     bool autorita = false;   // a certification authority
     std::string usoChiave{}; // keyUsage as openssl writes it; the usual one for the kind if empty
     std::string usoEsteso{}; // extendedKeyUsage; none if empty
+    long numeroSerie = 0;    // the next of the tests' own when 0
 };
 
 // A certificate for `chiave`, signed by `emittente`, or self-signed when it is nullptr.
@@ -73,7 +85,8 @@ inline X509Ptr EmettiCertificato(EVP_PKEY* chiave, const Certificato& richiesta,
     static long numeroSerie = 1000;
     X509Ptr certificato(X509_new());
     X509_set_version(certificato.get(), 2);
-    ASN1_INTEGER_set(X509_get_serialNumber(certificato.get()), ++numeroSerie);
+    ASN1_INTEGER_set(X509_get_serialNumber(certificato.get()),
+                     richiesta.numeroSerie ? richiesta.numeroSerie : ++numeroSerie);
     X509_NAME* nome = X509_get_subject_name(certificato.get());
     for (const auto& [campo, valore] : richiesta.soggetto)
         EXPECT_EQ(X509_NAME_add_entry_by_txt(nome, campo.c_str(), MBSTRING_UTF8,

@@ -69,6 +69,18 @@ struct Mondo {
     Identita marche = AutoritaMarche("Ondivo Marche Temporali");
     Identita marcheEstranee = AutoritaMarche("Marche Sconosciute");
 
+    // An Ed25519 certificate with the issuer and serial number of the signer `tramite`: the
+    // envelope names its signer so, and this is the certificate it carries.
+    Identita tramite = Emetti(Persona(), &emittente);
+    Identita ed25519 = NuovaIdentita(
+        [this] {
+            Certificato c = Persona();
+            c.numeroSerie = ASN1_INTEGER_get(X509_get0_serialNumber(tramite.certificato.get()));
+            c.usoChiave = "critical,digitalSignature,nonRepudiation";
+            return c;
+        }(),
+        &emittente, TipoChiave::Ed25519);
+
     static Certificato conUso(Certificato c, std::string uso, std::string esteso = {}) {
         c.usoChiave = std::move(uso);
         c.usoEsteso = std::move(esteso);
@@ -297,6 +309,18 @@ const Caso kCasi[] = {
      radice,
      E::NonVerificabile,
      sotto::NoSigningCertificateFound,
+     {E::NonVerificabile}},
+    // A key the library cannot check a CMS signature with: nothing is known of the document,
+    // and nothing says it changed.
+    {"ed25519KeyNotSupported",
+     [](const Mondo& m) {
+         return Busta(kFattura,
+                      {{&m.tramite, EVP_sha512(), "", {&m.ed25519, &m.emittente}, CMS_NOCERTS}},
+                      false, m.correnti());
+     },
+     radice,
+     E::NonVerificabile,
+     sotto::CryptoConstraintsFailure,
      {E::NonVerificabile}},
     {"certificateSwappedForAnotherHolderOfTheKey",
      [](const Mondo& m) {
