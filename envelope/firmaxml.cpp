@@ -1,6 +1,7 @@
 #include "certificato.h"
 #include "dataora.h"
 #include "errors.h"
+#include "marcatemporale.h"
 #include "text.h"
 #include "verificadsig.h"
 #include "verificafirma.h"
@@ -75,6 +76,12 @@ VerificaFirme VerificaFirmeXml(std::string_view xml, const Fiducia& fiducia,
             prove.revoche = esito.revoche.dati();
             prove.nidDigest = esito.nidDigest;
             prove.ora = opzioni.ora;
+            if (esito.integra) {
+                std::vector<std::pair<std::string_view, std::string_view>> marche;
+                for (const auto& marca : esito.marche)
+                    marche.emplace_back(marca.token, marca.dati);
+                prove.provaTempo = ProvaDiTempo(marche, fiducia, opzioni.ora, firmatario);
+            }
             ValutaFirmatario(esito.certificato.get(), prove, fiducia, firmatario);
         } else {
             ConcludiFirmatario(firmatario);

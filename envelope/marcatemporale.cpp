@@ -118,4 +118,28 @@ MarcaVerificata VerificaMarca(std::string_view token, std::string_view datiMarca
     return esito;
 }
 
+std::optional<std::time_t>
+ProvaDiTempo(const std::vector<std::pair<std::string_view, std::string_view>>& marche,
+             const Fiducia& fiducia, std::time_t ora, Firmatario& firmatario) {
+    if (ora == 0)
+        ora = std::time(nullptr);
+    std::optional<std::time_t> prova;
+    std::string nonProvate;
+    for (const auto& [token, dati] : marche) {
+        const MarcaVerificata marca = VerificaMarca(token, dati, fiducia, ora);
+        if (marca.quando && (!prova || *marca.quando < *prova)) {
+            prova = marca.quando;
+            firmatario.marca =
+                "marca temporale di " + marca.autorita + " del " + GiornoItaliano(*marca.quando);
+        } else if (!marca.quando && nonProvate.empty()) {
+            nonProvate = "marca temporale non considerata: " + marca.motivo;
+        }
+    }
+    if (prova)
+        firmatario.dataProvata = DataOraIsoDa(*prova);
+    else
+        firmatario.marca = nonProvate;
+    return prova;
+}
+
 } // namespace ondivo

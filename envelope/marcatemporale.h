@@ -1,11 +1,14 @@
 #pragma once
 
+#include "esitofirma.h"
 #include "fiducia.h"
 
 #include <ctime>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace ondivo {
 
@@ -24,5 +27,11 @@ struct MarcaVerificata {
 // `fiducia`, at the validation time `ora`.
 MarcaVerificata VerificaMarca(std::string_view token, std::string_view datiMarcati,
                               const Fiducia& fiducia, std::time_t ora);
+
+// The earliest time a signature's time-stamps prove, each given as its token and the bytes it
+// stamps; what was found of them goes into the signer's `marca` and `dataProvata`.
+std::optional<std::time_t>
+ProvaDiTempo(const std::vector<std::pair<std::string_view, std::string_view>>& marche,
+             const Fiducia& fiducia, std::time_t ora, Firmatario& firmatario);
 
 } // namespace ondivo

@@ -113,37 +113,22 @@ bool riferimentoCertificatoValido(CMS_SignerInfo* firma, X509* certificato,
     return valido;
 }
 
-// The earliest time the signature's time-stamps (signature-time-stamp attributes, over the
-// signature value) prove; what was found of them goes into the signer's `marca`.
+// The time the signature's time-stamps (signature-time-stamp attributes, over the signature
+// value) prove.
 std::optional<std::time_t> provaDiTempo(CMS_SignerInfo* firma, const Fiducia& fiducia,
                                         const OpzioniVerifica& opzioni, Firmatario& firmatario) {
-    const std::time_t ora = opzioni.ora ? opzioni.ora : std::time(nullptr);
     const std::string_view valore = vista(CMS_SignerInfo_get0_signature(firma));
-    std::optional<std::time_t> prova;
-    std::string nonProvate;
+    std::vector<std::pair<std::string_view, std::string_view>> marche;
     for (int i = -1;
          (i = CMS_unsigned_get_attr_by_NID(firma, NID_id_smime_aa_timeStampToken, i)) >= 0;) {
         X509_ATTRIBUTE* attributo = CMS_unsigned_get_attr(firma, i);
         for (int j = 0; j < X509_ATTRIBUTE_count(attributo); ++j) {
             const ASN1_TYPE* tipo = X509_ATTRIBUTE_get0_type(attributo, j);
-            if (!tipo || tipo->type != V_ASN1_SEQUENCE)
-                continue;
-            const MarcaVerificata marca =
-                VerificaMarca(vista(tipo->value.sequence), valore, fiducia, ora);
-            if (marca.quando && (!prova || *marca.quando < *prova)) {
-                prova = marca.quando;
-                firmatario.marca = "marca temporale di " + marca.autorita + " del " +
-                                   GiornoItaliano(*marca.quando);
-            } else if (!marca.quando && nonProvate.empty()) {
-                nonProvate = "marca temporale non considerata: " + marca.motivo;
-            }
+            if (tipo && tipo->type == V_ASN1_SEQUENCE)
+                marche.emplace_back(vista(tipo->value.sequence), valore);
         }
     }
-    if (prova)
-        firmatario.dataProvata = DataOraIsoDa(*prova);
-    else
-        firmatario.marca = nonProvate;
-    return prova;
+    return ProvaDiTempo(marche, fiducia, opzioni.ora, firmatario);
 }
 
 void verificaSigner(CMS_SignerInfo* firma, BIO* digerito, STACK_OF(X509) * certificati,

@@ -458,13 +458,10 @@ struct FormaCanonica {
     std::vector<std::string> prefissi; // exclusive canonicalisation's InclusiveNamespaces
 };
 
-FormaCanonica formaDelRiferimento(const xmlNode* riferimento) {
+// The canonicalisation an element names in its Algorithm attribute (with the exclusive one's
+// InclusiveNamespaces); inclusive 1.0 without comments when it names none known.
+FormaCanonica formaDi(const xmlNode* metodo) {
     FormaCanonica forma;
-    const auto trasformazioni =
-        FigliXml(FiglioXml(riferimento, "Transforms", NsFirmaXml), "Transform", NsFirmaXml);
-    if (trasformazioni.empty())
-        return forma;
-    const xmlNode* ultima = trasformazioni.back();
     struct Canonicalizzazione {
         const char* uri;
         int modo;
@@ -478,7 +475,7 @@ FormaCanonica formaDelRiferimento(const xmlNode* riferimento) {
         {"http://www.w3.org/2001/10/xml-exc-c14n#", XML_C14N_EXCLUSIVE_1_0, false},
         {"http://www.w3.org/2001/10/xml-exc-c14n#WithComments", XML_C14N_EXCLUSIVE_1_0, true},
     };
-    const std::string algoritmo = attributo(ultima, "Algorithm");
+    const std::string algoritmo = attributo(metodo, "Algorithm");
     for (const auto& c : kForme) {
         if (algoritmo != c.uri)
             continue;
@@ -487,7 +484,7 @@ FormaCanonica formaDelRiferimento(const xmlNode* riferimento) {
     }
     if (forma.modo == XML_C14N_EXCLUSIVE_1_0) {
         const std::string elenco =
-            attributo(FiglioXml(ultima, "InclusiveNamespaces", kNsC14nEsclusiva), "PrefixList");
+            attributo(FiglioXml(metodo, "InclusiveNamespaces", kNsC14nEsclusiva), "PrefixList");
         std::size_t inizio = 0;
         while (inizio < elenco.size()) {
             const std::size_t fine =
@@ -498,6 +495,12 @@ FormaCanonica formaDelRiferimento(const xmlNode* riferimento) {
         }
     }
     return forma;
+}
+
+FormaCanonica formaDelRiferimento(const xmlNode* riferimento) {
+    const auto trasformazioni =
+        FigliXml(FiglioXml(riferimento, "Transforms", NsFirmaXml), "Transform", NsFirmaXml);
+    return trasformazioni.empty() ? FormaCanonica() : formaDi(trasformazioni.back());
 }
 
 std::optional<std::string> formaCanonica(xmlDoc* documento, const Visibili& visibili,
@@ -545,6 +548,29 @@ bool copreIlDocumento(xmlDoc* documento, xmlNode* firma, const xmlNode* riferime
             return true;
     }
     return false;
+}
+
+// The signature time-stamps of the unsigned properties (xades:SignatureTimeStamp), each with
+// what it stamps: ds:SignatureValue, whole, in the canonical form the time-stamp names.
+void leggiMarche(xmlDoc* documento, const xmlNode* firma, const xmlNode* qualificanti,
+                 std::vector<MarcaXml>& marche) {
+    xmlNode* valore = FiglioXml(firma, "SignatureValue", NsFirmaXml);
+    const xmlNode* proprieta =
+        figlioXades(figlioXades(qualificanti, "UnsignedProperties"), "UnsignedSignatureProperties");
+    if (!valore || !proprieta)
+        return;
+    for (const xmlNode* marca = proprieta->children; marca; marca = marca->next) {
+        if (!ElementoXml(marca, "SignatureTimeStamp", kNsXades132) &&
+            !ElementoXml(marca, "SignatureTimeStamp", kNsXades141))
+            continue;
+        const FormaCanonica forma = formaDi(FiglioXml(marca, "CanonicalizationMethod", NsFirmaXml));
+        const std::vector<xmlNode*> nessuno;
+        const auto dati = formaCanonica(documento, {&nessuno, valore, forma.commenti}, forma);
+        for (const xmlNode* token : FigliXml(marca, "EncapsulatedTimeStamp",
+                                             reinterpret_cast<const char*>(marca->ns->href)))
+            if (auto der = DecodificaTestoBase64(TestoXml(token)); der && dati)
+                marche.push_back({*der, *dati});
+    }
 }
 
 } // namespace
@@ -774,8 +800,10 @@ FirmaXmlVerificata VerificaFirmaDsig(xmlDoc* documento, xmlNode* firma) {
             esito.oraFirma = TestoXml(ora);
     }
     esito.oggettiNonFirmati = oggettiNonFirmati(firma, riferimenti);
-    if (proprieta)
+    if (proprieta) {
         leggiRevoche(proprieta->parent, esito.revoche);
+        leggiMarche(documento, firma, proprieta->parent, esito.marche);
+    }
     esito.integra = true;
     return esito;
 }

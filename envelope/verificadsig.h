@@ -42,6 +42,12 @@ XmlDocPtr LeggiXmlInMemoria(std::string_view xml, std::string& motivo);
 // signature (counter-signatures and the like).
 std::vector<xmlNode*> FirmeDelDocumento(xmlDoc* documento);
 
+// A time-stamp token (DER) and the bytes it stamps.
+struct MarcaXml {
+    std::string token;
+    std::string dati;
+};
+
 // What the check of one signature found.
 struct FirmaXmlVerificata {
     // The document (all of it but the signatures), the signed properties and the signature
@@ -57,6 +63,7 @@ struct FirmaXmlVerificata {
     std::optional<std::string> oraFirma; // xades:SigningTime as written, only when signed
     int nidDigest = 0;                   // NID of the digest of the reference to the document
     RevochePossedute revoche;            // xades:RevocationValues of its unsigned properties
+    std::vector<MarcaXml> marche;        // its xades:SignatureTimeStamp tokens
     // Objects of the signature that no signed reference covers (the XAdES properties apart).
     bool oggettiNonFirmati = false;
 };

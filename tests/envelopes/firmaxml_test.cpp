@@ -88,6 +88,10 @@ const Identita& diIntermedia() {
     static const Identita i = NuovaIdentita({kMarioRossi}, &intermedia(), TipoChiave::Ec);
     return i;
 }
+const Identita& marche() {
+    static const Identita i = AutoritaMarche("Marche di prova");
+    return i;
+}
 // The signer's key in a certificate with someone else's name.
 const Identita& stessaChiave() {
     static const Identita i = AltroCertificato(
@@ -98,8 +102,14 @@ const Identita& stessaChiave() {
 
 } // namespace chi
 
+// The authority as a qualified certification service, always; the time-stamping service
+// qualified since 2010.
 Fiducia fiduciaProva() {
-    return Fiducia({chi::autorita().der()});
+    return Fiducia(std::vector<ServizioFiducia>{
+        {ServizioCertificatoreQualificato, {chi::autorita().der()}, {}},
+        {ServizioMarcheQualificate,
+         {chi::marche().der()},
+         {{"http://uri.etsi.org/TrstSvc/TrustedList/Svcstatus/granted", 1262304000}}}});
 }
 
 // Every signature is judged on 1 June 2030, when the lists its signatures carry are current.
@@ -268,6 +278,27 @@ const CasoFirma kCasiFirma[] = {
                         {.crl = {Crl(chi::autorita(), {{&chi::firmatario(), "20240101000000Z"}})}});
      },
      true, EsitoFirma::NonValida, "prima della data della firma"},
+    // An XAdES signature time-stamp of a qualified service proves when the signature existed:
+    // the certificate, expired since, is judged then.
+    {"expired_but_stamped_while_valid",
+     [] {
+         return firmata(chi::scaduto(),
+                        {.oraFirma = "2011-06-01T12:00:00Z",
+                         .crl = {Crl(chi::autorita(), {}, "20110602000000Z", "20110701000000Z")},
+                         .marca = &chi::marche(),
+                         .oraMarca = "20110601120500Z"});
+     },
+     true, EsitoFirma::Valida, ""},
+    {"stamp_over_other_bytes",
+     [] {
+         return firmata(chi::scaduto(),
+                        {.oraFirma = "2011-06-01T12:00:00Z",
+                         .crl = {Crl(chi::autorita(), {}, "20110602000000Z", "20110701000000Z")},
+                         .marca = &chi::marche(),
+                         .oraMarca = "20110601120500Z",
+                         .marcaAltrove = true});
+     },
+     true, EsitoFirma::Integra, "non provata da marca temporale"},
     {"claimed_in_the_future",
      [] { return firmata(chi::firmatario(), {.oraFirma = "2031-01-01T00:00:00Z"}); }, true,
      EsitoFirma::Integra, "successiva a quella della verifica"},

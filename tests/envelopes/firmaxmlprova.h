@@ -5,12 +5,16 @@
 
 #include "esitofirma.h"
 #include "identitaprova.h"
+#include "marcaprova.h"
 #include "verificadsig.h"
 #include "xmlsecptr.h"
 
 #include <gtest/gtest.h>
 
+#include <libxml/c14n.h>
 #include <libxml/parser.h>
+#include <libxml/xpath.h>
+#include <libxml/xpathInternals.h>
 #include <openssl/evp.h>
 #include <xmlsec/crypto.h>
 #include <xmlsec/openssl/evp.h>
@@ -58,6 +62,11 @@ struct OpzioniFirma {
     bool indicaAutorita = false;
     // Revocation lists (DER) carried in the unsigned XAdES properties.
     std::vector<std::string> crl = {};
+    // A signature time-stamp by this authority at `oraMarca` ("YYYYMMDDhhmmssZ"), in the
+    // unsigned properties; `marcaAltrove` stamps other bytes than the signature value.
+    const Identita* marca = nullptr;
+    std::string oraMarca = {};
+    bool marcaAltrove = false;
 };
 
 inline ChiaveXmlSecPtr ChiavePrivataXmlSec(EVP_PKEY* chiave) {
@@ -76,6 +85,24 @@ inline ChiaveXmlSecPtr ChiavePrivataXmlSec(EVP_PKEY* chiave) {
 
 inline const xmlChar* Xc(const char* testo) {
     return reinterpret_cast<const xmlChar*>(testo);
+}
+
+using XPathContextPtr = std::unique_ptr<xmlXPathContext, LiberaCon<xmlXPathFreeContext>>;
+using XPathObjectPtr = std::unique_ptr<xmlXPathObject, LiberaCon<xmlXPathFreeObject>>;
+
+// The canonical form (inclusive 1.0) of the signature's ds:SignatureValue, whole, as a
+// time-stamp over it covers it: chosen by the XPath of the node set, not by a callback.
+inline std::string ValoreFirmaCanonico(xmlDoc* documento) {
+    XPathContextPtr contesto(xmlXPathNewContext(documento));
+    xmlXPathRegisterNs(contesto.get(), Xc("ds"), Xc(NsFirmaXml));
+    XPathObjectPtr nodi(xmlXPathEvalExpression(
+        Xc("(//. | //@* | //namespace::*)[ancestor-or-self::ds:SignatureValue]"), contesto.get()));
+    xmlChar* testo = nullptr;
+    const int n = xmlC14NDocDumpMemory(documento, nodi ? nodi->nodesetval : nullptr, XML_C14N_1_0,
+                                       nullptr, 0, &testo);
+    const TestoXmlPtr proprietario(testo);
+    return n > 0 ? std::string(reinterpret_cast<const char*>(testo), static_cast<std::size_t>(n))
+                 : std::string();
 }
 
 // Adds to the document's root a signature by `firmatario` and returns the whole document.
@@ -193,6 +220,28 @@ inline std::string FirmaXml(const std::string& xml, const Identita& firmatario,
         for (const auto& crl : opzioni.crl)
             xmlNewTextChild(liste, xades, Xc("EncapsulatedCRLValue"),
                             Xc(Identita::Base64(crl).c_str()));
+    }
+
+    if (opzioni.marca && !opzioni.oraFirma.empty()) {
+        xmlNode* qualificanti = xmlSecFindNode(firma, Xc("QualifyingProperties"), Xc(kNsXades));
+        xmlNs* xades = qualificanti->ns;
+        xmlNode* nonFirmate =
+            xmlSecFindNode(qualificanti, Xc("UnsignedSignatureProperties"), Xc(kNsXades));
+        if (!nonFirmate)
+            nonFirmate =
+                xmlNewChild(xmlNewChild(qualificanti, xades, Xc("UnsignedProperties"), nullptr),
+                            xades, Xc("UnsignedSignatureProperties"), nullptr);
+        std::string marcati = ValoreFirmaCanonico(documento.get());
+        EXPECT_FALSE(marcati.empty());
+        if (opzioni.marcaAltrove)
+            marcati += " ";
+        const std::string token =
+            MarcaTemporale(*opzioni.marca, marcati, EVP_sha256(), opzioni.oraMarca);
+        xmlNode* elemento = xmlNewChild(nonFirmate, xades, Xc("SignatureTimeStamp"), nullptr);
+        xmlSetProp(xmlNewChild(elemento, firma->ns, Xc("CanonicalizationMethod"), nullptr),
+                   Xc("Algorithm"), Xc("http://www.w3.org/TR/2001/REC-xml-c14n-20010315"));
+        xmlNewTextChild(elemento, xades, Xc("EncapsulatedTimeStamp"),
+                        Xc(Identita::Base64(token).c_str()));
     }
 
     // KeyInfo is not signed: it is written after the signature.
