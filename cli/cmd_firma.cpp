@@ -108,12 +108,21 @@ void stampaTesto(const VerificaFirme& verifica) {
 // The verdict on the signatures of an invoice, against the authorities imported; a verdict,
 // whatever it says, is a result, not an error.
 int ComandoFirma(const Argomenti& argomenti) {
+    // "--rete": revocation data may be asked of the network, as the user asks it here.
+    OpzioniVerifica opzioni;
+    Argomenti resto;
+    for (const auto& a : argomenti) {
+        if (a == "--rete")
+            opzioni.rete = true;
+        else
+            resto.push_back(a);
+    }
     bool json = false;
-    const auto scelto = FileEJson(argomenti, json);
+    const auto scelto = FileEJson(resto, json);
     if (!scelto)
         return EsitoUso;
     const std::string& file = *scelto;
-    const VerificaFirme verifica = VerificaFirmeFile(file, CaricaFiducia());
+    const VerificaFirme verifica = VerificaFirmeFile(file, CaricaFiducia(), opzioni);
     if (json)
         stampaJson(verifica);
     else

@@ -24,7 +24,7 @@ constexpr std::array kComandi = {
     Comando{"estrai", "estrai FILE [DIR]", ComandoEstrai},
     Comando{"base64", "base64 FILE", ComandoBase64},
     Comando{"elenco", "elenco PERCORSO... [--json | --csv]", ComandoElenco},
-    Comando{"firma", "firma FILE [--json]", ComandoFirma},
+    Comando{"firma", "firma FILE [--json] [--rete]", ComandoFirma},
     Comando{"fiducia", "fiducia stato | importa ELENCO.xml | aggiorna [INDIRIZZO]", ComandoFiducia},
 };
 

@@ -1,6 +1,8 @@
 #include "certificato.h"
 #include "dataora.h"
+#include "files.h"
 #include "opensslptr.h"
+#include "revocheinrete.h"
 #include "text.h"
 
 #include <openssl/ec.h>
@@ -447,6 +449,32 @@ void ValutaFirmatario(X509* certificato, const ProveFirma& prove, const Fiducia&
                     di + " è valido solo dal " + GiornoItaliano(*inizio));
     }
 
+    // Revocation data from the network, when the user asked for it and the chain is trusted
+    // (the addresses come from certificates of qualified authorities only) but lacks current
+    // data for one of its certificates.
+    DatiRevoca revoche = prove.revoche;
+    RevocheScaricate scaricate;
+    if (prove.rete && catena.fidata) {
+        bool manca = false;
+        for (int i = 0; i < daGiudicare && !manca; ++i)
+            manca = StatoRevocaDi(sk_X509_value(catena.certificati.get(), i),
+                                  sk_X509_value(catena.certificati.get(), i + 1), revoche,
+                                  riferimento, ora)
+                        .stato == StatoRevoca::Stato::Sconosciuto;
+        if (manca) {
+            std::vector<X509*> certificati;
+            for (int i = 0; i < lunghezza; ++i)
+                certificati.push_back(sk_X509_value(catena.certificati.get(), i));
+            const std::string cache = platform::CartellaCacheUtente();
+            scaricate = ScaricaRevoche(
+                certificati,
+                {*prove.rete, cache.empty() ? std::string() : cache + "revoche/", ora});
+            const DatiRevoca nuove = scaricate.revoche.dati();
+            revoche.crl.insert(revoche.crl.end(), nuove.crl.begin(), nuove.crl.end());
+            revoche.ocsp.insert(revoche.ocsp.end(), nuove.ocsp.begin(), nuove.ocsp.end());
+        }
+    }
+
     // Revocation of every certificate judged, by its issuer's lists and responses; a root
     // that no list names, at the top of a chain that is not trusted, has no issuer to ask.
     f.revoca = "non verificata";
@@ -456,9 +484,8 @@ void ValutaFirmatario(X509* certificato, const ProveFirma& prove, const Fiducia&
             break;
         X509* emittente =
             i + 1 < lunghezza ? sk_X509_value(catena.certificati.get(), i + 1) : nullptr;
-        const StatoRevoca stato = emittente
-                                      ? StatoRevocaDi(c, emittente, prove.revoche, riferimento, ora)
-                                      : StatoRevoca{};
+        const StatoRevoca stato =
+            emittente ? StatoRevocaDi(c, emittente, revoche, riferimento, ora) : StatoRevoca{};
         const std::string di =
             i == 0 ? "il certificato" : "il certificato del certificatore " + chi(c);
         switch (stato.stato) {
@@ -495,7 +522,10 @@ void ValutaFirmatario(X509* certificato, const ProveFirma& prove, const Fiducia&
         case StatoRevoca::Stato::Sconosciuto:
             Segnala(f, I::Indeterminate, sotto::TryLater,
                     "stato di revoca non verificato: per " + di +
-                        " mancano liste di revoca (CRL) o risposte OCSP aggiornate");
+                        " mancano liste di revoca (CRL) o risposte OCSP aggiornate" +
+                        (scaricate.errori.empty()
+                             ? std::string()
+                             : " (in rete: " + scaricate.errori.front() + ")"));
             break;
         }
     }

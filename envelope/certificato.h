@@ -4,6 +4,7 @@
 #include "fiducia.h"
 #include "revoca.h"
 
+#include <chrono>
 #include <ctime>
 #include <optional>
 
@@ -29,6 +30,9 @@ struct ProveFirma {
     std::time_t ora = 0;                    // the validation time
     // When a time-stamp proves the signature existed; the certificates are judged then.
     std::optional<std::time_t> provaTempo;
+    // Revocation data may be downloaded, within this deadline, for a trusted chain that lacks
+    // current data; nullopt: never.
+    std::optional<std::chrono::milliseconds> rete;
 };
 
 // Completes a signer once the checks of the signature itself have reported (Segnala) and

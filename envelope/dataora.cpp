@@ -73,18 +73,36 @@ std::optional<std::string> OraUtc(std::string_view testo) {
     return std::string(uscita);
 }
 
+// The calendar in UTC with the standard library alone: the same on every system.
+static std::optional<std::time_t> secondiUtc(int anno, int mese, int giorno, int ore, int minuti,
+                                             int secondi) {
+    using namespace std::chrono;
+    const year_month_day data{year{anno}, month{static_cast<unsigned>(mese)},
+                              day{static_cast<unsigned>(giorno)}};
+    if (!data.ok() || ore < 0 || ore > 23 || minuti < 0 || minuti > 59 || secondi < 0 ||
+        secondi > 60)
+        return std::nullopt;
+    const sys_seconds istante = sys_days{data} + hours{ore} + minutes{minuti} + seconds{secondi};
+    return static_cast<std::time_t>(istante.time_since_epoch().count());
+}
+
 std::optional<std::time_t> Secondi(const ASN1_TIME* tempo) {
     std::tm tm{};
     if (!tempo || ASN1_TIME_to_tm(tempo, &tm) != 1)
         return std::nullopt;
-    return timegm(&tm);
+    return secondiUtc(tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min,
+                      tm.tm_sec);
 }
 
 std::optional<std::time_t> SecondiDaIso(const std::string& iso) {
-    std::tm tm{};
-    if (iso.size() != 20 || !strptime(iso.c_str(), "%Y-%m-%dT%H:%M:%SZ", &tm))
+    if (iso.size() != 20 || iso[4] != '-' || iso[7] != '-' || iso[10] != 'T' || iso[13] != ':' ||
+        iso[16] != ':' || iso[19] != 'Z')
         return std::nullopt;
-    return timegm(&tm);
+    const int anno = numero(iso, 0, 4), mese = numero(iso, 5, 2), giorno = numero(iso, 8, 2);
+    const int ore = numero(iso, 11, 2), minuti = numero(iso, 14, 2), secondi = numero(iso, 17, 2);
+    if (anno < 0 || mese < 0 || giorno < 0 || ore < 0 || minuti < 0 || secondi < 0)
+        return std::nullopt;
+    return secondiUtc(anno, mese, giorno, ore, minuti, secondi);
 }
 
 std::optional<std::time_t> SecondiDaDataOra(std::string_view testo) {
@@ -93,19 +111,22 @@ std::optional<std::time_t> SecondiDaDataOra(std::string_view testo) {
 }
 
 std::string DataOraIsoDa(std::time_t quando) {
-    std::tm tm{};
-    gmtime_r(&quando, &tm);
+    using namespace std::chrono;
+    const sys_seconds istante{seconds{quando}};
+    const sys_days giorni = floor<days>(istante);
+    const year_month_day data{giorni};
+    const hh_mm_ss orario{istante - giorni};
     char testo[32];
-    std::strftime(testo, sizeof testo, "%Y-%m-%dT%H:%M:%SZ", &tm);
+    std::snprintf(testo, sizeof testo, "%04d-%02u-%02uT%02d:%02d:%02dZ",
+                  static_cast<int>(data.year()), static_cast<unsigned>(data.month()),
+                  static_cast<unsigned>(data.day()), static_cast<int>(orario.hours().count()),
+                  static_cast<int>(orario.minutes().count()),
+                  static_cast<int>(orario.seconds().count()));
     return testo;
 }
 
 std::string GiornoItaliano(std::time_t quando) {
-    std::tm tm{};
-    gmtime_r(&quando, &tm);
-    char testo[16];
-    std::strftime(testo, sizeof testo, "%Y-%m-%d", &tm);
-    return DataItaliana(testo);
+    return DataItaliana(DataOraIsoDa(quando).substr(0, 10));
 }
 
 } // namespace ondivo

@@ -76,6 +76,8 @@ VerificaFirme VerificaFirmeXml(std::string_view xml, const Fiducia& fiducia,
             prove.revoche = esito.revoche.dati();
             prove.nidDigest = esito.nidDigest;
             prove.ora = opzioni.ora;
+            if (opzioni.rete)
+                prove.rete = opzioni.scadenzaRete;
             if (esito.integra) {
                 std::vector<std::pair<std::string_view, std::string_view>> marche;
                 for (const auto& marca : esito.marche)

@@ -193,6 +193,8 @@ void verificaSigner(CMS_SignerInfo* firma, BIO* digerito, STACK_OF(X509) * certi
         prove.revoche = tutte;
         prove.nidDigest = nid;
         prove.ora = opzioni.ora;
+        if (opzioni.rete)
+            prove.rete = opzioni.scadenzaRete;
         if (firmatario.integra)
             prove.provaTempo = provaDiTempo(firma, fiducia, opzioni, firmatario);
         ValutaFirmatario(certificato, prove, fiducia, firmatario);
@@ -204,6 +206,8 @@ void verificaSigner(CMS_SignerInfo* firma, BIO* digerito, STACK_OF(X509) * certi
     proveControfirme.certificati = certificati;
     proveControfirme.revoche = tutte;
     proveControfirme.ora = opzioni.ora;
+    if (opzioni.rete)
+        proveControfirme.rete = opzioni.scadenzaRete;
     const std::string_view valore = vista(CMS_SignerInfo_get0_signature(firma));
     for (int i = -1; (i = CMS_unsigned_get_attr_by_NID(firma, NID_pkcs9_countersignature, i)) >= 0;)
         VerificaControfirme(CMS_unsigned_get_attr(firma, i), valore, proveControfirme, livello,

@@ -3,6 +3,7 @@
 #include "esitofirma.h"
 #include "fiducia.h"
 
+#include <chrono>
 #include <ctime>
 #include <string>
 #include <string_view>
@@ -12,6 +13,11 @@ namespace ondivo {
 // How signatures are judged besides the authorities they are checked against.
 struct OpzioniVerifica {
     std::time_t ora = 0; // the validation time; 0 for now
+    // Ask the network, only when the user asked for it: for a chain to a trusted authority
+    // without current revocation data, its CRL distribution points and OCSP responders (http
+    // only, all within `scadenzaRete`), keeping lists in the user's cache.
+    bool rete = false;
+    std::chrono::milliseconds scadenzaRete{15000};
 };
 
 // The signers of a signed envelope (CMS/CAdES) given as its bytes: DER, Base64 (perhaps of

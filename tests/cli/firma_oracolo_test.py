@@ -9,6 +9,7 @@ since openssl cannot; the root reaches ondivo through a trusted list signed with
 user's data folder is a temporary one: no list the user imported is seen or touched.
 """
 import base64
+import http.server
 import datetime
 import json
 import os
@@ -17,6 +18,7 @@ import shutil
 import subprocess
 import sys
 import tempfile
+import threading
 import types
 
 sys.path.insert(0, str(pathlib.Path(__file__).resolve().parent.parent / "common"))
@@ -445,6 +447,88 @@ def openssl_verify(work, path, *options, trusted_root=None):
     return res.returncode == 0, res.stderr.decode(errors="replace")
 
 
+def network_case(work, env, pki, root, org):
+    """firma --rete: a chain whose certificates name their CRLs on a server of this machine;
+    the envelope carries none. Without --rete the revocation stays unverified; with it the
+    lists are fetched, kept in the user's cache and read from there the next time."""
+    served, asked = {}, []
+
+    class Handler(http.server.BaseHTTPRequestHandler):
+        def do_GET(self):
+            asked.append(self.path)
+            body = served.get(self.path)
+            self.send_response(200 if body else 404)
+            self.send_header("Content-Length", str(len(body or b"")))
+            self.end_headers()
+            self.wfile.write(body or b"")
+
+        def log_message(self, *args):
+            pass
+
+    server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Handler)
+    threading.Thread(target=server.serve_forever, daemon=True).start()
+    try:
+        base = "http://127.0.0.1:%d" % server.server_address[1]
+        extensions = work / "rete.cnf"
+        extensions.write_text(
+            "[ca_rete]\nbasicConstraints = critical,CA:TRUE\n"
+            "keyUsage = critical,keyCertSign,cRLSign\nsubjectKeyIdentifier = hash\n"
+            "authorityKeyIdentifier = keyid\ncrlDistributionPoints = URI:%s/radice.crl\n"
+            "[firma_rete]\nbasicConstraints = CA:FALSE\nkeyUsage = critical,nonRepudiation\n"
+            "subjectKeyIdentifier = hash\nauthorityKeyIdentifier = keyid\n"
+            "crlDistributionPoints = URI:%s/emittente.crl\n" % (base, base))
+        top = Authority(pki, "radice_rete", org + "/CN=Ondivo Rete Root CA",
+                        since="20100101000000Z")
+        issuing = Authority(pki, "emittente_rete", org + "/CN=Ondivo Rete CA", top,
+                            since="20150101000000Z")
+        # Issued again, with its distribution point: openssl ca takes it from -extfile.
+        ossl("ca", "-batch", "-config", top.dir / "ca.cnf", "-cert", top.cert, "-keyfile",
+             top.key, "-in", pki.csr("emittente_rete_cdp", org + "/CN=Ondivo Rete CA",
+                                     issuing.key),
+             "-out", issuing.cert, "-extfile", extensions, "-extensions", "ca_rete", "-startdate",
+             "20150101000000Z", "-enddate", UNTIL, "-notext", "-preserveDN", cwd=pki.dir)
+        key = pki.key("firmatario_rete")
+        cert = work / "firmatario_rete.pem"
+        ossl("ca", "-batch", "-config", issuing.dir / "ca.cnf", "-cert", issuing.cert, "-keyfile",
+             issuing.key, "-in", pki.csr("firmatario_rete", person("Olga", "Serra",
+                                                                   "SRRLGO76A41H501B"), key),
+             "-out", cert, "-extfile", extensions, "-extensions", "firma_rete", "-startdate",
+             SINCE, "-enddate", UNTIL, "-notext", "-preserveDN", cwd=pki.dir)
+        served["/radice.crl"] = top.crl("rete")
+        served["/emittente.crl"] = issuing.crl("rete")
+        envelope = work / "rete.xml.p7m"
+        ossl("cms", "-sign", "-nodetach", "-binary", "-cades", "-outform", "DER", "-in", INVOICE,
+             "-signer", cert, "-inkey", key, "-certfile", issuing.cert, "-out", envelope, cwd=work)
+        res = import_list(work, env, [root, top])
+        check(res.returncode == 0, "rete: trusted list imported", repr(res.stderr))
+
+        _, out = verdict("firma", envelope, env=env)
+        check((out.get("indicazione"), out.get("sottoindicazione")) == ("INDETERMINATE",
+                                                                         "TRY_LATER")
+              and not asked, "rete: nothing asked without --rete", repr((out, asked)))
+        _, out = verdict("firma", envelope, "--rete", env=env)
+        check(out.get("indicazione") == "TOTAL_PASSED" and out.get("esito") == "valida"
+              and sorted(asked) == ["/emittente.crl", "/radice.crl"],
+              "rete: the lists fetched make it valid", repr((out.get("sottoindicazione"), asked)))
+        cached = list((work / "cache" / "ondivo" / "revoche").glob("*.crl"))
+        check(len(cached) == 2, "rete: the lists kept in the user's cache", repr(cached))
+        asked.clear()
+        _, out = verdict("firma", envelope, "--rete", env=env)
+        check(out.get("esito") == "valida" and not asked, "rete: the cache answers the next time",
+              repr((out.get("esito"), asked)))
+        # The signer revoked: the new list, once the cached one is gone, says so.
+        issuing.revoke(cert)
+        served["/emittente.crl"] = issuing.crl("rete-revocato")
+        for kept in cached:
+            kept.unlink()
+        _, out = verdict("firma", envelope, "--rete", env=env)
+        check(out.get("esito") in ("revocata", "non_valida"), "rete: a revocation fetched",
+              repr(out.get("sottoindicazione")))
+    finally:
+        server.shutdown()
+        server.server_close()
+
+
 for tool in (FAKETIME, XMLSEC1):
     if not os.access(tool, os.X_OK):
         check(False, "tool missing", tool)
@@ -846,5 +930,7 @@ with tempfile.TemporaryDirectory() as tmp:
               and got == (firma.get("indicazione"), firma.get("sottoindicazione")),
               "info %s: indicazione and sottoindicazione as firma's" % name,
               repr((want, got, res.stderr[:300])))
+
+    network_case(work, env, pki, root, org)
 
 finish()
