@@ -128,6 +128,18 @@ DialogoFirme::DialogoFirme(QWidget* genitore) : QDialog(genitore) {
     m_albero->setSelectionMode(QAbstractItemView::SingleSelection);
     m_albero->header()->setStretchLastSection(true);
 
+    // The network is asked only on this press: the certificates' revocation lists and OCSP
+    // responders, for signatures whose authority is trusted.
+    m_revoche = new QPushButton(QStringLiteral("Verifica la revoca in rete"), this);
+    m_revoche->setObjectName(QStringLiteral("btnRevocheInRete"));
+    m_revoche->setAutoDefault(false);
+    m_revoche->setToolTip(QStringLiteral("Scarica le liste di revoca e le risposte OCSP dei "
+                                         "certificatori indicate nei certificati"));
+    connect(m_revoche, &QPushButton::clicked, this, &DialogoFirme::revocheRichieste);
+    auto* rigaRevoche = new QHBoxLayout;
+    rigaRevoche->addWidget(m_revoche);
+    rigaRevoche->addStretch(1);
+
     auto* gruppo = new QGroupBox(QStringLiteral("Elenco di fiducia dei certificatori"), this);
     m_elenco = etichetta("StElencoFiducia", gruppo);
     m_indirizzo = new QLineEdit(gruppo);
@@ -167,12 +179,15 @@ DialogoFirme::DialogoFirme(QWidget* genitore) : QDialog(genitore) {
     colonna->addWidget(m_riepilogo);
     colonna->addWidget(m_file);
     colonna->addWidget(m_albero, 1);
+    colonna->addLayout(rigaRevoche);
     colonna->addWidget(gruppo);
     colonna->addWidget(pulsanti);
 }
 
 void DialogoFirme::mostraFirme(const QString& file, const StatoFirme& stato) {
     m_riepilogo->mostra(stato);
+    m_revoche->setEnabled(stato.fase == StatoFirme::Fase::Conclusa &&
+                          !stato.firme.firmatari.empty());
     m_file->setText(file.isEmpty() ? QStringLiteral("Nessuna fattura aperta")
                                    : QStringLiteral("File: ") + file);
     m_albero->clear();

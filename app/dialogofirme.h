@@ -35,11 +35,14 @@ public:
 signals:
     void importaRichiesto();
     void aggiornaRichiesto();
+    // The user asks for the revocation data of the signers' certificates from the network.
+    void revocheRichieste();
 
 private:
     RiquadroFirma* m_riepilogo;
     QLabel* m_file;
     QTreeWidget* m_albero;
+    QPushButton* m_revoche;
     QLabel* m_elenco;
     QLineEdit* m_indirizzo;
     QPushButton* m_importa;

@@ -146,7 +146,7 @@ private:
     // the open and beside it. Each verification has a number: its result reaches the badge
     // only while its invoice is shown, is kept while its open still runs, and is dropped
     // otherwise.
-    std::uint64_t avviaVerificaFirme(const std::string& scelto);
+    std::uint64_t avviaVerificaFirme(const std::string& scelto, bool rete = false);
     void fineVerificaFirme(std::uint64_t verifica, StatoFirme stato);
     // The invoice of the latest open is now shown: the badge shows the result of its
     // verification (m_verificaAttesa), or that it is being verified.
@@ -162,6 +162,8 @@ private:
     void importaElencoClick();
     // The list downloaded from the dialog's address (kept as the address of the next updates).
     void aggiornaElencoClick();
+    // The signatures of the invoice shown verified again, asking the network for revocation.
+    void revocheInReteClick();
     void fineAggiornamentoElenco(const std::string& indirizzo, EsitoAggiornamentoElenco& esito);
     // A new list is kept: the authorities are loaded again and the invoice shown, and the one
     // being opened, verified again.
@@ -260,7 +262,7 @@ private:
     // its PDF; empty while nothing is shown.
     std::shared_ptr<const DocumentoAperto> m_mostrato;
     std::string m_sceltoMostrato;
-    std::string m_cartellaPdf; // where the last PDF of this run went
+    std::string m_cartellaPdf;                   // where the last PDF of this run went
     std::unique_ptr<QThreadPool> m_esportazioni; // PDFs are completed and written here
     int m_esportazioniInCorso = 0;
 

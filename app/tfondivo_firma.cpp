@@ -20,12 +20,14 @@ const std::shared_ptr<const Fiducia>& TFONDIVO::fiducia() {
     return m_fiducia;
 }
 
-std::uint64_t TFONDIVO::avviaVerificaFirme(const std::string& scelto) {
+std::uint64_t TFONDIVO::avviaVerificaFirme(const std::string& scelto, bool rete) {
     const std::uint64_t verifica = ++m_ultimaVerifica;
-    m_verifiche->start([this, verifica, scelto, fiducia = fiducia()] {
+    m_verifiche->start([this, verifica, scelto, rete, fiducia = fiducia()] {
         StatoFirme stato;
         try {
-            stato.firme = VerificaFirmeFile(scelto, *fiducia);
+            OpzioniVerifica opzioni;
+            opzioni.rete = rete;
+            stato.firme = VerificaFirmeFile(scelto, *fiducia, opzioni);
             stato.fase = StatoFirme::Fase::Conclusa;
         } catch (const std::exception& e) {
             // Not a box: the invoice is shown all the same, the badge says what went wrong.
@@ -79,6 +81,7 @@ void TFONDIVO::riquadroFirmaClick() {
         m_dialogoFirme = new DialogoFirme(this);
         collega(m_dialogoFirme, &DialogoFirme::importaRichiesto, &TFONDIVO::importaElencoClick);
         collega(m_dialogoFirme, &DialogoFirme::aggiornaRichiesto, &TFONDIVO::aggiornaElencoClick);
+        collega(m_dialogoFirme, &DialogoFirme::revocheRichieste, &TFONDIVO::revocheInReteClick);
     }
     m_dialogoFirme->mostraFirme(QString::fromStdString(m_sceltoMostrato), m_statoFirme);
     aggiornaDialogoFirme();
@@ -144,6 +147,15 @@ void TFONDIVO::fineAggiornamentoElenco(const std::string& indirizzo,
             "Elenco di fiducia aggiornato da " + indirizzo + ": " +
             SintesiElenco(esito.elenco, esito.elenco.certificati.size()).toStdString());
     });
+}
+
+void TFONDIVO::revocheInReteClick() {
+    if (m_sceltoMostrato.empty())
+        return;
+    m_verificaMostrata = avviaVerificaFirme(m_sceltoMostrato, true);
+    m_statoFirme = {};
+    m_statoFirme.fase = StatoFirme::Fase::InCorso;
+    mostraStatoFirme();
 }
 
 void TFONDIVO::elencoCambiato() {

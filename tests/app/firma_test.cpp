@@ -979,6 +979,58 @@ private slots:
         QCOMPARE(d->m_elenco->text(), elenco);
     }
 
+    // The network is asked for the revocation of the signer's certificate only when the
+    // button is pressed; the list it names then makes the signature valid, and is kept in the
+    // user's cache.
+    void revocationAskedOfTheNetworkOnlyWhenPressed() {
+        ServerHttp server;
+        QByteArray lista;
+        QVERIFY(
+            openssl({"crl", "-in", "revoche.pem", "-outform", "DER"}, m_chiavi->path(), &lista));
+        server.pagine[QStringLiteral("/revoche.crl")] = lista;
+        const fs::path k = m_chiavi->path();
+        scrivi(k / "rete.cnf", "keyUsage=critical,nonRepudiation\ncrlDistributionPoints=URI:" +
+                                   server.indirizzo(QStringLiteral("/revoche.crl")).toStdString() +
+                                   "\n");
+        QVERIFY(openssl({"x509", "-req", "-in", "firmatario.csr", "-CA", "autorita.pem", "-CAkey",
+                         "autorita.key", "-CAcreateserial", "-days", "10", "-extfile", "rete.cnf",
+                         "-out", "rete.pem"},
+                        k));
+        const std::string file = fatture() + "/rete.xml.p7m";
+        QVERIFY(openssl({"cms", "-sign", "-binary", "-nodetach", "-outform", "DER", "-in", kEsempio,
+                         "-signer", QString::fromStdString((k / "rete.pem").string()), "-inkey",
+                         QString::fromStdString((k / "firmatario.key").string()), "-out",
+                         QString::fromStdString(file)},
+                        m_dir->path()));
+        const QByteArray cachePrima = qgetenv("XDG_CACHE_HOME");
+        qputenv("XDG_CACHE_HOME",
+                QByteArray::fromStdString((m_datiUtente->path() / "cache").string()));
+        const auto ripristina = qScopeGuard([&cachePrima] {
+            if (cachePrima.isEmpty())
+                qunsetenv("XDG_CACHE_HOME");
+            else
+                qputenv("XDG_CACHE_HOME", cachePrima);
+        });
+        fidati();
+
+        test::FakePrompts prompts;
+        auto w = finestra(prompts);
+        QVERIFY(apri(*w, prompts, file));
+        QVERIFY(verificata(*w));
+        QCOMPARE(w->StFirma->esito(),
+                 QStringLiteral("Firma integra, revoca del certificato non verificata"));
+        QVERIFY(server.richieste.isEmpty());
+        DialogoFirme* d = dettagli(*w);
+        QVERIFY(d);
+        QVERIFY(d->m_revoche->isEnabled());
+        QTest::mouseClick(d->m_revoche, Qt::LeftButton);
+        QVERIFY(verificata(*w));
+        QCOMPARE(w->StFirma->esito(), kValida);
+        QCOMPARE(d->m_riepilogo->esito(), kValida);
+        QCOMPARE(server.richieste, QStringList{QStringLiteral("/revoche.crl")});
+        QVERIFY(!fs::is_empty(m_datiUtente->path() / "cache" / "ondivo" / "revoche"));
+    }
+
     // The list downloaded from the address in the dialog, which becomes the saved one: the
     // window goes on while it comes; a failure names the address and says why in Italian.
     void updatesTheListFromItsAddress_data() {
