@@ -3,6 +3,7 @@
 #include "certificatifixture.h"
 #include "envelopefixture.h"
 #include "errors.h"
+#include "firmaxmlprova.h"
 #include "marcaprova.h"
 #include "p7menvelope.h"
 #include "verificafirma.h"
@@ -635,6 +636,68 @@ TEST(VerificaBusta, NamesWhatItKnowsOfEachSigner) {
     EXPECT_EQ(v.esito, EsitoFirma::Integra);
     EXPECT_EQ(v.firmatari[0].motivi.front(), "nessun elenco di certificatori fidati importato");
     EXPECT_NE(v.firmatari[0].motivoAlgoritmo.find("SHA-1"), std::string::npos);
+}
+
+// Only a serial number of a fiscal code ("TINIT-", "IT:") is a fiscal code; any other, and a
+// dnQualifier, is an identifier, named as such.
+TEST(VerificaBusta, NamesIdentityNumbersForWhatTheyAre) {
+    const Mondo& m = Mondo::get();
+    struct {
+        Nome soggetto;
+        std::string codiceFiscale, identificativo;
+    } casi[] = {
+        {{{"serialNumber", "TINIT-RSSMRA80A01H501U"}, {"CN", "A"}}, "RSSMRA80A01H501U", ""},
+        {{{"serialNumber", "IT:RSSMRA80A01H501U"}, {"CN", "A"}}, "RSSMRA80A01H501U", ""},
+        {{{"serialNumber", "IDCIT-CA12345BB"}, {"CN", "A"}}, "", "IDCIT-CA12345BB"},
+        {{{"serialNumber", "PASIT-YA1234567"}, {"CN", "A"}}, "", "PASIT-YA1234567"},
+        {{{"dnQualifier", "13502422"}, {"CN", "A"}}, "", "13502422"},
+        {{{"serialNumber", "TINIT-RSSMRA80A01H501U"}, {"dnQualifier", "99"}, {"CN", "A"}},
+         "RSSMRA80A01H501U",
+         "99"},
+    };
+    for (const auto& c : casi) {
+        const Identita chi = Emetti({c.soggetto}, &m.emittente);
+        const auto v = VerificaBusta(firmataDa(m, chi), radice(m), kOpzioni);
+        ASSERT_EQ(v.firmatari.size(), 1u);
+        EXPECT_EQ(v.firmatari[0].codiceFiscale, c.codiceFiscale) << c.soggetto[0].second;
+        EXPECT_EQ(v.firmatari[0].identificativo, c.identificativo) << c.soggetto[0].second;
+    }
+}
+
+// Past the limits, what is not checked is said: counter-signatures beyond the hundredth.
+TEST(VerificaBusta, CounterSignaturesPastTheLimitAreReported) {
+    const Mondo& m = Mondo::get();
+    std::string busta = firmataDa(m, m.mario);
+    for (int i = 0; i < 101; ++i)
+        busta = Controfirma(busta, m.anna);
+    const auto v = VerificaBusta(busta, radice(m), kOpzioni);
+    EXPECT_EQ(v.firmatari.size(), 100u);
+    ASSERT_EQ(v.avvisi.size(), 1u);
+    EXPECT_NE(v.avvisi[0].find("non sono state verificate"), std::string::npos) << v.avvisi[0];
+}
+
+// The XML inside an envelope may carry XML signatures of its own: they are checked too, as the
+// signers of the level below.
+TEST(VerificaBusta, XmlSignaturesInsideTheEnvelopeAreChecked) {
+    const Mondo& m = Mondo::get();
+    const std::string xml = FirmaXml(kFattura, m.anna, {.crl = m.correnti()});
+    const auto v = VerificaBusta(
+        Busta(xml, {{&m.mario, EVP_sha256(), "", {&m.emittente}}}, false, m.correnti()), radice(m),
+        kOpzioni);
+    ASSERT_EQ(v.firmatari.size(), 2u);
+    EXPECT_EQ(v.firmatari[1].tipo, "XAdES");
+    EXPECT_EQ(v.firmatari[1].livello, 2);
+    EXPECT_EQ(v.firmatari[1].nome, "Anna Bianchi");
+    EXPECT_TRUE(v.firmatari[1].integra) << v.firmatari[1].motivo;
+    // Changed inside, under an outer signature made afterwards: the inner one says so.
+    const auto guasta =
+        VerificaBusta(Busta(Sostituisci(xml, "FIRMATA/1", "FIRMATA/9"),
+                            {{&m.mario, EVP_sha256(), "", {&m.emittente}}}, false, m.correnti()),
+                      radice(m), kOpzioni);
+    ASSERT_EQ(guasta.firmatari.size(), 2u);
+    EXPECT_EQ(guasta.firmatari[0].esito, EsitoFirma::Valida) << guasta.firmatari[0].motivo;
+    EXPECT_EQ(guasta.firmatari[1].esito, EsitoFirma::NonValida);
+    EXPECT_EQ(guasta.esito, EsitoFirma::NonValida);
 }
 
 TEST(VerificaBusta, RefusesWhatIsNoEnvelope) {
