@@ -1,6 +1,7 @@
 #include "certificato.h"
 #include "controfirme.h"
 #include "dataora.h"
+#include "der.h"
 #include "envelopepath.h"
 #include "errors.h"
 #include "files.h"
@@ -16,6 +17,7 @@
 #include <openssl/objects.h>
 
 #include <array>
+#include <climits>
 
 namespace ondivo {
 
@@ -46,10 +48,55 @@ std::optional<std::string> dataFirma(CMS_SignerInfo* firma) {
 }
 
 // Reads the content through the digests the envelope declares, once for all its signers.
-BioPtr contenutoDigerito(CMS_ContentInfo* cms) {
-    BioPtr catena(CMS_dataInit(cms, nullptr));
-    if (!catena)
+// The DER of an envelope without its encapsulated content, as if the content were detached,
+// and where the content's bytes lie among those given. nullopt unless the envelope is encoded
+// plainly (definite lengths, the content in one OCTET STRING): then it is decoded whole.
+struct BustaSeparata {
+    std::string senzaContenuto;
+    std::string_view contenuto;
+};
+
+std::optional<BustaSeparata> separaContenuto(std::string_view der) {
+    constexpr unsigned char kSequenza = 0x30, kZero = 0xA0, kOttetti = 0x04;
+    std::string_view resto = der;
+    const auto busta = LeggiElementoDer(resto);
+    const auto parti = busta && busta->tag == kSequenza ? FigliDer(busta->contenuto) : std::nullopt;
+    if (!parti || parti->size() != 2 || (*parti)[1].tag != kZero)
+        return std::nullopt;
+    const auto firmati = FigliDer((*parti)[1].contenuto);
+    if (!firmati || firmati->size() != 1 || (*firmati)[0].tag != kSequenza)
+        return std::nullopt;
+    const auto campi = FigliDer((*firmati)[0].contenuto);
+    if (!campi || campi->size() < 4 || (*campi)[2].tag != kSequenza)
+        return std::nullopt;
+    const auto incapsulato = FigliDer((*campi)[2].contenuto);
+    if (!incapsulato || incapsulato->size() != 2 || (*incapsulato)[1].tag != kZero)
+        return std::nullopt;
+    const auto ottetti = FigliDer((*incapsulato)[1].contenuto);
+    if (!ottetti || ottetti->size() != 1 || (*ottetti)[0].tag != kOttetti)
+        return std::nullopt;
+    std::string signedData;
+    for (std::size_t i = 0; i < campi->size(); ++i)
+        signedData += i == 2 ? ScriviElementoDer(kSequenza, (*incapsulato)[0].intero)
+                             : std::string((*campi)[i].intero);
+    BustaSeparata separata;
+    separata.senzaContenuto = ScriviElementoDer(
+        kSequenza, std::string((*parti)[0].intero) +
+                       ScriviElementoDer(kZero, ScriviElementoDer(kSequenza, signedData)));
+    separata.contenuto = (*ottetti)[0].contenuto;
+    return separata;
+}
+
+// Reads the content through the digests the envelope declares, once for all its signers;
+// `staccato` is the content when the envelope was decoded without it.
+BioPtr contenutoDigerito(CMS_ContentInfo* cms, std::optional<std::string_view> staccato) {
+    BIO* dati =
+        staccato ? BIO_new_mem_buf(staccato->data(), static_cast<int>(staccato->size())) : nullptr;
+    BioPtr catena(CMS_dataInit(cms, dati)); // the chain ends with `dati`, freed with it
+    if (!catena) {
+        BIO_free(dati);
         return nullptr;
+    }
     std::array<char, 1 << 16> blocco;
     while (BIO_read(catena.get(), blocco.data(), static_cast<int>(blocco.size())) > 0) {
     }
@@ -216,17 +263,25 @@ void verificaSigner(CMS_SignerInfo* firma, BIO* digerito, STACK_OF(X509) * certi
 
 void verificaLivello(std::string_view der, int livello, const Fiducia& fiducia,
                      const OpzioniVerifica& opzioni, VerificaFirme& esito) {
-    // Decoded straight from the bytes: a memory BIO would first gather a copy of them all.
-    const auto* inizio = reinterpret_cast<const unsigned char*>(der.data());
-    CmsPtr cms(d2i_CMS_ContentInfo(nullptr, &inizio, static_cast<long>(der.size())));
+    // Decoded straight from the bytes, the content left where it is when the encoding allows:
+    // neither a memory BIO's gathered copy nor the decoder's copy of the content.
+    const auto separata = der.size() > INT_MAX ? std::nullopt : separaContenuto(der);
+    const std::string_view daLeggere = separata ? std::string_view(separata->senzaContenuto) : der;
+    const auto* inizio = reinterpret_cast<const unsigned char*>(daLeggere.data());
+    CmsPtr cms(d2i_CMS_ContentInfo(nullptr, &inizio, static_cast<long>(daLeggere.size())));
     if (!cms)
         illeggibile(livello == 1 ? "il file non è una busta CMS (.p7m) leggibile"
                                  : "la busta contenuta nella busta non è leggibile");
     if (OBJ_obj2nid(CMS_get0_type(cms.get())) != NID_pkcs7_signed)
         illeggibile("la busta non contiene dati firmati");
-    ASN1_OCTET_STRING** contenuto = CMS_get0_content(cms.get());
-    if (!contenuto || !*contenuto)
-        illeggibile("la busta non contiene il documento firmato");
+    std::optional<std::string_view> staccato;
+    if (separata) {
+        staccato = separata->contenuto;
+    } else {
+        ASN1_OCTET_STRING** contenuto = CMS_get0_content(cms.get());
+        if (!contenuto || !*contenuto)
+            illeggibile("la busta non contiene il documento firmato");
+    }
     STACK_OF(CMS_SignerInfo)* firme = CMS_get0_SignerInfos(cms.get());
     if (sk_CMS_SignerInfo_num(firme) <= 0)
         illeggibile("la busta non contiene firme");
@@ -239,7 +294,7 @@ void verificaLivello(std::string_view der, int livello, const Fiducia& fiducia,
     PilaX509Ptr certificati(CMS_get1_certs(cms.get()));
     RevochePossedute revoche;
     revoche.aggiungiDaCms(cms.get());
-    BioPtr digerito = contenutoDigerito(cms.get());
+    BioPtr digerito = contenutoDigerito(cms.get(), staccato);
     if (!digerito)
         illeggibile("algoritmo di impronta non supportato");
     for (int i = 0; i < sk_CMS_SignerInfo_num(firme); ++i)
@@ -248,7 +303,7 @@ void verificaLivello(std::string_view der, int livello, const Fiducia& fiducia,
 
     // A content that is itself an envelope is verified in turn; an XML one may carry XML
     // signatures of its own, which are checked too.
-    const std::string_view dati = vista(*contenuto);
+    const std::string_view dati = staccato ? *staccato : vista(*CMS_get0_content(cms.get()));
     if (auto interna = BustaInterna(dati)) {
         if (livello == LivelliMassimiBuste)
             illeggibile("contiene buste annidate oltre " + std::to_string(LivelliMassimiBuste) +
