@@ -7,6 +7,7 @@
 #include "text.h"
 #include "verificadsig.h"
 
+#include <algorithm>
 #include <set>
 
 namespace ondivo {
@@ -141,7 +142,24 @@ ElencoFiducia LeggiElencoFiducia(const std::string& xml) {
             elenco.servizi.push_back(std::move(voce));
         }
     }
-    if (elenco.certificati.empty())
+    // The list of lists: the signers of each territory's list, by its pointers.
+    for (const xmlNode* puntatore :
+         percorso(radice, {"SchemeInformation", "PointersToOtherTSL", "OtherTSLPointer"})) {
+        const std::string territorio =
+            testoDi(puntatore, {"AdditionalInformation", "OtherInformation", "SchemeTerritory"});
+        if (territorio.empty())
+            continue;
+        for (const xmlNode* testo :
+             percorso(puntatore, {"ServiceDigitalIdentities", "ServiceDigitalIdentity", "DigitalId",
+                                  "X509Certificate"})) {
+            std::string der = certificatoDer(TestoXml(testo));
+            auto& firmatari = elenco.firmatariDegliElenchi[territorio];
+            if (!der.empty() &&
+                std::find(firmatari.begin(), firmatari.end(), der) == firmatari.end())
+                firmatari.push_back(std::move(der));
+        }
+    }
+    if (elenco.certificati.empty() && elenco.firmatariDegliElenchi.empty())
         rifiuta("nessun certificatore qualificato nell'elenco");
     return elenco;
 }

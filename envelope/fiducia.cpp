@@ -39,6 +39,9 @@ constexpr std::pair<const char*, std::string ElencoFiducia::*> kCampi[] = {
 constexpr const char* kFirmatariNoti = "firmatari-noti.pem";
 constexpr const char* kFirmatariProgramma = "fiducia/firmatari.pem";
 constexpr const char* kSi = "sì";
+// The list of lists kept: its signer ("firmatario BASE64") and, a line each, the signers of
+// the territories' lists ("TERRITORIO BASE64").
+constexpr const char* kElenchi = "elenchi.txt";
 
 std::string leggiSeEsiste(const std::string& percorso) {
     if (percorso.empty() || !FileEsiste(percorso))
@@ -294,6 +297,36 @@ std::vector<std::string> certificatiPem(const std::string& percorso) {
 
 } // namespace
 
+namespace {
+
+// The list of lists kept: its signer, and the signers it names for each territory.
+struct ElenchiSalvati {
+    std::string firmatario; // DER
+    std::map<std::string, std::vector<std::string>> firmatari;
+};
+
+ElenchiSalvati elenchiSalvati() {
+    ElenchiSalvati salvati;
+    const std::string cartella = CartellaFiducia();
+    std::istringstream righe(leggiSeEsiste(cartella.empty() ? "" : cartella + kElenchi));
+    std::string riga;
+    while (std::getline(righe, riga)) {
+        const auto spazio = riga.find(' ');
+        const auto der = spazio == std::string::npos
+                             ? std::nullopt
+                             : DecodificaTestoBase64(riga.substr(spazio + 1));
+        if (!der)
+            continue;
+        if (riga.compare(0, spazio, "firmatario") == 0)
+            salvati.firmatario = *der;
+        else
+            salvati.firmatari[riga.substr(0, spazio)].push_back(*der);
+    }
+    return salvati;
+}
+
+} // namespace
+
 void AutenticaElencoFiducia(ElencoFiducia& elenco) {
     elenco.autenticato.clear();
     elenco.motivoNonAutenticato.clear();
@@ -303,8 +336,23 @@ void AutenticaElencoFiducia(ElencoFiducia& elenco) {
     if (!cartella.empty())
         for (auto& c : certificatiPem(cartella + kFirmatariNoti))
             noti.push_back(std::move(c));
+    const ElenchiSalvati elenchi = elenchiSalvati();
+    // A territory's list, by the signers the list of lists names for it; the list of lists,
+    // by the signer of the one kept before.
+    if (elenco.firmatariDegliElenchi.empty()) {
+        const auto voce = elenchi.firmatari.find(elenco.territorio);
+        if (voce != elenchi.firmatari.end())
+            noti.insert(noti.end(), voce->second.begin(), voce->second.end());
+    } else if (!elenchi.firmatario.empty()) {
+        noti.push_back(elenchi.firmatario);
+    }
     if (der && std::find(noti.begin(), noti.end(), *der) != noti.end()) {
         elenco.autenticato = kSi;
+        return;
+    }
+    if (!elenco.firmatariDegliElenchi.empty()) {
+        elenco.motivoNonAutenticato = "il suo firmatario (" + elenco.firmatario +
+                                      ") non è tra i firmatari di elenchi conosciuti";
         return;
     }
     // The signer of the authentic list kept, for the same territory.
@@ -322,11 +370,32 @@ void AutenticaElencoFiducia(ElencoFiducia& elenco) {
 ElencoFiducia AccettaElencoFiducia(const std::string& xml) {
     ElencoFiducia elenco = LeggiElencoFiducia(xml);
     AutenticaElencoFiducia(elenco);
-    SalvaElencoFiducia(elenco);
+    if (elenco.firmatariDegliElenchi.empty()) {
+        SalvaElencoFiducia(elenco);
+        return elenco;
+    }
+    // A list of lists vouches for lists, not for signatures: kept apart, and only authentic.
+    if (elenco.autenticato != kSi)
+        throw OndivoError("Elenco degli elenchi di fiducia non autenticato: " +
+                          elenco.motivoNonAutenticato);
+    const std::string cartella = CartellaFiducia();
+    std::string motivo;
+    if (cartella.empty() || !platform::CreaCartella(cartella, motivo))
+        throw OndivoError(
+            "Impossibile salvare l'elenco degli elenchi: " +
+            (motivo.empty() ? std::string("l'utente non ha una cartella dati") : motivo));
+    std::string righe = "firmatario " + elenco.certificatoFirmatario + "\n";
+    for (const auto& [territorio, firmatari] : elenco.firmatariDegliElenchi)
+        for (const auto& der : firmatari)
+            righe += territorio + " " + base64(der) + "\n";
+    platform::ScriviFile(cartella + kElenchi, righe);
     return elenco;
 }
 
 std::string SintesiElencoFiducia(const ElencoFiducia& elenco, std::size_t certificatori) {
+    if (!elenco.firmatariDegliElenchi.empty())
+        return "elenco degli elenchi di fiducia, " +
+               std::to_string(elenco.firmatariDegliElenchi.size()) + " territori";
     std::string testo = certificatori == 1 ? std::string("1 certificatore")
                                            : std::to_string(certificatori) + " certificatori";
     std::string dettagli = elenco.territorio;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <ctime>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -84,6 +85,9 @@ struct ElencoFiducia {
     // The certification and time-stamping services, with their statuses and history. A list
     // saved with `certificati` alone takes them as qualified certification authorities.
     std::vector<ServizioFiducia> servizi;
+    // The list of lists (the European one): the signers (DER) of each territory's list, by
+    // territory, as its pointers name them; empty for a territory's own list.
+    std::map<std::string, std::vector<std::string>> firmatariDegliElenchi;
     std::string certificatoFirmatario; // Base64 of the DER of the list's signer
     // "sì" when the list's signer is one known for lists (AutenticaElencoFiducia); otherwise
     // `motivoNonAutenticato` says why, and nothing the list names vouches for a signature.
@@ -107,13 +111,16 @@ void SalvaElencoFiducia(const ElencoFiducia& elenco);
 
 // Whether a list read by LeggiElencoFiducia is authentic: its signer is one of the known
 // signers of lists (the program's "fiducia/firmatari.pem", the user's
-// CartellaFiducia() + "firmatari-noti.pem"), or the one of the list kept, when that was
-// authentic and of the same territory. Sets `autenticato` and `motivoNonAutenticato`.
+// CartellaFiducia() + "firmatari-noti.pem"), one the authentic list of lists kept names for
+// its territory, or the one of the list kept, when that was authentic and of the same
+// territory. Sets `autenticato` and `motivoNonAutenticato`.
 void AutenticaElencoFiducia(ElencoFiducia& elenco);
 
 // Takes in a trusted list the user brought (a file or a download): reads and checks it
 // (LeggiElencoFiducia, AutenticaElencoFiducia) and keeps it in place of the one kept before
 // (SalvaElencoFiducia); a list that is not authentic is kept too, and vouches for nothing.
+// A list of lists is kept apart ("elenchi.txt"), for the lists it names, and only when
+// authentic: otherwise it is refused.
 // Throws OndivoError with the user's message; nothing kept changes then.
 ElencoFiducia AccettaElencoFiducia(const std::string& xml);
 

@@ -376,6 +376,76 @@ TEST(ElencoFiducia, OnlyAuthenticListsVouch) {
     EXPECT_NE(AccettaElencoFiducia(lista).autenticato, "sì");
 }
 
+// The list of lists names the signers of each territory's list: kept when its own signer is
+// known, it makes the territory's list authentic by its signer.
+std::string
+elencoDegliElenchi(const std::vector<std::pair<std::string, const Identita*>>& puntatori) {
+    std::string xml = R"(<?xml version="1.0" encoding="UTF-8"?>
+<tsl:TrustServiceStatusList xmlns:tsl="http://uri.etsi.org/02231/v2#" Id="lotl">
+  <tsl:SchemeInformation>
+    <tsl:TSLVersionIdentifier>5</tsl:TSLVersionIdentifier>
+    <tsl:TSLSequenceNumber>300</tsl:TSLSequenceNumber>
+    <tsl:SchemeTerritory>EU</tsl:SchemeTerritory>
+    <tsl:PointersToOtherTSL>)";
+    for (const auto& [territorio, firmatario] : puntatori)
+        xml += "<tsl:OtherTSLPointer><tsl:ServiceDigitalIdentities><tsl:ServiceDigitalIdentity>"
+               "<tsl:DigitalId><tsl:X509Certificate>" +
+               firmatario->base64() +
+               "</tsl:X509Certificate></tsl:DigitalId></tsl:ServiceDigitalIdentity>"
+               "</tsl:ServiceDigitalIdentities><tsl:TSLLocation>https://example.invalid/" +
+               territorio +
+               ".xml</tsl:TSLLocation><tsl:AdditionalInformation><tsl:OtherInformation>"
+               "<tsl:SchemeTerritory>" +
+               territorio +
+               "</tsl:SchemeTerritory></tsl:OtherInformation></tsl:AdditionalInformation>"
+               "</tsl:OtherTSLPointer>";
+    return xml + R"(</tsl:PointersToOtherTSL>
+    <tsl:ListIssueDateTime>2026-11-01T09:00:00Z</tsl:ListIssueDateTime>
+    <tsl:NextUpdate><tsl:dateTime>2027-05-01T09:00:00Z</tsl:dateTime></tsl:NextUpdate>
+  </tsl:SchemeInformation>
+</tsl:TrustServiceStatusList>
+)";
+}
+
+TEST(ElencoFiducia, ListOfListsAuthenticatesATerritorysList) {
+    TempDir dir;
+    ScopedEnv dati("XDG_DATA_HOME", dir.path().string());
+    const Identita europa = NuovaIdentita({{{"C", "BE"}, {"CN", "Elenco degli elenchi"}}});
+    const Identita altroFirmatario = NuovaIdentita({{{"C", "IT"}, {"CN", "Altro gestore"}}});
+    const std::string lotl =
+        FirmaXml(elencoDegliElenchi({{"IT", &chi::firmatarioElenco()}, {"FR", &altroFirmatario}}),
+                 europa, {.id = "firma-lotl"});
+    const std::string italiano = firmato(elenco(serviziProva()));
+
+    // The list of lists of an unknown signer is refused, and changes nothing.
+    try {
+        AccettaElencoFiducia(lotl);
+        ADD_FAILURE() << "list of lists accepted";
+    } catch (const OndivoError& e) {
+        EXPECT_TRUE(Contiene(e.what(), "Elenco degli elenchi di fiducia non autenticato"));
+    }
+    EXPECT_NE(AccettaElencoFiducia(italiano).autenticato, "sì");
+
+    // Its signer made known: kept; the Italian list is then authentic by its pointer.
+    const std::string cartella = CartellaFiducia();
+    {
+        BioPtr bio(BIO_new(BIO_s_mem()));
+        PEM_write_bio_X509(bio.get(), europa.certificato.get());
+        char* testo = nullptr;
+        const long n = BIO_get_mem_data(bio.get(), &testo);
+        std::ofstream(cartella + "firmatari-noti.pem") << std::string(testo, n);
+    }
+    const ElencoFiducia degliElenchi = AccettaElencoFiducia(lotl);
+    EXPECT_EQ(degliElenchi.firmatariDegliElenchi.size(), 2u);
+    EXPECT_EQ(SintesiElencoFiducia(degliElenchi, 0),
+              "elenco degli elenchi di fiducia, 2 territori");
+    EXPECT_EQ(AccettaElencoFiducia(italiano).autenticato, "sì");
+    // The signer named for another territory authenticates no Italian list.
+    const ElencoFiducia altro = AccettaElencoFiducia(
+        FirmaXml(elenco(serviziProva()), altroFirmatario, {.id = "firma-elenco"}));
+    EXPECT_NE(altro.autenticato, "sì");
+}
+
 struct CasoRifiuto {
     std::string nome;
     std::function<std::string()> xml;
