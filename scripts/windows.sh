@@ -35,10 +35,11 @@ cmake --build "$build/ondivo" -j"$(nproc)"
 # Left out under Wine: what does not depend on the system (the stylesheets' own tests, the
 # page layout in Chromium), and the tests written for Linux alone: they read /proc, expect
 # errno's texts, make symbolic links, stand in for the signature tool with shell scripts, or
-# compare outputs with Linux paths and a program folder laid out the Linux way. The Windows
+# compare outputs with Linux paths and a program folder laid out the Linux way, or make the
+# trusted list's signer known in the XDG data folder (cli_firma_oracolo). The Windows
 # forms of those cases are in tests/cli/windows_cli_test.py and tests/platform/windows_test.cpp.
 solo_linux='^(layout|stylesheets_.*|html_corpus|html_cli|attachments_oracle|hostile_cli|hostile_envelope'
-solo_linux+='|cli_(p7m_corpus|attachments_corpus|info_corpus|attachments|elenco)'
+solo_linux+='|cli_(p7m_corpus|attachments_corpus|info_corpus|attachments|elenco|firma_oracolo)'
 solo_linux+='|FileToBase64\.FileThatCannotBeReadRaisesTheStreamError'
 solo_linux+='|SalvaAllegati\.(UnreadableFileGivesTheOpenMessageAndNoFolder|FolderThatCannotBeMadeGivesTheCreateMessage|SymbolicLinkInTheFolderIsNotFollowed)'
 solo_linux+='|SalvaAllegato\.MissingFolderRaisesTheCreateError'
