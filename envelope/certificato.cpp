@@ -79,26 +79,7 @@ std::string esadecimale(const ASN1_INTEGER* numero) {
     return testo;
 }
 
-// Why a chain did not verify, in the user's words.
-std::string motivoCatena(int errore) {
-    switch (errore) {
-    case X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT:
-    case X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT_LOCALLY:
-    case X509_V_ERR_DEPTH_ZERO_SELF_SIGNED_CERT:
-    case X509_V_ERR_SELF_SIGNED_CERT_IN_CHAIN:
-    case X509_V_ERR_UNABLE_TO_VERIFY_LEAF_SIGNATURE:
-        return "il certificatore non è nell'elenco di fiducia";
-    case X509_V_ERR_CERT_SIGNATURE_FAILURE:
-    case X509_V_ERR_UNABLE_TO_DECRYPT_CERT_SIGNATURE:
-        return "la firma del certificatore sul certificato non è valida";
-    case X509_V_ERR_INVALID_CA:
-        return "un certificato della catena non è di un certificatore";
-    default:
-        return std::string("catena del certificato non verificata (") +
-               X509_verify_cert_error_string(errore) + ")";
-    }
-}
-
+// No authority of the list was reached: no chain, rather than a chain that fails.
 bool catenaNonTrovata(int errore) {
     switch (errore) {
     case X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT:
@@ -109,6 +90,22 @@ bool catenaNonTrovata(int errore) {
         return true;
     default:
         return false;
+    }
+}
+
+// Why a chain did not verify, in the user's words.
+std::string motivoCatena(int errore) {
+    if (catenaNonTrovata(errore))
+        return "il certificatore non è nell'elenco di fiducia";
+    switch (errore) {
+    case X509_V_ERR_CERT_SIGNATURE_FAILURE:
+    case X509_V_ERR_UNABLE_TO_DECRYPT_CERT_SIGNATURE:
+        return "la firma del certificatore sul certificato non è valida";
+    case X509_V_ERR_INVALID_CA:
+        return "un certificato della catena non è di un certificatore";
+    default:
+        return std::string("catena del certificato non verificata (") +
+               X509_verify_cert_error_string(errore) + ")";
     }
 }
 

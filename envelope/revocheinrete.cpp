@@ -354,6 +354,21 @@ private:
     void nota(const std::string& url, const std::string& motivo) {
         esito.errori.push_back(Leggibile(url) + ": " + motivo);
     }
+    // The http:// addresses among those given, in order; the others are told only when there
+    // is no http:// one.
+    std::vector<std::string> soloHttp(const std::vector<std::string>& indirizzi) {
+        std::vector<std::string> http, altri;
+        for (const auto& url : indirizzi) {
+            if (auto indirizzo = IndirizzoHttp(url))
+                http.push_back(*indirizzo);
+            else
+                altri.push_back(url);
+        }
+        if (http.empty())
+            for (const auto& url : altri)
+                nota(url, kSoloHttp);
+        return http;
+    }
 
     Tempo m_tempo;
     std::string m_cache;
@@ -371,22 +386,14 @@ void Scaricatore::crl(X509* certificato, X509* emittente) {
         const DIST_POINT* punto = sk_DIST_POINT_value(punti.get(), i);
         if (!punto->distpoint || punto->distpoint->type != 0)
             continue; // named relative to an issuer: no address
-        std::vector<std::string> http, altri;
+        std::vector<std::string> indirizzi;
         const GENERAL_NAMES* nomi = punto->distpoint->name.fullname;
         for (int j = 0; j < sk_GENERAL_NAME_num(nomi); ++j) {
             const GENERAL_NAME* nome = sk_GENERAL_NAME_value(nomi, j);
-            if (nome->type != GEN_URI)
-                continue;
-            const std::string url = Testo(nome->d.uniformResourceIdentifier);
-            if (auto indirizzo = IndirizzoHttp(url))
-                http.push_back(*indirizzo);
-            else
-                altri.push_back(url);
+            if (nome->type == GEN_URI)
+                indirizzi.push_back(Testo(nome->d.uniformResourceIdentifier));
         }
-        if (http.empty())
-            for (const auto& url : altri)
-                nota(url, kSoloHttp);
-        for (const auto& url : http)
+        for (const auto& url : soloHttp(indirizzi))
             if (lista(url, emittente))
                 break;
     }
@@ -458,17 +465,10 @@ bool Scaricatore::lista(const std::string& url, X509* emittente) {
 void Scaricatore::ocsp(X509* certificato, X509* emittente) {
     IndirizziOcspPtr indirizzi(X509_get1_ocsp(certificato));
     ERR_clear_error();
-    std::vector<std::string> http, altri;
-    for (int i = 0; i < sk_OPENSSL_STRING_num(indirizzi.get()); ++i) {
-        const std::string url = sk_OPENSSL_STRING_value(indirizzi.get(), i);
-        if (auto indirizzo = IndirizzoHttp(url))
-            http.push_back(*indirizzo);
-        else
-            altri.push_back(url);
-    }
-    if (http.empty())
-        for (const auto& url : altri)
-            nota(url, kSoloHttp);
+    std::vector<std::string> tutti;
+    for (int i = 0; i < sk_OPENSSL_STRING_num(indirizzi.get()); ++i)
+        tutti.push_back(sk_OPENSSL_STRING_value(indirizzi.get(), i));
+    const std::vector<std::string> http = soloHttp(tutti);
     std::optional<std::string> richiesta;
     for (const auto& url : http) {
         if (m_tempo.esaurito()) {
