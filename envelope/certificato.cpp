@@ -414,21 +414,26 @@ void ValutaFirmatario(X509* certificato, const ProveFirma& prove, const Fiducia&
         Segnala(f, I::Indeterminate, sotto::CryptoConstraintsFailureNoPoe, d);
     }
 
-    // The claimed time, against the signer.
+    // The claimed time, against the signer: only from signed attributes that hold. What the
+    // dates and lists say of a signature that could not be checked fails nothing by itself.
+    const bool verificata = f.integra;
     const auto dal = Secondi(X509_get0_notBefore(certificato));
     const auto al = Secondi(X509_get0_notAfter(certificato));
-    if (conData && dichiarata > ora + 5 * 60)
-        Segnala(f, I::Indeterminate, sotto::FutureTime,
-                "la data della firma dichiarata (" + DataItaliana(f.dataFirma->substr(0, 10)) +
-                    ") è successiva a quella della verifica");
-    else if (conData && dal && dichiarata < *dal)
-        Segnala(f, I::TotalFailed, sotto::NotYetValid,
-                "la firma dichiara una data anteriore alla validità del certificato (valido dal " +
-                    DataItaliana(f.validoDal) + ")");
-    else if (conData && al && dichiarata > *al)
-        Segnala(f, I::TotalFailed, sotto::Expired,
-                "la firma dichiara una data successiva alla scadenza del certificato (" +
-                    DataItaliana(f.validoAl) + ")");
+    if (verificata && conData) {
+        if (dichiarata > ora + 5 * 60)
+            Segnala(f, I::Indeterminate, sotto::FutureTime,
+                    "la data della firma dichiarata (" + DataItaliana(f.dataFirma->substr(0, 10)) +
+                        ") è successiva a quella della verifica");
+        else if (dal && dichiarata < *dal)
+            Segnala(f, I::TotalFailed, sotto::NotYetValid,
+                    "la firma dichiara una data anteriore alla validità del certificato (valido "
+                    "dal " +
+                        DataItaliana(f.validoDal) + ")");
+        else if (al && dichiarata > *al)
+            Segnala(f, I::TotalFailed, sotto::Expired,
+                    "la firma dichiara una data successiva alla scadenza del certificato (" +
+                        DataItaliana(f.validoAl) + ")");
+    }
 
     // The dates of every certificate of the chain, at the validation time.
     for (int i = 0; i < daGiudicare; ++i) {
@@ -441,8 +446,10 @@ void ValutaFirmatario(X509* certificato, const ProveFirma& prove, const Fiducia&
             Segnala(f, I::Indeterminate, sotto::OutOfBoundsNoPoe,
                     di + " è scaduto il " + GiornoItaliano(*fine) + ": " + frase);
         else if (inizio && *inizio > riferimento)
-            Segnala(f, i == 0 ? I::TotalFailed : I::Indeterminate,
-                    i == 0 ? sotto::NotYetValid : sotto::CertificateChainGeneralFailure,
+            Segnala(f, i == 0 && verificata ? I::TotalFailed : I::Indeterminate,
+                    i == 0 && verificata ? sotto::NotYetValid
+                    : i == 0             ? sotto::OutOfBoundsNoPoe
+                                         : sotto::CertificateChainGeneralFailure,
                     di + " è valido solo dal " + GiornoItaliano(*inizio));
     }
 
@@ -496,11 +503,11 @@ void ValutaFirmatario(X509* certificato, const ProveFirma& prove, const Fiducia&
                 break;
             }
             if (provata)
-                Segnala(f, i == 0 ? I::TotalFailed : I::Indeterminate,
+                Segnala(f, i == 0 && verificata ? I::TotalFailed : I::Indeterminate,
                         i == 0 ? sotto::Revoked : sotto::RevokedCaNoPoe,
                         di + " era già revocato" + quando +
                             " alla data provata dalla marca temporale (" + stato.fonte + ")");
-            else if (i == 0 && conData && stato.quando && *stato.quando <= dichiarata)
+            else if (i == 0 && verificata && conData && stato.quando && *stato.quando <= dichiarata)
                 Segnala(f, I::TotalFailed, sotto::Revoked,
                         di + " è stato revocato" + quando + ", prima della data della firma (" +
                             stato.fonte + ")");
