@@ -39,11 +39,43 @@ unset PKG_CONFIG_PATH PKG_CONFIG_SYSROOT_DIR
 export WINEPREFIX=$base/wine WINEDEBUG=-all
 wine=$(command -v wine64 || echo /usr/lib/wine/wine64)
 
-# A private apt configuration that only knows Debian's source packages.
-cat >"$base/apt/sources.list" <<EOF
-deb-src http://deb.debian.org/debian bookworm main
-deb-src http://deb.debian.org/debian-security bookworm-security main
-EOF
+# A private apt configuration that only knows the source packages of this system's own
+# Debian archives: the deb entries of /etc/apt for its release, turned into deb-src.
+python3 - "$base/apt/sources.list" <<'PY'
+import glob, re, sys
+release = dict(l.rstrip("\n").split("=", 1) for l in open("/etc/os-release") if "=" in l)
+codename = release.get("VERSION_CODENAME", "").strip('"')
+entries = []
+for path in ["/etc/apt/sources.list"] + sorted(glob.glob("/etc/apt/sources.list.d/*.list")):
+    try:
+        lines = open(path).read().splitlines()
+    except OSError:
+        continue
+    for line in lines:
+        words = re.sub(r"\[[^]]*\]", "", line.split("#", 1)[0]).split()
+        if len(words) >= 4 and words[0] == "deb":
+            entries.append((words[1], [words[2]], words[3:]))
+for path in sorted(glob.glob("/etc/apt/sources.list.d/*.sources")):
+    for stanza in re.split(r"\n\s*\n", open(path).read()):
+        fields = {}
+        for line in stanza.splitlines():
+            if ":" in line and not line.startswith(("#", " ")):
+                key, value = line.split(":", 1)
+                fields[key.strip().lower()] = value.split()
+        if "deb" in fields.get("types", []) and fields.get("enabled", ["yes"]) != ["no"]:
+            for uri in fields.get("uris", []):
+                entries.append((uri, fields.get("suites", []), fields.get("components", [])))
+with open(sys.argv[1], "w") as out:
+    for uri, suites, components in entries:
+        for suite in suites:
+            if codename and (suite == codename or suite.startswith(codename + "-")) \
+                    and "main" in components:
+                out.write("deb-src %s %s main\n" % (uri, suite))
+PY
+if [ ! -s "$base/apt/sources.list" ]; then
+    echo "Nessun archivio Debian in /etc/apt da cui prendere i sorgenti" >&2
+    exit 1
+fi
 apt_opts=(-q -o Dir::Etc::SourceList="$base/apt/sources.list" -o Dir::Etc::SourceParts=/dev/null
     -o Dir::State::Lists="$base/apt/lists" -o Dir::Cache="$base/apt/cache" -o APT::Sandbox::User=root)
 apt_updated=0
@@ -51,9 +83,10 @@ apt_updated=0
 fetch() { # package: downloads and unpacks it into sorgenti/<package>, goes there, sets $version
     local p=$1 asked dsc
     if [ $apt_updated = 0 ]; then apt-get "${apt_opts[@]}" update; apt_updated=1; fi
-    # The security mirror sometimes lacks the newest version's files: then the one in bookworm.
-    # The .dsc's name is asked away from sorgenti/, where files already there are left out.
-    for asked in "$p" "$p/bookworm"; do
+    # The security mirror sometimes lacks the newest version's files: then the one of the
+    # release itself. The .dsc's name is asked away from sorgenti/, where files already there
+    # are left out.
+    for asked in "$p" "$p/$(. /etc/os-release && echo "$VERSION_CODENAME")"; do
         dsc=$(cd "$base/apt" && apt-get "${apt_opts[@]}" source --print-uris "$asked" | awk '$2 ~ /\.dsc$/ {print $2}') || true
         if [ -n "$dsc" ] && (cd "$src" && apt-get "${apt_opts[@]}" source --download-only "$asked"); then
             version=${dsc#*_} version=${version%.dsc}
