@@ -42,9 +42,10 @@ std::string CartelleAllegati::cartellaDi(const RigaElenco& riga) {
 
 int SalvaAllegatiFattura(const std::string& percorso, const std::string& cartella,
                          const std::atomic<bool>* annulla) {
-    DocumentoAperto documento =
-        ApriDocumento(percorso, FoglioStilePredefinito(),
-                      {.pagina = false, .allegati = true, .intestazione = false}, annulla);
+    DocumentoAperto documento = ApriDocumento(
+        percorso, FoglioStilePredefinito(),
+        {.pagina = false, .allegati = true, .intestazione = false, .estraiAccanto = false},
+        annulla);
     if (documento.annullato)
         throw EAnnullata();
     if (!documento.gestito) {

@@ -50,8 +50,8 @@ std::string chiaveFile(const std::string& nome) {
 // How much an SdI state tells: the final outcomes first.
 int peso(const std::string& stato) {
     static const std::map<std::string, int> pesi = {
-        {"non consegnata", 1}, {"consegnata", 2},        {"decorrenza termini", 3},
-        {"accettata", 4},      {"rifiutata", 4},         {"scartata", 5},
+        {"non consegnata", 1}, {"consegnata", 2}, {"decorrenza termini", 3},
+        {"accettata", 4},      {"rifiutata", 4},  {"scartata", 5},
     };
     const auto it = pesi.find(stato);
     return it == pesi.end() ? 0 : it->second;
@@ -65,13 +65,13 @@ std::vector<RigaElenco> LeggiRigheFile(const FileTrovato& file, const Fiducia& f
         return {nonLetta(file, file.errore)};
     DocumentoAperto aperto;
     try {
-        aperto = ApriDocumento(file.contenuto ? file.nome : file.percorso,
-                               FoglioStilePredefinito(),
+        aperto = ApriDocumento(file.contenuto ? file.nome : file.percorso, FoglioStilePredefinito(),
                                {.pagina = false,
                                 .allegati = false,
                                 .intestazione = false,
                                 .datiDocumenti = true,
-                                .fiducia = &fiducia},
+                                .fiducia = &fiducia,
+                                .estraiAccanto = false},
                                annulla, file.contenuto.get());
     } catch (const std::exception& e) {
         return {nonLetta(file, e.what())};
@@ -121,8 +121,8 @@ std::vector<RigaElenco> LeggiRigheFile(const FileTrovato& file, const Fiducia& f
     return righe;
 }
 
-std::vector<RigaElenco> LeggiRighe(Esploratore& esploratore, const std::vector<std::string>& percorsi,
-                                   const Fiducia& fiducia,
+std::vector<RigaElenco> LeggiRighe(Esploratore& esploratore,
+                                   const std::vector<std::string>& percorsi, const Fiducia& fiducia,
                                    const std::function<void(std::size_t, std::size_t)>& letti) {
     // Deques: what was found keeps its place while more is added behind it.
     std::deque<FileTrovato> trovati;

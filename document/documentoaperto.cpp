@@ -67,10 +67,13 @@ DocumentoAperto ApriDocumento(const std::string& scelto, const std::string& fogl
                               const std::string* contenuto) {
     DocumentoAperto documento;
     if (contenuto && IsEnvelope(scelto))
-        throw OndivoError("Impossibile aprire la busta " + scelto + " senza una sua copia su disco");
+        throw OndivoError("Impossibile aprire la busta " + scelto +
+                          " senza una sua copia su disco");
     try {
         // The signature tool may run for up to its time-out: a withdrawn open ends it at once.
-        documento.fileXml = contenuto ? scelto : XmlPathToOpen(scelto, AppDir() + DirOssl, annulla);
+        documento.fileXml =
+            contenuto ? scelto
+                      : XmlPathToOpen(scelto, AppDir() + DirOssl, annulla, parti.estraiAccanto);
     } catch (const EAnnullata&) {
         return soloAnnullato();
     }

@@ -2,8 +2,8 @@
 
 #include "allegati.h"
 #include "datidocumento.h"
-#include "verificafirma.h"
 #include "messaggiosdi.h"
+#include "verificafirma.h"
 
 #include <atomic>
 #include <optional>
@@ -14,12 +14,15 @@ namespace ondivo {
 
 // What an open is to produce besides the format query, which always runs.
 struct PartiDocumento {
-    bool pagina = true;       // the stylesheet choice, the transformation and the folding
-    bool allegati = true;     // the attachment list
-    bool intestazione = true; // the four header values
+    bool pagina = true;         // the stylesheet choice, the transformation and the folding
+    bool allegati = true;       // the attachment list
+    bool intestazione = true;   // the four header values
     bool datiDocumenti = false; // what a list of many invoices shows of each document
     // The authorities to verify the file's signatures against; no verification when null.
     const Fiducia* fiducia = nullptr;
+    // An envelope's XML may go beside it, as the open command puts it; a listing, which only
+    // reads, keeps it in the user's cache.
+    bool estraiAccanto = true;
 };
 
 // The format an open gives a receipt or notice of the exchange system, which has none of its own.

@@ -66,7 +66,8 @@ void eseguiStrumento(const std::string& cartella, const std::string& strumento,
 } // namespace
 
 bool EstraiXmlDaP7m(const std::string& p7m, std::string& xml, const std::string& cartellaStrumento,
-                    std::chrono::milliseconds attesaMassima, const std::atomic<bool>* annulla) {
+                    std::chrono::milliseconds attesaMassima, const std::atomic<bool>* annulla,
+                    bool accanto) {
     const std::string strumento = cartellaStrumento + platform::NomeEseguibile("openssl");
     xml = PercorsoXmlDaP7m(p7m);
     if (!FileEsiste(p7m))
@@ -118,15 +119,15 @@ bool EstraiXmlDaP7m(const std::string& p7m, std::string& xml, const std::string&
         platform::ScriviFile(ingresso, *interna);
     }
     controllaAnnullamento(annulla);
-    xml = CollocaXmlEstratto(p7m, contenuto);
+    xml = CollocaXmlEstratto(p7m, contenuto, accanto);
     return true;
 }
 
-std::string CollocaXmlEstratto(const std::string& p7m, std::string_view contenuto) {
+std::string CollocaXmlEstratto(const std::string& p7m, std::string_view contenuto, bool vicino) {
     const std::string accanto = PercorsoXmlDaP7m(p7m);
     std::exception_ptr erroreAccanto;
     std::string motivo = "la cartella non accetta nuovi file";
-    if (platform::CartellaScrivibile(CartellaDi(accanto))) {
+    if (vicino && platform::CartellaScrivibile(CartellaDi(accanto))) {
         try {
             platform::TFileScrittura file(accanto);
             file.Scrivi(contenuto);
@@ -157,11 +158,11 @@ std::string CollocaXmlEstratto(const std::string& p7m, std::string_view contenut
 }
 
 std::string XmlPathToOpen(const std::string& scelto, const std::string& cartellaStrumento,
-                          const std::atomic<bool>* annulla) {
+                          const std::atomic<bool>* annulla, bool accanto) {
     if (!IsEnvelope(scelto))
         return scelto;
     std::string xml;
-    EstraiXmlDaP7m(scelto, xml, cartellaStrumento, AttesaMassimaOpenSsl, annulla);
+    EstraiXmlDaP7m(scelto, xml, cartellaStrumento, AttesaMassimaOpenSsl, annulla, accanto);
     return xml;
 }
 

@@ -33,18 +33,21 @@ inline constexpr int LivelliMassimiBuste = 3;
 //
 // When annulla is given and becomes true (from another thread) the tool is ended and
 // EAnnullata is raised.
+// With `accanto` false the content goes to PercorsoXmlInCache(p7m) only: the envelope's
+// folder is left as it is (a listing reads, it writes nothing among the user's files).
 bool EstraiXmlDaP7m(const std::string& p7m, std::string& xml, const std::string& cartellaStrumento,
                     std::chrono::milliseconds attesaMassima = AttesaMassimaOpenSsl,
-                    const std::atomic<bool>* annulla = nullptr);
+                    const std::atomic<bool>* annulla = nullptr, bool accanto = true);
 
 // Puts the content extracted from the envelope p7m where EstraiXmlDaP7m says and returns that
 // path. Errors: the file layer's (EFileStreamError) when the cache copy cannot be written, an
 // OndivoError when the cache folder cannot be made or the user has none.
-std::string CollocaXmlEstratto(const std::string& p7m, std::string_view contenuto);
+std::string CollocaXmlEstratto(const std::string& p7m, std::string_view contenuto,
+                               bool accanto = true);
 
 // The XML file that opening the chosen file reads: the file itself, or for an envelope
 // (IsEnvelope) what EstraiXmlDaP7m gives, whose errors pass unchanged.
 std::string XmlPathToOpen(const std::string& scelto, const std::string& cartellaStrumento,
-                          const std::atomic<bool>* annulla = nullptr);
+                          const std::atomic<bool>* annulla = nullptr, bool accanto = true);
 
 } // namespace ondivo

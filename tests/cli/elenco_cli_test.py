@@ -154,6 +154,21 @@ with tempfile.TemporaryDirectory() as tmp:
                              "-in", ordinary[0], "-signer", work / "c.pem", "-inkey",
                              work / "k.pem"], check=True, capture_output=True).stdout
     import base64
+
+    # A listing only reads: a folder of envelopes (DER and Base64) is left exactly as it was,
+    # their XML going to the user's cache.
+    envelopes = work / "buste"
+    envelopes.mkdir()
+    (envelopes / "firmata.xml.p7m").write_bytes(signed)
+    (envelopes / "testo.xml.p7m").write_bytes(base64.encodebytes(signed))
+    before = {p.name: p.read_bytes() for p in envelopes.iterdir()}
+    res = elenco(envelopes, "--json", env=env)
+    listed = rows_of(res) or []
+    check(res.returncode == 0 and len(listed) == 2 * len(expected(ordinary[0]))
+          and all(r["firma"] == "integra" and r["errore"] is None for r in listed),
+          "envelopes: listed", repr((listed, res.stderr)))
+    check({p.name: p.read_bytes() for p in envelopes.iterdir()} == before,
+          "envelopes: the folder is left as it was", repr(sorted(p.name for p in envelopes.iterdir())))
     inner = io.BytesIO()
     with zipfile.ZipFile(inner, "w", zipfile.ZIP_DEFLATED) as z:
         z.writestr("interno/" + ordinary[1].name, ordinary[1].read_bytes())
