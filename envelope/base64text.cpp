@@ -1,5 +1,7 @@
 #include "base64text.h"
 
+#include <openssl/evp.h>
+
 #include <array>
 #include <cstdint>
 
@@ -85,6 +87,15 @@ std::optional<std::string> DecodificaPem(std::string_view testo) {
         return DecodificaTestoBase64(corpo.substr(0, fine));
     }
     return std::nullopt;
+}
+
+std::string CodificaBase64(std::string_view dati) {
+    std::string testo(4 * ((dati.size() + 2) / 3) + 1, '\0');
+    const int n = EVP_EncodeBlock(reinterpret_cast<unsigned char*>(testo.data()),
+                                  reinterpret_cast<const unsigned char*>(dati.data()),
+                                  static_cast<int>(dati.size()));
+    testo.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
+    return testo;
 }
 
 } // namespace ondivo

@@ -12,6 +12,9 @@ namespace ondivo {
 // have, no characters at all) gives nullopt: the text is not Base64.
 std::optional<std::string> DecodificaTestoBase64(std::string_view testo);
 
+// Bytes as Base64 on one line, padded, as XML and the program's own files keep them.
+std::string CodificaBase64(std::string_view dati);
+
 // Decodes an envelope written in PEM form: after optional white space, the line
 // "-----BEGIN PKCS7-----", "-----BEGIN CMS-----" or "-----BEGIN PKCS #7 SIGNED DATA-----", Base64
 // text as DecodificaTestoBase64 takes it, then "-----END " with the same label and "-----";

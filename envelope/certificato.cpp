@@ -109,12 +109,6 @@ std::string motivoCatena(int errore) {
     }
 }
 
-// The common name of a certificate's subject, else the whole subject.
-std::string chi(X509* certificato) {
-    std::string nome = voce(X509_get_subject_name(certificato), NID_commonName);
-    return nome.empty() ? nomeSuUnaRiga(X509_get_subject_name(certificato)) : nome;
-}
-
 // Extended key usages that allow signing documents: any, e-mail protection (S/MIME, which
 // CAdES grew from), document signing, and the two vendors' document signing.
 bool usoEstesoPerFirma(X509* certificato) {
@@ -273,6 +267,24 @@ Catena costruisciCatena(X509* certificato, STACK_OF(X509) * carried, const Fiduc
 
 } // namespace
 
+std::string DerCertificato(X509* certificato) {
+    unsigned char* der = nullptr;
+    const int n = certificato ? i2d_X509(certificato, &der) : -1;
+    std::string testo(reinterpret_cast<const char*>(der), n > 0 ? static_cast<std::size_t>(n) : 0);
+    OPENSSL_free(der);
+    return testo;
+}
+
+std::string NomeChiave(EVP_PKEY* chiave) {
+    std::optional<std::string> debolezza;
+    return descrizioneChiave(chiave, debolezza);
+}
+
+std::string NomeCertificato(X509* certificato) {
+    std::string nome = voce(X509_get_subject_name(certificato), NID_commonName);
+    return nome.empty() ? nomeSuUnaRiga(X509_get_subject_name(certificato)) : nome;
+}
+
 std::optional<std::string> DataOraIso(const ASN1_TIME* tempo) {
     std::tm tm{};
     if (!tempo || ASN1_TIME_to_tm(tempo, &tm) != 1)
@@ -335,8 +347,6 @@ void CampiCertificato(X509* certificato, Firmatario& firmatario) {
     firmatario.numeroSerie = esadecimale(X509_get0_serialNumber(certificato));
     firmatario.validoDal = soloData(X509_get0_notBefore(certificato));
     firmatario.validoAl = soloData(X509_get0_notAfter(certificato));
-    std::optional<std::string> debolezza;
-    firmatario.chiave = descrizioneChiave(X509_get0_pubkey(certificato), debolezza);
 }
 
 void ValutaFirmatario(X509* certificato, const ProveFirma& prove, const Fiducia& fiducia,
@@ -404,7 +414,7 @@ void ValutaFirmatario(X509* certificato, const ProveFirma& prove, const Fiducia&
         X509* c = sk_X509_value(catena.certificati.get(), i);
         int nid = NID_undef;
         if (X509_get_signature_info(c, &nid, nullptr, nullptr, nullptr) == 1 && digestDebole(nid))
-            debolezze.push_back("il certificato di " + chi(c) + " è firmato con " +
+            debolezze.push_back("il certificato di " + NomeCertificato(c) + " è firmato con " +
                                 NomeAlgoritmo(nid) + ", non più ammesso");
     }
     f.algoritmoDebole = !debolezze.empty();
@@ -420,7 +430,7 @@ void ValutaFirmatario(X509* certificato, const ProveFirma& prove, const Fiducia&
     const auto dal = Secondi(X509_get0_notBefore(certificato));
     const auto al = Secondi(X509_get0_notAfter(certificato));
     if (verificata && conData) {
-        if (dichiarata > ora + 5 * 60)
+        if (dichiarata > ora + ScartoOrologi)
             Segnala(f, I::Indeterminate, sotto::FutureTime,
                     "la data della firma dichiarata (" + DataItaliana(f.dataFirma->substr(0, 10)) +
                         ") è successiva a quella della verifica");
@@ -441,7 +451,7 @@ void ValutaFirmatario(X509* certificato, const ProveFirma& prove, const Fiducia&
         const auto inizio = Secondi(X509_get0_notBefore(c));
         const auto fine = Secondi(X509_get0_notAfter(c));
         const std::string di =
-            i == 0 ? "il certificato" : "il certificato del certificatore " + chi(c);
+            i == 0 ? "il certificato" : "il certificato del certificatore " + NomeCertificato(c);
         if (fine && *fine < riferimento)
             Segnala(f, I::Indeterminate, sotto::OutOfBoundsNoPoe,
                     di + " è scaduto il " + GiornoItaliano(*fine) + ": " + frase);
@@ -473,9 +483,7 @@ void ValutaFirmatario(X509* certificato, const ProveFirma& prove, const Fiducia&
             scaricate = ScaricaRevoche(
                 certificati,
                 {*prove.rete, cache.empty() ? std::string() : cache + "revoche/", ora});
-            const DatiRevoca nuove = scaricate.revoche.dati();
-            revoche.crl.insert(revoche.crl.end(), nuove.crl.begin(), nuove.crl.end());
-            revoche.ocsp.insert(revoche.ocsp.end(), nuove.ocsp.begin(), nuove.ocsp.end());
+            revoche.aggiungi(scaricate.revoche.dati());
         }
     }
 
@@ -491,7 +499,7 @@ void ValutaFirmatario(X509* certificato, const ProveFirma& prove, const Fiducia&
         const StatoRevoca stato =
             emittente ? StatoRevocaDi(c, emittente, revoche, riferimento, ora) : StatoRevoca{};
         const std::string di =
-            i == 0 ? "il certificato" : "il certificato del certificatore " + chi(c);
+            i == 0 ? "il certificato" : "il certificato del certificatore " + NomeCertificato(c);
         switch (stato.stato) {
         case StatoRevoca::Stato::Revocato: {
             const std::string quando = stato.quando ? " il " + GiornoItaliano(*stato.quando) : "";

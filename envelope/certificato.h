@@ -13,8 +13,17 @@
 namespace ondivo {
 
 // Fills the certificate's fields of a signer: names, fiscal code or other identifier,
-// organisation, issuer, serial number, validity, key.
+// organisation, issuer, serial number, validity.
 void CampiCertificato(X509* certificato, Firmatario& firmatario);
+
+// The certificate's DER encoding; empty when it cannot be encoded.
+std::string DerCertificato(X509* certificato);
+
+// The key as the user reads it: "RSA 2048 bit", "EC P-256", "Ed25519".
+std::string NomeChiave(EVP_PKEY* chiave);
+
+// The common name of the certificate's subject, else the whole subject on one line.
+std::string NomeCertificato(X509* certificato);
 
 // "YYYY-MM-DDThh:mm:ssZ" from an ASN.1 time; nullopt when it cannot be read.
 std::optional<std::string> DataOraIso(const ASN1_TIME* tempo);

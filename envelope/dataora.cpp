@@ -61,16 +61,7 @@ std::optional<std::string> OraUtc(std::string_view testo) {
 
     const sys_seconds istante =
         sys_days{data} + hours{ore} + minutes{minuti} + seconds{secondi} - scarto;
-    const sys_days giorni = floor<days>(istante);
-    const year_month_day utc{giorni};
-    const hh_mm_ss orario{istante - giorni};
-    char uscita[32];
-    std::snprintf(uscita, sizeof uscita, "%04d-%02u-%02uT%02d:%02d:%02dZ",
-                  static_cast<int>(utc.year()), static_cast<unsigned>(utc.month()),
-                  static_cast<unsigned>(utc.day()), static_cast<int>(orario.hours().count()),
-                  static_cast<int>(orario.minutes().count()),
-                  static_cast<int>(orario.seconds().count()));
-    return std::string(uscita);
+    return DataOraIsoDa(static_cast<std::time_t>(istante.time_since_epoch().count()));
 }
 
 // The calendar in UTC with the standard library alone: the same on every system.

@@ -11,6 +11,10 @@
 
 namespace ondivo {
 
+// How far a time the signer or an authority writes may run ahead of this machine's clock
+// before it counts as in the future.
+inline constexpr std::time_t ScartoOrologi = 5 * 60;
+
 // Seconds since the epoch of an ASN.1 time; nullopt when it cannot be read.
 std::optional<std::time_t> Secondi(const ASN1_TIME* tempo);
 

@@ -48,13 +48,7 @@ std::string certificatoDer(const std::string& base64) {
         return {};
     const auto* p = reinterpret_cast<const unsigned char*>(der->data());
     X509Ptr certificato(d2i_X509(nullptr, &p, static_cast<long>(der->size())));
-    unsigned char* uscita = nullptr;
-    const int n = certificato ? i2d_X509(certificato.get(), &uscita) : -1;
-    if (n <= 0)
-        return {};
-    std::string testo(reinterpret_cast<const char*>(uscita), static_cast<std::size_t>(n));
-    OPENSSL_free(uscita);
-    return testo;
+    return DerCertificato(certificato.get());
 }
 
 } // namespace
@@ -80,17 +74,7 @@ ElencoFiducia LeggiElencoFiducia(const std::string& xml) {
     Firmatario firmatario;
     CampiCertificato(firma.certificato.get(), firmatario);
     elenco.firmatario = firmatario.soggetto;
-    {
-        unsigned char* der = nullptr;
-        const int n = i2d_X509(firma.certificato.get(), &der);
-        if (n > 0) {
-            std::string testo(4 * ((static_cast<std::size_t>(n) + 2) / 3) + 1, '\0');
-            const int m = EVP_EncodeBlock(reinterpret_cast<unsigned char*>(testo.data()), der, n);
-            testo.resize(m > 0 ? static_cast<std::size_t>(m) : 0);
-            elenco.certificatoFirmatario = std::move(testo);
-        }
-        OPENSSL_free(der);
-    }
+    elenco.certificatoFirmatario = CodificaBase64(DerCertificato(firma.certificato.get()));
     elenco.territorio = testoDi(radice, {"SchemeInformation", "SchemeTerritory"});
     elenco.numeroSequenza = testoDi(radice, {"SchemeInformation", "TSLSequenceNumber"});
     elenco.dataEmissione = testoDi(radice, {"SchemeInformation", "ListIssueDateTime"});

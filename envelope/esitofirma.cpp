@@ -54,48 +54,33 @@ bool piuGrave(Indicazione a, std::string_view sa, Indicazione b, std::string_vie
 
 } // namespace
 
+namespace {
+
+// Each verdict's words and key, in the order of the enumeration.
+struct ParoleEsito {
+    const char* testo;
+    const char* chiave;
+};
+constexpr ParoleEsito kEsiti[] = {
+    {"Firma valida", "valida"},
+    {"Firma integra, certificatore non verificato", "integra"},
+    {"Firma non verificabile", "non_verificabile"},
+    {"Certificato non ancora valido alla data della firma", "non_ancora_valida"},
+    {"Certificato scaduto alla data della firma", "scaduta"},
+    {"Certificato revocato", "revocata"},
+    {"Firma non valida: documento modificato dopo la firma", "non_valida"},
+    {"Nessuna firma", "assente"},
+};
+static_assert(std::size(kEsiti) == static_cast<std::size_t>(EsitoFirma::Assente) + 1);
+
+} // namespace
+
 const char* TestoEsito(EsitoFirma esito) {
-    switch (esito) {
-    case EsitoFirma::Valida:
-        return "Firma valida";
-    case EsitoFirma::Integra:
-        return "Firma integra, certificatore non verificato";
-    case EsitoFirma::NonVerificabile:
-        return "Firma non verificabile";
-    case EsitoFirma::NonAncoraValida:
-        return "Certificato non ancora valido alla data della firma";
-    case EsitoFirma::Scaduta:
-        return "Certificato scaduto alla data della firma";
-    case EsitoFirma::Revocata:
-        return "Certificato revocato";
-    case EsitoFirma::NonValida:
-        return "Firma non valida: documento modificato dopo la firma";
-    case EsitoFirma::Assente:
-        break;
-    }
-    return "Nessuna firma";
+    return kEsiti[static_cast<std::size_t>(esito)].testo;
 }
 
 const char* ChiaveEsito(EsitoFirma esito) {
-    switch (esito) {
-    case EsitoFirma::Valida:
-        return "valida";
-    case EsitoFirma::Integra:
-        return "integra";
-    case EsitoFirma::NonVerificabile:
-        return "non_verificabile";
-    case EsitoFirma::NonAncoraValida:
-        return "non_ancora_valida";
-    case EsitoFirma::Scaduta:
-        return "scaduta";
-    case EsitoFirma::Revocata:
-        return "revocata";
-    case EsitoFirma::NonValida:
-        return "non_valida";
-    case EsitoFirma::Assente:
-        break;
-    }
-    return "assente";
+    return kEsiti[static_cast<std::size_t>(esito)].chiave;
 }
 
 const char* ChiaveIndicazione(Indicazione indicazione) {

@@ -1,5 +1,6 @@
 #include "fiducia.h"
 #include "base64text.h"
+#include "certificato.h"
 #include "dataora.h"
 #include "errors.h"
 #include "files.h"
@@ -73,23 +74,6 @@ X509Ptr daDer(const std::string& der) {
     return X509Ptr(d2i_X509(nullptr, &p, static_cast<long>(der.size())));
 }
 
-std::string comeDer(X509* certificato) {
-    unsigned char* der = nullptr;
-    const int n = i2d_X509(certificato, &der);
-    std::string testo(reinterpret_cast<const char*>(der), n > 0 ? static_cast<std::size_t>(n) : 0);
-    OPENSSL_free(der);
-    return testo;
-}
-
-std::string base64(const std::string& dati) {
-    std::string testo(4 * ((dati.size() + 2) / 3) + 1, '\0');
-    const int n = EVP_EncodeBlock(reinterpret_cast<unsigned char*>(testo.data()),
-                                  reinterpret_cast<const unsigned char*>(dati.data()),
-                                  static_cast<int>(dati.size()));
-    testo.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
-    return testo;
-}
-
 bool diMarche(const std::string& tipo) {
     return tipo.rfind(kTipoMarche, 0) == 0;
 }
@@ -146,7 +130,7 @@ Fiducia::Fiducia(const std::vector<ServizioFiducia>& servizi, std::time_t prossi
             X509Ptr certificato = daDer(der);
             if (!certificato)
                 continue;
-            const std::string chiave = comeDer(certificato.get());
+            const std::string chiave = DerCertificato(certificato.get());
             auto& suoi = dati->servizi[chiave];
             suoi.push_back({servizio.tipo, {chiave}, servizio.stati});
             if (suoi.size() > 1 && std::any_of(suoi.begin(), suoi.end() - 1, [&](const auto& s) {
@@ -196,7 +180,7 @@ std::optional<std::string> Fiducia::NonQualificato(X509* autorita, std::time_t q
     if (m_dati->statiIgnoti)
         return std::string("lo stato dei certificatori non è noto: importare di nuovo l'elenco "
                            "di fiducia");
-    const auto voce = m_dati->servizi.find(comeDer(autorita));
+    const auto voce = m_dati->servizi.find(DerCertificato(autorita));
     const bool cercaMarche = diMarche(tipo);
     std::optional<StatoServizio> inVigore;
     bool trovato = false;
@@ -262,7 +246,7 @@ void SalvaElencoFiducia(const ElencoFiducia& elenco) {
     for (const auto& servizio : servizi) {
         righeServizi += "servizio " + servizio.tipo + "\n";
         for (const auto& der : servizio.certificati)
-            righeServizi += "certificato " + base64(der) + "\n";
+            righeServizi += "certificato " + CodificaBase64(der) + "\n";
         for (const auto& stato : servizio.stati)
             righeServizi += "stato " + stato.stato + " " + std::to_string(stato.dal) + "\n";
     }
@@ -290,7 +274,7 @@ std::vector<std::string> certificatiPem(const std::string& percorso) {
         return certificati;
     BioPtr bio(BIO_new_mem_buf(pem.data(), static_cast<int>(pem.size())));
     while (X509Ptr certificato{PEM_read_bio_X509(bio.get(), nullptr, nullptr, nullptr)})
-        certificati.push_back(comeDer(certificato.get()));
+        certificati.push_back(DerCertificato(certificato.get()));
     ERR_clear_error();
     return certificati;
 }
@@ -387,7 +371,7 @@ ElencoFiducia AccettaElencoFiducia(const std::string& xml) {
     std::string righe = "firmatario " + elenco.certificatoFirmatario + "\n";
     for (const auto& [territorio, firmatari] : elenco.firmatariDegliElenchi)
         for (const auto& der : firmatari)
-            righe += territorio + " " + base64(der) + "\n";
+            righe += territorio + " " + CodificaBase64(der) + "\n";
     platform::ScriviFile(cartella + kElenchi, righe);
     return elenco;
 }
@@ -424,7 +408,8 @@ Fiducia CaricaFiducia() {
     const std::string cartella = CartellaFiducia();
     if (cartella.empty())
         return Fiducia();
-    const auto prossimo = SecondiDaDataOra(DescrizioneFiduciaSalvata().prossimoAggiornamento);
+    const ElencoFiducia descritto = DescrizioneFiduciaSalvata();
+    const auto prossimo = SecondiDaDataOra(descritto.prossimoAggiornamento);
     const std::string righe = leggiSeEsiste(cartella + kServizi);
     if (!righe.empty()) {
         std::vector<ServizioFiducia> servizi;
@@ -450,7 +435,6 @@ Fiducia CaricaFiducia() {
             }
         }
         Fiducia fiducia(servizi, prossimo.value_or(0));
-        const ElencoFiducia descritto = DescrizioneFiduciaSalvata();
         if (fiducia.m_dati && descritto.autenticato != kSi)
             std::const_pointer_cast<Fiducia::Dati>(fiducia.m_dati)->nonAutenticato =
                 descritto.motivoNonAutenticato.empty() ? "non risulta autenticato"
@@ -464,7 +448,7 @@ Fiducia CaricaFiducia() {
     BioPtr bio(BIO_new_mem_buf(pem.data(), static_cast<int>(pem.size())));
     std::vector<std::string> certificati;
     while (X509Ptr certificato{PEM_read_bio_X509(bio.get(), nullptr, nullptr, nullptr)})
-        certificati.push_back(comeDer(certificato.get()));
+        certificati.push_back(DerCertificato(certificato.get()));
     Fiducia fiducia(certificati);
     if (fiducia.m_dati)
         std::const_pointer_cast<Fiducia::Dati>(fiducia.m_dati)->statiIgnoti = true;

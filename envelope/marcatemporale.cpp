@@ -1,4 +1,5 @@
 #include "marcatemporale.h"
+#include "certificato.h"
 #include "dataora.h"
 #include "opensslptr.h"
 
@@ -14,31 +15,10 @@ namespace ondivo {
 
 namespace {
 
-using Pkcs7Ptr = std::unique_ptr<PKCS7, LiberaCon<PKCS7_free>>;
-using TstInfoPtr = std::unique_ptr<TS_TST_INFO, LiberaCon<TS_TST_INFO_free>>;
-
-// A token's time may run ahead of this machine's clock by this much.
-constexpr std::time_t kTolleranza = 5 * 60;
-
 struct LiberaPilaVuota {
     void operator()(STACK_OF(X509) * pila) const { sk_X509_free(pila); }
 };
 using PilaSoloPtr = std::unique_ptr<STACK_OF(X509), LiberaPilaVuota>; // not the certificates
-
-std::string nomeComune(X509* certificato) {
-    const X509_NAME* nome = X509_get_subject_name(certificato);
-    const int i = X509_NAME_get_index_by_NID(nome, NID_commonName, -1);
-    if (i < 0)
-        return {};
-    unsigned char* utf8 = nullptr;
-    const int n =
-        ASN1_STRING_to_UTF8(&utf8, X509_NAME_ENTRY_get_data(X509_NAME_get_entry(nome, i)));
-    if (n < 0)
-        return {};
-    std::string testo(reinterpret_cast<const char*>(utf8), static_cast<std::size_t>(n));
-    OPENSSL_free(utf8);
-    return testo;
-}
 
 // The imprint the token carries is the digest of the bytes stamped, by the token's algorithm.
 bool improntaGiusta(TS_TST_INFO* info, std::string_view dati) {
@@ -68,7 +48,7 @@ MarcaVerificata VerificaMarca(std::string_view token, std::string_view datiMarca
     };
     const auto* p = reinterpret_cast<const unsigned char*>(token.data());
     Pkcs7Ptr p7(d2i_PKCS7(nullptr, &p, static_cast<long>(token.size())));
-    TstInfoPtr info(p7 ? PKCS7_to_TS_TST_INFO(p7.get()) : nullptr);
+    TsTstInfoPtr info(p7 ? PKCS7_to_TS_TST_INFO(p7.get()) : nullptr);
     if (!info)
         return fine("marca temporale illeggibile");
     esito.dichiarata = Secondi(TS_TST_INFO_get_time(info.get()));
@@ -79,7 +59,7 @@ MarcaVerificata VerificaMarca(std::string_view token, std::string_view datiMarca
                                                                : nullptr;
     if (!tsa)
         return fine("la marca temporale non contiene il certificato del servizio che l'ha emessa");
-    esito.autorita = nomeComune(tsa);
+    esito.autorita = NomeCertificato(tsa);
     if (PKCS7_verify(p7.get(), nullptr, nullptr, nullptr, nullptr,
                      PKCS7_NOVERIFY | PKCS7_NOCHAIN) != 1)
         return fine("la firma della marca temporale non è valida");
@@ -90,7 +70,7 @@ MarcaVerificata VerificaMarca(std::string_view token, std::string_view datiMarca
     if (!esito.dichiarata)
         return fine("la data della marca temporale è illeggibile");
     const std::time_t quando = *esito.dichiarata;
-    if (quando > ora + kTolleranza)
+    if (quando > ora + ScartoOrologi)
         return fine("la data della marca temporale è nel futuro");
     const auto dal = Secondi(X509_get0_notBefore(tsa));
     const auto al = Secondi(X509_get0_notAfter(tsa));

@@ -20,6 +20,11 @@ namespace ondivo {
 struct DatiRevoca {
     std::vector<X509_CRL*> crl;
     std::vector<OCSP_BASICRESP*> ocsp;
+
+    void aggiungi(const DatiRevoca& altri) {
+        crl.insert(crl.end(), altri.crl.begin(), altri.crl.end());
+        ocsp.insert(ocsp.end(), altri.ocsp.begin(), altri.ocsp.end());
+    }
 };
 
 using CrlPtr = std::unique_ptr<X509_CRL, LiberaCon<X509_CRL_free>>;

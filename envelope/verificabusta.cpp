@@ -121,27 +121,32 @@ bool riferimentoCertificatoValido(CMS_SignerInfo* firma, X509* certificato,
                                   STACK_OF(X509) * certificati) {
     using Ess1Ptr = std::unique_ptr<ESS_SIGNING_CERT, LiberaCon<ESS_SIGNING_CERT_free>>;
     using Ess2Ptr = std::unique_ptr<ESS_SIGNING_CERT_V2, LiberaCon<ESS_SIGNING_CERT_V2_free>>;
-    const auto valore = [&](int nid) -> std::string_view {
+    // The attribute's value: nullopt when there is none; empty when it is not a SEQUENCE,
+    // which names no certificate.
+    const auto valore = [&](int nid) -> std::optional<std::string_view> {
         const int i = CMS_signed_get_attr_by_NID(firma, nid, -1);
         if (i < 0)
-            return {};
+            return std::nullopt;
         const ASN1_TYPE* tipo = X509_ATTRIBUTE_get0_type(CMS_signed_get_attr(firma, i), 0);
         if (!tipo || tipo->type != V_ASN1_SEQUENCE)
-            return "\xff"; // present but not a sequence: no certificate matches it
+            return std::string_view();
         return vista(tipo->value.sequence);
     };
-    const std::string_view der1 = valore(NID_id_smime_aa_signingCertificate);
-    const std::string_view der2 = valore(NID_id_smime_aa_signingCertificateV2);
-    if (der1.empty() && der2.empty())
+    const auto der1 = valore(NID_id_smime_aa_signingCertificate);
+    const auto der2 = valore(NID_id_smime_aa_signingCertificateV2);
+    if (!der1 && !der2)
         return true;
-    const auto* p1 = reinterpret_cast<const unsigned char*>(der1.data());
-    const auto* p2 = reinterpret_cast<const unsigned char*>(der2.data());
-    Ess1Ptr v1(der1.empty() ? nullptr
-                            : d2i_ESS_SIGNING_CERT(nullptr, &p1, static_cast<long>(der1.size())));
-    Ess2Ptr v2(der2.empty()
-                   ? nullptr
-                   : d2i_ESS_SIGNING_CERT_V2(nullptr, &p2, static_cast<long>(der2.size())));
-    if ((!der1.empty() && !v1) || (!der2.empty() && !v2)) {
+    Ess1Ptr v1;
+    Ess2Ptr v2;
+    if (der1) {
+        const auto* p = reinterpret_cast<const unsigned char*>(der1->data());
+        v1.reset(d2i_ESS_SIGNING_CERT(nullptr, &p, static_cast<long>(der1->size())));
+    }
+    if (der2) {
+        const auto* p = reinterpret_cast<const unsigned char*>(der2->data());
+        v2.reset(d2i_ESS_SIGNING_CERT_V2(nullptr, &p, static_cast<long>(der2->size())));
+    }
+    if ((der1 && !v1) || (der2 && !v2)) {
         ERR_clear_error();
         return false;
     }
@@ -205,9 +210,7 @@ void verificaSigner(CMS_SignerInfo* firma, BIO* digerito, STACK_OF(X509) * certi
             revoche.aggiungiValori(vista(tipo->value.sequence));
     }
     DatiRevoca tutte = revocheBusta.dati();
-    const DatiRevoca proprie = revoche.dati();
-    tutte.crl.insert(tutte.crl.end(), proprie.crl.begin(), proprie.crl.end());
-    tutte.ocsp.insert(tutte.ocsp.end(), proprie.ocsp.begin(), proprie.ocsp.end());
+    tutte.aggiungi(revoche.dati());
 
     if (!certificato) {
         Segnala(firmatario, Indicazione::Indeterminate, sotto::NoSigningCertificateFound,
@@ -225,7 +228,7 @@ void verificaSigner(CMS_SignerInfo* firma, BIO* digerito, STACK_OF(X509) * certi
         if (!chiaveSupportata(chiave) && !firmatario.integra)
             // The library cannot check such a key here: nothing is known of the document.
             Segnala(firmatario, Indicazione::Indeterminate, sotto::CryptoConstraintsFailure,
-                    "algoritmo della firma non supportato (" + firmatario.chiave + ")");
+                    "algoritmo della firma non supportato (" + NomeChiave(chiave) + ")");
         else if (!contenuto)
             Segnala(firmatario, Indicazione::TotalFailed, sotto::HashFailure,
                     "l'impronta del documento non corrisponde a quella firmata");

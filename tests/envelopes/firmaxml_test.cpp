@@ -166,6 +166,17 @@ std::string firmata(const Identita& chi, OpzioniFirma opzioni = {}) {
     return FirmaXml(kFattura, chi, opzioni);
 }
 
+// Signed in 2011 by a certificate expired in 2012, with the lists of then and a time-stamp
+// of the qualified service over its signature value, or over other bytes.
+std::string scadutaConMarca(bool altrove) {
+    return firmata(chi::scaduto(),
+                   {.oraFirma = "2011-06-01T12:00:00Z",
+                    .crl = {Crl(chi::autorita(), {}, "20110602000000Z", "20110701000000Z")},
+                    .marca = &chi::marche(),
+                    .oraMarca = "20110601120500Z",
+                    .marcaAltrove = altrove});
+}
+
 // A file the test writes, that an external reference or entity can point at.
 std::string fileEsterno(const std::string& nome, const std::string& testo) {
     static const TempDir cartella;
@@ -280,25 +291,10 @@ const CasoFirma kCasiFirma[] = {
      true, EsitoFirma::NonValida, "prima della data della firma"},
     // An XAdES signature time-stamp of a qualified service proves when the signature existed:
     // the certificate, expired since, is judged then.
-    {"expired_but_stamped_while_valid",
-     [] {
-         return firmata(chi::scaduto(),
-                        {.oraFirma = "2011-06-01T12:00:00Z",
-                         .crl = {Crl(chi::autorita(), {}, "20110602000000Z", "20110701000000Z")},
-                         .marca = &chi::marche(),
-                         .oraMarca = "20110601120500Z"});
-     },
-     true, EsitoFirma::Valida, ""},
-    {"stamp_over_other_bytes",
-     [] {
-         return firmata(chi::scaduto(),
-                        {.oraFirma = "2011-06-01T12:00:00Z",
-                         .crl = {Crl(chi::autorita(), {}, "20110602000000Z", "20110701000000Z")},
-                         .marca = &chi::marche(),
-                         .oraMarca = "20110601120500Z",
-                         .marcaAltrove = true});
-     },
-     true, EsitoFirma::Integra, "non provata da marca temporale"},
+    {"expired_but_stamped_while_valid", [] { return scadutaConMarca(false); }, true,
+     EsitoFirma::Valida, ""},
+    {"stamp_over_other_bytes", [] { return scadutaConMarca(true); }, true, EsitoFirma::Integra,
+     "non provata da marca temporale"},
     {"claimed_in_the_future",
      [] { return firmata(chi::firmatario(), {.oraFirma = "2031-01-01T00:00:00Z"}); }, true,
      EsitoFirma::Integra, "successiva a quella della verifica"},

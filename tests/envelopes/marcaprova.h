@@ -26,8 +26,6 @@ using TsReqPtr = std::unique_ptr<TS_REQ, LiberaCon<TS_REQ_free>>;
 using TsRespPtr = std::unique_ptr<TS_RESP, LiberaCon<TS_RESP_free>>;
 using TsRespCtxPtr = std::unique_ptr<TS_RESP_CTX, LiberaCon<TS_RESP_CTX_free>>;
 using TsMsgImprintPtr = std::unique_ptr<TS_MSG_IMPRINT, LiberaCon<TS_MSG_IMPRINT_free>>;
-using TsTstInfoPtr = std::unique_ptr<TS_TST_INFO, LiberaCon<TS_TST_INFO_free>>;
-using Pkcs7Ptr = std::unique_ptr<PKCS7, LiberaCon<PKCS7_free>>;
 using X509AlgorPtr = std::unique_ptr<X509_ALGOR, LiberaCon<X509_ALGOR_free>>;
 using Asn1ObjectPtr = std::unique_ptr<ASN1_OBJECT, LiberaCon<ASN1_OBJECT_free>>;
 
