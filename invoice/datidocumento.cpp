@@ -2,6 +2,8 @@
 #include "text.h"
 
 #include <algorithm>
+#include <chrono>
+#include <cstdio>
 #include <cstring>
 
 namespace ondivo {
@@ -70,24 +72,81 @@ std::string somma(const std::vector<std::string>& importi) {
     return importi.empty() ? std::string() : SommaImporti(importi).value_or("");
 }
 
-void datiOrdinaria(const xmlNode* testata, const xmlNode* corpo, DatiDocumento& d) {
-    const xmlNode* cedente = primo(testata, {"CedentePrestatore", "DatiAnagrafici"});
-    d.fornitore = nomeDi(primo(cedente, {"Anagrafica"}));
-    d.partitaIvaFornitore = partitaIva(primo(cedente, {"IdFiscaleIVA"}));
-    d.cliente = nomeDi(primo(testata, {"CessionarioCommittente", "DatiAnagrafici", "Anagrafica"}));
-    std::vector<std::string> imponibili, imposte;
-    for (const xmlNode* r : figli(primo(corpo, {"DatiBeniServizi"}), "DatiRiepilogo")) {
-        imponibili.push_back(testo(r, {"ImponibileImporto"}));
-        imposte.push_back(testo(r, {"Imposta"}));
-    }
-    d.imponibile = somma(imponibili);
-    d.imposta = somma(imposte);
+} // namespace
+
+std::string DataPiuGiorni(const std::string& data, const std::string& giorni) {
+    using namespace std::chrono;
+    const auto cifre = [](std::string_view s) {
+        return !s.empty() && s.find_first_not_of("0123456789") == std::string_view::npos;
+    };
+    if (data.size() != 10 || data[4] != '-' || data[7] != '-' ||
+        !cifre(std::string_view(data).substr(0, 4)) ||
+        !cifre(std::string_view(data).substr(5, 2)) ||
+        !cifre(std::string_view(data).substr(8, 2)) || !cifre(giorni) || giorni.size() > 3)
+        return {};
+    const year_month_day giorno{year(std::stoi(data.substr(0, 4))),
+                                month(static_cast<unsigned>(std::stoi(data.substr(5, 2)))),
+                                day(static_cast<unsigned>(std::stoi(data.substr(8, 2))))};
+    if (!giorno.ok())
+        return {};
+    const year_month_day scadenza{sys_days(giorno) + days(std::stoi(giorni))};
+    char testo[16];
+    std::snprintf(testo, sizeof testo, "%04d-%02u-%02u", static_cast<int>(scadenza.year()),
+                  static_cast<unsigned>(scadenza.month()), static_cast<unsigned>(scadenza.day()));
+    return testo;
+}
+
+namespace {
+
+// Due date and payment amounts of the details of every DatiPagamento.
+void datiPagamento(const xmlNode* corpo, DatiDocumento& d) {
+    std::vector<std::string> importi;
+    std::string calcolata;
     for (const xmlNode* p : figli(corpo, "DatiPagamento"))
         for (const xmlNode* dettaglio : figli(p, "DettaglioPagamento")) {
             const std::string scadenza = testo(dettaglio, {"DataScadenzaPagamento"});
             if (!scadenza.empty() && (d.scadenza.empty() || scadenza < d.scadenza))
                 d.scadenza = scadenza;
+            const std::string termine =
+                DataPiuGiorni(testo(dettaglio, {"DataRiferimentoTerminiPagamento"}),
+                          testo(dettaglio, {"GiorniTerminiPagamento"}));
+            if (!termine.empty() && (calcolata.empty() || termine < calcolata))
+                calcolata = termine;
+            if (const std::string importo = testo(dettaglio, {"ImportoPagamento"}); !importo.empty())
+                importi.push_back(importo);
         }
+    if (d.scadenza.empty() && !calcolata.empty()) {
+        d.scadenza = calcolata;
+        d.scadenzaCalcolata = true;
+    }
+    d.pagamento = somma(importi);
+    if (importi.size() > 1 && !d.netto.empty() && ImportiDiversi(d.pagamento, d.netto) &&
+        std::all_of(importi.begin(), importi.end(),
+                    [&](const std::string& i) { return !ImportiDiversi(i, importi.front()); }))
+        d.pagamento = somma({importi.front()});
+}
+
+void datiOrdinaria(const xmlNode* testata, const xmlNode* corpo, DatiDocumento& d) {
+    const xmlNode* cedente = primo(testata, {"CedentePrestatore", "DatiAnagrafici"});
+    d.fornitore = nomeDi(primo(cedente, {"Anagrafica"}));
+    d.partitaIvaFornitore = partitaIva(primo(cedente, {"IdFiscaleIVA"}));
+    d.cliente = nomeDi(primo(testata, {"CessionarioCommittente", "DatiAnagrafici", "Anagrafica"}));
+    std::vector<std::string> imponibili, imposte, scisse;
+    for (const xmlNode* r : figli(primo(corpo, {"DatiBeniServizi"}), "DatiRiepilogo")) {
+        imponibili.push_back(testo(r, {"ImponibileImporto"}));
+        imposte.push_back(testo(r, {"Imposta"}));
+        if (testo(r, {"EsigibilitaIVA"}) == "S")
+            scisse.push_back(testo(r, {"Imposta"}));
+    }
+    d.imponibile = somma(imponibili);
+    d.imposta = somma(imposte);
+    d.ivaScissa = somma(scisse);
+    if (!d.imponibile.empty() && !d.imposta.empty()) {
+        std::vector<std::string> parti{d.imponibile, d.imposta};
+        if (!d.arrotondamento.empty())
+            parti.push_back(d.arrotondamento);
+        d.totaleCalcolato = somma(parti);
+    }
 }
 
 void datiSemplificata(const xmlNode* testata, const xmlNode* corpo, DatiDocumento& d) {
@@ -113,43 +172,88 @@ void datiSemplificata(const xmlNode* testata, const xmlNode* corpo, DatiDocument
             imposteNote = false;
     }
     const auto lordo = importi.empty() ? std::nullopt : SommaImporti(importi);
-    d.totale = lordo.value_or("");
+    d.totaleCalcolato = lordo.value_or("");
     if (imposteNote)
         d.imposta = somma(imposte);
-    if (lordo && !d.imposta.empty() && d.imposta[0] != '-') {
-        std::vector<std::string> differenza{*lordo, "-" + d.imposta};
-        d.imponibile = somma(differenza);
-    }
+    if (lordo && !d.imposta.empty() && d.imposta[0] != '-')
+        d.imponibile = somma({*lordo, ImportoOpposto(d.imposta)});
 }
 
 } // namespace
+
+bool ImportiDiversi(const std::string& a, const std::string& b) {
+    const auto differenza = SommaImporti({a, ImportoOpposto(b)});
+    if (!differenza || ImportoOpposto(b).empty())
+        return false;
+    const std::string assoluta = (*differenza)[0] == '-' ? differenza->substr(1) : *differenza;
+    // More than a cent: "0.01" itself, "0.0100" and less are within.
+    const auto oltre = SommaImporti({assoluta, "-0.01"});
+    return oltre && (*oltre)[0] != '-' && oltre->find_first_not_of("0.") != std::string::npos;
+}
+
+std::string ImportoOpposto(const std::string& importo) {
+    const std::string_view t = Trim(importo);
+    if (t.empty())
+        return {};
+    const std::string opposto =
+        t[0] == '-' ? std::string(t.substr(1))
+                    : "-" + std::string(t[0] == '+' ? t.substr(1) : t);
+    // Through the sum so that zero has no sign and a text that is not an amount gives "".
+    return SommaImporti({opposto}).value_or("");
+}
+
+std::string ImportoConSegno(const DatiDocumento& dati, const std::string& importo) {
+    if (importo.empty())
+        return {};
+    return dati.credito ? ImportoOpposto(importo) : SommaImporti({importo}).value_or(importo);
+}
+
+DatiDocumento LeggiDatiDocumento(const xmlNode* corpo) {
+    DatiDocumento d;
+    const xmlNode* radice = corpo ? corpo->parent : nullptr;
+    if (!radice || radice->type != XML_ELEMENT_NODE)
+        return d;
+    const bool ordinaria = !chiamato(radice, "FatturaElettronicaSemplificata");
+    const xmlNode* testata = primo(radice, {"FatturaElettronicaHeader"});
+    const xmlNode* generali = primo(corpo, {"DatiGenerali", "DatiGeneraliDocumento"});
+    d.tipoDocumento = testo(generali, {"TipoDocumento"});
+    d.numero = testo(generali, {"Numero"});
+    d.data = testo(generali, {"Data"});
+    d.divisa = testo(generali, {"Divisa"});
+    d.credito = d.tipoDocumento == "TD04" || d.tipoDocumento == "TD08";
+    d.arrotondamento = testo(generali, {"Arrotondamento"});
+    if (ordinaria)
+        datiOrdinaria(testata, corpo, d);
+    else
+        datiSemplificata(testata, corpo, d);
+    d.totaleDichiarato = testo(generali, {"ImportoTotaleDocumento"});
+    d.totale = !d.totaleDichiarato.empty() ? d.totaleDichiarato : d.totaleCalcolato;
+    std::vector<std::string> ritenute;
+    for (const xmlNode* r : figli(generali, "DatiRitenuta"))
+        if (const std::string importo = testo(r, {"ImportoRitenuta"}); !importo.empty())
+            ritenute.push_back(importo);
+    d.ritenute = somma(ritenute);
+    if (!d.totale.empty()) {
+        std::vector<std::string> parti{d.totale};
+        for (const std::string* meno : {&d.ritenute, &d.ivaScissa})
+            if (!meno->empty())
+                parti.push_back(ImportoOpposto(*meno));
+        d.netto = somma(parti);
+    }
+    datiPagamento(corpo, d);
+    return d;
+}
 
 std::vector<DatiDocumento> LeggiDatiDocumenti(xmlDoc* fattura) {
     std::vector<DatiDocumento> documenti;
     const xmlNode* radice = fattura ? xmlDocGetRootElement(fattura) : nullptr;
     if (!radice)
         return documenti;
-    const bool ordinaria = chiamato(radice, "FatturaElettronica");
-    if (!ordinaria && !chiamato(radice, "FatturaElettronicaSemplificata"))
+    if (!chiamato(radice, "FatturaElettronica") &&
+        !chiamato(radice, "FatturaElettronicaSemplificata"))
         return documenti;
-    const xmlNode* testata = primo(radice, {"FatturaElettronicaHeader"});
-    for (const xmlNode* corpo : figli(radice, "FatturaElettronicaBody")) {
-        DatiDocumento d;
-        const xmlNode* generali = primo(corpo, {"DatiGenerali", "DatiGeneraliDocumento"});
-        d.tipoDocumento = testo(generali, {"TipoDocumento"});
-        d.numero = testo(generali, {"Numero"});
-        d.data = testo(generali, {"Data"});
-        if (ordinaria)
-            datiOrdinaria(testata, corpo, d);
-        else
-            datiSemplificata(testata, corpo, d);
-        if (const std::string dichiarato = testo(generali, {"ImportoTotaleDocumento"});
-            !dichiarato.empty())
-            d.totale = dichiarato;
-        else if (d.totale.empty() && !d.imponibile.empty() && !d.imposta.empty())
-            d.totale = somma({d.imponibile, d.imposta});
-        documenti.push_back(std::move(d));
-    }
+    for (const xmlNode* corpo : figli(radice, "FatturaElettronicaBody"))
+        documenti.push_back(LeggiDatiDocumento(corpo));
     return documenti;
 }
 

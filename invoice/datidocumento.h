@@ -22,11 +22,45 @@ struct DatiDocumento {
     std::string imposta;       // the sum over DatiRiepilogo / DatiIVA
     std::string totale;        // ImportoTotaleDocumento, else imponibile + imposta (simplified:
                                // the sum of Importo, which includes the tax)
-    std::string scadenza;      // the first DataScadenzaPagamento, yyyy-mm-dd
+    std::string scadenza;      // the first DataScadenzaPagamento, yyyy-mm-dd; without any, the
+                               // reference date plus the days of the terms (see scadenzaCalcolata)
+    bool scadenzaCalcolata = false;
+
+    // The figures a payer acts on, exact, with a dot; "" where they cannot be known.
+    std::string divisa;            // Divisa as written: "EUR", "USD"…
+    std::string totaleDichiarato;  // ImportoTotaleDocumento
+    std::string totaleCalcolato;   // imponibile + imposta + the document's Arrotondamento
+                                   // (simplified: the sum of Importo)
+    std::string arrotondamento;    // the document's Arrotondamento
+    std::string ritenute;          // the sum of ImportoRitenuta; "" without withholdings
+    std::string ivaScissa;         // the tax of the summary lines under split payment
+                                   // (EsigibilitaIVA S): paid by the customer to the Treasury
+    std::string netto;             // totale - ritenute - ivaScissa
+    std::string pagamento;         // what the payment details ask for (see LeggiDatiDocumenti)
+    bool credito = false;          // a credit note (TD04, TD08): an amount owed to the customer
 };
+
+// yyyy-mm-dd plus a number of days (up to 999), "" when either is not one.
+std::string DataPiuGiorni(const std::string& data, const std::string& giorni);
+
+// The amounts differ by more than a cent; false when one is not an amount.
+bool ImportiDiversi(const std::string& a, const std::string& b);
+
+// The amount with the opposite sign, "0.00" for zero; "" for what is not an amount.
+std::string ImportoOpposto(const std::string& importo);
+
+// The amount as a list sums it: credit notes count against the invoices.
+std::string ImportoConSegno(const DatiDocumento& dati, const std::string& importo);
+
+// The figures of one FatturaElettronicaBody of an ordinary or simplified invoice, the parties
+// read from the header beside it; the body's own root tells which of the two it is.
+DatiDocumento LeggiDatiDocumento(const xmlNode* corpo);
 
 // One entry per FatturaElettronicaBody of an ordinary or simplified invoice, in document
 // order; none when the root is neither. Missing elements leave their fields empty.
+// `pagamento` is the sum of every ImportoPagamento, or, when that sum is not the net amount
+// but every instalment asks for the same amount, that amount (details that are alternatives:
+// the same sum by transfer or by card).
 std::vector<DatiDocumento> LeggiDatiDocumenti(xmlDoc* fattura);
 
 // The exact sum of decimal amounts written as in the XML ("-12.50", "3"), with as many

@@ -2,6 +2,7 @@
 
 #include "errorcapture.h"
 #include "errors.h"
+#include "funzioniconti.h"
 #include "localloader.h"
 #include "viewserializer.h"
 #include "xmldocument.h"
@@ -62,6 +63,7 @@ Pagina trasforma(xmlDoc* fattura, const std::string& xslPath) {
     xsltSetCtxtSecurityPrefs(prefs.get(), ctxt.get());
     xsltSetCtxtParseOptions(ctxt.get(), XSLT_PARSE_OPTIONS | XML_PARSE_NONET);
     errori.attach(ctxt.get());
+    FunzioniConti conti(ctxt.get());
 
     XmlDocPtr risultato(
         xsltApplyStylesheetUser(foglio.get(), fattura, nullptr, nullptr, nullptr, ctxt.get()));

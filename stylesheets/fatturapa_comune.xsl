@@ -19,7 +19,8 @@
 -->
 <xsl:stylesheet version="1.0" xmlns:xsl="http://www.w3.org/1999/XSL/Transform"
                 xmlns:exsl="http://exslt.org/common" xmlns:set="http://exslt.org/sets"
-                xmlns:ondivo="urn:ondivo:indici" exclude-result-prefixes="exsl set ondivo">
+                xmlns:ondivo="urn:ondivo:indici" xmlns:conti="urn:ondivo:conti"
+                exclude-result-prefixes="exsl set ondivo conti">
 
   <xsl:include href="fatturapa_codici.xsl"/>
   <xsl:include href="fatturapa_corpo.xsl"/>
@@ -272,6 +273,7 @@
                     <span class="etichetta">Totale documento</span>
                     <br/>
                     <xsl:copy-of select="$totale"/>
+                    <xsl:call-template name="netto-banda"/>
                   </td>
                 </xsl:if>
               </xsl:for-each>
@@ -305,6 +307,7 @@
                 <xsl:if test="string($totale) != ''">
                   <xsl:text> - totale </xsl:text>
                   <xsl:copy-of select="$totale"/>
+                  <xsl:call-template name="netto-banda"/>
                 </xsl:if>
                 <xsl:call-template name="scadenze-banda"/>
               </li>
@@ -323,21 +326,40 @@
   <xsl:template name="scadenze-banda">
     <xsl:variable name="dettagli" select="DatiPagamento/DettaglioPagamento"/>
     <xsl:variable name="d" select="normalize-space(DatiGenerali/DatiGeneraliDocumento/Divisa[1])"/>
+    <xsl:variable name="credito">
+      <xsl:call-template name="conto"><xsl:with-param name="campo" select="'credito'"/></xsl:call-template>
+    </xsl:variable>
+    <!-- A credit note's details give back what the customer paid. -->
+    <xsl:variable name="parola-importo">
+      <xsl:choose>
+        <xsl:when test="string($credito) != ''">da rimborsare </xsl:when>
+        <xsl:otherwise>da pagare </xsl:otherwise>
+      </xsl:choose>
+    </xsl:variable>
+    <xsl:variable name="pagamento-diverso">
+      <xsl:call-template name="conto"><xsl:with-param name="campo" select="'pagamento-diverso'"/></xsl:call-template>
+    </xsl:variable>
     <xsl:if test="$dettagli">
       <div class="scadenze">
         <xsl:for-each select="$dettagli[position() &lt;= $scadenze-in-banda]">
           <div>
-            <xsl:for-each select="(DataScadenzaPagamento[1])[normalize-space()]">
+            <xsl:variable name="scadenza">
+              <xsl:call-template name="scadenza"/>
+            </xsl:variable>
+            <xsl:if test="string($scadenza) != ''">
               <xsl:text>Scadenza </xsl:text>
-              <xsl:call-template name="data"/>
+              <xsl:copy-of select="$scadenza"/>
               <xsl:text> · </xsl:text>
-            </xsl:for-each>
+            </xsl:if>
             <xsl:for-each select="(ImportoPagamento[1])[normalize-space()]">
-              <xsl:text>da pagare </xsl:text>
+              <xsl:value-of select="$parola-importo"/>
               <span class="importo">
                 <xsl:call-template name="numero"/>
                 <xsl:if test="$d != ''"><xsl:value-of select="concat(' ', $d)"/></xsl:if>
               </span>
+              <xsl:if test="string($pagamento-diverso) != ''">
+                <xsl:text> (diverso dal netto calcolato)</xsl:text>
+              </xsl:if>
               <xsl:text> · </xsl:text>
             </xsl:for-each>
             <xsl:for-each select="ModalitaPagamento[1]">
@@ -358,6 +380,26 @@
         </xsl:if>
       </div>
     </xsl:if>
+  </xsl:template>
+
+  <!-- Context: a DettaglioPagamento. Its due date: the stated one, or the reference date plus
+       the days of the terms, marked "calcolata"; nothing when neither is known. -->
+  <xsl:template name="scadenza">
+    <xsl:variable name="dichiarata" select="(DataScadenzaPagamento[1])[normalize-space()]"/>
+    <xsl:choose>
+      <xsl:when test="$dichiarata">
+        <xsl:for-each select="$dichiarata">
+          <xsl:call-template name="data"/>
+        </xsl:for-each>
+      </xsl:when>
+      <xsl:when test="$conti">
+        <xsl:variable name="calcolata" select="conti:piu-giorni(normalize-space(DataRiferimentoTerminiPagamento[1]), normalize-space(GiorniTerminiPagamento[1]))"/>
+        <xsl:if test="$calcolata != ''">
+          <xsl:call-template name="data"><xsl:with-param name="v" select="$calcolata"/></xsl:call-template>
+          <xsl:text> (calcolata)</xsl:text>
+        </xsl:if>
+      </xsl:when>
+    </xsl:choose>
   </xsl:template>
 
   <!-- An IBAN in groups of four characters, as it is printed and read out. -->
@@ -1253,6 +1295,11 @@ table.totali th { text-align: right; font-weight: normal; color: #5a6472; paddin
 table.totali td { text-align: right; padding: 2px 0 2px 12px; white-space: nowrap; }
 table.totali tr.grande th { font-weight: bold; color: #1d2330; }
 table.totali tr.grande td { font-size: 18px; font-weight: bold; border-top: 2px solid #1f4e79; }
+table.totali td.segno { padding-left: 12px; color: #5a6472; text-align: center; }
+table.totali tr.compreso th, table.totali tr.compreso td { color: #5a6472; font-style: italic; }
+table.totali tr.diverso th, table.totali tr.diverso td { color: #a4262c; }
+table.totali .nota { display: block; font-size: 11px; }
+.totale .netto { display: block; font-size: 14px; font-weight: bold; margin-top: 2px; }
 .calcolato { display: block; font-size: 11px; font-weight: normal; }
 .banda .calcolato { color: #d3e0ec; }
 .scadenze { margin-top: 6px; font-size: 12px; color: #d3e0ec; }

@@ -10,7 +10,8 @@
   uses them, and extra details only when present.
 -->
 <xsl:stylesheet version="1.0" xmlns:xsl="http://www.w3.org/1999/XSL/Transform"
-                xmlns:set="http://exslt.org/sets" exclude-result-prefixes="set">
+                xmlns:set="http://exslt.org/sets" xmlns:conti="urn:ondivo:conti"
+                exclude-result-prefixes="set conti">
 
   <xsl:variable name="noti-dati-generali" select="'|DatiGeneraliDocumento|DatiOrdineAcquisto|DatiContratto|DatiConvenzione|DatiRicezione|DatiFattureCollegate|DatiSAL|DatiDDT|DatiTrasporto|FatturaPrincipale|DatiFatturaRettificata|'"/>
   <xsl:variable name="noti-corpo" select="'|DatiGenerali|DatiBeniServizi|DatiVeicoli|DatiPagamento|Allegati|'"/>
@@ -770,27 +771,29 @@
 
   <!-- =========================================================== totals -->
 
-  <!-- Context: a FatturaElettronicaBody. The sum of the VAT summary's taxable
-       amounts and taxes or, for simplified goods, of their amounts; NaN when
-       the body has neither or a value is not a number. -->
-  <xsl:template name="totale-calcolato">
-    <xsl:variable name="bs" select="DatiBeniServizi"/>
-    <xsl:variable name="riepiloghi" select="$bs/DatiRiepilogo"/>
-    <xsl:choose>
-      <xsl:when test="$riepiloghi">
-        <xsl:value-of select="sum($riepiloghi/ImponibileImporto) + sum($riepiloghi/Imposta)"/>
-      </xsl:when>
-      <xsl:when test="$bs/Importo">
-        <xsl:value-of select="sum($bs/Importo)"/>
-      </xsl:when>
-      <xsl:otherwise>NaN</xsl:otherwise>
-    </xsl:choose>
+  <!-- The document's figures come from the program (conti:conto), so that the page, the list
+       and the command line compute each of them once and alike. Without the program (another
+       XSLT processor) the page shows the stated amounts only. -->
+  <xsl:variable name="conti" select="function-available('conti:conto')"/>
+
+  <!-- Context: a FatturaElettronicaBody. One figure of the document: exact, with a dot; empty
+       when it cannot be known. -->
+  <xsl:template name="conto">
+    <xsl:param name="campo"/>
+    <xsl:if test="$conti">
+      <xsl:value-of select="conti:conto(., $campo)"/>
+    </xsl:if>
   </xsl:template>
 
-  <!-- An amount computed here, to the cent. -->
+  <!-- An amount computed here, to the cent; never "-0,00". -->
   <xsl:template name="cifra">
     <xsl:param name="x"/>
-    <xsl:value-of select="format-number($x, '#.##0,00;-#.##0,00', 'it')"/>
+    <xsl:choose>
+      <xsl:when test="$x &gt; -0.005 and $x &lt; 0.005">0,00</xsl:when>
+      <xsl:otherwise>
+        <xsl:value-of select="format-number($x, '#.##0,00;-#.##0,00', 'it')"/>
+      </xsl:otherwise>
+    </xsl:choose>
   </xsl:template>
 
   <!-- The sum of amounts as written, or nothing when one is not a number. -->
@@ -804,20 +807,29 @@
     </xsl:if>
   </xsl:template>
 
+  <!-- An amount the program computed, with the currency after it. -->
+  <xsl:template name="importo-calcolato">
+    <xsl:param name="v"/>
+    <xsl:param name="d"/>
+    <xsl:call-template name="numero"><xsl:with-param name="v" select="$v"/></xsl:call-template>
+    <xsl:if test="$d != ''"><xsl:value-of select="concat(' ', $d)"/></xsl:if>
+  </xsl:template>
+
   <!-- Context: a FatturaElettronicaBody. The document's total as the band and
        the totals show it: the stated one, or, without it, the computed one
        marked "calcolato"; where the two differ by more than a cent, both, the
        computed one marked. Nothing when neither is known. -->
   <xsl:template name="cifra-totale">
-    <xsl:param name="divisa"/>
     <xsl:variable name="doc" select="DatiGenerali/DatiGeneraliDocumento"/>
     <!-- "[name][1]" stops at the first match; another predicate before "[1]" would make
          the look visit every field of the document. -->
     <xsl:variable name="dichiarato" select="($doc/ImportoTotaleDocumento[1])[normalize-space()]"/>
-    <xsl:variable name="calcolato-testo">
-      <xsl:call-template name="totale-calcolato"/>
+    <xsl:variable name="calcolato">
+      <xsl:call-template name="conto"><xsl:with-param name="campo" select="'totale-calcolato'"/></xsl:call-template>
     </xsl:variable>
-    <xsl:variable name="calcolato" select="number($calcolato-testo)"/>
+    <xsl:variable name="diverso">
+      <xsl:call-template name="conto"><xsl:with-param name="campo" select="'totale-diverso'"/></xsl:call-template>
+    </xsl:variable>
     <xsl:variable name="d" select="normalize-space($doc/Divisa[1])"/>
     <xsl:choose>
       <xsl:when test="$dichiarato">
@@ -827,59 +839,173 @@
           </xsl:for-each>
           <xsl:if test="$d != ''"><xsl:value-of select="concat(' ', $d)"/></xsl:if>
         </span>
-        <xsl:if test="$calcolato = $calcolato and (number($dichiarato) - $calcolato &gt; 0.0100001 or $calcolato - number($dichiarato) &gt; 0.0100001)">
+        <xsl:if test="string($diverso) != ''">
           <span class="calcolato">
             <xsl:text>calcolato: </xsl:text>
-            <xsl:call-template name="cifra"><xsl:with-param name="x" select="$calcolato"/></xsl:call-template>
-            <xsl:if test="$d != ''"><xsl:value-of select="concat(' ', $d)"/></xsl:if>
+            <xsl:call-template name="importo-calcolato">
+              <xsl:with-param name="v" select="string($calcolato)"/>
+              <xsl:with-param name="d" select="$d"/>
+            </xsl:call-template>
           </span>
         </xsl:if>
       </xsl:when>
-      <xsl:when test="$calcolato = $calcolato">
+      <xsl:when test="string($calcolato) != ''">
         <span class="cifra">
-          <xsl:call-template name="cifra"><xsl:with-param name="x" select="$calcolato"/></xsl:call-template>
-          <xsl:if test="$d != ''"><xsl:value-of select="concat(' ', $d)"/></xsl:if>
+          <xsl:call-template name="importo-calcolato">
+            <xsl:with-param name="v" select="string($calcolato)"/>
+            <xsl:with-param name="d" select="$d"/>
+          </xsl:call-template>
         </span>
         <span class="calcolato">calcolato</span>
       </xsl:when>
     </xsl:choose>
   </xsl:template>
 
-  <!-- Context: a FatturaElettronicaBody. Total, stamp duty, social-security
-       contributions, withholding taxes and, with these, the net amount to pay. -->
+  <!-- Context: a FatturaElettronicaBody. The net amount in the band, under the total, when it is
+       not the total itself: withholdings or VAT under split payment. -->
+  <xsl:template name="netto-banda">
+    <xsl:variable name="ritenute">
+      <xsl:call-template name="conto"><xsl:with-param name="campo" select="'ritenute'"/></xsl:call-template>
+    </xsl:variable>
+    <xsl:variable name="scissa">
+      <xsl:call-template name="conto"><xsl:with-param name="campo" select="'iva-scissa'"/></xsl:call-template>
+    </xsl:variable>
+    <xsl:variable name="netto">
+      <xsl:call-template name="conto"><xsl:with-param name="campo" select="'netto'"/></xsl:call-template>
+    </xsl:variable>
+    <xsl:if test="string($netto) != '' and (string($ritenute) != '' or string($scissa) != '')">
+      <span class="netto">
+        <xsl:call-template name="parola-netto"/>
+        <xsl:text> </xsl:text>
+        <xsl:call-template name="importo-calcolato">
+          <xsl:with-param name="v" select="string($netto)"/>
+          <xsl:with-param name="d" select="normalize-space(DatiGenerali/DatiGeneraliDocumento/Divisa[1])"/>
+        </xsl:call-template>
+      </span>
+    </xsl:if>
+  </xsl:template>
+
+  <!-- Context: a FatturaElettronicaBody. What the net amount is to its reader: paid by the
+       customer, or, on a credit note, owed back to the customer. -->
+  <xsl:template name="parola-netto">
+    <xsl:variable name="credito">
+      <xsl:call-template name="conto"><xsl:with-param name="campo" select="'credito'"/></xsl:call-template>
+    </xsl:variable>
+    <xsl:choose>
+      <xsl:when test="string($credito) != ''">Netto a credito del cliente</xsl:when>
+      <xsl:otherwise>Netto a pagare</xsl:otherwise>
+    </xsl:choose>
+  </xsl:template>
+
+  <!-- One row of the totals: what it is, how it counts ("+", "-", "=" or a note) and the
+       amount. -->
+  <xsl:template name="riga-totali">
+    <xsl:param name="etichetta"/>
+    <xsl:param name="segno" select="''"/>
+    <xsl:param name="nota" select="''"/>
+    <xsl:param name="classe" select="''"/>
+    <xsl:param name="v"/>
+    <xsl:param name="d" select="''"/>
+    <tr>
+      <xsl:if test="$classe != ''"><xsl:attribute name="class"><xsl:value-of select="$classe"/></xsl:attribute></xsl:if>
+      <th>
+        <xsl:copy-of select="$etichetta"/>
+        <xsl:if test="$nota != ''">
+          <span class="nota"><xsl:value-of select="$nota"/></span>
+        </xsl:if>
+      </th>
+      <td class="segno"><xsl:value-of select="$segno"/></td>
+      <td>
+        <xsl:call-template name="importo-calcolato">
+          <xsl:with-param name="v" select="$v"/>
+          <xsl:with-param name="d" select="$d"/>
+        </xsl:call-template>
+      </td>
+    </tr>
+  </xsl:template>
+
+  <!-- Context: a FatturaElettronicaBody. The totals as a sum a reader can check line by line:
+       taxable amount, VAT and rounding make the total; contributions and stamp duty are
+       already inside it; withholdings and the VAT the customer pays to the Treasury under
+       split payment come off it, leaving the net amount, which the payment details should
+       ask for. -->
   <xsl:template name="totali">
     <xsl:variable name="doc" select="DatiGenerali/DatiGeneraliDocumento"/>
     <xsl:variable name="totale">
       <xsl:call-template name="cifra-totale"/>
     </xsl:variable>
     <xsl:if test="string($totale) != ''">
-      <xsl:variable name="ritenute" select="$doc/DatiRitenuta[ImportoRitenuta[normalize-space()]]"/>
       <xsl:variable name="d" select="normalize-space($doc/Divisa[1])"/>
+      <xsl:variable name="imponibile">
+        <xsl:call-template name="conto"><xsl:with-param name="campo" select="'imponibile'"/></xsl:call-template>
+      </xsl:variable>
+      <xsl:variable name="imposta">
+        <xsl:call-template name="conto"><xsl:with-param name="campo" select="'imposta'"/></xsl:call-template>
+      </xsl:variable>
+      <xsl:variable name="arrotondamento">
+        <xsl:call-template name="conto"><xsl:with-param name="campo" select="'arrotondamento'"/></xsl:call-template>
+      </xsl:variable>
+      <xsl:variable name="scissa">
+        <xsl:call-template name="conto"><xsl:with-param name="campo" select="'iva-scissa'"/></xsl:call-template>
+      </xsl:variable>
+      <xsl:variable name="netto">
+        <xsl:call-template name="conto"><xsl:with-param name="campo" select="'netto'"/></xsl:call-template>
+      </xsl:variable>
+      <xsl:variable name="pagamento">
+        <xsl:call-template name="conto"><xsl:with-param name="campo" select="'pagamento'"/></xsl:call-template>
+      </xsl:variable>
+      <xsl:variable name="pagamento-diverso">
+        <xsl:call-template name="conto"><xsl:with-param name="campo" select="'pagamento-diverso'"/></xsl:call-template>
+      </xsl:variable>
+      <xsl:variable name="ritenute" select="$doc/DatiRitenuta[ImportoRitenuta[normalize-space()]]"/>
       <table class="totali">
+        <xsl:if test="string($imponibile) != '' and string($imposta) != ''">
+          <xsl:call-template name="riga-totali">
+            <xsl:with-param name="etichetta" select="'Imponibile'"/>
+            <xsl:with-param name="v" select="string($imponibile)"/>
+          </xsl:call-template>
+          <xsl:call-template name="riga-totali">
+            <xsl:with-param name="etichetta" select="'IVA'"/>
+            <xsl:with-param name="segno" select="'+'"/>
+            <xsl:with-param name="v" select="string($imposta)"/>
+          </xsl:call-template>
+          <xsl:if test="string($arrotondamento) != '' and number($arrotondamento) != 0">
+            <xsl:call-template name="riga-totali">
+              <xsl:with-param name="etichetta" select="'Arrotondamento'"/>
+              <xsl:with-param name="segno" select="'+'"/>
+              <xsl:with-param name="v" select="string($arrotondamento)"/>
+            </xsl:call-template>
+          </xsl:if>
+        </xsl:if>
         <tr class="grande">
           <th>Totale documento</th>
+          <td class="segno">=</td>
           <td><xsl:copy-of select="$totale"/></td>
         </tr>
         <xsl:for-each select="$doc/DatiCassaPrevidenziale[ImportoContributoCassa[normalize-space()]]">
-          <tr>
-            <th>
+          <xsl:call-template name="riga-totali">
+            <xsl:with-param name="etichetta">
               <xsl:text>Contributo cassa previdenziale </xsl:text>
               <xsl:for-each select="TipoCassa[1]">
                 <xsl:call-template name="valore"/>
               </xsl:for-each>
-            </th>
-            <td><xsl:call-template name="numero"><xsl:with-param name="v" select="normalize-space(ImportoContributoCassa)"/></xsl:call-template></td>
-          </tr>
+            </xsl:with-param>
+            <xsl:with-param name="nota" select="'già compreso nel totale'"/>
+            <xsl:with-param name="classe" select="'compreso'"/>
+            <xsl:with-param name="v" select="normalize-space(ImportoContributoCassa)"/>
+          </xsl:call-template>
         </xsl:for-each>
         <xsl:for-each select="$doc/DatiBollo[ImportoBollo[normalize-space()]]">
-          <tr>
-            <th>Imposta di bollo</th>
-            <td><xsl:call-template name="numero"><xsl:with-param name="v" select="normalize-space(ImportoBollo)"/></xsl:call-template></td>
-          </tr>
+          <xsl:call-template name="riga-totali">
+            <xsl:with-param name="etichetta" select="'Imposta di bollo'"/>
+            <xsl:with-param name="nota" select="'non si aggiunge al totale: se addebitata, è tra le righe'"/>
+            <xsl:with-param name="classe" select="'compreso'"/>
+            <xsl:with-param name="v" select="normalize-space(ImportoBollo)"/>
+          </xsl:call-template>
         </xsl:for-each>
         <xsl:for-each select="$ritenute">
-          <tr>
-            <th>
+          <xsl:call-template name="riga-totali">
+            <xsl:with-param name="etichetta">
               <xsl:text>Ritenuta </xsl:text>
               <xsl:for-each select="TipoRitenuta[1]">
                 <xsl:call-template name="valore"/>
@@ -889,31 +1015,36 @@
                 <xsl:call-template name="numero"/>
                 <xsl:text> %)</xsl:text>
               </xsl:for-each>
-            </th>
-            <td>
-              <xsl:text>- </xsl:text>
-              <xsl:call-template name="numero"><xsl:with-param name="v" select="normalize-space(ImportoRitenuta)"/></xsl:call-template>
-            </td>
-          </tr>
+            </xsl:with-param>
+            <xsl:with-param name="segno" select="'-'"/>
+            <xsl:with-param name="v" select="normalize-space(ImportoRitenuta)"/>
+          </xsl:call-template>
         </xsl:for-each>
-        <xsl:if test="$ritenute">
-          <xsl:variable name="dichiarato" select="($doc/ImportoTotaleDocumento[1])[normalize-space()]"/>
-          <xsl:variable name="base-testo">
-            <xsl:choose>
-              <xsl:when test="$dichiarato"><xsl:value-of select="number($dichiarato)"/></xsl:when>
-              <xsl:otherwise><xsl:call-template name="totale-calcolato"/></xsl:otherwise>
-            </xsl:choose>
-          </xsl:variable>
-          <xsl:variable name="netto" select="number($base-testo) - sum($ritenute/ImportoRitenuta)"/>
-          <xsl:if test="$netto = $netto">
-            <tr class="grande">
-              <th>Netto a pagare</th>
-              <td>
-                <xsl:call-template name="cifra"><xsl:with-param name="x" select="$netto"/></xsl:call-template>
-                <xsl:if test="$d != ''"><xsl:value-of select="concat(' ', $d)"/></xsl:if>
-              </td>
-            </tr>
-          </xsl:if>
+        <xsl:if test="string($scissa) != ''">
+          <xsl:call-template name="riga-totali">
+            <xsl:with-param name="etichetta" select="'IVA in scissione dei pagamenti'"/>
+            <xsl:with-param name="nota" select="'versata dal cliente all’Erario'"/>
+            <xsl:with-param name="segno" select="'-'"/>
+            <xsl:with-param name="v" select="string($scissa)"/>
+          </xsl:call-template>
+        </xsl:if>
+        <xsl:if test="string($netto) != '' and ($ritenute or string($scissa) != '')">
+          <xsl:call-template name="riga-totali">
+            <xsl:with-param name="etichetta"><xsl:call-template name="parola-netto"/></xsl:with-param>
+            <xsl:with-param name="segno" select="'='"/>
+            <xsl:with-param name="classe" select="'grande'"/>
+            <xsl:with-param name="v" select="string($netto)"/>
+            <xsl:with-param name="d" select="$d"/>
+          </xsl:call-template>
+        </xsl:if>
+        <xsl:if test="string($pagamento-diverso) != ''">
+          <xsl:call-template name="riga-totali">
+            <xsl:with-param name="etichetta" select="'Importo chiesto nei pagamenti'"/>
+            <xsl:with-param name="nota" select="'diverso dal netto calcolato: da verificare con il fornitore'"/>
+            <xsl:with-param name="classe" select="'diverso'"/>
+            <xsl:with-param name="v" select="string($pagamento)"/>
+            <xsl:with-param name="d" select="$d"/>
+          </xsl:call-template>
         </xsl:if>
       </table>
     </xsl:if>
@@ -956,9 +1087,16 @@
                     </xsl:for-each>
                   </td>
                   <td>
-                    <xsl:for-each select="DataScadenzaPagamento">
-                      <xsl:call-template name="data"/>
-                    </xsl:for-each>
+                    <xsl:choose>
+                      <xsl:when test="DataScadenzaPagamento">
+                        <xsl:for-each select="DataScadenzaPagamento">
+                          <xsl:call-template name="data"/>
+                        </xsl:for-each>
+                      </xsl:when>
+                      <xsl:otherwise>
+                        <xsl:call-template name="scadenza"/>
+                      </xsl:otherwise>
+                    </xsl:choose>
                   </td>
                   <td class="r"><xsl:call-template name="numero"><xsl:with-param name="v" select="normalize-space(ImportoPagamento)"/></xsl:call-template></td>
                   <td>

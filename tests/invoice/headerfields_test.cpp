@@ -31,8 +31,12 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(TipoCase{"first", "TD01", "TD01 fattura"},
                     TipoCase{"creditNote", "TD04", "TD04 nota di credito"},
                     TipoCase{"last", "TD29",
-                             "TD29 comunicazione per omessa o irregolare fatturazione (art. 6, "
-                             "comma 8, D.Lgs. 471/97)"},
+                             "TD29 comunicazione per omessa o irregolare fatturazione (art. 6 c. "
+                             "8 D.Lgs. 471/97)"},
+                    // Regularisation under c. 9-bis only: c. 8 is TD29's since 2023.
+                    TipoCase{"selfInvoiceRegularisation", "TD20",
+                             "TD20 autofattura per regolarizzazione e integrazione delle fatture "
+                             "(ex art. 6 c. 9-bis D.Lgs. 471/97 o art. 46 c. 5 D.L. 331/93)"},
                     TipoCase{"gapInTable", "TD10", ""}, TipoCase{"smallLetters", "td01", ""},
                     TipoCase{"notTrimmed", " TD01", ""}, TipoCase{"empty", "", ""},
                     TipoCase{"twoCodesJoined", "TD01\r\nTD01", ""}),

@@ -1,0 +1,122 @@
+#include "funzioniconti.h"
+
+#include <libxml/xpathInternals.h>
+#include <libxslt/extensions.h>
+
+#include <memory>
+#include <string>
+
+namespace ondivo {
+
+namespace {
+
+const xmlChar* nome(const char* testo) {
+    return reinterpret_cast<const xmlChar*>(testo);
+}
+
+std::string campo(const DatiDocumento& d, const std::string& nomeCampo) {
+    if (nomeCampo == "totale")
+        return d.totale;
+    if (nomeCampo == "totale-dichiarato")
+        return d.totaleDichiarato;
+    if (nomeCampo == "totale-calcolato")
+        return d.totaleCalcolato;
+    if (nomeCampo == "totale-diverso")
+        return !d.totaleDichiarato.empty() && ImportiDiversi(d.totaleDichiarato, d.totaleCalcolato)
+                   ? "1"
+                   : "";
+    if (nomeCampo == "imponibile")
+        return d.imponibile;
+    if (nomeCampo == "imposta")
+        return d.imposta;
+    if (nomeCampo == "arrotondamento")
+        return d.arrotondamento;
+    if (nomeCampo == "ritenute")
+        return d.ritenute;
+    if (nomeCampo == "iva-scissa")
+        return d.ivaScissa;
+    if (nomeCampo == "netto")
+        return d.netto;
+    if (nomeCampo == "pagamento")
+        return d.pagamento;
+    if (nomeCampo == "pagamento-diverso")
+        return !d.pagamento.empty() && ImportiDiversi(d.pagamento, d.netto) ? "1" : "";
+    if (nomeCampo == "credito")
+        return d.credito ? "1" : "";
+    if (nomeCampo == "divisa")
+        return d.divisa;
+    return {};
+}
+
+FunzioniConti* funzioni(xmlXPathParserContextPtr ctxt) {
+    const xsltTransformContextPtr contesto = xsltXPathGetTransformContext(ctxt);
+    return contesto ? static_cast<FunzioniConti*>(contesto->_private) : nullptr;
+}
+
+// The string argument on top of the stack.
+std::string stringa(xmlXPathParserContextPtr ctxt) {
+    xmlChar* s = xmlXPathPopString(ctxt);
+    std::string testo = s ? reinterpret_cast<const char*>(s) : "";
+    xmlFree(s);
+    return testo;
+}
+
+void risultato(xmlXPathParserContextPtr ctxt, const std::string& testo) {
+    valuePush(ctxt, xmlXPathNewString(nome(testo.c_str())));
+}
+
+void conto(xmlXPathParserContextPtr ctxt, int argomenti) {
+    if (argomenti != 2) {
+        xmlXPathSetArityError(ctxt);
+        return;
+    }
+    const std::string nomeCampo = stringa(ctxt);
+    if (ctxt->error != XPATH_EXPRESSION_OK)
+        return;
+    xmlNodeSetPtr nodi = xmlXPathPopNodeSet(ctxt);
+    if (ctxt->error != XPATH_EXPRESSION_OK) {
+        xmlXPathFreeNodeSet(nodi);
+        return;
+    }
+    const std::unique_ptr<xmlNodeSet, decltype(&xmlXPathFreeNodeSet)> tenuti(
+        nodi, xmlXPathFreeNodeSet);
+    FunzioniConti* f = funzioni(ctxt);
+    const xmlNode* corpo = nodi && nodi->nodeNr > 0 ? nodi->nodeTab[0] : nullptr;
+    risultato(ctxt, f && corpo && corpo->type == XML_ELEMENT_NODE
+                        ? campo(f->dati(corpo), nomeCampo)
+                        : std::string());
+}
+
+void piuGiorni(xmlXPathParserContextPtr ctxt, int argomenti) {
+    if (argomenti != 2) {
+        xmlXPathSetArityError(ctxt);
+        return;
+    }
+    const std::string giorni = stringa(ctxt);
+    const std::string data = stringa(ctxt);
+    if (ctxt->error != XPATH_EXPRESSION_OK)
+        return;
+    risultato(ctxt, DataPiuGiorni(data, giorni));
+}
+
+} // namespace
+
+FunzioniConti::FunzioniConti(xsltTransformContextPtr contesto)
+    : m_contesto(contesto) {
+    m_contesto->_private = this;
+    xsltRegisterExtFunction(m_contesto, nome("conto"), nome(NamespaceConti), conto);
+    xsltRegisterExtFunction(m_contesto, nome("piu-giorni"), nome(NamespaceConti), piuGiorni);
+}
+
+FunzioniConti::~FunzioniConti() {
+    m_contesto->_private = nullptr;
+}
+
+const DatiDocumento& FunzioniConti::dati(const xmlNode* corpo) {
+    auto it = m_letti.find(corpo);
+    if (it == m_letti.end())
+        it = m_letti.emplace(corpo, LeggiDatiDocumento(corpo)).first;
+    return it->second;
+}
+
+} // namespace ondivo
