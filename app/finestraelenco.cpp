@@ -32,14 +32,6 @@ namespace ondivo {
 
 namespace {
 
-// Adds an amount as the XML writes it to an exact sum; what is not an amount is left out.
-void aggiungiImporto(std::string& somma, const std::string& importo) {
-    if (importo.empty())
-        return;
-    if (auto nuova = SommaImporti({somma, importo}))
-        somma = std::move(*nuova);
-}
-
 // The folder a path stands in, or the path itself when it is a folder.
 std::string cartellaDi(const std::string& percorso) {
     const QFileInfo info(QString::fromStdString(percorso));
@@ -260,23 +252,18 @@ void FinestraElenco::rigaCorrente(const QModelIndex& indice) {
 void FinestraElenco::aggiornaTotali() {
     const int mostrate = m_filtro->rowCount();
     const int tutte = m_modello->rowCount();
-    std::string imponibile = "0.00", imposta = "0.00", totale = "0.00";
-    for (int i = 0; i < mostrate; ++i) {
-        const RigaElenco& r = m_modello->riga(m_filtro->mapToSource(m_filtro->index(i, 0)).row());
-        if (!r.errore.empty())
-            continue;
-        aggiungiImporto(imponibile, r.dati.imponibile);
-        aggiungiImporto(imposta, r.dati.imposta);
-        aggiungiImporto(totale, r.dati.totale);
-    }
-    QString righe =
+    std::vector<const RigaElenco*> righeMostrate;
+    for (int i = 0; i < mostrate; ++i)
+        righeMostrate.push_back(
+            &m_modello->riga(m_filtro->mapToSource(m_filtro->index(i, 0)).row()));
+    QString testo =
         mostrate == 1 ? QStringLiteral("1 riga") : QStringLiteral("%1 righe").arg(mostrate);
     if (mostrate != tutte)
-        righe += QStringLiteral(" su %1").arg(tutte);
-    m_totali->setText(QStringLiteral("%1     Imponibile %2     IVA %3     Totale %4")
-                          .arg(righe, QString::fromStdString(ImportoItaliano(imponibile, true)),
-                               QString::fromStdString(ImportoItaliano(imposta, true)),
-                               QString::fromStdString(ImportoItaliano(totale, true))));
+        testo += QStringLiteral(" su %1").arg(tutte);
+    // One line per currency: amounts in different currencies are never added together.
+    for (const auto& totale : TotaliPerDivisa(righeMostrate))
+        testo += QStringLiteral("\n") + QString::fromStdString(DescriviTotale(totale));
+    m_totali->setText(testo);
 }
 
 void FinestraElenco::aggiornaAvanzamento() {

@@ -20,13 +20,16 @@ QString qs(const std::string& utf8) {
 
 bool importo(int colonna) {
     return colonna == ModelloElenco::Imponibile || colonna == ModelloElenco::Iva ||
-           colonna == ModelloElenco::Totale;
+           colonna == ModelloElenco::Totale || colonna == ModelloElenco::Netto;
 }
 
-const std::string& valoreImporto(const RigaElenco& riga, int colonna) {
-    return colonna == ModelloElenco::Imponibile ? riga.dati.imponibile
-           : colonna == ModelloElenco::Iva      ? riga.dati.imposta
-                                                : riga.dati.totale;
+// An amount with the sign the list sums it with: credit notes negative.
+std::string valoreImporto(const RigaElenco& riga, int colonna) {
+    const DatiDocumento& d = riga.dati;
+    return ImportoConSegno(d, colonna == ModelloElenco::Imponibile ? d.imponibile
+                              : colonna == ModelloElenco::Iva      ? d.imposta
+                              : colonna == ModelloElenco::Netto    ? d.netto
+                                                                   : d.totale);
 }
 
 // Tooltips take markup when a text looks like it: invoice texts are escaped and shown as they
@@ -42,7 +45,7 @@ QString ModelloElenco::testoRicerca(const RigaElenco& riga) const {
     for (int c = 0; c < NumeroColonne; ++c)
         testo += this->testo(riga, c) + QLatin1Char('\n');
     // The amounts also as typed without the groups of thousands the cells show.
-    for (const int c : {Imponibile, Iva, Totale})
+    for (const int c : {Imponibile, Iva, Totale, Netto})
         testo += qs(ImportoItaliano(valoreImporto(riga, c))) + QLatin1Char('\n');
     testo += qs(riga.errore);
     return testo.toCaseFolded();
@@ -124,9 +127,12 @@ QString ModelloElenco::testo(const RigaElenco& r, int colonna) const {
     case Imponibile:
     case Iva:
     case Totale:
+    case Netto:
         return qs(ImportoItaliano(valoreImporto(r, colonna), true));
+    case Divisa:
+        return qs(d.divisa);
     case Scadenza:
-        return qs(DataItaliana(d.scadenza));
+        return qs(DataItaliana(d.scadenza) + (d.scadenzaCalcolata ? " (calcolata)" : ""));
     case Firma:
         return qs(ParolaFirma(r));
     case StatoSdi:
@@ -192,8 +198,8 @@ QVariant ModelloElenco::headerData(int sezione, Qt::Orientation orientamento, in
     if (orientamento != Qt::Horizontal)
         return {};
     static const char* const titoli[NumeroColonne] = {
-        "Tipo", "Numero", "Data",     "Fornitore", "Partita IVA", "Cliente", "Imponibile",
-        "IVA",  "Totale", "Scadenza", "Firma",     "Stato SdI",   "File"};
+        "Tipo",  "Numero",   "Data",  "Fornitore", "Partita IVA", "Cliente", "Imponibile", "IVA",
+        "Totale", "Divisa", "Netto", "Scadenza", "Firma",       "Stato SdI", "File"};
     if (ruolo == Qt::DisplayRole && sezione >= 0 && sezione < NumeroColonne)
         return QString::fromUtf8(titoli[sezione]);
     if (ruolo == Qt::TextAlignmentRole && importo(sezione))

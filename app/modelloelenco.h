@@ -25,6 +25,8 @@ public:
         Imponibile,
         Iva,
         Totale,
+        Divisa,
+        Netto,
         Scadenza,
         Firma,
         StatoSdi,

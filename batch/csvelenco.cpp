@@ -26,7 +26,7 @@ std::string ParolaFirma(const RigaElenco& riga) {
 std::string CsvElenco(const std::vector<RigaElenco>& righe) {
     std::string csv = "\xEF\xBB\xBF";
     csv += "Tipo;Numero;Data;Fornitore;Partita IVA fornitore;Cliente;Imponibile;IVA;Totale;"
-           "Scadenza;Firma;Stato SdI;File;Documento;Errore\r\n";
+           "Scadenza;Firma;Stato SdI;File;Documento;Errore;Divisa;Netto\r\n";
     for (const auto& r : righe) {
         const std::string valori[] = {
             r.dati.tipoDocumento,
@@ -35,15 +35,17 @@ std::string CsvElenco(const std::vector<RigaElenco>& righe) {
             r.dati.fornitore,
             r.dati.partitaIvaFornitore,
             r.dati.cliente,
-            ImportoItaliano(r.dati.imponibile),
-            ImportoItaliano(r.dati.imposta),
-            ImportoItaliano(r.dati.totale),
+            ImportoItaliano(ImportoConSegno(r.dati, r.dati.imponibile)),
+            ImportoItaliano(ImportoConSegno(r.dati, r.dati.imposta)),
+            ImportoItaliano(ImportoConSegno(r.dati, r.dati.totale)),
             DataItaliana(r.dati.scadenza),
             ParolaFirma(r),
             r.statoSdi,
             r.file,
             r.documento > 0 ? std::to_string(r.documento) : std::string(),
             r.errore,
+            r.dati.divisa,
+            ImportoItaliano(ImportoConSegno(r.dati, r.dati.netto)),
         };
         bool primo = true;
         for (const auto& v : valori) {

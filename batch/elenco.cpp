@@ -4,6 +4,9 @@
 #include "envelopepath.h"
 #include "stylesheetchoice.h"
 #include "text.h"
+#include "files.h"
+
+#include <openssl/evp.h>
 
 #include <algorithm>
 #include <atomic>
@@ -12,6 +15,7 @@
 #include <exception>
 #include <map>
 #include <mutex>
+#include <set>
 #include <thread>
 
 namespace ondivo {
@@ -47,14 +51,19 @@ std::string chiaveFile(const std::string& nome) {
     return ultimo;
 }
 
-// How much an SdI state tells: the final outcomes first.
-int peso(const std::string& stato) {
-    static const std::map<std::string, int> pesi = {
-        {"non consegnata", 1}, {"consegnata", 2}, {"decorrenza termini", 3},
-        {"accettata", 4},      {"rifiutata", 4},  {"scartata", 5},
-    };
-    const auto it = pesi.find(stato);
-    return it == pesi.end() ? 0 : it->second;
+// The SHA-256 of bytes in small hexadecimal letters, as the exchange system's Hash writes it.
+std::string improntaSha256(std::string_view byte) {
+    unsigned char impronta[EVP_MAX_MD_SIZE];
+    unsigned int n = 0;
+    if (EVP_Digest(byte.data(), byte.size(), impronta, &n, EVP_sha256(), nullptr) != 1)
+        return {};
+    static constexpr char cifre[] = "0123456789abcdef";
+    std::string testo;
+    for (unsigned int i = 0; i < n; ++i) {
+        testo += cifre[impronta[i] >> 4];
+        testo += cifre[impronta[i] & 15];
+    }
+    return testo;
 }
 
 } // namespace
@@ -98,11 +107,16 @@ std::vector<RigaElenco> LeggiRigheFile(const FileTrovato& file, const Fiducia& f
         riga.statoSdi = m.statoFattura;
         riga.identificativoSdi = m.identificativoSdI;
         riga.nomeFileSdi = m.nomeFile;
+        riga.messaggio = m;
         righe.push_back(std::move(riga));
         return righe;
     }
+    // The bytes of an entry in memory go with the reading: their hash is worked out now, for
+    // the messages that may name the file by it.
+    const std::string impronta = file.contenuto ? improntaSha256(*file.contenuto) : std::string();
     for (std::size_t i = 0; i < aperto.documenti.size(); ++i) {
         RigaElenco riga;
+        riga.impronta = impronta;
         riga.file = file.nome;
         riga.percorso = file.percorso;
         riga.documento = static_cast<int>(i + 1);
@@ -202,33 +216,194 @@ std::vector<RigaElenco> LeggiRighe(Esploratore& esploratore,
 }
 
 void AbbinaMessaggiSdi(std::vector<RigaElenco>& righe) {
-    // The file each IdentificativoSdI stands for, from the messages that name both.
-    std::map<std::string, std::string> fileDiIdentificativo;
-    for (const auto& r : righe)
-        if (r.formato == "SDI" && !r.identificativoSdi.empty() && !r.nomeFileSdi.empty())
-            fileDiIdentificativo.emplace(r.identificativoSdi, chiaveFile(r.nomeFileSdi));
-    std::map<std::string, std::string> statoDiFile;
+    const auto eMessaggio = [](const RigaElenco& r) {
+        return r.formato == FormatoMessaggiSdI && r.messaggio && r.errore.empty();
+    };
+    // The file (name and hash) each IdentificativoSdI stands for, from the metadata files and
+    // the verified messages that name both; an identifier given to two files stands for none.
+    struct Legame {
+        std::string chiave;
+        std::string hash;
+        bool conteso = false;
+    };
+    std::map<std::string, Legame> legami;
+    const auto verificata = [](const RigaElenco& r) {
+        return r.firma && (*r.firma == EsitoFirma::Valida || *r.firma == EsitoFirma::Integra);
+    };
     for (const auto& r : righe) {
-        if (r.formato != "SDI" || r.statoSdi.empty())
+        if (!eMessaggio(r) || r.identificativoSdi.empty() || r.nomeFileSdi.empty())
             continue;
-        std::string chiave = r.nomeFileSdi.empty() ? std::string() : chiaveFile(r.nomeFileSdi);
-        if (chiave.empty()) {
-            const auto it = fileDiIdentificativo.find(r.identificativoSdi);
-            if (it == fileDiIdentificativo.end())
-                continue;
-            chiave = it->second;
+        if (r.messaggio->codice != "MT" && !verificata(r))
+            continue;
+        const Legame nuovo{chiaveFile(r.nomeFileSdi), r.messaggio->hash};
+        const auto [it, inserito] = legami.emplace(r.identificativoSdi, nuovo);
+        if (!inserito && (it->second.chiave != nuovo.chiave ||
+                          (!nuovo.hash.empty() && !it->second.hash.empty() &&
+                           nuovo.hash != it->second.hash)))
+            it->second.conteso = true;
+        else if (!inserito && it->second.hash.empty())
+            it->second.hash = nuovo.hash;
+    }
+
+    // The invoice files by the key messages name them with.
+    std::map<std::string, std::vector<std::size_t>> fatture;
+    for (std::size_t i = 0; i < righe.size(); ++i) {
+        auto& r = righe[i];
+        if (r.formato == FormatoMessaggiSdI || r.documento == 0 || !r.errore.empty())
+            continue;
+        r.storiaSdi.clear();
+        r.statoSdi.clear();
+        fatture[chiaveFile(r.file)].push_back(i);
+    }
+    const auto impronta = [](RigaElenco& r) -> const std::string& {
+        if (r.impronta.empty() && !r.percorso.empty()) {
+            try {
+                r.impronta = improntaSha256(platform::LeggiFile(r.percorso));
+            } catch (const std::exception&) {
+                // A file gone since it was read has no hash: no message can name it by one.
+            }
         }
-        std::string& stato = statoDiFile[chiave];
-        if (peso(r.statoSdi) > peso(stato))
-            stato = r.statoSdi;
+        return r.impronta;
+    };
+
+    struct Evento {
+        std::size_t messaggio;
+        std::string nota;
+    };
+    std::map<std::string, std::vector<Evento>> storie; // by the invoice's file, as read
+    for (std::size_t m = 0; m < righe.size(); ++m) {
+        RigaElenco& riga = righe[m];
+        if (!eMessaggio(riga) || riga.messaggio->codice == "MT")
+            continue;
+        const MessaggioSdI& msg = *riga.messaggio;
+        if (!verificata(riga)) {
+            if (!msg.statoFattura.empty())
+                riga.statoSdi = RicevutaNonVerificata;
+            continue;
+        }
+        std::string chiave = riga.nomeFileSdi.empty() ? std::string() : chiaveFile(riga.nomeFileSdi);
+        std::string hash = msg.hash;
+        if (const auto it = legami.find(riga.identificativoSdi);
+            it != legami.end() && !it->second.conteso) {
+            if (chiave.empty())
+                chiave = it->second.chiave;
+            if (hash.empty() && chiave == it->second.chiave)
+                hash = it->second.hash;
+        }
+        const auto trovate = fatture.find(chiave);
+        if (chiave.empty() || trovate == fatture.end())
+            continue;
+        std::set<std::string> file;
+        for (const std::size_t i : trovate->second)
+            if (hash.empty() || impronta(righe[i]) == hash)
+                file.insert(righe[i].file);
+        if (file.size() > 1) {
+            riga.statoSdi = AbbinamentoAmbiguo;
+            continue;
+        }
+        if (file.empty())
+            continue;
+        storie[*file.begin()].push_back({m, {}});
+    }
+
+    // Each file's state from its history, in the exchange system's order.
+    std::map<std::string, std::pair<std::string, std::vector<EventoSdi>>> esiti;
+    for (auto& [file, eventi] : storie) {
+        const auto istante = [&](const Evento& e) { return righe[e.messaggio].messaggio->istante; };
+        std::stable_sort(eventi.begin(), eventi.end(), [&](const Evento& a, const Evento& b) {
+            const auto ia = istante(a), ib = istante(b);
+            return ia && ib ? *ia < *ib : ia && !ib; // undated ones last, as found
+        });
+        const auto consegna =
+            std::find_if(eventi.begin(), eventi.end(), [&](const Evento& e) {
+                return righe[e.messaggio].messaggio->codice == "RC";
+            });
+        const bool consegnata = consegna != eventi.end();
+        std::string statoConsegna, statoEsito;
+        std::optional<std::int64_t> tempoEsito;
+        for (auto& e : eventi) {
+            const MessaggioSdI& msg = *righe[e.messaggio].messaggio;
+            const std::string& stato = msg.statoFattura;
+            if (stato.empty())
+                continue;
+            if (msg.codice == "RC" || msg.codice == "NS" || msg.codice == "MC" ||
+                msg.codice == "AT") {
+                if (consegnata && msg.codice != "RC") {
+                    const bool duplicato =
+                        std::find(msg.codiciErrore.begin(), msg.codiciErrore.end(),
+                                  ErroreFileDuplicato) != msg.codiciErrore.end();
+                    e.nota = duplicato ? "non cambia lo stato: scarto di un nuovo invio dello "
+                                         "stesso file, già consegnato"
+                                       : "non cambia lo stato: la fattura risulta consegnata";
+                    continue;
+                }
+                statoConsegna = stato;
+            } else {
+                // Outcomes: the latest dated one; between undated ones, the last found.
+                if (!statoEsito.empty() && tempoEsito && msg.istante && *msg.istante < *tempoEsito) {
+                    e.nota = "non cambia lo stato: precede un altro esito";
+                    continue;
+                }
+                statoEsito = stato;
+                if (msg.istante)
+                    tempoEsito = msg.istante;
+            }
+        }
+        std::vector<EventoSdi> storia;
+        for (const auto& e : eventi) {
+            const RigaElenco& r = righe[e.messaggio];
+            storia.push_back({r.messaggio->dataOra, r.messaggio->codice,
+                              r.messaggio->statoFattura, r.file, e.nota});
+        }
+        esiti[file] = {statoEsito.empty() ? statoConsegna : statoEsito, std::move(storia)};
     }
     for (auto& r : righe) {
-        if (r.formato == "SDI" || r.documento == 0)
+        if (r.formato == FormatoMessaggiSdI || r.documento == 0 || !r.errore.empty())
             continue;
-        const auto it = statoDiFile.find(chiaveFile(r.file));
-        if (it != statoDiFile.end())
-            r.statoSdi = it->second;
+        if (const auto it = esiti.find(r.file); it != esiti.end()) {
+            r.statoSdi = it->second.first;
+            r.storiaSdi = it->second.second;
+        }
     }
+}
+
+std::vector<TotaleDivisa> TotaliPerDivisa(const std::vector<const RigaElenco*>& righe) {
+    std::vector<TotaleDivisa> totali;
+    const auto aggiungi = [](std::string& somma, const DatiDocumento& d, const std::string& v) {
+        // What is not an amount is left out of the sum, as it is of the cell that shows it.
+        if (const auto nuova = SommaImporti({somma, ImportoConSegno(d, v)}); nuova && !v.empty())
+            somma = *nuova;
+    };
+    for (const RigaElenco* r : righe) {
+        if (!r->errore.empty() || r->documento == 0 || r->formato == FormatoMessaggiSdI)
+            continue;
+        const DatiDocumento& d = r->dati;
+        auto it = std::find_if(totali.begin(), totali.end(),
+                               [&](const TotaleDivisa& t) { return t.divisa == d.divisa; });
+        if (it == totali.end())
+            it = totali.insert(totali.end(), TotaleDivisa{.divisa = d.divisa});
+        ++it->documenti;
+        aggiungi(it->imponibile, d, d.imponibile);
+        aggiungi(it->imposta, d, d.imposta);
+        aggiungi(it->totale, d, d.totale);
+        aggiungi(it->netto, d, d.netto);
+    }
+    return totali;
+}
+
+std::vector<TotaleDivisa> TotaliPerDivisa(const std::vector<RigaElenco>& righe) {
+    std::vector<const RigaElenco*> tutte;
+    for (const auto& r : righe)
+        tutte.push_back(&r);
+    return TotaliPerDivisa(tutte);
+}
+
+std::string DescriviTotale(const TotaleDivisa& t) {
+    return (t.divisa.empty() ? std::string("divisa non indicata") : t.divisa) + "  " +
+           std::to_string(t.documenti) + (t.documenti == 1 ? " documento" : " documenti") +
+           "  Imponibile " + ImportoItaliano(t.imponibile, true) + "  IVA " +
+           ImportoItaliano(t.imposta, true) + "  Totale " + ImportoItaliano(t.totale, true) +
+           "  Netto " + ImportoItaliano(t.netto, true);
 }
 
 } // namespace ondivo

@@ -4,6 +4,7 @@
 #include "esitofirma.h"
 #include "esploratore.h"
 #include "fiducia.h"
+#include "messaggiosdi.h"
 
 #include <atomic>
 #include <functional>
@@ -12,6 +13,15 @@
 #include <vector>
 
 namespace ondivo {
+
+// One message of the exchange system in an invoice's history, as the list shows it.
+struct EventoSdi {
+    std::string dataOra; // Italian time, "2018-06-16 18:35:42"; "" when the message has none
+    std::string codice;  // "RC", "NS"…
+    std::string esito;   // what it says of the invoice: "consegnata", "scartata"…
+    std::string file;    // the message's file, as the user knows it
+    std::string nota;    // why it does not make the state, "" when it does
+};
 
 // One row of the list of many invoices: a document of an invoice file, an SdI message, or an
 // entry that could not be read (with the reason).
@@ -27,6 +37,12 @@ struct RigaElenco {
     // For SdI messages: what they refer to.
     std::string identificativoSdi;
     std::string nomeFileSdi;
+    std::optional<MessaggioSdI> messaggio;
+    // For invoices: the SHA-256 of the file as read, small hexadecimal letters, once known
+    // (AbbinaMessaggiSdi works it out when a message names the file by its hash), and the
+    // messages found about it, oldest first.
+    std::string impronta;
+    std::vector<EventoSdi> storiaSdi;
 };
 
 // Reads one file found into its rows: one per document, or one for an SdI message, or one
@@ -47,9 +63,42 @@ std::vector<RigaElenco> LeggiRighe(Esploratore& esploratore, const std::vector<s
                                    const Fiducia& fiducia,
                                    const std::function<void(std::size_t, std::size_t)>& letti = {});
 
-// Gives the invoice rows the SdI state of the messages among the rows that name their file
-// (NomeFile, or the IdentificativoSdI a metadata file ties to it); of several messages the
-// one that tells most wins (a rejection or an outcome over a delivery).
+// The sums of the documents of one currency, credit notes counted against the invoices
+// (ImportoConSegno). Amounts exact, with a dot.
+struct TotaleDivisa {
+    std::string divisa; // as the documents write it; "" for documents that state none
+    std::size_t documenti = 0;
+    std::string imponibile = "0.00";
+    std::string imposta = "0.00";
+    std::string totale = "0.00";
+    std::string netto = "0.00";
+};
+
+// One sum per currency of the invoice rows among `righe` (messages and entries not read are
+// left out), in the order the currencies first appear: amounts in different currencies are
+// never added together.
+std::vector<TotaleDivisa> TotaliPerDivisa(const std::vector<const RigaElenco*>& righe);
+std::vector<TotaleDivisa> TotaliPerDivisa(const std::vector<RigaElenco>& righe);
+
+// "EUR  3 documenti  Imponibile 1.000,00  IVA 220,00  Totale 1.220,00  Netto 1.000,00": one
+// sum as the window and the table show it.
+std::string DescriviTotale(const TotaleDivisa& totale);
+
+// What a message row says when it changes no invoice's state.
+inline constexpr const char* RicevutaNonVerificata = "ricevuta non verificata";
+inline constexpr const char* AbbinamentoAmbiguo = "abbinamento ambiguo";
+
+// Gives the invoice rows the SdI state the messages among the rows prove, and the history of
+// those messages. A message counts only when its signature is intact (valid, or intact with
+// its signer not verified): any other is marked RicevutaNonVerificata on its own row and
+// changes nothing. It names its invoice by NomeFile, or by the IdentificativoSdI a metadata
+// file ties to one file (an identifier two metadata files give to different files ties none);
+// with a Hash, only the file with that SHA-256 is it. When more than one file remains, the
+// message changes nothing and its row says AbbinamentoAmbiguo. The state follows the
+// exchange system's own order: a delivered file (RC) is never later rejected or undelivered,
+// so a rejection after a delivery (a re-send of the same name, error 00002) or an older message
+// leaves it delivered; otherwise the latest message of the delivery stage gives the state; the
+// recipient's outcome (NE, EC) or the lapse of the terms (DT) come after it.
 void AbbinaMessaggiSdi(std::vector<RigaElenco>& righe);
 
 } // namespace ondivo

@@ -8,6 +8,7 @@
 #include "terminal.h"
 #include "text.h"
 
+#include <algorithm>
 #include <iostream>
 
 namespace ondivo::cli {
@@ -32,60 +33,82 @@ void stampaJson(const std::vector<RigaElenco>& righe) {
                   << ", \"fornitore\": " << JsonValore(oNull(d.fornitore))
                   << ", \"piva_fornitore\": " << JsonValore(oNull(d.partitaIvaFornitore))
                   << ", \"cliente\": " << JsonValore(oNull(d.cliente))
-                  << ", \"imponibile\": " << JsonValore(oNull(d.imponibile))
-                  << ", \"imposta\": " << JsonValore(oNull(d.imposta))
-                  << ", \"totale\": " << JsonValore(oNull(d.totale))
+                  << ", \"imponibile\": " << JsonValore(oNull(ImportoConSegno(d, d.imponibile)))
+                  << ", \"imposta\": " << JsonValore(oNull(ImportoConSegno(d, d.imposta)))
+                  << ", \"totale\": " << JsonValore(oNull(ImportoConSegno(d, d.totale)))
                   << ", \"scadenza\": " << JsonValore(oNull(d.scadenza))
                   << ", \"firma\": " << JsonValore(oNull(ParolaFirma(r)))
                   << ", \"stato_sdi\": " << JsonValore(oNull(r.statoSdi))
-                  << ", \"errore\": " << JsonValore(oNull(r.errore)) << "}";
+                  << ", \"errore\": " << JsonValore(oNull(r.errore))
+                  << ", \"divisa\": " << JsonValore(oNull(d.divisa))
+                  << ", \"netto\": " << JsonValore(oNull(ImportoConSegno(d, d.netto)))
+                  << ", \"scadenza_calcolata\": " << (d.scadenzaCalcolata ? "true" : "false")
+                  << ", \"storia_sdi\": [";
+        for (std::size_t i = 0; i < r.storiaSdi.size(); ++i) {
+            const EventoSdi& e = r.storiaSdi[i];
+            std::cout << (i ? ", " : "") << "{\"data_ora\": " << JsonValore(oNull(e.dataOra))
+                      << ", \"tipo\": " << JsonValore(e.codice)
+                      << ", \"esito\": " << JsonValore(oNull(e.esito))
+                      << ", \"file\": " << JsonValore(e.file)
+                      << ", \"nota\": " << JsonValore(oNull(e.nota)) << "}";
+        }
+        std::cout << "]}";
         separatore = ",\n";
     }
     std::cout << "\n]\n";
 }
 
-// A readable table: one line per row, the columns cut to their width.
+// Characters of UTF-8 text, for the columns: continuation bytes do not count.
+std::size_t caratteri(const std::string& v) {
+    return static_cast<std::size_t>(std::count_if(v.begin(), v.end(), [](char c) {
+        return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    }));
+}
+
+// A readable table: one line per row, each column as wide as its longest text, so that no
+// figure is ever cut; then one sum per currency.
 void stampaTabella(const std::vector<RigaElenco>& righe) {
-    struct Colonna {
-        const char* titolo;
-        std::size_t larghezza;
-    };
-    const Colonna colonne[] = {{"Tipo", 5},  {"Numero", 14},  {"Data", 10}, {"Fornitore", 28},
-                               {"Totale", 12}, {"Firma", 10}, {"SdI", 12},  {"File", 0}};
-    const auto riga = [&](const std::vector<std::string>& valori) {
-        std::string linea;
-        for (std::size_t i = 0; i < valori.size(); ++i) {
-            std::string v = ControlliVisibili(valori[i]);
-            const std::size_t l = colonne[i].larghezza;
-            if (l > 0) {
-                // Cut on a character's boundary: continuation bytes are never left alone.
-                std::size_t caratteri = 0, fine = 0;
-                while (fine < v.size() && caratteri < l) {
-                    ++fine;
-                    while (fine < v.size() && (static_cast<unsigned char>(v[fine]) & 0xC0) == 0x80)
-                        ++fine;
-                    ++caratteri;
-                }
-                v.resize(fine);
-                v.append(l - caratteri + 1, ' ');
-            }
-            linea += v;
-        }
-        std::cout << linea << '\n';
-    };
-    std::vector<std::string> titoli;
-    for (const auto& c : colonne)
-        titoli.push_back(c.titolo);
-    riga(titoli);
+    std::vector<std::vector<std::string>> tabella{
+        {"Tipo", "Numero", "Data", "Fornitore", "Totale", "Divisa", "Netto", "Firma", "SdI",
+         "File"}};
+    const std::size_t importi[] = {4, 6}; // right-aligned
     for (const auto& r : righe) {
         const std::string file =
             r.file + (r.documento > 1 ? " (" + std::to_string(r.documento) + ")" : "");
+        const auto& d = r.dati;
         if (!r.errore.empty())
-            riga({"", "", "", "", "", ParolaFirma(r), "", file + ": " + r.errore});
+            tabella.push_back({"", "", "", "", "", "", "", ParolaFirma(r), "", file + ": " + r.errore});
         else
-            riga({r.dati.tipoDocumento, r.dati.numero, DataItaliana(r.dati.data), r.dati.fornitore,
-                  ImportoItaliano(r.dati.totale, true), ParolaFirma(r), r.statoSdi, file});
+            tabella.push_back({d.tipoDocumento, d.numero, DataItaliana(d.data), d.fornitore,
+                               ImportoItaliano(ImportoConSegno(d, d.totale), true), d.divisa,
+                               ImportoItaliano(ImportoConSegno(d, d.netto), true), ParolaFirma(r),
+                               r.statoSdi, file});
     }
+    std::vector<std::size_t> larghezze(tabella.front().size(), 0);
+    for (auto& riga : tabella)
+        for (std::size_t i = 0; i < riga.size(); ++i) {
+            riga[i] = ControlliVisibili(riga[i]);
+            larghezze[i] = std::max(larghezze[i], caratteri(riga[i]));
+        }
+    for (const auto& riga : tabella) {
+        std::string linea;
+        for (std::size_t i = 0; i < riga.size(); ++i) {
+            const std::size_t spazio = larghezze[i] - caratteri(riga[i]);
+            const bool aDestra = std::find(std::begin(importi), std::end(importi), i) !=
+                                 std::end(importi);
+            if (i + 1 == riga.size()) {
+                linea += riga[i];
+                break;
+            }
+            linea += aDestra ? std::string(spazio, ' ') + riga[i] : riga[i] + std::string(spazio, ' ');
+            linea += "  ";
+        }
+        while (!linea.empty() && linea.back() == ' ')
+            linea.pop_back();
+        std::cout << linea << '\n';
+    }
+    for (const auto& totale : TotaliPerDivisa(righe))
+        std::cout << "Totale " << ControlliVisibili(DescriviTotale(totale)) << '\n';
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "messaggiosdi.h"
 
+#include "oraitaliana.h"
 #include "text.h"
 
 #include <array>
@@ -122,8 +123,21 @@ std::optional<MessaggioSdI> LeggiMessaggioSdI(xmlDoc* documento) {
             m.esito = testoFiglio(radice, "Esito");
         if (m.codice == "NE" || m.codice == "EC")
             m.statoFattura = statoDaEsito(m.esito);
-        m.data = soloData(m.codice == "RC" && !m.dataOraConsegna.empty() ? m.dataOraConsegna
-                                                                         : m.dataOraRicezione);
+        const std::string& dataOra = m.codice == "RC" && !m.dataOraConsegna.empty()
+                                         ? m.dataOraConsegna
+                                         : m.dataOraRicezione;
+        m.istante = IstanteDataOra(dataOra);
+        if (m.istante) {
+            m.dataOra = OraItaliana(*m.istante);
+            m.data = m.dataOra.substr(0, 10);
+        } else {
+            m.data = soloData(dataOra);
+        }
+        m.hash = MinuscoleAscii(testoFiglio(radice, "Hash"));
+        if (const xmlNode* lista = figlio(radice, "ListaErrori"))
+            for (const xmlNode* e = lista->children; e; e = e->next)
+                if (e->type == XML_ELEMENT_NODE && testoXml(e->name) == "Errore")
+                    m.codiciErrore.push_back(testoFiglio(e, "Codice"));
         return m;
     }
     return std::nullopt;

@@ -2,8 +2,10 @@
 
 #include <libxml/tree.h>
 
+#include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace ondivo {
 
@@ -30,10 +32,22 @@ struct MessaggioSdI {
     // "accettata", "rifiutata" or "decorrenza termini"; "" for the metadata file, a refused
     // outcome message, and an outcome that is neither EC01 nor EC02.
     std::string statoFattura;
-    // The date the message is dated by, "yyyy-mm-dd" as invoices write theirs: the delivery of
-    // a RC, the reception of the other messages that have one; "" for those that have none.
+    // The date the message is dated by, "yyyy-mm-dd" as invoices write theirs, in Italian time:
+    // the delivery of a RC, the reception of the other messages that have one; "" for those
+    // that have none.
     std::string data;
+    // The same instant: seconds since 1970 UTC, and as Italian time ("2018-06-16 18:35:42");
+    // nullopt and "" when the message has no time or one that is not an xs:dateTime.
+    std::optional<std::int64_t> istante;
+    std::string dataOra;
+    // The SHA-256 of the invoice file as it was sent, in small hexadecimal letters; "" without.
+    std::string hash;
+    // The codes of the errors a rejection lists ("00002": a file already sent).
+    std::vector<std::string> codiciErrore;
 };
+
+// The code of the rejection of a file the exchange system already received under that name.
+inline constexpr const char* ErroreFileDuplicato = "00002";
 
 // The message a loaded document is, told by its document element (name and namespace); nothing
 // for any other document, an invoice or an unknown element of those namespaces included.

@@ -3,6 +3,7 @@
 #include "csvelenco.h"
 #include "datidocumento.h"
 #include "elenco.h"
+#include "oraitaliana.h"
 #include "envelopepath.h"
 #include "files.h"
 #include "fileutil.h"
@@ -323,47 +324,196 @@ TEST(CsvElenco, QuotesAndWritesItalianNumbers) {
     RigaElenco rotta;
     rotta.file = "x.txt";
     rotta.errore = "Documento xml non gestito";
-    const std::string csv = CsvElenco({r, rotta});
+    // A credit note counts against the invoices: its amounts are written negative.
+    RigaElenco nota;
+    nota.file = "n.xml";
+    nota.documento = 1;
+    nota.dati.tipoDocumento = "TD04";
+    nota.dati.credito = true;
+    nota.dati.imponibile = "100.00";
+    nota.dati.imposta = "22.00";
+    nota.dati.totale = "122.00";
+    nota.dati.netto = "122.00";
+    nota.dati.divisa = "USD";
+    const std::string csv = CsvElenco({r, rotta, nota});
     EXPECT_EQ(csv.substr(0, 3), "\xEF\xBB\xBF");
-    EXPECT_NE(csv.find("TD01;;14/03/2024;\"Riga\nnuova\";;;;;-1234,50;;integra;;\"a;b \"\"c\"\".xml\";2;\r\n"),
+    EXPECT_NE(csv.find("TD01;;14/03/2024;\"Riga\nnuova\";;;;;-1234,50;;integra;;\"a;b \"\"c\"\".xml\";2;;;\r\n"),
               std::string::npos)
         << csv;
-    EXPECT_NE(csv.find(";;;;;;;;;;;;x.txt;;Documento xml non gestito\r\n"), std::string::npos) << csv;
+    EXPECT_NE(csv.find(";;;;;;;;;;;;x.txt;;Documento xml non gestito;;\r\n"), std::string::npos) << csv;
+    EXPECT_NE(csv.find("TD04;;;;;;-100,00;-22,00;-122,00;;;;n.xml;1;;USD;-122,00\r\n"), std::string::npos)
+        << csv;
 }
 
-TEST(AbbinaMessaggiSdi, TheMostTellingMessageWins) {
-    const auto fattura = [](std::string file) {
-        RigaElenco r;
-        r.file = std::move(file);
-        r.documento = 1;
-        r.formato = "FPR12";
-        return r;
-    };
-    const auto messaggio = [](std::string stato, std::string nomeFile, std::string id) {
-        RigaElenco r;
-        r.file = "m.xml";
-        r.documento = 1;
-        r.formato = "SDI";
-        r.statoSdi = std::move(stato);
-        r.nomeFileSdi = std::move(nomeFile);
-        r.identificativoSdi = std::move(id);
-        return r;
-    };
+// The messages of the exchange system, as the list reads them, and the invoices they may name.
+struct Msg {
+    std::string codice;
+    std::string nomeFile;
+    std::string id;
+    std::string quando; // xs:dateTime, "" for none
+    std::optional<EsitoFirma> firma = EsitoFirma::Integra;
+    std::string hash = {};
+    std::vector<std::string> errori = {};
+    std::string esito = {}; // EC01/EC02 for NE and EC
+};
+
+struct CasoSdi {
+    const char* nome;
+    std::vector<std::pair<std::string, std::string>> fatture; // file, SHA-256
+    std::vector<Msg> messaggi;
+    std::vector<std::string> stati;        // per invoice
+    std::vector<std::string> righeMessaggi; // statoSdi per message row
+};
+
+RigaElenco fatturaSdi(const std::string& file, const std::string& impronta) {
+    RigaElenco r;
+    r.file = file;
+    r.documento = 1;
+    r.formato = "FPR12";
+    r.impronta = impronta;
+    return r;
+}
+
+RigaElenco messaggioSdi(const Msg& m, std::size_t n) {
+    static const std::map<std::string, std::string> stati = {
+        {"RC", "consegnata"}, {"NS", "scartata"}, {"MC", "non consegnata"},
+        {"AT", "non consegnata"}, {"DT", "decorrenza termini"}, {"MT", ""}, {"SE", ""}};
+    MessaggioSdI msg;
+    msg.codice = m.codice;
+    msg.nomeFile = m.nomeFile;
+    msg.identificativoSdI = m.id;
+    msg.esito = m.esito;
+    msg.statoFattura = m.codice == "NE" || m.codice == "EC"
+                           ? (m.esito == "EC01" ? "accettata" : m.esito == "EC02" ? "rifiutata" : "")
+                           : stati.at(m.codice);
+    msg.istante = IstanteDataOra(m.quando);
+    msg.dataOra = DataOraItaliana(m.quando);
+    msg.hash = m.hash;
+    msg.codiciErrore = m.errori;
+    RigaElenco r;
+    r.file = "msg" + std::to_string(n) + "_" + m.codice + ".xml";
+    r.documento = 1;
+    r.formato = "SDI";
+    r.firma = m.firma;
+    r.statoSdi = msg.statoFattura;
+    r.identificativoSdi = m.id;
+    r.nomeFileSdi = m.nomeFile;
+    r.messaggio = msg;
+    return r;
+}
+
+class AbbinaMessaggiSdiTest : public testing::TestWithParam<CasoSdi> {};
+
+TEST_P(AbbinaMessaggiSdiTest, ProvesTheState) {
+    const CasoSdi& c = GetParam();
+    std::vector<RigaElenco> righe;
+    for (const auto& [file, impronta] : c.fatture)
+        righe.push_back(fatturaSdi(file, impronta));
+    for (std::size_t i = 0; i < c.messaggi.size(); ++i)
+        righe.push_back(messaggioSdi(c.messaggi[i], i));
+    AbbinaMessaggiSdi(righe);
+    for (std::size_t i = 0; i < c.stati.size(); ++i)
+        EXPECT_EQ(righe[i].statoSdi, c.stati[i]) << righe[i].file;
+    for (std::size_t i = 0; i < c.righeMessaggi.size(); ++i)
+        EXPECT_EQ(righe[c.fatture.size() + i].statoSdi, c.righeMessaggi[i]) << i;
+}
+
+const std::string kA = "it01234567890_00001.xml";
+const std::string kHashA(64, 'a');
+const std::string kHashB(64, 'b');
+
+INSTANTIATE_TEST_SUITE_P(
+    Receipts, AbbinaMessaggiSdiTest,
+    testing::Values(
+        CasoSdi{"deliveredByName", {{"IT01234567890_00001.xml", ""}},
+                {{"RC", "IT01234567890_00001.xml", "7", "2024-03-01T10:00:00+01:00"}},
+                {"consegnata"}, {"consegnata"}},
+        CasoSdi{"envelopeAndCaseDoNotMatter", {{"zip/IT01234567890_00001.XML.p7m", ""}},
+                {{"NS", "it01234567890_00001.xml.p7m", "7", "2024-03-01T10:00:00+01:00"}},
+                {"scartata"}, {"scartata"}},
+        // Only a receipt whose signature is intact proves anything.
+        CasoSdi{"unsignedReceiptCountsForNothing", {{kA, ""}},
+                {{"RC", kA, "7", "2024-03-01T10:00:00+01:00", EsitoFirma::Assente}},
+                {""}, {"ricevuta non verificata"}},
+        CasoSdi{"brokenSignatureCountsForNothing", {{kA, ""}},
+                {{"RC", kA, "7", "2024-03-01T10:00:00+01:00", EsitoFirma::NonValida}},
+                {""}, {"ricevuta non verificata"}},
+        CasoSdi{"unreadableSignatureCountsForNothing", {{kA, ""}},
+                {{"NS", kA, "7", "2024-03-01T10:00:00+01:00", EsitoFirma::NonVerificabile}},
+                {""}, {"ricevuta non verificata"}},
+        CasoSdi{"validSignatureCounts", {{kA, ""}},
+                {{"MC", kA, "7", "2024-03-01T10:00:00+01:00", EsitoFirma::Valida}},
+                {"non consegnata"}, {"non consegnata"}},
+        CasoSdi{"forgedRejectionAfterDelivery", {{kA, ""}},
+                {{"RC", kA, "7", "2024-03-01T10:00:00+01:00"},
+                 {"NS", kA, "7", "2024-03-02T10:00:00+01:00", std::nullopt}},
+                {"consegnata"}, {"consegnata", "ricevuta non verificata"}},
+        // The hash tells two files of one name apart; without it nothing is told.
+        CasoSdi{"hashPicksTheFile", {{"gennaio/" + kA, kHashA}, {"febbraio/" + kA, kHashB}},
+                {{"RC", kA, "7", "2024-03-01T10:00:00+01:00", EsitoFirma::Integra, kHashB}},
+                {"", "consegnata"}, {"consegnata"}},
+        CasoSdi{"hashFitsNoFile", {{kA, kHashA}},
+                {{"RC", kA, "7", "2024-03-01T10:00:00+01:00", EsitoFirma::Integra, kHashB}},
+                {""}, {"consegnata"}},
+        CasoSdi{"sameNameNoHashIsAmbiguous", {{"gennaio/" + kA, kHashA}, {"febbraio/" + kA, kHashB}},
+                {{"RC", kA, "7", "2024-03-01T10:00:00+01:00"}},
+                {"", ""}, {"abbinamento ambiguo"}},
+        CasoSdi{"hashOfTheMetadataFile", {{"gennaio/" + kA, kHashA}, {"febbraio/" + kA, kHashB}},
+                {{"MT", kA, "7", "", std::nullopt, kHashA},
+                 {"NS", "", "7", "2024-03-01T10:00:00+01:00"}},
+                {"scartata", ""}, {"", "scartata"}},
+        // An identifier two metadata files give to different files stands for neither.
+        CasoSdi{"identifierReusedByAnotherMetadataFile",
+                {{kA, ""}, {"it01234567890_00002.xml", ""}},
+                {{"MT", kA, "7", "", std::nullopt},
+                 {"MT", "it01234567890_00002.xml", "7", "", std::nullopt},
+                 {"NE", "", "7", "", EsitoFirma::Integra, "", {}, "EC02"}},
+                {"", ""}, {"", "", "rifiutata"}},
+        CasoSdi{"identifierOfOneMetadataFile", {{kA, ""}},
+                {{"MT", kA, "7", "", std::nullopt},
+                 {"RC", "", "7", "2024-03-01T10:00:00+01:00"},
+                 {"NE", "", "7", "", EsitoFirma::Integra, "", {}, "EC02"}},
+                {"rifiutata"}, {"", "consegnata", "rifiutata"}},
+        // The exchange system's order: a delivery is never undone.
+        CasoSdi{"duplicateResendRejectedAfterDelivery", {{kA, ""}},
+                {{"RC", kA, "7", "2024-03-01T10:00:00+01:00"},
+                 {"NS", kA, "8", "2024-03-05T10:00:00+01:00", EsitoFirma::Integra, "",
+                  {"00002"}}},
+                {"consegnata"}, {"consegnata", "scartata"}},
+        CasoSdi{"olderFailureBeforeDelivery", {{kA, ""}},
+                {{"RC", kA, "7", "2024-03-04T10:00:00+01:00"},
+                 {"MC", kA, "7", "2024-03-01T10:00:00+01:00"}},
+                {"consegnata"}, {"consegnata", "non consegnata"}},
+        CasoSdi{"latestDeliveryStageMessageWithoutDelivery", {{kA, ""}},
+                {{"NS", kA, "7", "2024-03-04T10:00:00+01:00"},
+                 {"MC", kA, "8", "2024-03-01T10:00:00+01:00"}},
+                {"scartata"}, {"scartata", "non consegnata"}},
+        CasoSdi{"outcomeAfterDelivery", {{kA, ""}},
+                {{"DT", kA, "7", "2024-03-20T10:00:00+01:00"},
+                 {"RC", kA, "7", "2024-03-01T10:00:00+01:00"}},
+                {"decorrenza termini"}, {"decorrenza termini", "consegnata"}},
+        CasoSdi{"messageWithoutItsInvoice", {{kA, ""}},
+                {{"RC", "IT09999999999_00009.xml", "9", "2024-03-01T10:00:00+01:00"}},
+                {""}, {"consegnata"}}),
+    [](const auto& info) { return std::string(info.param.nome); });
+
+TEST(AbbinaMessaggiSdi, KeepsTheHistoryInItalianTime) {
     std::vector<RigaElenco> righe = {
-        fattura("zip/IT01234567890_00001.xml.p7m"),
-        fattura("IT01234567890_00002.XML"),
-        fattura("IT01234567890_00003.xml"),
-        messaggio("consegnata", "IT01234567890_00001.xml.p7m", "1"),
-        messaggio("rifiutata", "", "1"),
-        messaggio("", "IT01234567890_00001.xml.p7m", "1"), // metadata: ties 1 to the file
-        messaggio("non consegnata", "it01234567890_00002.xml", "2"),
-        messaggio("consegnata", "IT09999999999_00009.xml", "9"),
+        fatturaSdi(kA, ""),
+        messaggioSdi({"NS", kA, "8", "2024-03-31T23:30:00+00:00", EsitoFirma::Integra, "",
+                      {"00002"}},
+                     1),
+        messaggioSdi({"RC", kA, "7", "2024-03-01T10:00:00Z"}, 0),
     };
     AbbinaMessaggiSdi(righe);
-    EXPECT_EQ(righe[0].statoSdi, "rifiutata");
-    EXPECT_EQ(righe[1].statoSdi, "non consegnata");
-    EXPECT_EQ(righe[2].statoSdi, "");
-    EXPECT_EQ(righe[7].statoSdi, "consegnata"); // a message without its invoice stays as it is
+    ASSERT_EQ(righe[0].storiaSdi.size(), 2u);
+    EXPECT_EQ(righe[0].storiaSdi[0].codice, "RC");
+    EXPECT_EQ(righe[0].storiaSdi[0].dataOra, "2024-03-01 11:00:00");
+    EXPECT_TRUE(righe[0].storiaSdi[0].nota.empty());
+    EXPECT_EQ(righe[0].storiaSdi[1].codice, "NS");
+    EXPECT_EQ(righe[0].storiaSdi[1].dataOra, "2024-04-01 01:30:00");
+    EXPECT_NE(righe[0].storiaSdi[1].nota.find("nuovo invio"), std::string::npos);
+    EXPECT_EQ(righe[0].storiaSdi[1].file, "msg1_NS.xml");
 }
 
 } // namespace

@@ -28,7 +28,7 @@ SAMPLES = pathlib.Path(sys.argv[3])
 CORPUS = pathlib.Path(sys.argv[4]) if len(sys.argv) > 4 else None
 KEYS = ["file", "documento", "formato", "tipo_documento", "numero", "data", "fornitore",
         "piva_fornitore", "cliente", "imponibile", "imposta", "totale", "scadenza", "firma",
-        "stato_sdi", "errore"]
+        "stato_sdi", "errore", "divisa", "netto", "scadenza_calcolata", "storia_sdi"]
 
 
 def local(tag):
@@ -228,12 +228,17 @@ with tempfile.TemporaryDirectory() as tmp:
         messages = {r["tipo_documento"]: r for r in rows if r["formato"] == "SDI"}
         check(res.returncode == 0 and set(messages) == {"RC", "NS", "MT"}, "sdi: messages listed",
               repr(rows))
-        check(invoice and invoice[0]["stato_sdi"] == "scartata", "sdi: the rejection wins",
+        # A delivered file is never rejected afterwards: the rejection stays in the history.
+        check(invoice and invoice[0]["stato_sdi"] == "consegnata", "sdi: a delivery stands",
               repr(invoice))
-        os.remove(sdi / "IT01234567890_11111_NS_001.xml")
+        history = invoice[0]["storia_sdi"] if invoice else []
+        check([(h["tipo"], h["esito"], bool(h["nota"])) for h in history]
+              == [("NS", "scartata", True), ("RC", "consegnata", False)]
+              and history[1]["data_ora"] == "2013-06-06 14:01:00", "sdi: history", repr(history))
+        os.remove(sdi / "IT01234567890_11111_RC_001.xml")
         rows = rows_of(elenco(sdi, "--json", env=env)) or []
         invoice = [r for r in rows if r["file"].endswith("IT01234567890_11111.xml")]
-        check(invoice and invoice[0]["stato_sdi"] == "consegnata", "sdi: delivered", repr(invoice))
+        check(invoice and invoice[0]["stato_sdi"] == "scartata", "sdi: rejected", repr(invoice))
 
     # The CSV: what Italian spreadsheets open, read back with the csv module.
     res = elenco(folder, "--csv", env=env)
@@ -252,10 +257,13 @@ with tempfile.TemporaryDirectory() as tmp:
               and line[2] == "/".join(reversed((r["data"] or "").split("-"))),
               "csv: " + r["file"], repr((line, r)))
 
-    # The table: one line per row and a heading.
+    # The table: a heading, one line per row, then one sum line per currency.
     res = elenco(folder, env=env)
-    check(res.stdout.decode().splitlines()[0].startswith("Tipo") and
-          len(res.stdout.decode().splitlines()) == len(json_rows) + 1, "table", repr(res.stdout[:200]))
+    lines = res.stdout.decode().splitlines()
+    currencies = {r["divisa"] for r in json_rows if r["documento"] and r["formato"] != "SDI"}
+    check(lines[0].startswith("Tipo") and len(lines) == len(json_rows) + 1 + len(currencies)
+          and all(l.startswith("Totale ") for l in lines[len(json_rows) + 1:]),
+          "table", repr(res.stdout[:200]))
 
     for args in ([], ["--json"], ["--json", "--csv", folder], ["--xml", folder]):
         res = elenco(*args, env=env)
