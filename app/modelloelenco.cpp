@@ -38,6 +38,30 @@ QString suggerimento(const QString& testo) {
     return testo.isEmpty() ? QString() : Qt::convertFromPlainText(testo, Qt::WhiteSpaceNormal);
 }
 
+// What the SdI column's tooltip says: an invoice's messages, oldest first, with what each
+// made of it; why a message changed nothing.
+std::string spiegaStatoSdi(const RigaElenco& r) {
+    if (r.statoSdi == RicevutaNonVerificata)
+        return "La firma di questo messaggio non \xC3\xA8 integra: non cambia lo stato della "
+               "fattura.";
+    if (r.statoSdi == AbbinamentoAmbiguo)
+        return "Il messaggio pu\xC3\xB2 riferirsi a pi\xC3\xB9 file con lo stesso nome: non "
+               "cambia lo stato di nessuno.";
+    std::string testo;
+    for (const EventoSdi& e : r.storiaSdi) {
+        if (!testo.empty())
+            testo += '\n';
+        const std::string quando = e.dataOra.empty() ? std::string("senza data")
+                                                     : DataItaliana(e.dataOra.substr(0, 10)) +
+                                                           e.dataOra.substr(10, 6);
+        testo += quando + "  " + e.codice + (e.esito.empty() ? "" : " " + e.esito) + "  " +
+                 e.file.substr(e.file.find_last_of("/\\") + 1);
+        if (!e.nota.empty())
+            testo += " (" + e.nota + ")";
+    }
+    return testo;
+}
+
 } // namespace
 
 QString ModelloElenco::testoRicerca(const RigaElenco& riga) const {
@@ -188,6 +212,8 @@ QVariant ModelloElenco::data(const QModelIndex& indice, int ruolo) const {
             return suggerimento(qs(r.file));
         if (colonna == Fornitore || colonna == Cliente)
             return suggerimento(testo(r, colonna));
+        if (colonna == StatoSdi)
+            return suggerimento(qs(spiegaStatoSdi(r)));
         return {};
     default:
         return {};

@@ -205,7 +205,7 @@ std::string ImportoOpposto(const std::string& importo) {
 std::string ImportoConSegno(const DatiDocumento& dati, const std::string& importo) {
     if (importo.empty())
         return {};
-    return dati.credito ? ImportoOpposto(importo) : SommaImporti({importo}).value_or(importo);
+    return dati.credito ? ImportoOpposto(importo) : importo;
 }
 
 DatiDocumento LeggiDatiDocumento(const xmlNode* corpo) {

@@ -49,7 +49,8 @@ bool ImportiDiversi(const std::string& a, const std::string& b);
 // The amount with the opposite sign, "0.00" for zero; "" for what is not an amount.
 std::string ImportoOpposto(const std::string& importo);
 
-// The amount as a list sums it: credit notes count against the invoices.
+// The amount as a list shows and sums it: credit notes count against the invoices, with their
+// sign turned; any other amount as written.
 std::string ImportoConSegno(const DatiDocumento& dati, const std::string& importo);
 
 // The figures of one FatturaElettronicaBody of an ordinary or simplified invoice, the parties

@@ -1,5 +1,8 @@
 #include "funzioniconti.h"
 
+#include "messaggiosdi.h"
+#include "oraitaliana.h"
+
 #include <libxml/xpathInternals.h>
 #include <libxslt/extensions.h>
 
@@ -99,13 +102,59 @@ void piuGiorni(xmlXPathParserContextPtr ctxt, int argomenti) {
     risultato(ctxt, DataPiuGiorni(data, giorni));
 }
 
+void oraItaliana(xmlXPathParserContextPtr ctxt, int argomenti) {
+    if (argomenti != 1) {
+        xmlXPathSetArityError(ctxt);
+        return;
+    }
+    const std::string dataOra = stringa(ctxt);
+    if (ctxt->error != XPATH_EXPRESSION_OK)
+        return;
+    risultato(ctxt, DataOraItaliana(dataOra));
+}
+
+void messaggioSdi(xmlXPathParserContextPtr ctxt, int argomenti) {
+    if (argomenti != 1) {
+        xmlXPathSetArityError(ctxt);
+        return;
+    }
+    const std::string nomeCampo = stringa(ctxt);
+    if (ctxt->error != XPATH_EXPRESSION_OK)
+        return;
+    FunzioniConti* f = funzioni(ctxt);
+    const MessaggioSdI* m = f ? f->messaggio() : nullptr;
+    std::string valore;
+    if (m) {
+        if (nomeCampo == "codice")
+            valore = m->codice;
+        else if (nomeCampo == "descrizione")
+            valore = m->descrizione;
+        else if (nomeCampo == "esito")
+            valore = m->esito;
+        else if (nomeCampo == "stato")
+            valore = m->statoFattura;
+    }
+    risultato(ctxt, valore);
+}
+
 } // namespace
 
-FunzioniConti::FunzioniConti(xsltTransformContextPtr contesto)
-    : m_contesto(contesto) {
+const MessaggioSdI* FunzioniConti::messaggio() {
+    if (!m_messaggioLetto) {
+        m_messaggioLetto = true;
+        if (const auto letto = LeggiMessaggioSdI(m_documento))
+            m_messaggio = std::make_unique<MessaggioSdI>(*letto);
+    }
+    return m_messaggio.get();
+}
+
+FunzioniConti::FunzioniConti(xsltTransformContextPtr contesto, xmlDoc* documento)
+    : m_contesto(contesto), m_documento(documento) {
     m_contesto->_private = this;
     xsltRegisterExtFunction(m_contesto, nome("conto"), nome(NamespaceConti), conto);
     xsltRegisterExtFunction(m_contesto, nome("piu-giorni"), nome(NamespaceConti), piuGiorni);
+    xsltRegisterExtFunction(m_contesto, nome("ora-italiana"), nome(NamespaceConti), oraItaliana);
+    xsltRegisterExtFunction(m_contesto, nome("messaggio"), nome(NamespaceConti), messaggioSdi);
 }
 
 FunzioniConti::~FunzioniConti() {

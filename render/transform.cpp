@@ -63,7 +63,7 @@ Pagina trasforma(xmlDoc* fattura, const std::string& xslPath) {
     xsltSetCtxtSecurityPrefs(prefs.get(), ctxt.get());
     xsltSetCtxtParseOptions(ctxt.get(), XSLT_PARSE_OPTIONS | XML_PARSE_NONET);
     errori.attach(ctxt.get());
-    FunzioniConti conti(ctxt.get());
+    FunzioniConti conti(ctxt.get(), fattura);
 
     XmlDocPtr risultato(
         xsltApplyStylesheetUser(foglio.get(), fattura, nullptr, nullptr, nullptr, ctxt.get()));

@@ -10,17 +10,20 @@
   out, and an element this sheet does not know is still listed under
   "Altri dati". Every text is written as text, never as markup.
 -->
-<xsl:stylesheet version="1.0" xmlns:xsl="http://www.w3.org/1999/XSL/Transform">
+<xsl:stylesheet version="1.0" xmlns:xsl="http://www.w3.org/1999/XSL/Transform"
+                xmlns:conti="urn:ondivo:conti" exclude-result-prefixes="conti">
   <xsl:import href="fatturapa_comune.xsl"/>
   <xsl:output method="html" encoding="windows-1252" indent="no" doctype-public="-//W3C//DTD HTML 4.01//EN" doctype-system="http://www.w3.org/TR/html4/strict.dtd"/>
   <xsl:variable name="foglio" select="'Foglio_di_stile_messaggi_SdI.xsl'"/>
 
   <xsl:variable name="m" select="/*"/>
 
-  <!-- The two channels name some messages differently: both names give one code. -->
+  <!-- The two channels name some messages differently: both names give one code. The program
+       reads the message as its list does; another processor reads it here. -->
   <xsl:variable name="codice-messaggio">
     <xsl:variable name="n" select="concat('|', local-name($m), '|')"/>
     <xsl:choose>
+      <xsl:when test="$conti"><xsl:value-of select="conti:messaggio('codice')"/></xsl:when>
       <xsl:when test="contains('|RicevutaConsegna|', $n)">RC</xsl:when>
       <xsl:when test="contains('|NotificaScarto|RicevutaScarto|', $n)">NS</xsl:when>
       <xsl:when test="contains('|NotificaMancataConsegna|RicevutaImpossibilitaRecapito|', $n)">MC</xsl:when>
@@ -50,7 +53,13 @@
 
   <!-- The recipient's outcome: inside the notice for a NE, the message itself for an EC. -->
   <xsl:variable name="esito-committente" select="$m[$codice-messaggio = 'EC'] | $m[$codice-messaggio = 'NE']/*[local-name() = 'EsitoCommittente'][1]"/>
-  <xsl:variable name="esito" select="normalize-space($esito-committente/*[local-name() = 'Esito'][1])"/>
+  <xsl:variable name="esito-scritto" select="normalize-space($esito-committente/*[local-name() = 'Esito'][1])"/>
+  <xsl:variable name="esito">
+    <xsl:choose>
+      <xsl:when test="$conti"><xsl:value-of select="conti:messaggio('esito')"/></xsl:when>
+      <xsl:otherwise><xsl:value-of select="$esito-scritto"/></xsl:otherwise>
+    </xsl:choose>
+  </xsl:variable>
 
   <!-- The children shown in their own rows or sections; the others go under "Altri dati". -->
   <xsl:variable name="campi-noti" select="'|IdentificativoSdI|NomeFile|Hash|HashFileOriginale|DataOraRicezione|DataOraConsegna|DataMessaADisposizione|Destinatario|RiferimentoArchivio|RiferimentoFattura|ListaErrori|Descrizione|Esito|EsitoCommittente|Scarto|MessageId|MessageIdCommittente|PecMessageId|Note|CodiceDestinatario|Formato|TentativiInvio|Signature|'"/>
@@ -279,11 +288,28 @@
           </xsl:if>
           <xsl:choose>
             <xsl:when test="$data">
-              <xsl:call-template name="data"/>
-              <!-- The time is shown as written: say so when it is not Italian time. -->
-              <xsl:if test="substring(normalize-space(), string-length(normalize-space())) = 'Z'">
-                <xsl:text> (UTC)</xsl:text>
-              </xsl:if>
+              <!-- In Italian time, with the time as written beside it when that differs. -->
+              <xsl:variable name="italiana">
+                <xsl:if test="$conti"><xsl:value-of select="conti:ora-italiana(normalize-space())"/></xsl:if>
+              </xsl:variable>
+              <xsl:choose>
+                <xsl:when test="string($italiana) != ''">
+                  <xsl:call-template name="data">
+                    <xsl:with-param name="v" select="concat(substring($italiana, 1, 10), 'T', substring($italiana, 12))"/>
+                  </xsl:call-template>
+                  <xsl:text> (ora italiana)</xsl:text>
+                  <xsl:if test="substring(normalize-space(), 1, 19) != concat(substring($italiana, 1, 10), 'T', substring($italiana, 12))">
+                    <span class="x"><xsl:text> (scritto </xsl:text><xsl:value-of select="normalize-space()"/><xsl:text>)</xsl:text></span>
+                  </xsl:if>
+                </xsl:when>
+                <xsl:otherwise>
+                  <xsl:call-template name="data"/>
+                  <!-- The time is shown as written: say so when it is not Italian time. -->
+                  <xsl:if test="substring(normalize-space(), string-length(normalize-space())) = 'Z'">
+                    <xsl:text> (UTC)</xsl:text>
+                  </xsl:if>
+                </xsl:otherwise>
+              </xsl:choose>
             </xsl:when>
             <xsl:when test="$tab != ''">
               <xsl:call-template name="codice">
