@@ -1300,6 +1300,8 @@ table.totali tr.compreso th, table.totali tr.compreso td { color: #5a6472; font-
 table.totali tr.diverso th, table.totali tr.diverso td { color: #a4262c; }
 table.totali .nota { display: block; font-size: 11px; }
 .totale .netto { display: block; font-size: 14px; font-weight: bold; margin-top: 2px; }
+ol.lotto .netto { font-weight: bold; }
+ol.lotto .netto::before { content: " \00B7  "; font-weight: normal; }
 .calcolato { display: block; font-size: 11px; font-weight: normal; }
 .banda .calcolato { color: #d3e0ec; }
 .scadenze { margin-top: 6px; font-size: 12px; color: #d3e0ec; }
