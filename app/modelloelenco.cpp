@@ -51,9 +51,9 @@ std::string spiegaStatoSdi(const RigaElenco& r) {
     for (const EventoSdi& e : r.storiaSdi) {
         if (!testo.empty())
             testo += '\n';
-        const std::string quando = e.dataOra.empty() ? std::string("senza data")
-                                                     : DataItaliana(e.dataOra.substr(0, 10)) +
-                                                           e.dataOra.substr(10, 6);
+        const std::string quando =
+            e.dataOra.empty() ? std::string("senza data")
+                              : DataItaliana(e.dataOra.substr(0, 10)) + e.dataOra.substr(10, 6);
         testo += quando + "  " + e.codice + (e.esito.empty() ? "" : " " + e.esito) + "  " +
                  e.file.substr(e.file.find_last_of("/\\") + 1);
         if (!e.nota.empty())
@@ -224,8 +224,8 @@ QVariant ModelloElenco::headerData(int sezione, Qt::Orientation orientamento, in
     if (orientamento != Qt::Horizontal)
         return {};
     static const char* const titoli[NumeroColonne] = {
-        "Tipo",  "Numero",   "Data",  "Fornitore", "Partita IVA", "Cliente", "Imponibile", "IVA",
-        "Totale", "Divisa", "Netto", "Scadenza", "Firma",       "Stato SdI", "File"};
+        "Tipo",   "Numero", "Data",  "Fornitore", "Partita IVA", "Cliente",   "Imponibile", "IVA",
+        "Totale", "Divisa", "Netto", "Scadenza",  "Firma",       "Stato SdI", "File"};
     if (ruolo == Qt::DisplayRole && sezione >= 0 && sezione < NumeroColonne)
         return QString::fromUtf8(titoli[sezione]);
     if (ruolo == Qt::TextAlignmentRole && importo(sezione))

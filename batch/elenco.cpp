@@ -2,9 +2,9 @@
 #include "ansicodec.h"
 #include "documentoaperto.h"
 #include "envelopepath.h"
+#include "files.h"
 #include "stylesheetchoice.h"
 #include "text.h"
-#include "files.h"
 
 #include <openssl/evp.h>
 
@@ -237,9 +237,9 @@ void AbbinaMessaggiSdi(std::vector<RigaElenco>& righe) {
             continue;
         const Legame nuovo{chiaveFile(r.nomeFileSdi), r.messaggio->hash};
         const auto [it, inserito] = legami.emplace(r.identificativoSdi, nuovo);
-        if (!inserito && (it->second.chiave != nuovo.chiave ||
-                          (!nuovo.hash.empty() && !it->second.hash.empty() &&
-                           nuovo.hash != it->second.hash)))
+        if (!inserito &&
+            (it->second.chiave != nuovo.chiave ||
+             (!nuovo.hash.empty() && !it->second.hash.empty() && nuovo.hash != it->second.hash)))
             it->second.conteso = true;
         else if (!inserito && it->second.hash.empty())
             it->second.hash = nuovo.hash;
@@ -281,7 +281,8 @@ void AbbinaMessaggiSdi(std::vector<RigaElenco>& righe) {
                 riga.statoSdi = RicevutaNonVerificata;
             continue;
         }
-        std::string chiave = riga.nomeFileSdi.empty() ? std::string() : chiaveFile(riga.nomeFileSdi);
+        std::string chiave =
+            riga.nomeFileSdi.empty() ? std::string() : chiaveFile(riga.nomeFileSdi);
         std::string hash = msg.hash;
         if (const auto it = legami.find(riga.identificativoSdi);
             it != legami.end() && !it->second.conteso) {
@@ -314,10 +315,9 @@ void AbbinaMessaggiSdi(std::vector<RigaElenco>& righe) {
             const auto ia = istante(a), ib = istante(b);
             return ia && ib ? *ia < *ib : ia && !ib; // undated ones last, as found
         });
-        const auto consegna =
-            std::find_if(eventi.begin(), eventi.end(), [&](const Evento& e) {
-                return righe[e.messaggio].messaggio->codice == "RC";
-            });
+        const auto consegna = std::find_if(eventi.begin(), eventi.end(), [&](const Evento& e) {
+            return righe[e.messaggio].messaggio->codice == "RC";
+        });
         const bool consegnata = consegna != eventi.end();
         std::string statoConsegna, statoEsito;
         std::optional<std::int64_t> tempoEsito;
@@ -340,7 +340,8 @@ void AbbinaMessaggiSdi(std::vector<RigaElenco>& righe) {
                 statoConsegna = stato;
             } else {
                 // Outcomes: the latest dated one; between undated ones, the last found.
-                if (!statoEsito.empty() && tempoEsito && msg.istante && *msg.istante < *tempoEsito) {
+                if (!statoEsito.empty() && tempoEsito && msg.istante &&
+                    *msg.istante < *tempoEsito) {
                     e.nota = "non cambia lo stato: precede un altro esito";
                     continue;
                 }
@@ -352,8 +353,8 @@ void AbbinaMessaggiSdi(std::vector<RigaElenco>& righe) {
         std::vector<EventoSdi> storia;
         for (const auto& e : eventi) {
             const RigaElenco& r = righe[e.messaggio];
-            storia.push_back({r.messaggio->dataOra, r.messaggio->codice,
-                              r.messaggio->statoFattura, r.file, e.nota});
+            storia.push_back({r.messaggio->dataOra, r.messaggio->codice, r.messaggio->statoFattura,
+                              r.file, e.nota});
         }
         esiti[file] = {statoEsito.empty() ? statoConsegna : statoEsito, std::move(storia)};
     }

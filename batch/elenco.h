@@ -26,14 +26,14 @@ struct EventoSdi {
 // One row of the list of many invoices: a document of an invoice file, an SdI message, or an
 // entry that could not be read (with the reason).
 struct RigaElenco {
-    std::string file;      // as the user knows it (FileTrovato::nome)
-    std::string percorso;  // where it is opened again; empty for an entry not read
-    int documento = 0;     // 1-based within the file; 0 for an entry not read
-    std::string formato;   // "FPR12", "FPA12", "FSM10", "SDI"…; empty when not read
-    DatiDocumento dati;    // for an SdI message, tipoDocumento holds its code ("RC"…)
+    std::string file;                // as the user knows it (FileTrovato::nome)
+    std::string percorso;            // where it is opened again; empty for an entry not read
+    int documento = 0;               // 1-based within the file; 0 for an entry not read
+    std::string formato;             // "FPR12", "FPA12", "FSM10", "SDI"…; empty when not read
+    DatiDocumento dati;              // for an SdI message, tipoDocumento holds its code ("RC"…)
     std::optional<EsitoFirma> firma; // nullopt when not reached
-    std::string statoSdi;  // "consegnata", "scartata"…: from the messages found with it
-    std::string errore;    // why the entry could not be read; empty when it was
+    std::string statoSdi;            // "consegnata", "scartata"…: from the messages found with it
+    std::string errore;              // why the entry could not be read; empty when it was
     // For SdI messages: what they refer to.
     std::string identificativoSdi;
     std::string nomeFileSdi;
@@ -59,8 +59,8 @@ std::vector<RigaElenco> LeggiRigheFile(const FileTrovato& file, const Fiducia& f
 // a list makes no page, so opens may run side by side). `letti`, when
 // given, is called on the calling thread with the files read and found so far. Errors of the
 // explorer itself (no private folder) are thrown once every thread has stopped.
-std::vector<RigaElenco> LeggiRighe(Esploratore& esploratore, const std::vector<std::string>& percorsi,
-                                   const Fiducia& fiducia,
+std::vector<RigaElenco> LeggiRighe(Esploratore& esploratore,
+                                   const std::vector<std::string>& percorsi, const Fiducia& fiducia,
                                    const std::function<void(std::size_t, std::size_t)>& letti = {});
 
 // The sums of the documents of one currency, credit notes counted against the invoices

@@ -60,24 +60,23 @@ void stampaJson(const std::vector<RigaElenco>& righe) {
 
 // Characters of UTF-8 text, for the columns: continuation bytes do not count.
 std::size_t caratteri(const std::string& v) {
-    return static_cast<std::size_t>(std::count_if(v.begin(), v.end(), [](char c) {
-        return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-    }));
+    return static_cast<std::size_t>(std::count_if(
+        v.begin(), v.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
 }
 
 // A readable table: one line per row, each column as wide as its longest text, so that no
 // figure is ever cut; then one sum per currency.
 void stampaTabella(const std::vector<RigaElenco>& righe) {
-    std::vector<std::vector<std::string>> tabella{
-        {"Tipo", "Numero", "Data", "Fornitore", "Totale", "Divisa", "Netto", "Firma", "SdI",
-         "File"}};
+    std::vector<std::vector<std::string>> tabella{{"Tipo", "Numero", "Data", "Fornitore", "Totale",
+                                                   "Divisa", "Netto", "Firma", "SdI", "File"}};
     const std::size_t importi[] = {4, 6}; // right-aligned
     for (const auto& r : righe) {
         const std::string file =
             r.file + (r.documento > 1 ? " (" + std::to_string(r.documento) + ")" : "");
         const auto& d = r.dati;
         if (!r.errore.empty())
-            tabella.push_back({"", "", "", "", "", "", "", ParolaFirma(r), "", file + ": " + r.errore});
+            tabella.push_back(
+                {"", "", "", "", "", "", "", ParolaFirma(r), "", file + ": " + r.errore});
         else
             tabella.push_back({d.tipoDocumento, d.numero, DataItaliana(d.data), d.fornitore,
                                ImportoItaliano(ImportoConSegno(d, d.totale), true), d.divisa,
@@ -94,13 +93,14 @@ void stampaTabella(const std::vector<RigaElenco>& righe) {
         std::string linea;
         for (std::size_t i = 0; i < riga.size(); ++i) {
             const std::size_t spazio = larghezze[i] - caratteri(riga[i]);
-            const bool aDestra = std::find(std::begin(importi), std::end(importi), i) !=
-                                 std::end(importi);
+            const bool aDestra =
+                std::find(std::begin(importi), std::end(importi), i) != std::end(importi);
             if (i + 1 == riga.size()) {
                 linea += riga[i];
                 break;
             }
-            linea += aDestra ? std::string(spazio, ' ') + riga[i] : riga[i] + std::string(spazio, ' ');
+            linea +=
+                aDestra ? std::string(spazio, ' ') + riga[i] : riga[i] + std::string(spazio, ' ');
             linea += "  ";
         }
         while (!linea.empty() && linea.back() == ' ')

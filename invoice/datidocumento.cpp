@@ -109,10 +109,11 @@ void datiPagamento(const xmlNode* corpo, DatiDocumento& d) {
                 d.scadenza = scadenza;
             const std::string termine =
                 DataPiuGiorni(testo(dettaglio, {"DataRiferimentoTerminiPagamento"}),
-                          testo(dettaglio, {"GiorniTerminiPagamento"}));
+                              testo(dettaglio, {"GiorniTerminiPagamento"}));
             if (!termine.empty() && (calcolata.empty() || termine < calcolata))
                 calcolata = termine;
-            if (const std::string importo = testo(dettaglio, {"ImportoPagamento"}); !importo.empty())
+            if (const std::string importo = testo(dettaglio, {"ImportoPagamento"});
+                !importo.empty())
                 importi.push_back(importo);
         }
     if (d.scadenza.empty() && !calcolata.empty()) {
@@ -196,8 +197,7 @@ std::string ImportoOpposto(const std::string& importo) {
     if (t.empty())
         return {};
     const std::string opposto =
-        t[0] == '-' ? std::string(t.substr(1))
-                    : "-" + std::string(t[0] == '+' ? t.substr(1) : t);
+        t[0] == '-' ? std::string(t.substr(1)) : "-" + std::string(t[0] == '+' ? t.substr(1) : t);
     // Through the sum so that zero has no sign and a text that is not an amount gives "".
     return SommaImporti({opposto}).value_or("");
 }
@@ -263,7 +263,7 @@ std::optional<std::string> SommaImporti(const std::vector<std::string>& importi)
     std::size_t decimali = 2;
     struct Letto {
         bool negativo;
-        std::string cifre;   // integer digits
+        std::string cifre; // integer digits
         std::string frazione;
     };
     std::vector<Letto> letti;

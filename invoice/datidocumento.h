@@ -14,30 +14,30 @@ namespace ondivo {
 struct DatiDocumento {
     std::string tipoDocumento; // the code: "TD01"
     std::string numero;
-    std::string data;          // yyyy-mm-dd
-    std::string fornitore;     // Denominazione, else "Nome Cognome"
+    std::string data;                // yyyy-mm-dd
+    std::string fornitore;           // Denominazione, else "Nome Cognome"
     std::string partitaIvaFornitore; // IdPaese followed by IdCodice: "IT01234567890"
     std::string cliente;
-    std::string imponibile;    // the sum over DatiRiepilogo (simplified: Importo less Imposta)
-    std::string imposta;       // the sum over DatiRiepilogo / DatiIVA
-    std::string totale;        // ImportoTotaleDocumento, else imponibile + imposta (simplified:
-                               // the sum of Importo, which includes the tax)
-    std::string scadenza;      // the first DataScadenzaPagamento, yyyy-mm-dd; without any, the
-                               // reference date plus the days of the terms (see scadenzaCalcolata)
+    std::string imponibile; // the sum over DatiRiepilogo (simplified: Importo less Imposta)
+    std::string imposta;    // the sum over DatiRiepilogo / DatiIVA
+    std::string totale;     // ImportoTotaleDocumento, else imponibile + imposta (simplified:
+                            // the sum of Importo, which includes the tax)
+    std::string scadenza;   // the first DataScadenzaPagamento, yyyy-mm-dd; without any, the
+                            // reference date plus the days of the terms (see scadenzaCalcolata)
     bool scadenzaCalcolata = false;
 
     // The figures a payer acts on, exact, with a dot; "" where they cannot be known.
-    std::string divisa;            // Divisa as written: "EUR", "USD"…
-    std::string totaleDichiarato;  // ImportoTotaleDocumento
-    std::string totaleCalcolato;   // imponibile + imposta + the document's Arrotondamento
-                                   // (simplified: the sum of Importo)
-    std::string arrotondamento;    // the document's Arrotondamento
-    std::string ritenute;          // the sum of ImportoRitenuta; "" without withholdings
-    std::string ivaScissa;         // the tax of the summary lines under split payment
-                                   // (EsigibilitaIVA S): paid by the customer to the Treasury
-    std::string netto;             // totale - ritenute - ivaScissa
-    std::string pagamento;         // what the payment details ask for (see LeggiDatiDocumenti)
-    bool credito = false;          // a credit note (TD04, TD08): an amount owed to the customer
+    std::string divisa;           // Divisa as written: "EUR", "USD"…
+    std::string totaleDichiarato; // ImportoTotaleDocumento
+    std::string totaleCalcolato;  // imponibile + imposta + the document's Arrotondamento
+                                  // (simplified: the sum of Importo)
+    std::string arrotondamento;   // the document's Arrotondamento
+    std::string ritenute;         // the sum of ImportoRitenuta; "" without withholdings
+    std::string ivaScissa;        // the tax of the summary lines under split payment
+                                  // (EsigibilitaIVA S): paid by the customer to the Treasury
+    std::string netto;            // totale - ritenute - ivaScissa
+    std::string pagamento;        // what the payment details ask for (see LeggiDatiDocumenti)
+    bool credito = false;         // a credit note (TD04, TD08): an amount owed to the customer
 };
 
 // yyyy-mm-dd plus a number of days (up to 999), "" when either is not one.

@@ -123,9 +123,8 @@ std::optional<MessaggioSdI> LeggiMessaggioSdI(xmlDoc* documento) {
             m.esito = testoFiglio(radice, "Esito");
         if (m.codice == "NE" || m.codice == "EC")
             m.statoFattura = statoDaEsito(m.esito);
-        const std::string& dataOra = m.codice == "RC" && !m.dataOraConsegna.empty()
-                                         ? m.dataOraConsegna
-                                         : m.dataOraRicezione;
+        const std::string& dataOra =
+            m.codice == "RC" && !m.dataOraConsegna.empty() ? m.dataOraConsegna : m.dataOraRicezione;
         m.istante = IstanteDataOra(dataOra);
         if (m.istante) {
             m.dataOra = OraItaliana(*m.istante);

@@ -29,8 +29,8 @@ std::int64_t ultimaDomenica(int anno, unsigned mese) {
 
 // Seconds Italian time is ahead of UTC at an instant.
 int scartoRoma(std::int64_t istante) {
-    const auto giorno = year_month_day{sys_days{days{istante >= 0 ? istante / 86400
-                                                                   : (istante - 86399) / 86400}}};
+    const auto giorno =
+        year_month_day{sys_days{days{istante >= 0 ? istante / 86400 : (istante - 86399) / 86400}}};
     const int anno = static_cast<int>(giorno.year());
     const bool legale = istante >= ultimaDomenica(anno, 3) && istante < ultimaDomenica(anno, 10);
     return legale ? 7200 : 3600;
@@ -62,9 +62,9 @@ std::optional<std::int64_t> IstanteDataOra(const std::string& dataOra) {
             return std::nullopt;
         resto.remove_prefix(fine);
     }
-    const std::int64_t locale = static_cast<std::int64_t>(
-                                    sys_days(giorno).time_since_epoch().count()) * 86400 +
-                                ore * 3600 + minuti * 60 + secondi;
+    const std::int64_t locale =
+        static_cast<std::int64_t>(sys_days(giorno).time_since_epoch().count()) * 86400 +
+        ore * 3600 + minuti * 60 + secondi;
     if (resto.empty()) {
         // Italian time: the offset is the one in force at the instant it names.
         const std::int64_t estate = locale - 7200;

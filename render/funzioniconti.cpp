@@ -81,13 +81,12 @@ void conto(xmlXPathParserContextPtr ctxt, int argomenti) {
         xmlXPathFreeNodeSet(nodi);
         return;
     }
-    const std::unique_ptr<xmlNodeSet, decltype(&xmlXPathFreeNodeSet)> tenuti(
-        nodi, xmlXPathFreeNodeSet);
+    const std::unique_ptr<xmlNodeSet, decltype(&xmlXPathFreeNodeSet)> tenuti(nodi,
+                                                                             xmlXPathFreeNodeSet);
     FunzioniConti* f = funzioni(ctxt);
     const xmlNode* corpo = nodi && nodi->nodeNr > 0 ? nodi->nodeTab[0] : nullptr;
-    risultato(ctxt, f && corpo && corpo->type == XML_ELEMENT_NODE
-                        ? campo(f->dati(corpo), nomeCampo)
-                        : std::string());
+    risultato(ctxt, f && corpo && corpo->type == XML_ELEMENT_NODE ? campo(f->dati(corpo), nomeCampo)
+                                                                  : std::string());
 }
 
 void piuGiorni(xmlXPathParserContextPtr ctxt, int argomenti) {

@@ -1,3 +1,4 @@
+#include "cartellaprogramma.h"
 #include "fakeprompts.h"
 #include "filtroelenco.h"
 #include "finestraelenco.h"
@@ -5,7 +6,6 @@
 #include "lctv.h"
 #include "letturaelenco.h"
 #include "modelloelenco.h"
-#include "cartellaprogramma.h"
 #include "tempdir.h"
 #include "testmain.h"
 #include "tfondivo.h"
@@ -380,11 +380,11 @@ private slots:
         QTest::addColumn<bool>("crescente");
         QTest::addColumn<QStringList>("attesi");
         QTest::newRow("totalUp") << int(ModelloElenco::Totale) << true
-                                 << QStringList{"176,40",  "1.202,07", "1.202,5",  "3.323,32",
+                                 << QStringList{"176,40",   "1.202,07",  "1.202,5",   "3.323,32",
                                                 "4.562,80", "14.666,60", "31.680,00", "43.670,00"};
         QTest::newRow("taxDown") << int(ModelloElenco::Iva) << false
                                  << QStringList{"3.970,00", "800,80", "676,60", "391,17",
-                                                "216,80",  "216,77", "4,40",   "0,00"};
+                                                "216,80",   "216,77", "4,40",   "0,00"};
         QTest::newRow("dateUp") << int(ModelloElenco::Data) << true
                                 << QStringList{"29/02/2024", "29/02/2024", "14/03/2024",
                                                "02/04/2024", "02/04/2024", "06/05/2024",
@@ -439,10 +439,10 @@ private slots:
             << "0093"
             << "1 riga su 7\nEUR  1 documento  Imponibile 985,30  IVA 216,77  Totale 1.202,07  "
                "Netto 1.202,07";
-        QTest::newRow("twoWords")
-            << " scaligera  012 "
-            << "1 riga su 7\nEUR  1 documento  Imponibile 39.700,00  IVA 3.970,00  Totale 43.670,00  "
-               "Netto 39.700,00";
+        QTest::newRow("twoWords") << " scaligera  012 "
+                                  << "1 riga su 7\nEUR  1 documento  Imponibile 39.700,00  IVA "
+                                     "3.970,00  Totale 43.670,00  "
+                                     "Netto 39.700,00";
         // An amount found as the cell shows it and as it is typed without the groups.
         QTest::newRow("amountAsShown")
             << "1.202,07"
@@ -452,7 +452,8 @@ private slots:
             << "1202,07"
             << "1 riga su 7\nEUR  1 documento  Imponibile 985,30  IVA 216,77  Totale 1.202,07  "
                "Netto 1.202,07";
-        QTest::newRow("nothing") << "zzz" << "0 righe su 7";
+        QTest::newRow("nothing") << "zzz"
+                                 << "0 righe su 7";
     }
 
     void filterAndSums() {

@@ -3,11 +3,11 @@
 #include "csvelenco.h"
 #include "datidocumento.h"
 #include "elenco.h"
-#include "oraitaliana.h"
 #include "envelopepath.h"
+#include "esploratore.h"
 #include "files.h"
 #include "fileutil.h"
-#include "esploratore.h"
+#include "oraitaliana.h"
 #include "tempdir.h"
 
 #include <archive.h>
@@ -18,8 +18,8 @@
 #include <cstring>
 #include <filesystem>
 #include <map>
-#include <set>
 #include <memory>
+#include <set>
 
 namespace ondivo::test {
 namespace {
@@ -29,10 +29,10 @@ namespace {
 std::string Zip(const std::vector<std::pair<std::string, std::string>>& voci, bool comprimi = true,
                 bool dimensioni = true) {
     std::unique_ptr<archive, decltype(&archive_write_free)> a(archive_write_new(),
-                                                               archive_write_free);
+                                                              archive_write_free);
     archive_write_set_format_zip(a.get());
-    archive_write_set_options(a.get(), comprimi ? "zip:compression=deflate"
-                                                : "zip:compression=store");
+    archive_write_set_options(a.get(),
+                              comprimi ? "zip:compression=deflate" : "zip:compression=store");
     std::vector<char> buffer(64u << 20);
     size_t usati = 0;
     archive_write_open_memory(a.get(), buffer.data(), buffer.size(), &usati);
@@ -51,7 +51,8 @@ std::string Zip(const std::vector<std::pair<std::string, std::string>>& voci, bo
     return std::string(buffer.data(), usati);
 }
 
-std::map<std::string, FileTrovato> Esplora(Esploratore& e, const std::vector<std::string>& percorsi) {
+std::map<std::string, FileTrovato> Esplora(Esploratore& e,
+                                           const std::vector<std::string>& percorsi) {
     std::map<std::string, FileTrovato> trovati;
     e.esplora(percorsi, [&](FileTrovato f) { trovati.emplace(f.nome, std::move(f)); });
     return trovati;
@@ -59,10 +60,12 @@ std::map<std::string, FileTrovato> Esplora(Esploratore& e, const std::vector<std
 
 TEST(MotivoNomeNonSicuro, RefusesNamesThatLeaveTheFolder) {
     const std::pair<const char*, bool> casi[] = {
-        {"a.xml", true},           {"cartella/a.xml", true}, {"a..b.xml", true},
-        {"..a/b.xml", true},       {"../a.xml", false},      {"a/../../b.xml", false},
-        {"a\\..\\b.xml", false},   {"/etc/passwd", false},   {"\\server\\x", false},
-        {"C:/Windows/x.xml", false}, {"c:x.xml", false},     {"", false},
+        {"a.xml", true},         {"cartella/a.xml", true},
+        {"a..b.xml", true},      {"..a/b.xml", true},
+        {"../a.xml", false},     {"a/../../b.xml", false},
+        {"a\\..\\b.xml", false}, {"/etc/passwd", false},
+        {"\\server\\x", false},  {"C:/Windows/x.xml", false},
+        {"c:x.xml", false},      {"", false},
         {"..", false},
     };
     for (const auto& [nome, sicuro] : casi)
@@ -71,22 +74,23 @@ TEST(MotivoNomeNonSicuro, RefusesNamesThatLeaveTheFolder) {
 
 TEST(Esploratore, JudgesEachEntryOfAnArchive) {
     TempDir dir;
-    const std::string interno = Zip({{"dentro/b.xml", "<b/>"}, {"terzo.zip", Zip({{"c.xml", "<c/>"}})}});
-    const std::string zip = dir.write(
-        "f.zip", Zip({{"a/uno.xml", "<a/>"},
-                      {"b/uno.xml", "<b/>"},
-                      {"../fuori.xml", "<x/>"},
-                      {"/assoluto.xml", "<x/>"},
-                      {"grande.xml", std::string(3u << 20, ' ')},
-                      {"zeri.xml", std::string(20u << 20, '\0')},
-                      {"interno.zip", interno}}));
+    const std::string interno =
+        Zip({{"dentro/b.xml", "<b/>"}, {"terzo.zip", Zip({{"c.xml", "<c/>"}})}});
+    const std::string zip = dir.write("f.zip", Zip({{"a/uno.xml", "<a/>"},
+                                                    {"b/uno.xml", "<b/>"},
+                                                    {"../fuori.xml", "<x/>"},
+                                                    {"/assoluto.xml", "<x/>"},
+                                                    {"grande.xml", std::string(3u << 20, ' ')},
+                                                    {"zeri.xml", std::string(20u << 20, '\0')},
+                                                    {"interno.zip", interno}}));
     std::string folder = (dir.path() / "estratti").string();
     std::map<std::string, FileTrovato> trovati;
     {
         Esploratore e(LimitiArchivio{2u << 20, 100, 100});
         trovati = Esplora(e, {zip});
         // The first copy lies straight in the private folder.
-        folder = std::filesystem::path(trovati.at(zip + "/a/uno.xml").percorso).parent_path().string();
+        folder =
+            std::filesystem::path(trovati.at(zip + "/a/uno.xml").percorso).parent_path().string();
         for (const char* nome : {"a/uno.xml", "b/uno.xml", "interno.zip/dentro/b.xml"}) {
             const auto& f = trovati.at(zip + "/" + nome);
             EXPECT_TRUE(f.errore.empty()) << nome << ": " << f.errore;
@@ -112,9 +116,9 @@ TEST(Esploratore, JudgesEachEntryOfAnArchive) {
 TEST(Esploratore, CopiesOfTheSameNameNeverMeet) {
     TempDir dir;
     const std::vector<std::pair<std::string, std::string>> voci = {
-        {"a/x.xml", "uno"},          {"b/x.xml", "due"},     {"c/X.XML", "tre"},
-        {"x.xml.p7m", "quattro"},    {"d/x.xml.p7m", "cinque"}, {"e/voce-1", "sei"},
-        {"f/x.xml", "sette"},        {"g/y.xml", "otto"},    {"y.xml.p7m", "nove"},
+        {"a/x.xml", "uno"},       {"b/x.xml", "due"},        {"c/X.XML", "tre"},
+        {"x.xml.p7m", "quattro"}, {"d/x.xml.p7m", "cinque"}, {"e/voce-1", "sei"},
+        {"f/x.xml", "sette"},     {"g/y.xml", "otto"},       {"y.xml.p7m", "nove"},
     };
     const std::string zip = dir.write("stessi nomi.zip", Zip(voci));
     Esploratore e;
@@ -166,15 +170,16 @@ TEST(Esploratore, EntriesInMemoryMatchTheCopies) {
     const std::set<std::string> restanoInMemoria = {"a/uno.xml", "b/uno.xml",
                                                     "interno.zip/dentro/b.xml"};
     for (const auto& zip : archivi) {
-        for (const auto& nome : {"a/uno.xml", "b/uno.xml", "../fuori.xml", "medio.xml",
-                                 "busta.xml.p7m", "zeri.xml", "grande.xml",
-                                 "interno.zip/dentro/b.xml"}) {
+        for (const auto& nome :
+             {"a/uno.xml", "b/uno.xml", "../fuori.xml", "medio.xml", "busta.xml.p7m", "zeri.xml",
+              "grande.xml", "interno.zip/dentro/b.xml"}) {
             const auto& c = conCopie.at(zip + "/" + nome);
             const auto& m = inMemoria.at(zip + "/" + nome);
             EXPECT_EQ(m.errore, c.errore) << zip << " " << nome;
             if (!c.errore.empty())
                 continue;
-            EXPECT_EQ(m.contenuto != nullptr, restanoInMemoria.count(nome) == 1) << zip << " " << nome;
+            EXPECT_EQ(m.contenuto != nullptr, restanoInMemoria.count(nome) == 1)
+                << zip << " " << nome;
             EXPECT_EQ(m.percorso.empty(), m.contenuto != nullptr) << zip << " " << nome;
             EXPECT_EQ(m.contenuto ? *m.contenuto : platform::LeggiFile(m.percorso),
                       platform::LeggiFile(c.percorso))
@@ -186,8 +191,8 @@ TEST(Esploratore, EntriesInMemoryMatchTheCopies) {
 
 TEST(Esploratore, RefusesACompressionBomb) {
     TempDir dir;
-    const std::string zip = dir.write("bomba.zip", Zip({{"zeri.xml", std::string(40u << 20, '\0')},
-                                                         {"dopo.xml", "<ok/>"}}));
+    const std::string zip = dir.write(
+        "bomba.zip", Zip({{"zeri.xml", std::string(40u << 20, '\0')}, {"dopo.xml", "<ok/>"}}));
     for (const auto voci : {VociArchivio::Copiate, VociArchivio::InMemoria}) {
         Esploratore e({}, voci);
         const auto trovati = Esplora(e, {zip});
@@ -220,9 +225,9 @@ TEST(Esploratore, WalksFoldersAndNamesWhatItCannotRead) {
               [&](FileTrovato f) { trovati.push_back(std::move(f)); });
     std::vector<std::string> nomi;
     for (const auto& f : trovati)
-        nomi.push_back(std::filesystem::path(f.nome.substr(dir.path().string().size() + 1))
-                           .generic_string() +
-                       (f.errore.empty() ? "" : "!"));
+        nomi.push_back(
+            std::filesystem::path(f.nome.substr(dir.path().string().size() + 1)).generic_string() +
+            (f.errore.empty() ? "" : "!"));
     EXPECT_EQ(nomi, (std::vector<std::string>{"c/finto.zip!", "c/rotto.zip!", "c/sotto/a.xml",
                                               "c/z.xml", "manca.xml"}));
 }
@@ -260,8 +265,8 @@ TEST(LeggiDatiDocumenti, ReadsSimplifiedInvoicesAndMissingParts) {
         "</Imposta></DatiIVA></DatiBeniServizi><DatiBeniServizi><Importo>10.00</Importo>"
         "<DatiIVA><Aliquota>0</Aliquota></DatiIVA></DatiBeniServizi></FatturaElettronicaBody>"
         "<FatturaElettronicaBody/></p:FatturaElettronicaSemplificata>";
-    std::unique_ptr<xmlDoc, decltype(&xmlFreeDoc)> doc(xmlReadMemory(xml, static_cast<int>(std::strlen(xml)), "x.xml", nullptr, 0),
-                                                       xmlFreeDoc);
+    std::unique_ptr<xmlDoc, decltype(&xmlFreeDoc)> doc(
+        xmlReadMemory(xml, static_cast<int>(std::strlen(xml)), "x.xml", nullptr, 0), xmlFreeDoc);
     const auto d = LeggiDatiDocumenti(doc.get());
     ASSERT_EQ(d.size(), 2u);
     EXPECT_EQ(d[0].fornitore, "Anna Neri");
@@ -286,12 +291,17 @@ TEST(LeggiDatiDocumenti, SimplifiedAmountsOnlyWhenKnownExactly) {
         const char* totale;
     };
     const Caso casi[] = {
-        {"taxStated", {{"122.00", "<Imposta>22.00</Imposta>"}, {"61", "<Imposta>11</Imposta>"}},
-         "150.00", "33.00", "183.00"},
+        {"taxStated",
+         {{"122.00", "<Imposta>22.00</Imposta>"}, {"61", "<Imposta>11</Imposta>"}},
+         "150.00",
+         "33.00",
+         "183.00"},
         {"rateOnly", {{"25.00", "<Aliquota>22.00</Aliquota>"}}, "", "", "25.00"},
         {"statedAndRateOnly",
          {{"122.00", "<Imposta>22.00</Imposta>"}, {"11.00", "<Aliquota>10.00</Aliquota>"}},
-         "", "", "133.00"},
+         "",
+         "",
+         "133.00"},
         {"zeroRateKnown", {{"50.00", "<Aliquota>0.00</Aliquota>"}}, "50.00", "0.00", "50.00"},
         {"unreadableAmount", {{"dieci", "<Imposta>1.00</Imposta>"}}, "", "1.00", ""},
         {"noLines", {}, "", "", ""},
@@ -303,7 +313,8 @@ TEST(LeggiDatiDocumenti, SimplifiedAmountsOnlyWhenKnownExactly) {
                    iva + "</DatiIVA></DatiBeniServizi>";
         xml += "</FatturaElettronicaBody></p:FatturaElettronicaSemplificata>";
         std::unique_ptr<xmlDoc, decltype(&xmlFreeDoc)> doc(
-            xmlReadMemory(xml.data(), static_cast<int>(xml.size()), "x.xml", nullptr, 0), xmlFreeDoc);
+            xmlReadMemory(xml.data(), static_cast<int>(xml.size()), "x.xml", nullptr, 0),
+            xmlFreeDoc);
         const auto d = LeggiDatiDocumenti(doc.get());
         ASSERT_EQ(d.size(), 1u) << c.nome;
         EXPECT_EQ(d[0].imponibile, c.imponibile) << c.nome;
@@ -337,11 +348,14 @@ TEST(CsvElenco, QuotesAndWritesItalianNumbers) {
     nota.dati.divisa = "USD";
     const std::string csv = CsvElenco({r, rotta, nota});
     EXPECT_EQ(csv.substr(0, 3), "\xEF\xBB\xBF");
-    EXPECT_NE(csv.find("TD01;;14/03/2024;\"Riga\nnuova\";;;;;-1234,50;;integra;;\"a;b \"\"c\"\".xml\";2;;;\r\n"),
+    EXPECT_NE(csv.find("TD01;;14/03/2024;\"Riga\nnuova\";;;;;-1234,50;;integra;;\"a;b "
+                       "\"\"c\"\".xml\";2;;;\r\n"),
               std::string::npos)
         << csv;
-    EXPECT_NE(csv.find(";;;;;;;;;;;;x.txt;;Documento xml non gestito;;\r\n"), std::string::npos) << csv;
-    EXPECT_NE(csv.find("TD04;;;;;;-100,00;-22,00;-122,00;;;;n.xml;1;;USD;-122,00\r\n"), std::string::npos)
+    EXPECT_NE(csv.find(";;;;;;;;;;;;x.txt;;Documento xml non gestito;;\r\n"), std::string::npos)
+        << csv;
+    EXPECT_NE(csv.find("TD04;;;;;;-100,00;-22,00;-122,00;;;;n.xml;1;;USD;-122,00\r\n"),
+              std::string::npos)
         << csv;
 }
 
@@ -361,7 +375,7 @@ struct CasoSdi {
     const char* nome;
     std::vector<std::pair<std::string, std::string>> fatture; // file, SHA-256
     std::vector<Msg> messaggi;
-    std::vector<std::string> stati;        // per invoice
+    std::vector<std::string> stati;         // per invoice
     std::vector<std::string> righeMessaggi; // statoSdi per message row
 };
 
@@ -375,17 +389,22 @@ RigaElenco fatturaSdi(const std::string& file, const std::string& impronta) {
 }
 
 RigaElenco messaggioSdi(const Msg& m, std::size_t n) {
-    static const std::map<std::string, std::string> stati = {
-        {"RC", "consegnata"}, {"NS", "scartata"}, {"MC", "non consegnata"},
-        {"AT", "non consegnata"}, {"DT", "decorrenza termini"}, {"MT", ""}, {"SE", ""}};
+    static const std::map<std::string, std::string> stati = {{"RC", "consegnata"},
+                                                             {"NS", "scartata"},
+                                                             {"MC", "non consegnata"},
+                                                             {"AT", "non consegnata"},
+                                                             {"DT", "decorrenza termini"},
+                                                             {"MT", ""},
+                                                             {"SE", ""}};
     MessaggioSdI msg;
     msg.codice = m.codice;
     msg.nomeFile = m.nomeFile;
     msg.identificativoSdI = m.id;
     msg.esito = m.esito;
-    msg.statoFattura = m.codice == "NE" || m.codice == "EC"
-                           ? (m.esito == "EC01" ? "accettata" : m.esito == "EC02" ? "rifiutata" : "")
-                           : stati.at(m.codice);
+    msg.statoFattura = m.codice == "NE" || m.codice == "EC" ? (m.esito == "EC01"   ? "accettata"
+                                                               : m.esito == "EC02" ? "rifiutata"
+                                                                                   : "")
+                                                            : stati.at(m.codice);
     msg.istante = IstanteDataOra(m.quando);
     msg.dataOra = DataOraItaliana(m.quando);
     msg.hash = m.hash;
@@ -425,84 +444,117 @@ const std::string kHashB(64, 'b');
 INSTANTIATE_TEST_SUITE_P(
     Receipts, AbbinaMessaggiSdiTest,
     testing::Values(
-        CasoSdi{"deliveredByName", {{"IT01234567890_00001.xml", ""}},
+        CasoSdi{"deliveredByName",
+                {{"IT01234567890_00001.xml", ""}},
                 {{"RC", "IT01234567890_00001.xml", "7", "2024-03-01T10:00:00+01:00"}},
-                {"consegnata"}, {"consegnata"}},
-        CasoSdi{"envelopeAndCaseDoNotMatter", {{"zip/IT01234567890_00001.XML.p7m", ""}},
+                {"consegnata"},
+                {"consegnata"}},
+        CasoSdi{"envelopeAndCaseDoNotMatter",
+                {{"zip/IT01234567890_00001.XML.p7m", ""}},
                 {{"NS", "it01234567890_00001.xml.p7m", "7", "2024-03-01T10:00:00+01:00"}},
-                {"scartata"}, {"scartata"}},
+                {"scartata"},
+                {"scartata"}},
         // Only a receipt whose signature is intact proves anything.
-        CasoSdi{"unsignedReceiptCountsForNothing", {{kA, ""}},
+        CasoSdi{"unsignedReceiptCountsForNothing",
+                {{kA, ""}},
                 {{"RC", kA, "7", "2024-03-01T10:00:00+01:00", EsitoFirma::Assente}},
-                {""}, {"ricevuta non verificata"}},
-        CasoSdi{"brokenSignatureCountsForNothing", {{kA, ""}},
+                {""},
+                {"ricevuta non verificata"}},
+        CasoSdi{"brokenSignatureCountsForNothing",
+                {{kA, ""}},
                 {{"RC", kA, "7", "2024-03-01T10:00:00+01:00", EsitoFirma::NonValida}},
-                {""}, {"ricevuta non verificata"}},
-        CasoSdi{"unreadableSignatureCountsForNothing", {{kA, ""}},
+                {""},
+                {"ricevuta non verificata"}},
+        CasoSdi{"unreadableSignatureCountsForNothing",
+                {{kA, ""}},
                 {{"NS", kA, "7", "2024-03-01T10:00:00+01:00", EsitoFirma::NonVerificabile}},
-                {""}, {"ricevuta non verificata"}},
-        CasoSdi{"validSignatureCounts", {{kA, ""}},
+                {""},
+                {"ricevuta non verificata"}},
+        CasoSdi{"validSignatureCounts",
+                {{kA, ""}},
                 {{"MC", kA, "7", "2024-03-01T10:00:00+01:00", EsitoFirma::Valida}},
-                {"non consegnata"}, {"non consegnata"}},
-        CasoSdi{"forgedRejectionAfterDelivery", {{kA, ""}},
+                {"non consegnata"},
+                {"non consegnata"}},
+        CasoSdi{"forgedRejectionAfterDelivery",
+                {{kA, ""}},
                 {{"RC", kA, "7", "2024-03-01T10:00:00+01:00"},
                  {"NS", kA, "7", "2024-03-02T10:00:00+01:00", std::nullopt}},
-                {"consegnata"}, {"consegnata", "ricevuta non verificata"}},
+                {"consegnata"},
+                {"consegnata", "ricevuta non verificata"}},
         // The hash tells two files of one name apart; without it nothing is told.
-        CasoSdi{"hashPicksTheFile", {{"gennaio/" + kA, kHashA}, {"febbraio/" + kA, kHashB}},
+        CasoSdi{"hashPicksTheFile",
+                {{"gennaio/" + kA, kHashA}, {"febbraio/" + kA, kHashB}},
                 {{"RC", kA, "7", "2024-03-01T10:00:00+01:00", EsitoFirma::Integra, kHashB}},
-                {"", "consegnata"}, {"consegnata"}},
-        CasoSdi{"hashFitsNoFile", {{kA, kHashA}},
+                {"", "consegnata"},
+                {"consegnata"}},
+        CasoSdi{"hashFitsNoFile",
+                {{kA, kHashA}},
                 {{"RC", kA, "7", "2024-03-01T10:00:00+01:00", EsitoFirma::Integra, kHashB}},
-                {""}, {"consegnata"}},
-        CasoSdi{"sameNameNoHashIsAmbiguous", {{"gennaio/" + kA, kHashA}, {"febbraio/" + kA, kHashB}},
+                {""},
+                {"consegnata"}},
+        CasoSdi{"sameNameNoHashIsAmbiguous",
+                {{"gennaio/" + kA, kHashA}, {"febbraio/" + kA, kHashB}},
                 {{"RC", kA, "7", "2024-03-01T10:00:00+01:00"}},
-                {"", ""}, {"abbinamento ambiguo"}},
-        CasoSdi{"hashOfTheMetadataFile", {{"gennaio/" + kA, kHashA}, {"febbraio/" + kA, kHashB}},
+                {"", ""},
+                {"abbinamento ambiguo"}},
+        CasoSdi{"hashOfTheMetadataFile",
+                {{"gennaio/" + kA, kHashA}, {"febbraio/" + kA, kHashB}},
                 {{"MT", kA, "7", "", std::nullopt, kHashA},
                  {"NS", "", "7", "2024-03-01T10:00:00+01:00"}},
-                {"scartata", ""}, {"", "scartata"}},
+                {"scartata", ""},
+                {"", "scartata"}},
         // An identifier two metadata files give to different files stands for neither.
         CasoSdi{"identifierReusedByAnotherMetadataFile",
                 {{kA, ""}, {"it01234567890_00002.xml", ""}},
                 {{"MT", kA, "7", "", std::nullopt},
                  {"MT", "it01234567890_00002.xml", "7", "", std::nullopt},
                  {"NE", "", "7", "", EsitoFirma::Integra, "", {}, "EC02"}},
-                {"", ""}, {"", "", "rifiutata"}},
-        CasoSdi{"identifierOfOneMetadataFile", {{kA, ""}},
+                {"", ""},
+                {"", "", "rifiutata"}},
+        CasoSdi{"identifierOfOneMetadataFile",
+                {{kA, ""}},
                 {{"MT", kA, "7", "", std::nullopt},
                  {"RC", "", "7", "2024-03-01T10:00:00+01:00"},
                  {"NE", "", "7", "", EsitoFirma::Integra, "", {}, "EC02"}},
-                {"rifiutata"}, {"", "consegnata", "rifiutata"}},
+                {"rifiutata"},
+                {"", "consegnata", "rifiutata"}},
         // The exchange system's order: a delivery is never undone.
-        CasoSdi{"duplicateResendRejectedAfterDelivery", {{kA, ""}},
+        CasoSdi{"duplicateResendRejectedAfterDelivery",
+                {{kA, ""}},
                 {{"RC", kA, "7", "2024-03-01T10:00:00+01:00"},
-                 {"NS", kA, "8", "2024-03-05T10:00:00+01:00", EsitoFirma::Integra, "",
-                  {"00002"}}},
-                {"consegnata"}, {"consegnata", "scartata"}},
-        CasoSdi{"olderFailureBeforeDelivery", {{kA, ""}},
+                 {"NS", kA, "8", "2024-03-05T10:00:00+01:00", EsitoFirma::Integra, "", {"00002"}}},
+                {"consegnata"},
+                {"consegnata", "scartata"}},
+        CasoSdi{"olderFailureBeforeDelivery",
+                {{kA, ""}},
                 {{"RC", kA, "7", "2024-03-04T10:00:00+01:00"},
                  {"MC", kA, "7", "2024-03-01T10:00:00+01:00"}},
-                {"consegnata"}, {"consegnata", "non consegnata"}},
-        CasoSdi{"latestDeliveryStageMessageWithoutDelivery", {{kA, ""}},
+                {"consegnata"},
+                {"consegnata", "non consegnata"}},
+        CasoSdi{"latestDeliveryStageMessageWithoutDelivery",
+                {{kA, ""}},
                 {{"NS", kA, "7", "2024-03-04T10:00:00+01:00"},
                  {"MC", kA, "8", "2024-03-01T10:00:00+01:00"}},
-                {"scartata"}, {"scartata", "non consegnata"}},
-        CasoSdi{"outcomeAfterDelivery", {{kA, ""}},
+                {"scartata"},
+                {"scartata", "non consegnata"}},
+        CasoSdi{"outcomeAfterDelivery",
+                {{kA, ""}},
                 {{"DT", kA, "7", "2024-03-20T10:00:00+01:00"},
                  {"RC", kA, "7", "2024-03-01T10:00:00+01:00"}},
-                {"decorrenza termini"}, {"decorrenza termini", "consegnata"}},
-        CasoSdi{"messageWithoutItsInvoice", {{kA, ""}},
+                {"decorrenza termini"},
+                {"decorrenza termini", "consegnata"}},
+        CasoSdi{"messageWithoutItsInvoice",
+                {{kA, ""}},
                 {{"RC", "IT09999999999_00009.xml", "9", "2024-03-01T10:00:00+01:00"}},
-                {""}, {"consegnata"}}),
+                {""},
+                {"consegnata"}}),
     [](const auto& info) { return std::string(info.param.nome); });
 
 TEST(AbbinaMessaggiSdi, KeepsTheHistoryInItalianTime) {
     std::vector<RigaElenco> righe = {
         fatturaSdi(kA, ""),
-        messaggioSdi({"NS", kA, "8", "2024-03-31T23:30:00+00:00", EsitoFirma::Integra, "",
-                      {"00002"}},
-                     1),
+        messaggioSdi(
+            {"NS", kA, "8", "2024-03-31T23:30:00+00:00", EsitoFirma::Integra, "", {"00002"}}, 1),
         messaggioSdi({"RC", kA, "7", "2024-03-01T10:00:00Z"}, 0),
     };
     AbbinaMessaggiSdi(righe);

@@ -83,17 +83,17 @@ TEST_P(ImportiDiversiTest, ToleratesACent) {
     EXPECT_EQ(ImportiDiversi(GetParam().a, GetParam().b), GetParam().diversi);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Amounts, ImportiDiversiTest,
-    testing::Values(ImportiCase{"same", "122.00", "122", false},
-                    ImportiCase{"aCent", "122.01", "122.00", false},
-                    ImportiCase{"aCentBelow", "121.99", "122.00", false},
-                    ImportiCase{"twoCents", "122.02", "122.00", true},
-                    ImportiCase{"justOverACent", "122.01000001", "122.00", true},
-                    ImportiCase{"signs", "-5.00", "5.00", true},
-                    ImportiCase{"notAnAmount", "abc", "5.00", false},
-                    ImportiCase{"empty", "", "5.00", false}),
-    [](const auto& info) { return std::string(info.param.nome); });
+INSTANTIATE_TEST_SUITE_P(Amounts, ImportiDiversiTest,
+                         testing::Values(ImportiCase{"same", "122.00", "122", false},
+                                         ImportiCase{"aCent", "122.01", "122.00", false},
+                                         ImportiCase{"aCentBelow", "121.99", "122.00", false},
+                                         ImportiCase{"twoCents", "122.02", "122.00", true},
+                                         ImportiCase{"justOverACent", "122.01000001", "122.00",
+                                                     true},
+                                         ImportiCase{"signs", "-5.00", "5.00", true},
+                                         ImportiCase{"notAnAmount", "abc", "5.00", false},
+                                         ImportiCase{"empty", "", "5.00", false}),
+                         [](const auto& info) { return std::string(info.param.nome); });
 
 TEST(ImportoOpposto, NeverWritesMinusZero) {
     EXPECT_EQ(ImportoOpposto("0.00"), "0.00");
