@@ -196,8 +196,10 @@ std::string ImportoOpposto(const std::string& importo) {
     const std::string_view t = Trim(importo);
     if (t.empty())
         return {};
-    const std::string opposto =
-        t[0] == '-' ? std::string(t.substr(1)) : "-" + std::string(t[0] == '+' ? t.substr(1) : t);
+    std::string opposto;
+    if (t[0] != '-')
+        opposto.push_back('-');
+    opposto.append(t[0] == '-' || t[0] == '+' ? t.substr(1) : t);
     // Through the sum so that zero has no sign and a text that is not an amount gives "".
     return SommaImporti({opposto}).value_or("");
 }
