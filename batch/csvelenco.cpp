@@ -1,11 +1,29 @@
 #include "csvelenco.h"
 
+#include <algorithm>
+#include <string_view>
+
 namespace ondivo {
 
 namespace {
 
-// A field quoted when it holds the separator, a quote or a line break.
-std::string campo(const std::string& testo) {
+// A plain Italian amount as the list writes it: "-1.234,50", "12,5", "7".
+bool numero(const std::string& testo) {
+    std::size_t i = testo.starts_with('-') || testo.starts_with('+') ? 1 : 0;
+    const std::size_t cifre = testo.find_first_not_of("0123456789.,", i);
+    return cifre == std::string::npos && i < testo.size() &&
+           testo.find_first_of("0123456789", i) != std::string::npos &&
+           std::count(testo.begin(), testo.end(), ',') <= 1;
+}
+
+// A field quoted when it holds the separator, a quote or a line break. A text a spreadsheet
+// would take for a formula (starting with =, +, -, @, a tab or a carriage return) is written
+// with an apostrophe before it, which the spreadsheet shows as text; amounts stay numbers.
+std::string campo(const std::string& valore) {
+    std::string testo = valore;
+    if (!testo.empty() && std::string_view("=+-@\t\r").find(testo[0]) != std::string_view::npos &&
+        !numero(testo))
+        testo.insert(0, 1, '\'');
     if (testo.find_first_of(";\"\r\n") == std::string::npos)
         return testo;
     std::string quotato = "\"";

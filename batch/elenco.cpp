@@ -107,7 +107,7 @@ std::vector<RigaElenco> LeggiRigheFile(const FileTrovato& file, const Fiducia& f
         riga.statoSdi = m.statoFattura;
         riga.identificativoSdi = m.identificativoSdI;
         riga.nomeFileSdi = m.nomeFile;
-        riga.messaggio = m;
+        riga.messaggio = std::make_shared<const MessaggioSdI>(m);
         righe.push_back(std::move(riga));
         return righe;
     }

@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -37,7 +38,7 @@ struct RigaElenco {
     // For SdI messages: what they refer to.
     std::string identificativoSdi;
     std::string nomeFileSdi;
-    std::optional<MessaggioSdI> messaggio;
+    std::shared_ptr<const MessaggioSdI> messaggio; // shared: rows are many and mostly invoices
     // For invoices: the SHA-256 of the file as read, small hexadecimal letters, once known
     // (AbbinaMessaggiSdi works it out when a message names the file by its hash), and the
     // messages found about it, oldest first.

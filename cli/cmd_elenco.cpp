@@ -1,3 +1,4 @@
+#include "base64text.h"
 #include "commands.h"
 #include "csvelenco.h"
 #include "documentoaperto.h"
@@ -43,6 +44,9 @@ void stampaJson(const std::vector<RigaElenco>& righe) {
                   << ", \"divisa\": " << JsonValore(oNull(d.divisa))
                   << ", \"netto\": " << JsonValore(oNull(ImportoConSegno(d, d.netto)))
                   << ", \"scadenza_calcolata\": " << (d.scadenzaCalcolata ? "true" : "false")
+                  << ", \"file_base64\": "
+                  << (Utf8Valido(r.file) ? std::string("null")
+                                         : JsonValore(CodificaBase64(r.file)))
                   << ", \"storia_sdi\": [";
         for (std::size_t i = 0; i < r.storiaSdi.size(); ++i) {
             const EventoSdi& e = r.storiaSdi[i];

@@ -1,5 +1,7 @@
 #include "json.h"
 
+#include "text.h"
+
 #include <cstdio>
 
 namespace ondivo::cli {
@@ -8,7 +10,9 @@ std::string JsonValore(const std::optional<std::string>& utf8) {
     if (!utf8)
         return "null";
     std::string out = "\"";
-    for (char c : *utf8) {
+    // Bytes that are not UTF-8 (a file name from the file system) would make the whole output
+    // unreadable as JSON: they become U+FFFD, the original kept by the caller where it matters.
+    for (char c : Utf8Sostituito(*utf8)) {
         switch (c) {
         case '"':
             out += "\\\"";

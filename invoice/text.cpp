@@ -67,6 +67,66 @@ std::string ControlliVisibili(std::string_view utf8) {
     return out;
 }
 
+std::size_t SequenzaUtf8(std::string_view s) {
+    if (s.empty())
+        return 0;
+    const auto b = [&](std::size_t i) { return static_cast<unsigned char>(s[i]); };
+    const unsigned char c = b(0);
+    if (c < 0x80)
+        return 1;
+    std::size_t n;
+    unsigned char minimo = 0x80, massimo = 0xBF; // the range of the second byte
+    if (c >= 0xC2 && c <= 0xDF) {
+        n = 2;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+        n = 3;
+        if (c == 0xE0)
+            minimo = 0xA0; // overlong
+        else if (c == 0xED)
+            massimo = 0x9F; // surrogates
+    } else if (c >= 0xF0 && c <= 0xF4) {
+        n = 4;
+        if (c == 0xF0)
+            minimo = 0x90; // overlong
+        else if (c == 0xF4)
+            massimo = 0x8F; // beyond U+10FFFF
+    } else {
+        return 0;
+    }
+    if (s.size() < n || b(1) < minimo || b(1) > massimo)
+        return 0;
+    for (std::size_t i = 2; i < n; ++i)
+        if (b(i) < 0x80 || b(i) > 0xBF)
+            return 0;
+    return n;
+}
+
+bool Utf8Valido(std::string_view s) {
+    while (!s.empty()) {
+        const std::size_t n = SequenzaUtf8(s);
+        if (n == 0)
+            return false;
+        s.remove_prefix(n);
+    }
+    return true;
+}
+
+std::string Utf8Sostituito(std::string_view s) {
+    std::string out;
+    out.reserve(s.size());
+    while (!s.empty()) {
+        const std::size_t n = SequenzaUtf8(s);
+        if (n == 0) {
+            out += "\xEF\xBF\xBD";
+            s.remove_prefix(1);
+        } else {
+            out.append(s.substr(0, n));
+            s.remove_prefix(n);
+        }
+    }
+    return out;
+}
+
 std::string TestoBoxErrore(const std::string& messaggio) {
     if (!messaggio.empty() && static_cast<unsigned char>(messaggio.back()) > '.')
         return messaggio + ".";

@@ -22,6 +22,16 @@ std::string UnisciValori(const std::vector<std::string>& valori);
 // included, is kept as it is.
 std::string ControlliVisibili(std::string_view utf8);
 
+// The length of the well-formed UTF-8 sequence at the start of `s` (1 to 4), 0 when it is not
+// one: a stray continuation byte, an overlong form, a surrogate, beyond U+10FFFF or cut short.
+std::size_t SequenzaUtf8(std::string_view s);
+
+// True when the whole text is well-formed UTF-8.
+bool Utf8Valido(std::string_view s);
+
+// The text with every byte that is not part of well-formed UTF-8 replaced by U+FFFD.
+std::string Utf8Sostituito(std::string_view s);
+
 // "1234.50" as "1234,50", as spreadsheets read it; with `migliaia`, as a reader expects it,
 // "1.234,50" (a plain decimal only: other texts lose no more than their point).
 // "2024-03-14" as "14/03/2024"; other texts as they are.

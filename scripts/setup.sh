@@ -24,6 +24,8 @@ packages=(
     xmlsec1
     fonts-dejavu-core xdg-utils
     chromium poppler-utils
+    # the time-zone database the tests convert the receipts' times with, against our own rules
+    tzdata
     # Arial's metrics, under the name the pages ask for after Arial: the layout test then
     # measures the lines as wide as Windows draws them.
     fonts-liberation

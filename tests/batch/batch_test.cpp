@@ -323,6 +323,41 @@ TEST(LeggiDatiDocumenti, SimplifiedAmountsOnlyWhenKnownExactly) {
     }
 }
 
+struct FormulaCase {
+    const char* nome;
+    std::string fornitore;
+    std::string cella; // as the CSV line holds it
+};
+
+class CsvFormulaTest : public testing::TestWithParam<FormulaCase> {};
+
+// A text a spreadsheet would run as a formula is written as text; amounts stay numbers.
+TEST_P(CsvFormulaTest, NeutralisesFormulas) {
+    RigaElenco r;
+    r.file = "f.xml";
+    r.documento = 1;
+    r.dati.tipoDocumento = "TD01";
+    r.dati.fornitore = GetParam().fornitore;
+    const std::string csv = CsvElenco({r});
+    EXPECT_NE(csv.find("\r\nTD01;;;" + GetParam().cella + ";"), std::string::npos) << csv;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cells, CsvFormulaTest,
+    testing::Values(FormulaCase{"equals", "=HYPERLINK(\"http://x\")", "\"'=HYPERLINK(\"\"http://x\"\")\""},
+                    FormulaCase{"plus", "+39 333 1234567", "'+39 333 1234567"},
+                    FormulaCase{"minusText", "-2+3", "'-2+3"},
+                    FormulaCase{"at", "@SUM(A1)", "'@SUM(A1)"},
+                    FormulaCase{"tab", "\t=1", "'\t=1"},
+                    FormulaCase{"carriageReturn", "\r=1", "\"'\r=1\""},
+                    FormulaCase{"minusAlone", "-", "'-"},
+                    FormulaCase{"semicolonAfter", "=1;2", "\"'=1;2\""},
+                    FormulaCase{"negativeAmountStays", "-1.234,50", "-1.234,50"},
+                    FormulaCase{"positiveAmountStays", "+12,5", "+12,5"},
+                    FormulaCase{"plainText", "Rossi S.r.l.", "Rossi S.r.l."},
+                    FormulaCase{"equalsInside", "A=B", "A=B"}),
+    [](const auto& info) { return std::string(info.param.nome); });
+
 TEST(CsvElenco, QuotesAndWritesItalianNumbers) {
     RigaElenco r;
     r.file = "a;b \"c\".xml";
@@ -417,7 +452,7 @@ RigaElenco messaggioSdi(const Msg& m, std::size_t n) {
     r.statoSdi = msg.statoFattura;
     r.identificativoSdi = m.id;
     r.nomeFileSdi = m.nomeFile;
-    r.messaggio = msg;
+    r.messaggio = std::make_shared<const MessaggioSdI>(msg);
     return r;
 }
 

@@ -28,7 +28,8 @@ SAMPLES = pathlib.Path(sys.argv[3])
 CORPUS = pathlib.Path(sys.argv[4]) if len(sys.argv) > 4 else None
 KEYS = ["file", "documento", "formato", "tipo_documento", "numero", "data", "fornitore",
         "piva_fornitore", "cliente", "imponibile", "imposta", "totale", "scadenza", "firma",
-        "stato_sdi", "errore", "divisa", "netto", "scadenza_calcolata", "storia_sdi"]
+        "stato_sdi", "errore", "divisa", "netto", "scadenza_calcolata", "file_base64",
+        "storia_sdi"]
 
 
 def local(tag):

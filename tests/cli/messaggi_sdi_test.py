@@ -13,7 +13,9 @@ are not messages at all.
 import html.parser
 import json
 import pathlib
+import datetime
 import re
+import zoneinfo
 import subprocess
 import sys
 import tempfile
@@ -140,9 +142,19 @@ def errors_of(path):
              for name in ("Codice", "Descrizione")] for i in range(1, count + 1)]
 
 
+def in_rome(value):
+    """An xs:dateTime with an offset or Z as Italian time (the system's time-zone database),
+    "yyyy-mm-ddThh:mm:ss"; any other value as it is."""
+    m = re.match(r"(\d{4}-\d{2}-\d{2}T\d{2}:\d{2}:\d{2})(?:\.\d+)?(Z|[+-]\d{2}:\d{2})$", value or "")
+    if not m:
+        return value
+    moment = datetime.datetime.fromisoformat(m[1] + (m[2] if m[2] != "Z" else "+00:00"))
+    return moment.astimezone(zoneinfo.ZoneInfo("Europe/Rome")).strftime("%Y-%m-%dT%H:%M:%S")
+
+
 def italian(value):
-    """An xs:date or xs:dateTime as the page writes it: dd/mm/yyyy, then hh:mm."""
-    m = re.match(r"(\d{4})-(\d{2})-(\d{2})(?:T(\d{2}:\d{2}))?", value)
+    """An xs:date or xs:dateTime as the page writes it: dd/mm/yyyy, then hh:mm in Italian time."""
+    m = re.match(r"(\d{4})-(\d{2})-(\d{2})(?:T(\d{2}:\d{2}))?", in_rome(value))
     return "%s/%s/%s%s" % (m[3], m[2], m[1], " " + m[4] if m[4] else "") if m else value
 
 
@@ -162,7 +174,7 @@ for path in receipts:
     if not check(got is not None, label, "info: exit %d %r" % (res.returncode, res.stderr)):
         continue
     want = {"formato": "SDI", "tipo_documento": code + " " + WORDS[code], "numero": ident,
-            "fornitore": name or None, "data": main_date[:10] or None}
+            "fornitore": name or None, "data": in_rome(main_date)[:10] or None}
     for field, value in want.items():
         check(got[field] == value, label, "%s: got %r, want %r" % (field, got[field], value))
 

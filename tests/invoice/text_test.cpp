@@ -161,3 +161,42 @@ TEST(DataItaliana, OnlyIsoDatesTurned) {
     for (const char* altra : {"", "2024-3-14", "14/03/2024", "2024-03-14T10:00", "20240314x"})
         EXPECT_EQ(DataItaliana(altra), altra);
 }
+
+namespace ondivo::test {
+namespace {
+
+struct Utf8Case {
+    const char* nome;
+    std::string testo;
+    bool valido;
+    std::string sostituito;
+};
+
+class Utf8ValidoTest : public testing::TestWithParam<Utf8Case> {};
+
+TEST_P(Utf8ValidoTest, TellsAndReplacesMalformedBytes) {
+    EXPECT_EQ(Utf8Valido(GetParam().testo), GetParam().valido);
+    EXPECT_EQ(Utf8Sostituito(GetParam().testo), GetParam().sostituito);
+    EXPECT_TRUE(Utf8Valido(Utf8Sostituito(GetParam().testo)));
+}
+
+const std::string kFffd = "\xEF\xBF\xBD";
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, Utf8ValidoTest,
+    testing::Values(Utf8Case{"ascii", "fattura.xml", true, "fattura.xml"},
+                    Utf8Case{"accents", "Caff\xC3\xA8 \xE2\x82\xAC \xF0\x9F\x98\x80", true,
+                             "Caff\xC3\xA8 \xE2\x82\xAC \xF0\x9F\x98\x80"},
+                    Utf8Case{"latin1Byte", "Caff\xE8.xml", false, "Caff" + kFffd + ".xml"},
+                    Utf8Case{"strayContinuation", "a\x80" "b", false, "a" + kFffd + "b"},
+                    Utf8Case{"overlongSlash", "\xC0\xAF", false, kFffd + kFffd},
+                    Utf8Case{"overlongThree", "\xE0\x80\xAF", false, kFffd + kFffd + kFffd},
+                    Utf8Case{"surrogate", "\xED\xA0\x80", false, kFffd + kFffd + kFffd},
+                    Utf8Case{"beyondUnicode", "\xF4\x90\x80\x80", false,
+                             kFffd + kFffd + kFffd + kFffd},
+                    Utf8Case{"cutShort", "ab\xE2\x82", false, "ab" + kFffd + kFffd},
+                    Utf8Case{"ffByte", "\xFF", false, kFffd}, Utf8Case{"empty", "", true, ""}),
+    [](const auto& info) { return std::string(info.param.nome); });
+
+} // namespace
+} // namespace ondivo::test
