@@ -128,8 +128,23 @@ void EsportazionePdf::avviaProssimo(Posto& posto) {
 
 std::string EsportazionePdf::destinazione(const LavoroPdf& lavoro,
                                           const std::string& nomeProposto) {
-    if (lavoro.cartella.empty())
+    if (lavoro.cartella.empty()) {
+        // An output never takes the place of an input: not of any invoice of the run, not of a
+        // file the user has, unless asked, nor of a PDF this run has already written.
+        for (const LavoroPdf& altro : m_lavori)
+            if (altro.fattura == lavoro.pdf || platform::StessoFile(altro.fattura, lavoro.pdf))
+                throw OndivoError("Il PDF sostituirebbe la fattura " + altro.fattura +
+                                  ": scegliere un altro nome");
+        if (m_riservati.count(lavoro.pdf))
+            throw OndivoError("Il PDF " + lavoro.pdf +
+                              " \xC3\xA8 gi\xC3\xA0 stato scritto in "
+                              "questa esecuzione");
+        if (!lavoro.sovrascrivi && (FileEsiste(lavoro.pdf) || platform::ECartella(lavoro.pdf)))
+            throw OndivoError("Il file " + lavoro.pdf +
+                              " esiste gi\xC3\xA0: per sostituirlo usare --sovrascrivi");
+        m_riservati.insert(lavoro.pdf);
         return lavoro.pdf;
+    }
     // A name of this run or a file already there is never taken: the next number is.
     for (int n = 1; n < 10000; ++n) {
         const std::string nome = n == 1 ? nomeProposto : NomeNumerato(nomeProposto, n);

@@ -20,10 +20,14 @@ struct ContenutoPdf;
 // One invoice to turn into PDF: the file opened, and either the PDF written (`pdf`, replaced
 // when there) or the folder it goes in (`cartella`), named from the invoice's header
 // (NomePdfProposto) under a name no file there has yet, "nome (2).pdf" and so on.
+// One PDF to make: of `fattura`, into the file `pdf`, or, with `cartella`, into that folder
+// under a name of its own that no file there has. A named `pdf` never replaces an invoice of
+// the run, nor a file already there unless `sovrascrivi`.
 struct LavoroPdf {
     std::string fattura;
     std::string pdf;
     std::string cartella;
+    bool sovrascrivi = false;
 };
 
 // Makes the PDF of every invoice with two page engines and no window: the open command, the

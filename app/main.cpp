@@ -43,14 +43,18 @@ int main(int argc, char** argv) {
     QTranslator traduzioniQt;
     if (ondivo::CaricaTraduzioniQt(traduzioniQt))
         QApplication::installTranslator(&traduzioniQt);
-    // "--pdf FATTURA PDF [FATTURA PDF…]": the PDFs of ondivo-cli pdf, made without a window.
+    // "--pdf [--sovrascrivi] FATTURA PDF [FATTURA PDF…]": the PDFs of ondivo-cli pdf, made
+    // without a window.
     // Paths as the bytes given, whatever their encoding; Qt has taken its own options out.
     if (soloPdf) {
-        if (argc % 2 != 0)
+        // "--sovrascrivi" first lets the PDFs replace files already there.
+        const bool sovrascrivi = argc > 2 && std::string_view(argv[2]) == "--sovrascrivi";
+        const int primo = sovrascrivi ? 3 : 2;
+        if ((argc - primo) % 2 != 0)
             return 2;
         std::vector<ondivo::LavoroPdf> lavori;
-        for (int i = 2; i + 1 < argc; i += 2)
-            lavori.push_back({argv[i], argv[i + 1], {}});
+        for (int i = primo; i + 1 < argc; i += 2)
+            lavori.push_back({argv[i], argv[i + 1], {}, sovrascrivi});
         return ondivo::EsportaPdfSenzaFinestra(lavori);
     }
     const QStringList argomenti = QApplication::arguments();

@@ -3,6 +3,7 @@
 #include "documentoaperto.h"
 #include "errors.h"
 #include "files.h"
+#include "fileutil.h"
 #include "messages.h"
 #include "safename.h"
 #include "stylesheetchoice.h"
@@ -33,10 +34,19 @@ std::string NomeCartellaAllegati(const RigaElenco& riga) {
 std::string CartelleAllegati::cartellaDi(const RigaElenco& riga) {
     const std::string nome = NomeCartellaAllegati(riga);
     for (int n = 1;; ++n) {
-        const std::string candidato = n == 1 ? nome : NomeNumerato(nome, n);
-        const auto [voce, nuova] = m_fileDiNome.emplace(candidato, riga.percorso);
-        if (nuova || voce->second == riga.percorso)
-            return PercorsoAllegato(m_base, candidato);
+        // A folder's name has no extension: the number goes at its end.
+        const std::string candidato = n == 1 ? nome : nome + " (" + std::to_string(n) + ")";
+        const std::string percorso = PercorsoAllegato(m_base, candidato);
+        const auto voce = m_fileDiNome.find(candidato);
+        if (voce != m_fileDiNome.end()) {
+            if (voce->second == riga.percorso)
+                return percorso;
+            continue;
+        }
+        if (platform::ECartella(percorso) || FileEsiste(percorso))
+            continue;
+        m_fileDiNome.emplace(candidato, riga.percorso);
+        return percorso;
     }
 }
 

@@ -14,8 +14,10 @@ namespace ondivo {
 std::string NomeCartellaAllegati(const RigaElenco& riga);
 
 // Gives each invoice of one save its own folder under `base`: NomeCartellaAllegati, numbered
-// "nome (2)", "nome (3)"… when another file of the same save took the name; a file asked for
-// again gets its folder again.
+// "nome (2)", "nome (3)"… at the end of the name (never inside it: "Rossi S.r.l. 7-2024 (2)")
+// when another file of the same save took the name or something of that name is already
+// there: a folder of an earlier save, maybe of another invoice, is never reused. A file asked
+// for again in the same save gets its folder again.
 class CartelleAllegati {
 public:
     explicit CartelleAllegati(std::string base) : m_base(std::move(base)) {}

@@ -1,9 +1,9 @@
 #include "commands.h"
 #include "errors.h"
+#include "esecuzione.h"
 #include "files.h"
 #include "fileutil.h"
 #include "lctv.h"
-#include "esecuzione.h"
 #include "safename.h"
 #include "text.h"
 
@@ -43,14 +43,18 @@ int ComandoPdf(const Argomenti& argomenti) {
     std::vector<std::string> fatture;
     std::string uscita;
     std::string cartella;
+    bool sovrascrivi = false;
     for (std::size_t i = 0; i < argomenti.size(); ++i) {
         const std::string& a = argomenti[i];
-        if ((a == "-o" || a == "-d") && i + 1 < argomenti.size() && !argomenti[i + 1].empty()) {
+        if (a == "--sovrascrivi" && !sovrascrivi) {
+            sovrascrivi = true;
+        } else if ((a == "-o" || a == "-d") && i + 1 < argomenti.size() &&
+                   !argomenti[i + 1].empty()) {
             std::string& dove = a == "-o" ? uscita : cartella;
             if (!dove.empty())
                 return EsitoUso;
             dove = argomenti[++i];
-        } else if (a != "-o" && a != "-d" && !Trim(a).empty()) {
+        } else if (a != "-o" && a != "-d" && a != "--sovrascrivi" && !Trim(a).empty()) {
             fatture.push_back(a);
         } else {
             return EsitoUso;
@@ -60,6 +64,8 @@ int ComandoPdf(const Argomenti& argomenti) {
         return EsitoUso;
 
     std::vector<std::string> comando{AppDir() + "ondivo", "--pdf"};
+    if (sovrascrivi)
+        comando.push_back("--sovrascrivi");
     if (!uscita.empty()) {
         comando.insert(comando.end(), {fatture.front(), uscita});
     } else {
@@ -74,7 +80,12 @@ int ComandoPdf(const Argomenti& argomenti) {
         for (const auto& fattura : fatture) {
             const std::string nome = nomePdf(fattura);
             std::string libero = nome;
-            for (int n = 2; usati.count(libero); ++n)
+            // A file already in the folder keeps its place, unless the user asked otherwise.
+            for (int n = 2;
+                 usati.count(libero) ||
+                 (!sovrascrivi && (FileEsiste(PercorsoAllegato(cartella, libero)) ||
+                                   platform::ECartella(PercorsoAllegato(cartella, libero))));
+                 ++n)
                 libero = NomeNumerato(nome, n);
             usati.insert(libero);
             comando.insert(comando.end(), {fattura, PercorsoAllegato(cartella, libero)});

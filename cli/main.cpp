@@ -19,7 +19,7 @@ constexpr std::array kComandi = {
     Comando{"info", "info FILE [--json]", ComandoInfo},
     Comando{"p7m", "p7m FILE.p7m", ComandoP7m},
     Comando{"html", "html FILE [-o OUT]", ComandoHtml},
-    Comando{"pdf", "pdf FILE... [-o OUT.pdf | -d DIR]", ComandoPdf},
+    Comando{"pdf", "pdf FILE... [-o OUT.pdf | -d DIR] [--sovrascrivi]", ComandoPdf},
     Comando{"allegati", "allegati FILE", ComandoAllegati},
     Comando{"estrai", "estrai FILE [DIR]", ComandoEstrai},
     Comando{"base64", "base64 FILE", ComandoBase64},

@@ -1,4 +1,5 @@
 #include "contenutopdf.h"
+#include "errors.h"
 
 #include "ansicodec.h"
 #include "base64.h"
@@ -86,22 +87,22 @@ ContenutoPdf PreparaContenutoPdf(const DocumentoAperto& documento, const std::st
     contenuto.metadati.soggetto = primo(documento.tipoDocumento);
 
     const bool busta = IsEnvelope(scelto);
-    contenuto.file.push_back({NomeFileSicuro(NomeFile(busta ? PercorsoXmlDaP7m(scelto)
-                                                            : documento.fileXml)),
-                              platform::LeggiFile(documento.fileXml), "application/xml",
-                              "La fattura elettronica"});
+    contenuto.file.push_back(
+        {NomeFileSicuro(NomeFile(busta ? PercorsoXmlDaP7m(scelto) : documento.fileXml)),
+         platform::LeggiFile(documento.fileXml), "application/xml", "La fattura elettronica"});
     if (busta)
         contenuto.file.push_back({NomeFileSicuro(NomeFile(scelto)), platform::LeggiFile(scelto),
                                   "application/pkcs7-mime",
                                   "La fattura elettronica nella sua busta firmata"});
     for (const auto& voce : documento.allegati)
         contenuto.file.push_back(allegato(*voce));
+    contenuto.origini = {scelto, documento.fileXml};
     return contenuto;
 }
 
 std::string NomePdfProposto(const DocumentoAperto& documento, const std::string& scelto) {
-    std::string nome = NomeDaParti(
-        {primo(documento.data), primo(documento.fornitore), primo(documento.numero)});
+    std::string nome =
+        NomeDaParti({primo(documento.data), primo(documento.fornitore), primo(documento.numero)});
     if (nome.empty()) {
         nome = NomeFile(IsEnvelope(scelto) ? PercorsoXmlDaP7m(scelto) : scelto);
         if (const auto punto = nome.rfind('.'); punto != std::string::npos && punto > 0)
@@ -112,6 +113,11 @@ std::string NomePdfProposto(const DocumentoAperto& documento, const std::string&
 
 void ScriviPdf(const std::string& stampato, const ContenutoPdf& contenuto,
                const std::string& destinazione) {
+    for (const std::string& origine : contenuto.origini)
+        if (!origine.empty() &&
+            (origine == destinazione || platform::StessoFile(origine, destinazione)))
+            throw OndivoError("Il PDF non pu\xC3\xB2 sostituire il file della fattura " + origine +
+                              ": scegliere un altro nome");
     platform::ScriviFile(destinazione, CompletaPdf(stampato, contenuto.metadati, contenuto.file));
 }
 

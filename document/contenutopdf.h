@@ -12,6 +12,7 @@ namespace ondivo {
 struct ContenutoPdf {
     MetadatiPdf metadati;
     std::vector<FileIncorporato> file;
+    std::vector<std::string> origini; // the files read for it: a PDF never takes their place
 };
 
 // For an invoice opened from `scelto` (ApriDocumento with the header and the attachment list):
@@ -31,7 +32,8 @@ ContenutoPdf PreparaContenutoPdf(const DocumentoAperto& documento, const std::st
 std::string NomePdfProposto(const DocumentoAperto& documento, const std::string& scelto);
 
 // The engine's PDF (`stampato`) completed with `contenuto` and written to `destinazione`,
-// which is replaced only by a whole file. Throws OndivoError with the file's name.
+// which is replaced only by a whole file. Throws OndivoError with the file's name, and, before
+// writing anything, when `destinazione` is one of the files the content was read from.
 void ScriviPdf(const std::string& stampato, const ContenutoPdf& contenuto,
                const std::string& destinazione);
 

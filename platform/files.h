@@ -4,9 +4,9 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
-#include <string_view>
 
 namespace ondivo::platform {
 
@@ -139,11 +139,16 @@ bool CartellaScrivibile(const std::string& percorso);
 // The regular files under a folder and its sub-folders, in order of their paths; symbolic
 // links to folders are not followed (no loops), those to files are listed. Folders that
 // cannot be read are named in `illeggibili` with the reason.
-std::vector<std::string> FileNellaCartella(const std::string& cartella,
-                                           std::vector<std::pair<std::string, std::string>>& illeggibili);
+std::vector<std::string>
+FileNellaCartella(const std::string& cartella,
+                  std::vector<std::pair<std::string, std::string>>& illeggibili);
 
 // True when the path names a folder (following links).
 bool ECartella(const std::string& percorso);
+
+// True when both paths name one existing file (the same file through another name, a link or
+// another case of the letters included); false when either does not exist.
+bool StessoFile(const std::string& a, const std::string& b);
 
 // The user's own folders for the program's data and cache, ending in a folder separator:
 // $XDG_DATA_HOME/ondivo/ (else ~/.local/share/ondivo/) and $XDG_CACHE_HOME/ondivo/ (else

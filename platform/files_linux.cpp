@@ -1,12 +1,12 @@
-#include "files.h"
 #include "dimensioneleggibile.h"
+#include "files.h"
 #include "uniquefd_linux.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -377,12 +377,14 @@ bool CartellaScrivibile(const std::string& percorso) {
     return CreaCartella(percorso, motivo) && ::access(percorso.c_str(), W_OK | X_OK) == 0;
 }
 
-std::vector<std::string> FileNellaCartella(
-    const std::string& cartella, std::vector<std::pair<std::string, std::string>>& illeggibili) {
+std::vector<std::string>
+FileNellaCartella(const std::string& cartella,
+                  std::vector<std::pair<std::string, std::string>>& illeggibili) {
     namespace fs = std::filesystem;
     std::vector<std::string> file;
     std::error_code ec;
-    fs::recursive_directory_iterator it(cartella, fs::directory_options::skip_permission_denied, ec);
+    fs::recursive_directory_iterator it(cartella, fs::directory_options::skip_permission_denied,
+                                        ec);
     if (ec) {
         illeggibili.emplace_back(cartella, MotivoErrore(ec.value()));
         return file;
@@ -404,6 +406,11 @@ std::vector<std::string> FileNellaCartella(
 bool ECartella(const std::string& percorso) {
     std::error_code ec;
     return std::filesystem::is_directory(percorso, ec);
+}
+
+bool StessoFile(const std::string& a, const std::string& b) {
+    std::error_code ec;
+    return std::filesystem::equivalent(a, b, ec) && !ec;
 }
 
 std::string CartellaDatiUtente() {

@@ -1,6 +1,8 @@
 #include "files.h"
+
 #include "dimensioneleggibile.h"
 #include "largo_windows.h"
+#include <filesystem>
 
 #include <algorithm>
 #include <cstdio>
@@ -112,8 +114,7 @@ void elenca(const std::wstring& cartella, std::vector<std::string>& file,
     WIN32_FIND_DATAW voce{};
     HANDLE ricerca = FindFirstFileW((cartella + L"\\*").c_str(), &voce);
     if (ricerca == INVALID_HANDLE_VALUE) {
-        illeggibili.emplace_back(Stretto(cartella),
-                                 MotivoErrore(static_cast<int>(GetLastError())));
+        illeggibili.emplace_back(Stretto(cartella), MotivoErrore(static_cast<int>(GetLastError())));
         return;
     }
     std::vector<std::wstring> sottocartelle;
@@ -356,8 +357,7 @@ bool TFileScrittura::ConfermaSeLibero(const std::string& percorso) {
     if (m_temporaneo.empty())
         erroreScrittura(percorso, ERROR_INVALID_HANDLE);
     // Without MOVEFILE_REPLACE_EXISTING the move fails when the name is taken, in one step.
-    if (MoveFileExW(Largo(m_temporaneo).c_str(), Largo(percorso).c_str(),
-                    MOVEFILE_WRITE_THROUGH)) {
+    if (MoveFileExW(Largo(m_temporaneo).c_str(), Largo(percorso).c_str(), MOVEFILE_WRITE_THROUGH)) {
         m_temporaneo.clear();
         return true;
     }
@@ -410,7 +410,8 @@ bool CreaCartella(const std::string& percorso, std::string& motivo) {
     const std::wstring largo = Largo(percorso);
     // Each missing step from the root down; the ones already there are simply passed.
     DWORD codice = ERROR_SUCCESS;
-    for (std::size_t pos = largo.find_first_of(L"\\/", 0);; pos = largo.find_first_of(L"\\/", pos + 1)) {
+    for (std::size_t pos = largo.find_first_of(L"\\/", 0);;
+         pos = largo.find_first_of(L"\\/", pos + 1)) {
         const std::wstring passo = largo.substr(0, pos);
         if (!passo.empty() && passo.back() != L':' && passo != L"\\" &&
             !CreateDirectoryW(passo.c_str(), nullptr))
@@ -441,8 +442,9 @@ bool CartellaScrivibile(const std::string& percorso) {
     return true;
 }
 
-std::vector<std::string> FileNellaCartella(
-    const std::string& cartella, std::vector<std::pair<std::string, std::string>>& illeggibili) {
+std::vector<std::string>
+FileNellaCartella(const std::string& cartella,
+                  std::vector<std::pair<std::string, std::string>>& illeggibili) {
     std::wstring radice = Largo(cartella);
     while (radice.size() > 1 && (radice.back() == L'\\' || radice.back() == L'/') &&
            radice[radice.size() - 2] != L':')
@@ -456,6 +458,13 @@ std::vector<std::string> FileNellaCartella(
 bool ECartella(const std::string& percorso) {
     const DWORD attributi = GetFileAttributesW(Largo(percorso).c_str());
     return attributi != INVALID_FILE_ATTRIBUTES && (attributi & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool StessoFile(const std::string& a, const std::string& b) {
+    std::error_code ec;
+    return std::filesystem::equivalent(std::filesystem::path(Largo(a)),
+                                       std::filesystem::path(Largo(b)), ec) &&
+           !ec;
 }
 
 std::string CartellaDatiUtente() {

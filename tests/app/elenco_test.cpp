@@ -628,7 +628,7 @@ private slots:
     }
 
     // Every attachment of the rows shown, one folder per invoice named from supplier and number;
-    // a second time nothing is replaced nor doubled.
+    // a second time nothing is replaced.
     void savesTheAttachmentsIntoAChosenFolder() {
         test::FakePrompts prompts;
         auto w = elencoCampioni(prompts);
@@ -653,17 +653,20 @@ private slots:
         for (const auto& [nome, byte] : attesi)
             QCOMPARE(leggi(cartella / nome), byte);
 
-        // A file changed by the user stays as it is; the attachment takes the next name.
+        // A second save never goes into the folder of the first (it may hold the files of
+        // another invoice, or the user's): a folder of its own, the first left as it is.
         const std::string cambiato = attesi.begin()->first;
         scrivi(cartella / cambiato, "cambiato");
         prompts.answers.push_back(base.string());
         e.m_esegui([&e] { e.salvaAllegati(FinestraElenco::Ambito::Mostrate); });
         QVERIFY(lavoroFinito(e));
         QCOMPARE(leggi(cartella / cambiato), std::string("cambiato"));
-        const std::string numerato =
-            fs::path(cambiato).stem().string() + " (2)" + fs::path(cambiato).extension().string();
-        QCOMPARE(leggi(cartella / numerato), attesi.begin()->second);
-        QCOMPARE(nomiIn(cartella).size(), 3u);
+        QCOMPARE(nomiIn(cartella).size(), 2u);
+        const fs::path seconda = base / (cartella.filename().string() + " (2)");
+        QCOMPARE(nomiIn(base), (std::vector<std::string>{cartella.filename().string(),
+                                                         seconda.filename().string()}));
+        for (const auto& [nome, byte] : attesi)
+            QCOMPARE(leggi(seconda / nome), byte);
     }
 };
 

@@ -1,5 +1,6 @@
 // The pieces of the list of many invoices: archive entries judged one by one, exact sums,
 // the documents of simplified invoices, the CSV, and the SdI state an invoice gets.
+#include "allegatielenco.h"
 #include "csvelenco.h"
 #include "datidocumento.h"
 #include "elenco.h"
@@ -344,19 +345,48 @@ TEST_P(CsvFormulaTest, NeutralisesFormulas) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cells, CsvFormulaTest,
-    testing::Values(FormulaCase{"equals", "=HYPERLINK(\"http://x\")", "\"'=HYPERLINK(\"\"http://x\"\")\""},
-                    FormulaCase{"plus", "+39 333 1234567", "'+39 333 1234567"},
-                    FormulaCase{"minusText", "-2+3", "'-2+3"},
-                    FormulaCase{"at", "@SUM(A1)", "'@SUM(A1)"},
-                    FormulaCase{"tab", "\t=1", "'\t=1"},
-                    FormulaCase{"carriageReturn", "\r=1", "\"'\r=1\""},
-                    FormulaCase{"minusAlone", "-", "'-"},
-                    FormulaCase{"semicolonAfter", "=1;2", "\"'=1;2\""},
-                    FormulaCase{"negativeAmountStays", "-1.234,50", "-1.234,50"},
-                    FormulaCase{"positiveAmountStays", "+12,5", "+12,5"},
-                    FormulaCase{"plainText", "Rossi S.r.l.", "Rossi S.r.l."},
-                    FormulaCase{"equalsInside", "A=B", "A=B"}),
+    testing::Values(
+        FormulaCase{"equals", "=HYPERLINK(\"http://x\")", "\"'=HYPERLINK(\"\"http://x\"\")\""},
+        FormulaCase{"plus", "+39 333 1234567", "'+39 333 1234567"},
+        FormulaCase{"minusText", "-2+3", "'-2+3"}, FormulaCase{"at", "@SUM(A1)", "'@SUM(A1)"},
+        FormulaCase{"tab", "\t=1", "'\t=1"}, FormulaCase{"carriageReturn", "\r=1", "\"'\r=1\""},
+        FormulaCase{"minusAlone", "-", "'-"}, FormulaCase{"semicolonAfter", "=1;2", "\"'=1;2\""},
+        FormulaCase{"negativeAmountStays", "-1.234,50", "-1.234,50"},
+        FormulaCase{"positiveAmountStays", "+12,5", "+12,5"},
+        FormulaCase{"plainText", "Rossi S.r.l.", "Rossi S.r.l."},
+        FormulaCase{"equalsInside", "A=B", "A=B"}),
     [](const auto& info) { return std::string(info.param.nome); });
+
+// Each invoice of a save gets a folder of its own: the number at the end of the name, and
+// never a folder that is already there.
+TEST(CartelleAllegati, NumbersAtTheEndAndNeverReusesAFolder) {
+    test::TempDir base;
+    const auto riga = [](std::string percorso, std::string fornitore, std::string numero) {
+        RigaElenco r;
+        r.percorso = std::move(percorso);
+        r.file = r.percorso;
+        r.dati.fornitore = std::move(fornitore);
+        r.dati.numero = std::move(numero);
+        return r;
+    };
+    std::filesystem::create_directory(base.path() / "Bianchi S.p.A. 3");
+    base.write("Verdi 9", "un file, non una cartella");
+    CartelleAllegati cartelle(base.path().string());
+    const auto nome = [&](const RigaElenco& r) {
+        return std::filesystem::path(cartelle.cartellaDi(r)).filename().string();
+    };
+    const RigaElenco a = riga("/x/a.xml", "Rossi S.r.l.", "7-2024");
+    const RigaElenco b = riga("/y/b.xml", "Rossi S.r.l.", "7-2024");
+    const RigaElenco c = riga("/z/c.xml", "Rossi S.r.l.", "7-2024");
+    EXPECT_EQ(nome(a), NomeCartellaAllegati(a));
+    EXPECT_EQ(nome(b), NomeCartellaAllegati(a) + " (2)");
+    EXPECT_EQ(nome(c), NomeCartellaAllegati(a) + " (3)");
+    EXPECT_EQ(nome(a), NomeCartellaAllegati(a)); // asked again: the same folder
+    const RigaElenco d = riga("/w/d.xml", "Bianchi S.p.A.", "3");
+    EXPECT_EQ(nome(d), NomeCartellaAllegati(d) + " (2)"); // the earlier save's folder is kept
+    const RigaElenco e = riga("/v/e.xml", "Verdi", "9");
+    EXPECT_EQ(nome(e), "Verdi 9 (2)");
+}
 
 TEST(CsvElenco, QuotesAndWritesItalianNumbers) {
     RigaElenco r;

@@ -161,6 +161,34 @@ with tempfile.TemporaryDirectory() as tmp:
     check(res.returncode == 0 and made == [sample.stem + " (2).pdf", sample.stem + ".pdf"],
           "same name twice", repr(made))
 
+    # --- An output never destroys an input, nor a file the user has unless asked. ---
+    victim = work / "vittima.xml"
+    shutil.copyfile(sample, victim)
+    before = victim.read_bytes()
+    for label, args in (("over its invoice", [victim, "-o", victim]),
+                        ("over its invoice by another name",
+                         [victim, "-o", work / "gemella" / ".." / "vittima.xml"]),
+                        ("over its invoice even when asked", [victim, "-o", victim, "--sovrascrivi"])):
+        res = run("pdf", *args)
+        check(res.returncode == 1 and victim.read_bytes() == before
+              and "sostituire" in res.stderr.decode(), label, res.stderr)
+    kept = work / "esistente.pdf"
+    kept.write_bytes(b"mio")
+    res = run("pdf", sample, "-o", kept)
+    check(res.returncode == 1 and kept.read_bytes() == b"mio" and "--sovrascrivi" in
+          res.stderr.decode(), "over a file already there", res.stderr)
+    res = run("pdf", sample, "-o", kept, "--sovrascrivi")
+    check(res.returncode == 0 and kept.read_bytes().startswith(b"%PDF"), "replaced when asked",
+          res.stderr)
+    folder = work / "gia"
+    folder.mkdir()
+    (folder / (sample.stem + ".pdf")).write_bytes(b"mio")
+    res = run("pdf", sample, "-d", folder)
+    made = sorted(p.name for p in folder.iterdir())
+    check(res.returncode == 0 and made == [sample.stem + " (2).pdf", sample.stem + ".pdf"]
+          and (folder / (sample.stem + ".pdf")).read_bytes() == b"mio", "-d keeps a file there",
+          repr(made))
+
     # --- Usage errors. ---
     for args in (["pdf"], ["pdf", sample, sample, "-o", work / "x.pdf"],
                  ["pdf", sample, "-o", work / "x.pdf", "-d", work], ["pdf", sample, "-o"],

@@ -120,5 +120,25 @@ TEST(ContenutoPdf, WrittenWholeOrNotAtAll) {
     }
 }
 
+// A PDF never takes the place of a file it was made from, by whatever name that file is given.
+TEST(ContenutoPdf, NeverReplacesItsSources) {
+    test::TempDir cartella;
+    const std::string fattura = cartella.write("fattura.xml", "<fattura/>");
+    const std::string busta = cartella.write("fattura.xml.p7m", "busta");
+    std::filesystem::create_directory(cartella.path() / "sotto");
+    std::filesystem::create_hard_link(fattura, cartella.path() / "legame.xml");
+    std::filesystem::create_symlink(busta, cartella.path() / "simbolico.p7m");
+    ContenutoPdf contenuto;
+    contenuto.origini = {busta, fattura};
+    for (const std::string& destinazione :
+         {fattura, busta, (cartella.path() / "sotto" / ".." / "fattura.xml").string(),
+          (cartella.path() / "legame.xml").string(),
+          (cartella.path() / "simbolico.p7m").string()}) {
+        EXPECT_THROW(ScriviPdf("%PDF-1.4", contenuto, destinazione), OndivoError) << destinazione;
+    }
+    EXPECT_EQ(platform::LeggiFile(fattura), "<fattura/>");
+    EXPECT_EQ(platform::LeggiFile(busta), "busta");
+}
+
 } // namespace
 } // namespace ondivo

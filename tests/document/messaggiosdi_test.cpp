@@ -173,7 +173,8 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{"deliveryWithoutItsDeliveryDate",
                  messaggio("RicevutaConsegna", kSdI,
                            "<DataOraRicezione>2024-01-31T23:59:00Z</DataOraRicezione>"),
-                 "RC", "", "", "", "consegnata", "2024-01-31"},
+                 // 23:59 UTC is 00:59 of the next day in Italy.
+                 "RC", "", "", "", "consegnata", "2024-02-01"},
         ReadCase{"rejectionOfTheAgenziaChannel",
                  messaggio("RicevutaScarto", kFattura,
                            "<IdentificativoSdI>7</IdentificativoSdI>"
