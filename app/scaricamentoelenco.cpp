@@ -8,6 +8,7 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QTimer>
 #include <QUrl>
 
 #include <iostream>
@@ -68,7 +69,8 @@ void fallisci(QObject* contesto, std::function<void(EsitoAggiornamentoElenco)> f
 } // namespace
 
 void AggiornaElencoFiducia(QNetworkAccessManager& rete, const std::string& indirizzo,
-                           QObject* contesto, std::function<void(EsitoAggiornamentoElenco)> fine) {
+                           QObject* contesto, std::function<void(EsitoAggiornamentoElenco)> fine,
+                           std::chrono::milliseconds durataMassima) {
     const QUrl url(QString::fromStdString(indirizzo).trimmed(), QUrl::StrictMode);
     const QString schema = url.scheme().toLower();
     if (!url.isValid() || url.host().isEmpty() ||
@@ -93,11 +95,23 @@ void AggiornaElencoFiducia(QNetworkAccessManager& rete, const std::string& indir
                              risposta->abort();
                          }
                      });
+    // A server that sends a byte now and then would hold the download forever: it has a
+    // deadline as a whole.
+    auto scaduta = std::make_shared<bool>(false);
+    QTimer::singleShot(durataMassima, risposta, [risposta, scaduta] {
+        *scaduta = true;
+        risposta->abort();
+    });
+    const auto secondi = std::chrono::duration_cast<std::chrono::seconds>(durataMassima).count();
     QObject::connect(risposta, &QNetworkReply::finished, contesto,
-                     [risposta, indirizzo, troppoGrande, fine = std::move(fine)] {
+                     [risposta, indirizzo, troppoGrande, scaduta, secondi, fine = std::move(fine)] {
                          risposta->deleteLater();
                          EsitoAggiornamentoElenco esito;
                          try {
+                             if (*scaduta)
+                                 throw OndivoError(erroreScaricamento(
+                                     indirizzo, "il server non ha completato l'invio in " +
+                                                    std::to_string(secondi) + " secondi"));
                              if (*troppoGrande || risposta->error() != QNetworkReply::NoError)
                                  throw OndivoError(erroreScaricamento(
                                      indirizzo, motivo(*risposta, *troppoGrande)));

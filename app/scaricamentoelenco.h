@@ -2,6 +2,7 @@
 
 #include "fiducia.h"
 
+#include <chrono>
 #include <exception>
 #include <functional>
 #include <optional>
@@ -24,8 +25,11 @@ struct EsitoAggiornamentoElenco {
 // when `contesto` is gone first. The errors (OndivoError) name the address:
 // "Impossibile scaricare l'elenco di fiducia da <indirizzo>: <motivo>", or the list's own error
 // followed by the address.
+// The download ends with an error when no byte comes for two minutes, and, however the bytes
+// come, when it is not over within `durataMassima`.
 void AggiornaElencoFiducia(QNetworkAccessManager& rete, const std::string& indirizzo,
-                           QObject* contesto, std::function<void(EsitoAggiornamentoElenco)> fine);
+                           QObject* contesto, std::function<void(EsitoAggiornamentoElenco)> fine,
+                           std::chrono::milliseconds durataMassima = std::chrono::minutes(5));
 
 // "ondivo --aggiorna-fiducia [INDIRIZZO]": the update without a window, from the address given
 // (the saved address stays as it is), else from IndirizzoElencoFiducia(). Prints

@@ -1,17 +1,21 @@
 #include "cartellaprogramma.h"
 #include "dialogofirme.h"
+#include "errors.h"
 #include "fakeprompts.h"
 #include "fiducia.h"
 #include "lctv.h"
 #include "opensslptr.h"
 #include "riquadrofirma.h"
+#include "scaricamentoelenco.h"
 #include "tempdir.h"
 #include "testmain.h"
 #include "tfondivo.h"
 
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QNetworkAccessManager>
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -20,6 +24,7 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QThreadPool>
+#include <QTimer>
 #include <QTreeWidget>
 
 #include <openssl/pem.h>
@@ -127,6 +132,30 @@ private:
         s->disconnectFromHost();
     }
 
+    QTcpServer m_server;
+};
+
+// Answers every request with a long body, one byte now and then: never silent, never done.
+class ServerLento : public QObject {
+public:
+    ServerLento() {
+        connect(&m_server, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket* s = m_server.nextPendingConnection()) {
+                connect(s, &QTcpSocket::disconnected, s, &QObject::deleteLater);
+                s->write("HTTP/1.1 200 OK\r\nContent-Type: application/xml\r\n"
+                         "Content-Length: 1000000\r\n\r\n<");
+                auto* goccia = new QTimer(s);
+                connect(goccia, &QTimer::timeout, s, [s] { s->write("x"); });
+                goccia->start(200);
+            }
+        });
+        m_server.listen(QHostAddress::LocalHost);
+    }
+    QString indirizzo() const {
+        return QStringLiteral("http://127.0.0.1:%1/tsl.xml").arg(m_server.serverPort());
+    }
+
+private:
     QTcpServer m_server;
 };
 
@@ -402,6 +431,30 @@ private slots:
     void cleanup() {
         m_dir.reset();
         m_datiUtente.reset();
+    }
+
+    // A server that never stops sending, a byte at a time, cannot hold the download past its
+    // deadline.
+    void trustedListDownloadHasADeadline() {
+        ServerLento server;
+        QNetworkAccessManager rete;
+        QObject contesto;
+        std::optional<EsitoAggiornamentoElenco> esito;
+        QElapsedTimer orologio;
+        orologio.start();
+        AggiornaElencoFiducia(
+            rete, server.indirizzo().toStdString(), &contesto,
+            [&](EsitoAggiornamentoElenco e) { esito = std::move(e); }, std::chrono::seconds(2));
+        QTRY_VERIFY_WITH_TIMEOUT(esito.has_value(), 30000);
+        QVERIFY(orologio.elapsed() < 20000);
+        QVERIFY(esito->errore);
+        try {
+            std::rethrow_exception(esito->errore);
+        } catch (const OndivoError& e) {
+            QVERIFY2(std::string(e.what()).find("non ha completato l'invio in 2 secondi") !=
+                         std::string::npos,
+                     e.what());
+        }
     }
 
     // Every state the badge can be in: its words, its colour, whether it can be pressed. The
