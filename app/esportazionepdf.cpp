@@ -103,8 +103,8 @@ void EsportazionePdf::avviaProssimo(Posto& posto) {
     m_lavoratore->start([this, &posto, lavoro, annulla = m_annulla] {
         auto esito = std::make_shared<Aperta>();
         try {
-            const DocumentoAperto documento =
-                ApriDocumento(lavoro.fattura, FoglioStilePredefinito(), {}, annulla.get());
+            const DocumentoAperto documento = ApriDocumento(
+                lavoro.fattura, FoglioStilePredefinito(), {.estraiAccanto = false}, annulla.get());
             if (documento.annullato) {
                 esito->annullata = true;
             } else if (!documento.gestito) {

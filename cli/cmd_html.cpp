@@ -42,7 +42,8 @@ int ComandoHtml(const Argomenti& argomenti) {
         return EsitoUso;
 
     const DocumentoAperto documento = ApriDocumento(
-        file, FoglioStilePredefinito(), {.pagina = true, .allegati = false, .intestazione = false});
+        file, FoglioStilePredefinito(),
+        {.pagina = true, .allegati = false, .intestazione = false, .estraiAccanto = false});
     StderrSink avvisi;
     for (const auto& messaggio : documento.messaggi)
         avvisi.ShowMessage(messaggio);

@@ -44,9 +44,11 @@ int ComandoInfo(const Argomenti& argomenti) {
 
     // The JSON form carries the verdict on the signatures, read by the same open.
     const Fiducia fiducia = json ? CaricaFiducia() : Fiducia();
-    const DocumentoAperto documento =
-        ApriDocumento(file, FoglioStilePredefinito(),
-                      {.pagina = false, .allegati = false, .fiducia = json ? &fiducia : nullptr});
+    const DocumentoAperto documento = ApriDocumento(file, FoglioStilePredefinito(),
+                                                    {.pagina = false,
+                                                     .allegati = false,
+                                                     .fiducia = json ? &fiducia : nullptr,
+                                                     .estraiAccanto = false});
     StderrSink avvisi;
     for (const auto& messaggio : documento.messaggi)
         avvisi.ShowMessage(messaggio);

@@ -20,8 +20,8 @@ struct PartiDocumento {
     bool datiDocumenti = false; // what a list of many invoices shows of each document
     // The authorities to verify the file's signatures against; no verification when null.
     const Fiducia* fiducia = nullptr;
-    // An envelope's XML may go beside it, as the open command puts it; a listing, which only
-    // reads, keeps it in the user's cache.
+    // An envelope's XML may go beside it, as the viewer's open command puts it; whatever only
+    // reads (a listing, the command line's info and html, a PDF) keeps it in the user's cache.
     bool estraiAccanto = true;
 };
 
