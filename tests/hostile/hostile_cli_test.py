@@ -469,7 +469,7 @@ def main():
                  check=in_the_cache, may_write=[cache])
         if CORPUS and (CORPUS / "p7m" / "other" / "test.txt.p7m").is_file():
             text = write("testo.txt.p7m", (CORPUS / "p7m" / "other" / "test.txt.p7m").read_bytes())
-            not_loadable("envelopeOfPlainText", text, may_write=[text.with_suffix("")])
+            not_loadable("envelopeOfPlainText", text, may_write=[cache])
         empty_envelope = write("vuota.xml.p7m", b"")
         for command in ("p7m", "info"):
             case("emptyEnvelope/" + command, [command, empty_envelope], err=TOOL_FAILED, out=b"")

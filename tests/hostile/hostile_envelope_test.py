@@ -312,8 +312,9 @@ def main():
                     return None if beside.read_bytes() == payload else "the XML differs"
                 case("oddEnvelope/%s/p7m" % label, ["p7m", envelope], check=same_payload,
                      may_write=[beside])
+                # info only reads: the content goes to the cache, nothing beside the envelope.
                 case("oddEnvelope/%s/info" % label, ["info", envelope],
-                     check=numbered("BUSTA/1"), may_write=[beside])
+                     check=numbered("BUSTA/1"), may_write=[cache])
             else:
                 for command in ("p7m", "info"):
                     case("oddEnvelope/%s/%s" % (label, command), [command, envelope], status=1,
