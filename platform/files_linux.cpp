@@ -382,22 +382,28 @@ FileNellaCartella(const std::string& cartella,
                   std::vector<std::pair<std::string, std::string>>& illeggibili) {
     namespace fs = std::filesystem;
     std::vector<std::string> file;
-    std::error_code ec;
-    fs::recursive_directory_iterator it(cartella, fs::directory_options::skip_permission_denied,
-                                        ec);
-    if (ec) {
-        illeggibili.emplace_back(cartella, MotivoErrore(ec.value()));
-        return file;
-    }
-    for (const fs::recursive_directory_iterator fine; it != fine; it.increment(ec)) {
-        if (ec) {
-            illeggibili.emplace_back(it->path().string(), MotivoErrore(ec.value()));
-            ec.clear();
-            continue;
+    // One folder at a time, read whole and closed before its sub-folders: the walk never holds
+    // more than one descriptor, however deep the tree, and a folder that cannot be read (or
+    // stops being readable half-way) is named, never skipped in silence.
+    std::vector<fs::path> daLeggere{cartella};
+    while (!daLeggere.empty()) {
+        const fs::path qui = std::move(daLeggere.back());
+        daLeggere.pop_back();
+        std::vector<fs::path> sotto;
+        std::error_code ec;
+        fs::directory_iterator it(qui, ec);
+        for (const fs::directory_iterator fine; !ec && it != fine; it.increment(ec)) {
+            std::error_code ecTipo;
+            const fs::file_status proprio = it->symlink_status(ecTipo);
+            if (fs::is_directory(proprio))
+                sotto.push_back(it->path());
+            else if (it->is_regular_file(ecTipo))
+                file.push_back(it->path().string());
         }
-        std::error_code ecTipo;
-        if (it->is_regular_file(ecTipo))
-            file.push_back(it->path().string());
+        if (ec)
+            illeggibili.emplace_back(qui.string(), MotivoErrore(ec.value()));
+        // Reversed onto the stack, so that folders are read in the order they were found.
+        daLeggere.insert(daLeggere.end(), sotto.rbegin(), sotto.rend());
     }
     std::sort(file.begin(), file.end());
     return file;

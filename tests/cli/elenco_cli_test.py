@@ -11,6 +11,7 @@ import decimal
 import io
 import json
 import os
+import resource
 import pathlib
 import shutil
 import subprocess
@@ -269,5 +270,41 @@ with tempfile.TemporaryDirectory() as tmp:
     for args in ([], ["--json"], ["--json", "--csv", folder], ["--xml", folder]):
         res = elenco(*args, env=env)
         check(res.returncode == 2, "usage " + repr(args), repr(res.stderr))
+
+    # A folder the user cannot read is a row with its reason, and a tree deeper than the
+    # descriptors a process may hold loses no file: run as "nobody" when we are root, with a
+    # limit of 64 open files and 150 nested folders.
+    tree = work / "albero"
+    tree.mkdir()
+    shutil.copyfile(ordinary[0], tree / "a.xml")
+    closed = tree / "chiusa"
+    closed.mkdir()
+    shutil.copyfile(ordinary[0], closed / "b.xml")
+    deep = tree / "profonda"
+    for i in range(150):
+        deep = deep / ("l%d" % i)
+    deep.mkdir(parents=True)
+    shutil.copyfile(ordinary[0], deep / "c.xml")
+    shutil.copyfile(ordinary[0], tree / "z.xml")
+    for d in [work, *tree.rglob("*")]:
+        if d.is_dir():
+            d.chmod(0o755)
+    closed.chmod(0o700 if os.geteuid() == 0 else 0)
+
+    def limited():
+        resource.setrlimit(resource.RLIMIT_NOFILE, (64, 64))
+
+    extra = dict(user=65534, group=65534, extra_groups=[]) if os.geteuid() == 0 else {}
+    res = subprocess.run([CLI, "elenco", "--json", str(tree)], capture_output=True, timeout=600,
+                         env=dict(env, XDG_CACHE_HOME=str(work / "cache-nobody")),
+                         preexec_fn=limited, **extra)
+    rows = rows_of(res) or []
+    names = sorted({pathlib.Path(r["file"]).name for r in rows if not r["errore"]})
+    refused = [r for r in rows if r["errore"]]
+    check(names == ["a.xml", "c.xml", "z.xml"] and len(refused) == 1
+          and refused[0]["file"] == str(closed)
+          and refused[0]["errore"].startswith("cartella illeggibile"), "unreadable and deep",
+          repr((res.returncode, names, refused, res.stderr[-300:])))
+    closed.chmod(0o755)
 
 finish()
