@@ -137,7 +137,8 @@ std::vector<RigaElenco> LeggiRigheFile(const FileTrovato& file, const Fiducia& f
 
 std::vector<RigaElenco> LeggiRighe(Esploratore& esploratore,
                                    const std::vector<std::string>& percorsi, const Fiducia& fiducia,
-                                   const std::function<void(std::size_t, std::size_t)>& letti) {
+                                   const std::function<void(std::size_t, std::size_t)>& letti,
+                                   const std::atomic<bool>* annulla) {
     // Deques: what was found keeps its place while more is added behind it.
     std::deque<FileTrovato> trovati;
     std::deque<std::vector<RigaElenco>> perFile;
@@ -155,18 +156,23 @@ std::vector<RigaElenco> LeggiRighe(Esploratore& esploratore,
 
     std::jthread esplorazione([&] {
         try {
-            esploratore.esplora(percorsi, [&](FileTrovato f) {
-                {
-                    std::unique_lock lock(mutex);
-                    liberato.wait(lock, [&] {
-                        return inAttesa == 0 || inAttesa + peso(f) <= kMassimoInAttesa;
-                    });
-                    inAttesa += peso(f);
-                    trovati.push_back(std::move(f));
-                    perFile.emplace_back();
-                }
-                cambiato.notify_one();
-            });
+            esploratore.esplora(
+                percorsi,
+                [&](FileTrovato f) {
+                    {
+                        std::unique_lock lock(mutex);
+                        // Waits for the readers, which give up at once when the work is cancelled.
+                        liberato.wait(lock, [&] {
+                            return inAttesa == 0 || inAttesa + peso(f) <= kMassimoInAttesa ||
+                                   (annulla && annulla->load());
+                        });
+                        inAttesa += peso(f);
+                        trovati.push_back(std::move(f));
+                        perFile.emplace_back();
+                    }
+                    cambiato.notify_one();
+                },
+                annulla);
         } catch (...) {
             errore = std::current_exception();
         }
@@ -192,7 +198,9 @@ std::vector<RigaElenco> LeggiRighe(Esploratore& esploratore,
             const std::size_t visti = trovati.size();
             lock.unlock();
             liberato.notify_one();
-            righe = LeggiRigheFile(file, fiducia);
+            if (annulla && annulla->load())
+                continue; // what is left is dropped, its bytes with it
+            righe = LeggiRigheFile(file, fiducia, annulla);
             const std::size_t n = fatti.fetch_add(1) + 1;
             if (riferisci && letti)
                 letti(n, visti);

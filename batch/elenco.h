@@ -59,10 +59,13 @@ std::vector<RigaElenco> LeggiRigheFile(const FileTrovato& file, const Fiducia& f
 // out, the bytes of entries in memory waiting for a reader kept within a bound; the reading of
 // a list makes no page, so opens may run side by side). `letti`, when
 // given, is called on the calling thread with the files read and found so far. Errors of the
-// explorer itself (no private folder) are thrown once every thread has stopped.
+// explorer itself (no private folder) are thrown once every thread has stopped. With `annulla`
+// become true (from any thread, a signal's flag included) the explorer and the readers stop
+// as soon as they can and the rows read so far are given.
 std::vector<RigaElenco> LeggiRighe(Esploratore& esploratore,
                                    const std::vector<std::string>& percorsi, const Fiducia& fiducia,
-                                   const std::function<void(std::size_t, std::size_t)>& letti = {});
+                                   const std::function<void(std::size_t, std::size_t)>& letti = {},
+                                   const std::atomic<bool>* annulla = nullptr);
 
 // The sums of the documents of one currency, credit notes counted against the invoices
 // (ImportoConSegno). Amounts exact, with a dot.

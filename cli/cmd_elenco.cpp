@@ -6,6 +6,7 @@
 #include "esploratore.h"
 #include "fiducia.h"
 #include "json.h"
+#include "segnali.h"
 #include "terminal.h"
 #include "text.h"
 
@@ -45,8 +46,7 @@ void stampaJson(const std::vector<RigaElenco>& righe) {
                   << ", \"netto\": " << JsonValore(oNull(ImportoConSegno(d, d.netto)))
                   << ", \"scadenza_calcolata\": " << (d.scadenzaCalcolata ? "true" : "false")
                   << ", \"file_base64\": "
-                  << (Utf8Valido(r.file) ? std::string("null")
-                                         : JsonValore(CodificaBase64(r.file)))
+                  << (Utf8Valido(r.file) ? std::string("null") : JsonValore(CodificaBase64(r.file)))
                   << ", \"storia_sdi\": [";
         for (std::size_t i = 0; i < r.storiaSdi.size(); ++i) {
             const EventoSdi& e = r.storiaSdi[i];
@@ -139,13 +139,21 @@ int ComandoElenco(const Argomenti& argomenti) {
     const Fiducia fiducia = CaricaFiducia();
     PreparaAperture(); // the files are read on several threads
     const bool progresso = platform::ErroreStandardSuTerminale();
-    std::vector<RigaElenco> righe =
-        LeggiRighe(esploratore, percorsi, fiducia, [&](std::size_t letti, std::size_t trovati) {
+    // Ctrl+C or SIGTERM stop the reading; the explorer's private folder goes with it.
+    const platform::Interruzione interruzione;
+    std::vector<RigaElenco> righe = LeggiRighe(
+        esploratore, percorsi, fiducia,
+        [&](std::size_t letti, std::size_t trovati) {
             if (progresso)
                 std::cerr << '\r' << letti << '/' << trovati << " file" << std::flush;
-        });
+        },
+        interruzione.richiesta());
     if (progresso)
         std::cerr << '\r' << std::string(40, ' ') << '\r' << std::flush;
+    if (interruzione.richiesta()->load()) {
+        std::cerr << "Elenco interrotto." << std::endl;
+        return interruzione.codiceUscita();
+    }
     AbbinaMessaggiSdi(righe);
 
     switch (forma) {

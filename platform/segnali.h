@@ -2,6 +2,7 @@
 
 // Signals the program must not die of.
 
+#include <atomic>
 #include <memory>
 
 namespace ondivo::platform {
@@ -19,6 +20,22 @@ public:
 private:
     struct Stato;
     std::unique_ptr<Stato> m_stato;
+};
+
+// While it lives, an interruption from the user or the system (Ctrl+C, SIGINT, SIGTERM, the
+// console closing) does not end the program at once: it sets the flag, so that the work stops
+// and everything it made is removed on the way out. A second one ends the program as usual.
+class Interruzione {
+public:
+    Interruzione();
+    ~Interruzione();
+    Interruzione(const Interruzione&) = delete;
+    Interruzione& operator=(const Interruzione&) = delete;
+
+    // True once an interruption came; the flag lives as long as the program.
+    const std::atomic<bool>* richiesta() const;
+    // The exit status a shell expects of a program ended so: 128 + the signal's number.
+    int codiceUscita() const;
 };
 
 } // namespace ondivo::platform

@@ -1,5 +1,6 @@
 #include "segnali.h"
 
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <ctime>
@@ -34,6 +35,47 @@ SenzaSigpipe::~SenzaSigpipe() {
         }
     }
     pthread_sigmask(SIG_SETMASK, &m_stato->prima, nullptr);
+}
+
+namespace {
+
+std::atomic<bool> interrotto{false};
+volatile std::sig_atomic_t segnaleRicevuto = 0;
+struct sigaction primaInt, primaTerm;
+
+void suInterruzione(int segnale) {
+    if (interrotto.load()) {
+        // A second time: as if there were no handler.
+        std::signal(segnale, SIG_DFL);
+        std::raise(segnale);
+        return;
+    }
+    segnaleRicevuto = segnale;
+    interrotto.store(true);
+}
+
+} // namespace
+
+Interruzione::Interruzione() {
+    static_assert(std::atomic<bool>::is_always_lock_free);
+    struct sigaction azione {};
+    azione.sa_handler = suInterruzione;
+    sigemptyset(&azione.sa_mask);
+    sigaction(SIGINT, &azione, &primaInt);
+    sigaction(SIGTERM, &azione, &primaTerm);
+}
+
+Interruzione::~Interruzione() {
+    sigaction(SIGINT, &primaInt, nullptr);
+    sigaction(SIGTERM, &primaTerm, nullptr);
+}
+
+const std::atomic<bool>* Interruzione::richiesta() const {
+    return &interrotto;
+}
+
+int Interruzione::codiceUscita() const {
+    return 128 + (segnaleRicevuto ? static_cast<int>(segnaleRicevuto) : SIGINT);
 }
 
 } // namespace ondivo::platform

@@ -14,9 +14,11 @@ import os
 import resource
 import pathlib
 import shutil
+import signal
 import subprocess
 import sys
 import tempfile
+import time
 import xml.etree.ElementTree as ET
 import zipfile
 
@@ -306,5 +308,31 @@ with tempfile.TemporaryDirectory() as tmp:
           and refused[0]["errore"].startswith("cartella illeggibile"), "unreadable and deep",
           repr((res.returncode, names, refused, res.stderr[-300:])))
     closed.chmod(0o755)
+
+    # Ctrl+C or SIGTERM in the middle of a listing: the private folder goes with it.
+    envelope = next(iter(sorted((CORPUS / "p7m" / "der").glob("*.p7m")))) if CORPUS else None
+    if envelope:
+        many = work / "molte.zip"
+        with zipfile.ZipFile(many, "w") as z:
+            data = envelope.read_bytes()
+            for i in range(3000):
+                z.writestr("buste/%04d.xml.p7m" % i, data)
+        for sig in (signal.SIGINT, signal.SIGTERM):
+            private = work / ("tmp-%d" % sig)
+            private.mkdir()
+            proc = subprocess.Popen([CLI, "elenco", "--json", str(many)],
+                                    stdout=subprocess.DEVNULL, stderr=subprocess.PIPE,
+                                    env=dict(env, TMPDIR=str(private)))
+            deadline = time.monotonic() + 60
+            while time.monotonic() < deadline and proc.poll() is None and not any(
+                    p.name.startswith("ondivo-elenco-") for p in private.iterdir()):
+                time.sleep(0.02)
+            started = proc.poll() is None
+            time.sleep(0.3)
+            proc.send_signal(sig)
+            err = proc.communicate(timeout=120)[1].decode()
+            check(started and proc.returncode == 128 + sig and "interrotto" in err
+                  and not list(private.iterdir()), "interrupted by %s" % sig.name,
+                  repr((started, proc.returncode, err[-200:], list(private.iterdir()))))
 
 finish()
