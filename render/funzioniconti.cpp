@@ -8,6 +8,8 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
+#include <utility>
 
 namespace ondivo {
 
@@ -17,38 +19,34 @@ const xmlChar* nome(const char* testo) {
     return reinterpret_cast<const xmlChar*>(testo);
 }
 
-std::string campo(const DatiDocumento& d, const std::string& nomeCampo) {
-    if (nomeCampo == "totale")
-        return d.totale;
-    if (nomeCampo == "totale-dichiarato")
-        return d.totaleDichiarato;
-    if (nomeCampo == "totale-calcolato")
-        return d.totaleCalcolato;
+// The figures the page asks for by name, as the document's data hold them.
+constexpr std::pair<std::string_view, std::string DatiDocumento::*> kCampi[] = {
+    {"totale", &DatiDocumento::totale},
+    {"totale-dichiarato", &DatiDocumento::totaleDichiarato},
+    {"totale-calcolato", &DatiDocumento::totaleCalcolato},
+    {"imponibile", &DatiDocumento::imponibile},
+    {"imposta", &DatiDocumento::imposta},
+    {"arrotondamento", &DatiDocumento::arrotondamento},
+    {"ritenute", &DatiDocumento::ritenute},
+    {"iva-scissa", &DatiDocumento::ivaScissa},
+    {"netto", &DatiDocumento::netto},
+    {"pagamento", &DatiDocumento::pagamento},
+    {"divisa", &DatiDocumento::divisa},
+};
+
+std::string campo(const DatiDocumento& d, std::string_view nomeCampo) {
+    for (const auto& [nomeNoto, membro] : kCampi)
+        if (nomeCampo == nomeNoto)
+            return d.*membro;
+    // The answers to a question: "1" for yes, "" for no.
+    bool si = false;
     if (nomeCampo == "totale-diverso")
-        return !d.totaleDichiarato.empty() && ImportiDiversi(d.totaleDichiarato, d.totaleCalcolato)
-                   ? "1"
-                   : "";
-    if (nomeCampo == "imponibile")
-        return d.imponibile;
-    if (nomeCampo == "imposta")
-        return d.imposta;
-    if (nomeCampo == "arrotondamento")
-        return d.arrotondamento;
-    if (nomeCampo == "ritenute")
-        return d.ritenute;
-    if (nomeCampo == "iva-scissa")
-        return d.ivaScissa;
-    if (nomeCampo == "netto")
-        return d.netto;
-    if (nomeCampo == "pagamento")
-        return d.pagamento;
-    if (nomeCampo == "pagamento-diverso")
-        return !d.pagamento.empty() && ImportiDiversi(d.pagamento, d.netto) ? "1" : "";
-    if (nomeCampo == "credito")
-        return d.credito ? "1" : "";
-    if (nomeCampo == "divisa")
-        return d.divisa;
-    return {};
+        si = !d.totaleDichiarato.empty() && ImportiDiversi(d.totaleDichiarato, d.totaleCalcolato);
+    else if (nomeCampo == "pagamento-diverso")
+        si = !d.pagamento.empty() && ImportiDiversi(d.pagamento, d.netto);
+    else if (nomeCampo == "credito")
+        si = d.credito;
+    return si ? "1" : "";
 }
 
 FunzioniConti* funzioni(xmlXPathParserContextPtr ctxt) {
