@@ -3,10 +3,9 @@
 #include "documentoaperto.h"
 #include "envelopepath.h"
 #include "files.h"
+#include "impronta.h"
 #include "stylesheetchoice.h"
 #include "text.h"
-
-#include <openssl/evp.h>
 
 #include <algorithm>
 #include <atomic>
@@ -51,19 +50,9 @@ std::string chiaveFile(const std::string& nome) {
     return ultimo;
 }
 
-// The SHA-256 of bytes in small hexadecimal letters, as the exchange system's Hash writes it.
-std::string improntaSha256(std::string_view byte) {
-    unsigned char impronta[EVP_MAX_MD_SIZE];
-    unsigned int n = 0;
-    if (EVP_Digest(byte.data(), byte.size(), impronta, &n, EVP_sha256(), nullptr) != 1)
-        return {};
-    static constexpr char cifre[] = "0123456789abcdef";
-    std::string testo;
-    for (unsigned int i = 0; i < n; ++i) {
-        testo += cifre[impronta[i] >> 4];
-        testo += cifre[impronta[i] & 15];
-    }
-    return testo;
+// A row of an invoice's document: neither a message nor an entry that could not be read.
+bool documentoFattura(const RigaElenco& r) {
+    return r.formato != FormatoMessaggiSdI && r.documento > 0 && r.errore.empty();
 }
 
 } // namespace
@@ -113,7 +102,7 @@ std::vector<RigaElenco> LeggiRigheFile(const FileTrovato& file, const Fiducia& f
     }
     // The bytes of an entry in memory go with the reading: their hash is worked out now, for
     // the messages that may name the file by it.
-    const std::string impronta = file.contenuto ? improntaSha256(*file.contenuto) : std::string();
+    const std::string impronta = file.contenuto ? ImprontaSha256(*file.contenuto) : std::string();
     for (std::size_t i = 0; i < aperto.documenti.size(); ++i) {
         RigaElenco riga;
         riga.impronta = impronta;
@@ -257,7 +246,7 @@ void AbbinaMessaggiSdi(std::vector<RigaElenco>& righe) {
     std::map<std::string, std::vector<std::size_t>> fatture;
     for (std::size_t i = 0; i < righe.size(); ++i) {
         auto& r = righe[i];
-        if (r.formato == FormatoMessaggiSdI || r.documento == 0 || !r.errore.empty())
+        if (!documentoFattura(r))
             continue;
         r.storiaSdi.clear();
         r.statoSdi.clear();
@@ -266,7 +255,7 @@ void AbbinaMessaggiSdi(std::vector<RigaElenco>& righe) {
     const auto impronta = [](RigaElenco& r) -> const std::string& {
         if (r.impronta.empty() && !r.percorso.empty()) {
             try {
-                r.impronta = improntaSha256(platform::LeggiFile(r.percorso));
+                r.impronta = ImprontaSha256(platform::LeggiFile(r.percorso));
             } catch (const std::exception&) {
                 // A file gone since it was read has no hash: no message can name it by one.
             }
@@ -323,10 +312,9 @@ void AbbinaMessaggiSdi(std::vector<RigaElenco>& righe) {
             const auto ia = istante(a), ib = istante(b);
             return ia && ib ? *ia < *ib : ia && !ib; // undated ones last, as found
         });
-        const auto consegna = std::find_if(eventi.begin(), eventi.end(), [&](const Evento& e) {
+        const bool consegnata = std::any_of(eventi.begin(), eventi.end(), [&](const Evento& e) {
             return righe[e.messaggio].messaggio->codice == "RC";
         });
-        const bool consegnata = consegna != eventi.end();
         std::string statoConsegna, statoEsito;
         std::optional<std::int64_t> tempoEsito;
         for (auto& e : eventi) {
@@ -367,7 +355,7 @@ void AbbinaMessaggiSdi(std::vector<RigaElenco>& righe) {
         esiti[file] = {statoEsito.empty() ? statoConsegna : statoEsito, std::move(storia)};
     }
     for (auto& r : righe) {
-        if (r.formato == FormatoMessaggiSdI || r.documento == 0 || !r.errore.empty())
+        if (!documentoFattura(r))
             continue;
         if (const auto it = esiti.find(r.file); it != esiti.end()) {
             r.statoSdi = it->second.first;
@@ -384,7 +372,7 @@ std::vector<TotaleDivisa> TotaliPerDivisa(const std::vector<const RigaElenco*>& 
             somma = *nuova;
     };
     for (const RigaElenco* r : righe) {
-        if (!r->errore.empty() || r->documento == 0 || r->formato == FormatoMessaggiSdI)
+        if (!documentoFattura(*r))
             continue;
         const DatiDocumento& d = r->dati;
         auto it = std::find_if(totali.begin(), totali.end(),

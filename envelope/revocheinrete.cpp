@@ -1,6 +1,7 @@
 #include "revocheinrete.h"
 #include "dataora.h"
 #include "files.h"
+#include "impronta.h"
 #include "opensslptr.h"
 #include "segnali.h"
 
@@ -308,15 +309,7 @@ std::string DerDi(X509_CRL* crl) {
 
 // The cached copy of the list at `url`: the SHA-256 of the address, in hex.
 std::string FileInCache(const std::string& cartella, const std::string& url) {
-    unsigned char impronta[EVP_MAX_MD_SIZE];
-    unsigned int n = 0;
-    EVP_Digest(url.data(), url.size(), impronta, &n, EVP_sha256(), nullptr);
-    static constexpr char kCifre[] = "0123456789abcdef";
-    std::string nome;
-    for (unsigned int i = 0; i < n; ++i) {
-        nome += kCifre[impronta[i] >> 4];
-        nome += kCifre[impronta[i] & 0x0F];
-    }
+    const std::string nome = ImprontaSha256(url);
     const bool separato = cartella.back() == '/' || cartella.back() == '\\';
     return cartella + (separato ? "" : "/") + nome + ".crl";
 }

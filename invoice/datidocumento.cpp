@@ -1,9 +1,8 @@
 #include "datidocumento.h"
+#include "calendario.h"
 #include "text.h"
 
 #include <algorithm>
-#include <chrono>
-#include <cstdio>
 #include <cstring>
 
 namespace ondivo {
@@ -73,28 +72,6 @@ std::string somma(const std::vector<std::string>& importi) {
 }
 
 } // namespace
-
-std::string DataPiuGiorni(const std::string& data, const std::string& giorni) {
-    using namespace std::chrono;
-    const auto cifre = [](std::string_view s) {
-        return !s.empty() && s.find_first_not_of("0123456789") == std::string_view::npos;
-    };
-    if (data.size() != 10 || data[4] != '-' || data[7] != '-' ||
-        !cifre(std::string_view(data).substr(0, 4)) ||
-        !cifre(std::string_view(data).substr(5, 2)) ||
-        !cifre(std::string_view(data).substr(8, 2)) || !cifre(giorni) || giorni.size() > 3)
-        return {};
-    const year_month_day giorno{year(std::stoi(data.substr(0, 4))),
-                                month(static_cast<unsigned>(std::stoi(data.substr(5, 2)))),
-                                day(static_cast<unsigned>(std::stoi(data.substr(8, 2))))};
-    if (!giorno.ok())
-        return {};
-    const year_month_day scadenza{sys_days(giorno) + days(std::stoi(giorni))};
-    char testo[16];
-    std::snprintf(testo, sizeof testo, "%04d-%02u-%02u", static_cast<int>(scadenza.year()),
-                  static_cast<unsigned>(scadenza.month()), static_cast<unsigned>(scadenza.day()));
-    return testo;
-}
 
 namespace {
 
@@ -182,9 +159,14 @@ void datiSemplificata(const xmlNode* testata, const xmlNode* corpo, DatiDocument
 
 } // namespace
 
+bool NotaDiCredito(const DatiDocumento& dati) {
+    return dati.tipoDocumento == "TD04" || dati.tipoDocumento == "TD08";
+}
+
 bool ImportiDiversi(const std::string& a, const std::string& b) {
-    const auto differenza = SommaImporti({a, ImportoOpposto(b)});
-    if (!differenza || ImportoOpposto(b).empty())
+    const std::string menoB = ImportoOpposto(b);
+    const auto differenza = menoB.empty() ? std::nullopt : SommaImporti({a, menoB});
+    if (!differenza)
         return false;
     const std::string assoluta = (*differenza)[0] == '-' ? differenza->substr(1) : *differenza;
     // More than a cent: "0.01" itself, "0.0100" and less are within.
@@ -207,7 +189,7 @@ std::string ImportoOpposto(const std::string& importo) {
 std::string ImportoConSegno(const DatiDocumento& dati, const std::string& importo) {
     if (importo.empty())
         return {};
-    return dati.credito ? ImportoOpposto(importo) : importo;
+    return NotaDiCredito(dati) ? ImportoOpposto(importo) : importo;
 }
 
 DatiDocumento LeggiDatiDocumento(const xmlNode* corpo) {
@@ -222,7 +204,6 @@ DatiDocumento LeggiDatiDocumento(const xmlNode* corpo) {
     d.numero = testo(generali, {"Numero"});
     d.data = testo(generali, {"Data"});
     d.divisa = testo(generali, {"Divisa"});
-    d.credito = d.tipoDocumento == "TD04" || d.tipoDocumento == "TD08";
     d.arrotondamento = testo(generali, {"Arrotondamento"});
     if (ordinaria)
         datiOrdinaria(testata, corpo, d);

@@ -37,11 +37,10 @@ struct DatiDocumento {
                                   // (EsigibilitaIVA S): paid by the customer to the Treasury
     std::string netto;            // totale - ritenute - ivaScissa
     std::string pagamento;        // what the payment details ask for (see LeggiDatiDocumenti)
-    bool credito = false;         // a credit note (TD04, TD08): an amount owed to the customer
 };
 
-// yyyy-mm-dd plus a number of days (up to 999), "" when either is not one.
-std::string DataPiuGiorni(const std::string& data, const std::string& giorni);
+// A credit note (TD04, TD08): an amount owed to the customer, not one to pay.
+bool NotaDiCredito(const DatiDocumento& dati);
 
 // The amounts differ by more than a cent; false when one is not an amount.
 bool ImportiDiversi(const std::string& a, const std::string& b);

@@ -1,6 +1,6 @@
 #include "messaggiosdi.h"
 
-#include "oraitaliana.h"
+#include "calendario.h"
 #include "text.h"
 
 #include <array>

@@ -1,11 +1,13 @@
 #include "funzioniconti.h"
 
+#include "calendario.h"
 #include "messaggiosdi.h"
-#include "oraitaliana.h"
 
 #include <libxml/xpathInternals.h>
 #include <libxslt/extensions.h>
 
+#include <initializer_list>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -45,13 +47,22 @@ std::string campo(const DatiDocumento& d, std::string_view nomeCampo) {
     else if (nomeCampo == "pagamento-diverso")
         si = !d.pagamento.empty() && ImportiDiversi(d.pagamento, d.netto);
     else if (nomeCampo == "credito")
-        si = d.credito;
+        si = NotaDiCredito(d);
     return si ? "1" : "";
 }
 
 FunzioniConti* funzioni(xmlXPathParserContextPtr ctxt) {
     const xsltTransformContextPtr contesto = xsltXPathGetTransformContext(ctxt);
     return contesto ? static_cast<FunzioniConti*>(contesto->_private) : nullptr;
+}
+
+// False, with the error XPath reports, when a function is called with another number of
+// arguments.
+bool arita(xmlXPathParserContextPtr ctxt, int argomenti, int attesi) {
+    if (argomenti == attesi)
+        return true;
+    xmlXPathSetArityError(ctxt);
+    return false;
 }
 
 // The string argument on top of the stack.
@@ -62,25 +73,31 @@ std::string stringa(xmlXPathParserContextPtr ctxt) {
     return testo;
 }
 
+// The arguments of a function that takes only strings, in the order written; false when the
+// call is not one.
+bool stringhe(xmlXPathParserContextPtr ctxt, int argomenti,
+              std::initializer_list<std::string*> valori) {
+    if (!arita(ctxt, argomenti, static_cast<int>(valori.size())))
+        return false;
+    for (auto it = std::rbegin(valori); it != std::rend(valori); ++it)
+        **it = stringa(ctxt);
+    return ctxt->error == XPATH_EXPRESSION_OK;
+}
+
 void risultato(xmlXPathParserContextPtr ctxt, const std::string& testo) {
     valuePush(ctxt, xmlXPathNewString(nome(testo.c_str())));
 }
 
 void conto(xmlXPathParserContextPtr ctxt, int argomenti) {
-    if (argomenti != 2) {
-        xmlXPathSetArityError(ctxt);
+    if (!arita(ctxt, argomenti, 2))
         return;
-    }
     const std::string nomeCampo = stringa(ctxt);
     if (ctxt->error != XPATH_EXPRESSION_OK)
         return;
-    xmlNodeSetPtr nodi = xmlXPathPopNodeSet(ctxt);
-    if (ctxt->error != XPATH_EXPRESSION_OK) {
-        xmlXPathFreeNodeSet(nodi);
+    const std::unique_ptr<xmlNodeSet, decltype(&xmlXPathFreeNodeSet)> nodi(xmlXPathPopNodeSet(ctxt),
+                                                                           xmlXPathFreeNodeSet);
+    if (ctxt->error != XPATH_EXPRESSION_OK)
         return;
-    }
-    const std::unique_ptr<xmlNodeSet, decltype(&xmlXPathFreeNodeSet)> tenuti(nodi,
-                                                                             xmlXPathFreeNodeSet);
     FunzioniConti* f = funzioni(ctxt);
     const xmlNode* corpo = nodi && nodi->nodeNr > 0 ? nodi->nodeTab[0] : nullptr;
     risultato(ctxt, f && corpo && corpo->type == XML_ELEMENT_NODE ? campo(f->dati(corpo), nomeCampo)
@@ -88,35 +105,20 @@ void conto(xmlXPathParserContextPtr ctxt, int argomenti) {
 }
 
 void piuGiorni(xmlXPathParserContextPtr ctxt, int argomenti) {
-    if (argomenti != 2) {
-        xmlXPathSetArityError(ctxt);
-        return;
-    }
-    const std::string giorni = stringa(ctxt);
-    const std::string data = stringa(ctxt);
-    if (ctxt->error != XPATH_EXPRESSION_OK)
-        return;
-    risultato(ctxt, DataPiuGiorni(data, giorni));
+    std::string data, giorni;
+    if (stringhe(ctxt, argomenti, {&data, &giorni}))
+        risultato(ctxt, DataPiuGiorni(data, giorni));
 }
 
 void oraItaliana(xmlXPathParserContextPtr ctxt, int argomenti) {
-    if (argomenti != 1) {
-        xmlXPathSetArityError(ctxt);
-        return;
-    }
-    const std::string dataOra = stringa(ctxt);
-    if (ctxt->error != XPATH_EXPRESSION_OK)
-        return;
-    risultato(ctxt, DataOraItaliana(dataOra));
+    std::string dataOra;
+    if (stringhe(ctxt, argomenti, {&dataOra}))
+        risultato(ctxt, DataOraItaliana(dataOra));
 }
 
 void messaggioSdi(xmlXPathParserContextPtr ctxt, int argomenti) {
-    if (argomenti != 1) {
-        xmlXPathSetArityError(ctxt);
-        return;
-    }
-    const std::string nomeCampo = stringa(ctxt);
-    if (ctxt->error != XPATH_EXPRESSION_OK)
+    std::string nomeCampo;
+    if (!stringhe(ctxt, argomenti, {&nomeCampo}))
         return;
     FunzioniConti* f = funzioni(ctxt);
     const MessaggioSdI* m = f ? f->messaggio() : nullptr;

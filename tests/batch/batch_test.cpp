@@ -1,6 +1,7 @@
 // The pieces of the list of many invoices: archive entries judged one by one, exact sums,
 // the documents of simplified invoices, the CSV, and the SdI state an invoice gets.
 #include "allegatielenco.h"
+#include "calendario.h"
 #include "csvelenco.h"
 #include "datidocumento.h"
 #include "elenco.h"
@@ -8,7 +9,6 @@
 #include "esploratore.h"
 #include "files.h"
 #include "fileutil.h"
-#include "oraitaliana.h"
 #include "tempdir.h"
 
 #include <archive.h>
@@ -405,7 +405,6 @@ TEST(CsvElenco, QuotesAndWritesItalianNumbers) {
     nota.file = "n.xml";
     nota.documento = 1;
     nota.dati.tipoDocumento = "TD04";
-    nota.dati.credito = true;
     nota.dati.imponibile = "100.00";
     nota.dati.imposta = "22.00";
     nota.dati.totale = "122.00";

@@ -1,5 +1,5 @@
+#include "calendario.h"
 #include "datidocumento.h"
-#include "oraitaliana.h"
 
 #include <gtest/gtest.h>
 
