@@ -3,7 +3,6 @@
 #include "text.h"
 
 #include <chrono>
-#include <cstdio>
 
 namespace ondivo {
 
@@ -51,18 +50,9 @@ std::optional<std::time_t> SecondiDaDataOra(std::string_view testo) {
 }
 
 std::string DataOraIsoDa(std::time_t quando) {
-    using namespace std::chrono;
-    const sys_seconds istante{seconds{quando}};
-    const sys_days giorni = floor<days>(istante);
-    const year_month_day data{giorni};
-    const hh_mm_ss orario{istante - giorni};
-    char testo[32];
-    std::snprintf(testo, sizeof testo, "%04d-%02u-%02uT%02d:%02d:%02dZ",
-                  static_cast<int>(data.year()), static_cast<unsigned>(data.month()),
-                  static_cast<unsigned>(data.day()), static_cast<int>(orario.hours().count()),
-                  static_cast<int>(orario.minutes().count()),
-                  static_cast<int>(orario.seconds().count()));
-    return testo;
+    std::string testo = TestoSecondi(quando);
+    testo[10] = 'T';
+    return testo + "Z";
 }
 
 std::string GiornoItaliano(std::time_t quando) {

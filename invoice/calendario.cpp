@@ -110,11 +110,11 @@ std::optional<std::int64_t> IstanteDataOra(const std::string& dataOra) {
     return scartoRoma(estate) == 7200 ? estate : scritti - 3600;
 }
 
-std::string OraItaliana(std::int64_t istante) {
-    const sys_seconds locale{seconds{istante + scartoRoma(istante)}};
-    const sys_days giorni = floor<days>(locale);
+std::string TestoSecondi(std::int64_t secondi) {
+    const sys_seconds istante{seconds{secondi}};
+    const sys_days giorni = floor<days>(istante);
     const year_month_day data{giorni};
-    const hh_mm_ss orario{locale - giorni};
+    const hh_mm_ss orario{istante - giorni};
     char testo[32];
     std::snprintf(testo, sizeof testo, "%04d-%02u-%02u %02d:%02d:%02d",
                   static_cast<int>(data.year()), static_cast<unsigned>(data.month()),
@@ -122,6 +122,10 @@ std::string OraItaliana(std::int64_t istante) {
                   static_cast<int>(orario.minutes().count()),
                   static_cast<int>(orario.seconds().count()));
     return testo;
+}
+
+std::string OraItaliana(std::int64_t istante) {
+    return TestoSecondi(istante + scartoRoma(istante));
 }
 
 std::string DataOraItaliana(const std::string& dataOra) {

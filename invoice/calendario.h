@@ -37,6 +37,9 @@ std::string DataPiuGiorni(const std::string& data, const std::string& giorni);
 // date.
 std::optional<std::int64_t> IstanteDataOra(const std::string& dataOra);
 
+// "yyyy-mm-dd hh:mm:ss" of seconds since 1970, no zone applied.
+std::string TestoSecondi(std::int64_t secondi);
+
 // An instant as Italian time (Europe/Rome: CET, CEST from the last Sunday of March to the last
 // Sunday of October, at 01:00 UTC): "2018-06-16 18:35:42".
 std::string OraItaliana(std::int64_t istante);
