@@ -246,7 +246,7 @@ void FinestraElenco::rigaCorrente(const QModelIndex& indice) {
     if (riga.percorso.empty() || riga.percorso == m_aperto)
         return;
     m_aperto = riga.percorso;
-    emit fileScelto(riga.percorso);
+    emit fileScelto(riga.percorso, riga.file, m_lettura ? m_lettura->esploratore() : nullptr);
 }
 
 void FinestraElenco::aggiornaTotali() {
@@ -373,11 +373,19 @@ void FinestraElenco::annullaClick() {
 }
 
 void FinestraElenco::closeEvent(QCloseEvent* evento) {
-    // A closed list reads no further and works no further; its files stay for the invoice
-    // shown.
+    // A closed list reads no further and works no further, and lets its rows go: the private
+    // copies of archives' entries are removed, but for the one the invoice shown was read
+    // from, kept by the main window until another takes its place.
     annullaClick();
-    if (m_lettura)
-        m_lettura->annulla();
+    if (m_lavoro) {
+        m_lavoro->annulla();
+        m_lavoro.reset();
+    }
+    m_lettura.reset();
+    m_modello->svuota();
+    m_aperto.clear();
+    aggiornaAvanzamento();
+    aggiornaTotali();
     QWidget::closeEvent(evento);
 }
 

@@ -50,7 +50,10 @@ public:
 
 signals:
     // The file of the row that became current, to be shown: once for the rows of one file.
-    void fileScelto(const std::string& percorso);
+    // `nome` is the row's file as the list shows it; `custode` keeps the list's private copy
+    // of an archive's entry while whoever opens it needs it.
+    void fileScelto(const std::string& percorso, const std::string& nome,
+                    std::shared_ptr<const void> custode);
     void letturaFinita();
     void lavoroFinito();
 

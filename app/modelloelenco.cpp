@@ -2,6 +2,7 @@
 
 #include "csvelenco.h"
 #include "documentoaperto.h"
+#include "esploratore.h"
 #include "lctv.h"
 
 #include <QApplication>
@@ -38,6 +39,14 @@ QString suggerimento(const QString& testo) {
     return testo.isEmpty() ? QString() : Qt::convertFromPlainText(testo, Qt::WhiteSpaceNormal);
 }
 
+// The other places the same document was found in, for the File column's tooltip.
+std::string anche(const RigaElenco& r) {
+    std::string testo;
+    for (const auto& p : r.altriPosti)
+        testo += "\n" + p.file;
+    return testo.empty() ? testo : "\nLo stesso documento anche in:" + testo;
+}
+
 // What the SdI column's tooltip says: an invoice's messages, oldest first, with what each
 // made of it; why a message changed nothing.
 std::string spiegaStatoSdi(const RigaElenco& r) {
@@ -55,7 +64,7 @@ std::string spiegaStatoSdi(const RigaElenco& r) {
             e.dataOra.empty() ? std::string("senza data")
                               : DataItaliana(e.dataOra.substr(0, 10)) + e.dataOra.substr(10, 6);
         testo += quando + "  " + e.codice + (e.esito.empty() ? "" : " " + e.esito) + "  " +
-                 e.file.substr(e.file.find_last_of("/\\") + 1);
+                 UltimoNome(e.file);
         if (!e.nota.empty())
             testo += " (" + e.nota + ")";
     }
@@ -76,11 +85,33 @@ QString ModelloElenco::testoRicerca(const RigaElenco& riga) const {
 }
 
 void ModelloElenco::aggiungi(std::vector<RigaElenco> righe) {
-    if (righe.empty())
+    // A document already listed is merged into its row (UnisciDoppione), whichever batch it
+    // comes in.
+    std::vector<RigaElenco> nuove;
+    for (auto& r : righe) {
+        const std::string chiave = ChiaveDocumento(r);
+        if (!chiave.empty()) {
+            const auto [it, nuovo] = m_documenti.emplace(chiave, m_righe.size() + nuove.size());
+            if (!nuovo) {
+                const std::size_t i = it->second;
+                if (i >= m_righe.size()) {
+                    UnisciDoppione(nuove[i - m_righe.size()], std::move(r));
+                    continue;
+                }
+                UnisciDoppione(m_righe[i], std::move(r));
+                m_ricerca[i] = testoRicerca(m_righe[i]);
+                const int n = static_cast<int>(i);
+                emit dataChanged(index(n, 0), index(n, columnCount() - 1));
+                continue;
+            }
+        }
+        nuove.push_back(std::move(r));
+    }
+    if (nuove.empty())
         return;
     const int primo = static_cast<int>(m_righe.size());
-    beginInsertRows({}, primo, primo + static_cast<int>(righe.size()) - 1);
-    for (auto& r : righe) {
+    beginInsertRows({}, primo, primo + static_cast<int>(nuove.size()) - 1);
+    for (auto& r : nuove) {
         m_ricerca.push_back(testoRicerca(r));
         m_righe.push_back(std::move(r));
     }
@@ -94,6 +125,7 @@ void ModelloElenco::svuota(const std::string& cartella) {
         m_cartella += '/';
     m_righe.clear();
     m_ricerca.clear();
+    m_documenti.clear();
     endResetModel();
 }
 
@@ -209,7 +241,7 @@ QVariant ModelloElenco::data(const QModelIndex& indice, int ruolo) const {
         if (colonna == Tipo)
             return suggerimento(qs(DescrTipoDoc(r.dati.tipoDocumento)));
         if (colonna == File)
-            return suggerimento(qs(r.file));
+            return suggerimento(qs(r.file + anche(r)));
         if (colonna == Fornitore || colonna == Cliente)
             return suggerimento(testo(r, colonna));
         if (colonna == StatoSdi)

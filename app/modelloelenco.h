@@ -5,6 +5,7 @@
 #include <QAbstractTableModel>
 #include <QString>
 
+#include <unordered_map>
 #include <vector>
 
 namespace ondivo {
@@ -41,10 +42,10 @@ public:
 
     using QAbstractTableModel::QAbstractTableModel;
 
-    // Appends rows at the end.
+    // Appends rows at the end; a document already listed is merged into its row.
     void aggiungi(std::vector<RigaElenco> righe);
     // Empties the list; the File column will show the files under `cartella` by the rest of
-    // their names ("sotto/f.xml", "archivio.zip/f.xml"), the others whole.
+    // their names ("sotto/f.xml", "archivio.zip › f.xml"), the others whole.
     void svuota(const std::string& cartella = {});
     // Gives the invoices the SdI state of the messages among the rows (AbbinaMessaggiSdi).
     void abbinaMessaggiSdi();
@@ -66,7 +67,8 @@ private:
 
     std::string m_cartella; // ends in "/"; empty for none
     std::vector<RigaElenco> m_righe;
-    std::vector<QString> m_ricerca; // per row, see RuoloRicerca
+    std::vector<QString> m_ricerca;                           // per row, see RuoloRicerca
+    std::unordered_map<std::string, std::size_t> m_documenti; // ChiaveDocumento: its row
 };
 
 } // namespace ondivo

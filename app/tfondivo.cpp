@@ -107,6 +107,7 @@ void TFONDIVO::FormShow() {
     FFileXml.clear();
     m_mostrato.reset();
     m_sceltoMostrato.clear();
+    m_provenienzaMostrata = {};
     for (QLabel* etichetta : etichetteValori())
         etichetta->clear();
     LBAlleg->clear();

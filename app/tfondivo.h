@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <exception>
 #include <functional>
+#include <future>
 #include <memory>
 #include <optional>
 #include <string>
@@ -42,6 +43,19 @@ struct EsitoAggiornamentoElenco;
 class FinestraElenco;
 class HtmlView;
 class RiquadroFirma;
+
+// The bytes an open reads, once, for its page and for its signatures' verification.
+using DatiLetti = std::shared_future<std::shared_ptr<const std::string>>;
+
+// Where an invoice opened comes from: the user's own choice, whose envelope's XML goes
+// beside it as the open command puts it, or a row of a list, which only reads; `nome` is
+// what the window calls it ("mese.zip › sotto/f.xml" for an archive's entry, else the
+// path) and `custode` keeps the list's private copy it was read from while it is shown.
+struct ProvenienzaApertura {
+    bool dallElenco = false;
+    std::string nome;
+    std::shared_ptr<const void> custode;
+};
 
 // The main window: the invoice view, its header labels and the attachment list.
 class TFONDIVO : public QMainWindow {
@@ -100,8 +114,8 @@ private:
     // once: the file label, the page, the attachment list and the header labels.
     void btnSelFileClick();
     void apriScelti(std::vector<std::string> percorsi);
-    void ApriFattura(const std::string& scelto);
-    void fineApertura(const std::string& scelto, const std::shared_ptr<std::atomic<bool>>& annulla,
+    void ApriFattura(const std::string& scelto, ProvenienzaApertura provenienza = {});
+    void fineApertura(const std::string& nome, const std::shared_ptr<std::atomic<bool>>& annulla,
                       EsitoApertura& esito);
     void mostraDocumento(const std::string& scelto, DocumentoAperto& documento);
     // The open being superseded or the window closing: what runs is told to stop and its
@@ -146,7 +160,9 @@ private:
     // the open and beside it. Each verification has a number: its result reaches the badge
     // only while its invoice is shown, is kept while its open still runs, and is dropped
     // otherwise.
-    std::uint64_t avviaVerificaFirme(const std::string& scelto, bool rete = false);
+    // The verification waits for `dati`, the bytes the open read, so that the verdict is on
+    // what the page shows; without them (the file could not be read) it reads the file.
+    std::uint64_t avviaVerificaFirme(const std::string& scelto, DatiLetti dati, bool rete = false);
     void fineVerificaFirme(std::uint64_t verifica, StatoFirme stato);
     // The invoice of the latest open is now shown: the badge shows the result of its
     // verification (m_verificaAttesa), or that it is being verified.
@@ -262,6 +278,7 @@ private:
     // its PDF; empty while nothing is shown.
     std::shared_ptr<const DocumentoAperto> m_mostrato;
     std::string m_sceltoMostrato;
+    ProvenienzaApertura m_provenienzaMostrata;
     std::string m_cartellaPdf;                   // where the last PDF of this run went
     std::unique_ptr<QThreadPool> m_esportazioni; // PDFs are completed and written here
     int m_esportazioniInCorso = 0;
@@ -273,6 +290,8 @@ private:
     std::uint64_t m_verificaMostrata = 0;    // the verification of the invoice shown
     std::uint64_t m_verificaAttesa = 0;      // the verification of the open still running
     std::string m_sceltoAtteso;              // the file of that open
+    DatiLetti m_datiAttesi;                  // its bytes, once read
+    ProvenienzaApertura m_provenienzaAttesa; // where it comes from
     std::optional<StatoFirme> m_statoAtteso; // its result, come before its invoice was shown
     StatoFirme m_statoFirme;                 // of the invoice shown
     DialogoFirme* m_dialogoFirme = nullptr;

@@ -25,8 +25,15 @@ void TFONDIVO::apriScelti(std::vector<std::string> percorsi) {
         m_elenco = new FinestraElenco(
             m_prompts, [this](const std::function<void()>& comando) { eseguiComando(comando); },
             this);
+        // A row is opened as a list reads: nothing is written beside it.
         connect(m_elenco, &FinestraElenco::fileScelto, this,
-                [this](const std::string& percorso) { apriFile(percorso); });
+                [this](const std::string& percorso, const std::string& nome,
+                       std::shared_ptr<const void> custode) {
+                    eseguiComando([this, percorso, nome, custode] {
+                        ApriFattura(percorso,
+                                    {.dallElenco = true, .nome = nome, .custode = custode});
+                    });
+                });
         // Over the lower part of the main window's page, where its header and attachment
         // list stay in sight; as wide as the screen allows.
         const QRect schermo = screen() ? screen()->availableGeometry() : QRect();

@@ -20,14 +20,28 @@ const std::shared_ptr<const Fiducia>& TFONDIVO::fiducia() {
     return m_fiducia;
 }
 
-std::uint64_t TFONDIVO::avviaVerificaFirme(const std::string& scelto, bool rete) {
+namespace {
+
+// Bytes already read, for a verification that need not wait for them.
+DatiLetti giaLetti(std::shared_ptr<const std::string> dati) {
+    std::promise<std::shared_ptr<const std::string>> promessa;
+    promessa.set_value(std::move(dati));
+    return promessa.get_future().share();
+}
+
+} // namespace
+
+std::uint64_t TFONDIVO::avviaVerificaFirme(const std::string& scelto, DatiLetti dati, bool rete) {
     const std::uint64_t verifica = ++m_ultimaVerifica;
-    m_verifiche->start([this, verifica, scelto, rete, fiducia = fiducia()] {
+    m_verifiche->start([this, verifica, scelto, dati, rete, fiducia = fiducia()] {
         StatoFirme stato;
         try {
             OpzioniVerifica opzioni;
             opzioni.rete = rete;
-            stato.firme = VerificaFirmeFile(scelto, *fiducia, opzioni);
+            // The open sets the bytes before anything else, whatever becomes of it.
+            const auto letti = dati.valid() ? dati.get() : nullptr;
+            stato.firme = letti ? VerificaFirmeDati(*letti, scelto, *fiducia, opzioni)
+                                : VerificaFirmeFile(scelto, *fiducia, opzioni);
             stato.fase = StatoFirme::Fase::Conclusa;
         } catch (const std::exception& e) {
             // Not a box: the invoice is shown all the same, the badge says what went wrong.
@@ -72,7 +86,8 @@ void TFONDIVO::mostraFirmeAttese() {
 void TFONDIVO::mostraStatoFirme() {
     StFirma->mostra(m_statoFirme);
     if (m_dialogoFirme)
-        m_dialogoFirme->mostraFirme(QString::fromStdString(m_sceltoMostrato), m_statoFirme);
+        m_dialogoFirme->mostraFirme(QString::fromStdString(m_provenienzaMostrata.nome),
+                                    m_statoFirme);
     emit firmeMostrate();
 }
 
@@ -83,7 +98,7 @@ void TFONDIVO::riquadroFirmaClick() {
         collega(m_dialogoFirme, &DialogoFirme::aggiornaRichiesto, &TFONDIVO::aggiornaElencoClick);
         collega(m_dialogoFirme, &DialogoFirme::revocheRichieste, &TFONDIVO::revocheInReteClick);
     }
-    m_dialogoFirme->mostraFirme(QString::fromStdString(m_sceltoMostrato), m_statoFirme);
+    m_dialogoFirme->mostraFirme(QString::fromStdString(m_provenienzaMostrata.nome), m_statoFirme);
     aggiornaDialogoFirme();
     m_dialogoFirme->show();
     m_dialogoFirme->raise();
@@ -152,7 +167,8 @@ void TFONDIVO::fineAggiornamentoElenco(const std::string& indirizzo,
 void TFONDIVO::revocheInReteClick() {
     if (m_sceltoMostrato.empty())
         return;
-    m_verificaMostrata = avviaVerificaFirme(m_sceltoMostrato, true);
+    m_verificaMostrata = avviaVerificaFirme(
+        m_sceltoMostrato, giaLetti(m_mostrato ? m_mostrato->dati : nullptr), true);
     m_statoFirme = {};
     m_statoFirme.fase = StatoFirme::Fase::InCorso;
     mostraStatoFirme();
@@ -162,14 +178,15 @@ void TFONDIVO::elencoCambiato() {
     m_fiducia = std::make_shared<const Fiducia>(CaricaFiducia());
     aggiornaDialogoFirme();
     if (!m_sceltoMostrato.empty()) {
-        m_verificaMostrata = avviaVerificaFirme(m_sceltoMostrato);
+        m_verificaMostrata =
+            avviaVerificaFirme(m_sceltoMostrato, giaLetti(m_mostrato ? m_mostrato->dati : nullptr));
         m_statoFirme = {};
         m_statoFirme.fase = StatoFirme::Fase::InCorso;
         mostraStatoFirme();
     }
     // An open still running was verified against the authorities kept before.
     if (aperturaInCorso()) {
-        m_verificaAttesa = avviaVerificaFirme(m_sceltoAtteso);
+        m_verificaAttesa = avviaVerificaFirme(m_sceltoAtteso, m_datiAttesi);
         m_statoAtteso.reset();
     }
 }

@@ -5,6 +5,7 @@
 #include "envelopepath.h"
 #include "errors.h"
 #include "esploratore.h"
+#include "files.h"
 #include "fileutil.h"
 #include "lctv.h"
 #include "p7menvelope.h"
@@ -55,36 +56,55 @@ void TFONDIVO::btnSelFileClick() {
         apriScelti(scelta->file);
 }
 
-void TFONDIVO::ApriFattura(const std::string& scelto) {
+void TFONDIVO::ApriFattura(const std::string& scelto, ProvenienzaApertura provenienza) {
     annullaApertura();
+    if (provenienza.nome.empty())
+        provenienza.nome = scelto;
     auto annulla = std::make_shared<std::atomic<bool>>(false);
     m_annulla = annulla;
     ++m_apertureInCorso;
     mostraOccupato();
     m_messaggioApertura = QStringLiteral("Apertura di %1 in corso…")
-                              .arg(QFileInfo(QString::fromStdString(scelto)).fileName());
+                              .arg(QFileInfo(QString::fromStdString(provenienza.nome)).fileName());
     statusBar()->showMessage(m_messaggioApertura);
     m_cronometro.start();
     // The signatures are verified beside the open, so their verdict is ready about when the
     // page is; the badge keeps describing the invoice shown until this one takes its place.
-    m_verificaAttesa = avviaVerificaFirme(scelto);
+    // The file is read once, on a thread of its own: the open and the verification both wait
+    // for those bytes, whichever of them runs first.
+    const DatiLetti dati =
+        std::async(std::launch::async, [scelto]() -> std::shared_ptr<const std::string> {
+            try {
+                if (FileEsiste(scelto))
+                    return std::make_shared<const std::string>(platform::LeggiFile(scelto));
+            } catch (...) {
+                // The open reads it again and says why it cannot.
+            }
+            return nullptr;
+        }).share();
+    m_verificaAttesa = avviaVerificaFirme(scelto, dati);
     m_sceltoAtteso = scelto;
+    m_datiAttesi = dati;
+    m_provenienzaAttesa = provenienza;
     m_statoAtteso.reset();
-    m_aperture->start([this, scelto, foglioStile = FFoglioStile, annulla] {
+    m_aperture->start([this, scelto, foglioStile = FFoglioStile, annulla, dati,
+                       accanto = !provenienza.dallElenco, nome = provenienza.nome] {
+        std::shared_ptr<const std::string> bytes = dati.get();
         auto esito = std::make_shared<EsitoApertura>();
         try {
-            esito->documento = ApriDocumento(scelto, foglioStile, {}, annulla.get());
+            esito->documento = ApriDocumento(scelto, foglioStile, {.estraiAccanto = accanto},
+                                             annulla.get(), std::move(bytes));
         } catch (...) {
             // Carried to the user-interface thread, where eseguiComando shows it.
             esito->errore = std::current_exception();
         }
         QMetaObject::invokeMethod(
-            this, [this, scelto, annulla, esito] { fineApertura(scelto, annulla, *esito); },
+            this, [this, nome, annulla, esito] { fineApertura(nome, annulla, *esito); },
             Qt::QueuedConnection);
     });
 }
 
-void TFONDIVO::fineApertura(const std::string& scelto,
+void TFONDIVO::fineApertura(const std::string& nome,
                             const std::shared_ptr<std::atomic<bool>>& annulla,
                             EsitoApertura& esito) {
     --m_apertureInCorso;
@@ -97,15 +117,15 @@ void TFONDIVO::fineApertura(const std::string& scelto,
                 DocumentoAperto& documento = esito.documento;
                 for (const auto& messaggio : documento.messaggi)
                     m_prompts.ShowMessage(documento.gestito ? messaggio
-                                                            : MessaggioConFile(messaggio, scelto));
+                                                            : MessaggioConFile(messaggio, nome));
                 // A box waits for the user: a newer open may have begun meanwhile.
                 if (documento.gestito && !annulla->load()) {
-                    mostraDocumento(scelto, documento);
+                    mostraDocumento(m_sceltoAtteso, documento);
                     // Not superseded, so the latest open: its verification is the one awaited.
                     mostraFirmeAttese();
                 }
             },
-            scelto);
+            nome);
     }
     emit aperturaConclusa();
 }
@@ -114,14 +134,17 @@ void TFONDIVO::mostraDocumento(const std::string& scelto, DocumentoAperto& docum
     if (m_tempi)
         qInfo("pagina pronta (%zu byte) dopo %lld ms", documento.pagina.size(),
               static_cast<long long>(m_cronometro.elapsed()));
-    StFileXML->setText(QString::fromStdString(scelto));
+    StFileXML->setText(QString::fromStdString(m_provenienzaAttesa.nome));
     FFileXml = documento.fileXml;
     FFoglioStile = documento.foglioStile;
     CaricaHtml(WebBrowser1, documento.pagina);
-    // Kept for the PDF: the header and a copy of the attachments, not the page.
+    // Kept for the PDF and the signatures: the header, the bytes read and a copy of the
+    // attachments, not the page.
     auto mostrato = std::make_shared<DocumentoAperto>();
     mostrato->gestito = true;
     mostrato->fileXml = documento.fileXml;
+    mostrato->dati = documento.dati;
+    mostrato->xml = documento.xml;
     mostrato->fornitore = documento.fornitore;
     mostrato->tipoDocumento = documento.tipoDocumento;
     mostrato->data = documento.data;
@@ -130,6 +153,8 @@ void TFONDIVO::mostraDocumento(const std::string& scelto, DocumentoAperto& docum
         mostrato->allegati.push_back(std::make_unique<TAllegatoItem>(*voce));
     m_mostrato = std::move(mostrato);
     m_sceltoMostrato = scelto;
+    // The list's copy the previous invoice was read from may go now.
+    m_provenienzaMostrata = m_provenienzaAttesa;
     abilitaStrumentiPagina(true);
     CaricaListaAllegati(std::move(documento.allegati));
     MostraDatiDocumento(documento);
@@ -210,7 +235,7 @@ void TFONDIVO::ButtonOpenClick() {
 }
 
 void TFONDIVO::btnEstraiPM7Click() {
-    const std::string percorso = StFileXML->text().toStdString();
+    const std::string percorso = m_sceltoMostrato;
     if (!IsEnvelope(percorso))
         return;
     std::string xml;

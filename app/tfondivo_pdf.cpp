@@ -1,6 +1,7 @@
 // The main window's PDF export.
 #include "contenutopdf.h"
 #include "errors.h"
+#include "esploratore.h"
 #include "htmlview.h"
 #include "layoutstampa.h"
 #include "text.h"
@@ -20,13 +21,17 @@ void TFONDIVO::esportaPdfClick() {
         return;
     const std::shared_ptr<const DocumentoAperto> documento = m_mostrato;
     const std::string scelto = m_sceltoMostrato;
+    // The invoice's folder is where the user keeps it: an archive's entry is in the archive's.
+    std::string origine = m_provenienzaMostrata.nome.empty() ? scelto : m_provenienzaMostrata.nome;
+    if (const auto freccia = origine.find(SeparatoreArchivio); freccia != std::string::npos)
+        origine.resize(freccia);
     const std::string cartella =
         !m_cartellaPdf.empty()
             ? m_cartellaPdf
-            : QFileInfo(QString::fromStdString(scelto)).absolutePath().toStdString();
-    const auto destinazione =
-        m_prompts.ScegliFileDaSalvare({cartella, "*.pdf", "documenti PDF (.pdf)|*.pdf", "Esporta PDF"},
-                                      NomePdfProposto(*documento, scelto));
+            : QFileInfo(QString::fromStdString(origine)).absolutePath().toStdString();
+    const auto destinazione = m_prompts.ScegliFileDaSalvare(
+        {cartella, "*.pdf", "documenti PDF (.pdf)|*.pdf", "Esporta PDF"},
+        NomePdfProposto(*documento, scelto));
     if (!destinazione || Trim(*destinazione).empty())
         return;
     m_cartellaPdf = QFileInfo(QString::fromStdString(*destinazione)).absolutePath().toStdString();
@@ -47,8 +52,7 @@ void TFONDIVO::esportaPdfClick() {
                                               "Il motore di stampa non ha prodotto il PDF.");
                 return;
             }
-            finestra->m_esportazioni->start([finestra, documento, scelto, destinazione,
-                                             stampato] {
+            finestra->m_esportazioni->start([finestra, documento, scelto, destinazione, stampato] {
                 std::string errore;
                 try {
                     ScriviPdf(stampato.toStdString(), PreparaContenutoPdf(*documento, scelto),

@@ -2,6 +2,7 @@
 
 #include "documentoaperto.h"
 #include "errors.h"
+#include "esploratore.h"
 #include "files.h"
 #include "fileutil.h"
 #include "messages.h"
@@ -24,7 +25,7 @@ bool annullata(const std::atomic<bool>* annulla) {
 std::string NomeCartellaAllegati(const RigaElenco& riga) {
     std::string nome = NomeDaParti({riga.dati.fornitore, riga.dati.numero});
     if (nome.empty()) {
-        nome = riga.file.substr(riga.file.find_last_of("/\\") + 1);
+        nome = UltimoNome(riga.file);
         if (const auto punto = nome.find('.'); punto != std::string::npos && punto > 0)
             nome.erase(punto);
     }

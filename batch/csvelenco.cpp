@@ -44,8 +44,11 @@ std::string ParolaFirma(const RigaElenco& riga) {
 std::string CsvElenco(const std::vector<RigaElenco>& righe) {
     std::string csv = "\xEF\xBB\xBF";
     csv += "Tipo;Numero;Data;Fornitore;Partita IVA fornitore;Cliente;Imponibile;IVA;Totale;"
-           "Scadenza;Firma;Stato SdI;File;Documento;Errore;Divisa;Netto\r\n";
+           "Scadenza;Firma;Stato SdI;File;Documento;Errore;Divisa;Netto;Anche in\r\n";
     for (const auto& r : righe) {
+        std::string altri;
+        for (const auto& p : r.altriPosti)
+            altri += (altri.empty() ? "" : " | ") + p.file;
         const std::string valori[] = {
             r.dati.tipoDocumento,
             r.dati.numero,
@@ -64,6 +67,7 @@ std::string CsvElenco(const std::vector<RigaElenco>& righe) {
             r.errore,
             r.dati.divisa,
             ImportoItaliano(ImportoConSegno(r.dati, r.dati.netto)),
+            altri,
         };
         bool primo = true;
         for (const auto& v : valori) {

@@ -44,7 +44,7 @@ std::string suUnaRiga(const std::vector<std::string>& messaggi) {
 // The name of a file without its folders, in lower case, without ".p7m": how SdI messages
 // name an invoice's file, whatever the case or envelope it was saved in.
 std::string chiaveFile(const std::string& nome) {
-    std::string ultimo = MinuscoleAscii(nome.substr(nome.find_last_of("/\\") + 1));
+    std::string ultimo = MinuscoleAscii(UltimoNome(nome));
     if (ultimo.size() > 4 && IsEnvelope(ultimo))
         ultimo.resize(ultimo.size() - 4);
     return ultimo;
@@ -70,7 +70,7 @@ std::vector<RigaElenco> LeggiRigheFile(const FileTrovato& file, const Fiducia& f
                                 .datiDocumenti = true,
                                 .fiducia = &fiducia,
                                 .estraiAccanto = false},
-                               annulla, file.contenuto.get());
+                               annulla, file.contenuto);
     } catch (const std::exception& e) {
         return {nonLetta(file, e.what())};
     }
@@ -97,15 +97,19 @@ std::vector<RigaElenco> LeggiRigheFile(const FileTrovato& file, const Fiducia& f
         riga.identificativoSdi = m.identificativoSdI;
         riga.nomeFileSdi = m.nomeFile;
         riga.messaggio = std::make_shared<const MessaggioSdI>(m);
+        riga.improntaContenuto = aperto.impronta;
         righe.push_back(std::move(riga));
         return righe;
     }
-    // The bytes of an entry in memory go with the reading: their hash is worked out now, for
-    // the messages that may name the file by it.
-    const std::string impronta = file.contenuto ? ImprontaSha256(*file.contenuto) : std::string();
+    // The bytes read go with the reading: their hash is worked out now, for the messages that
+    // may name the file by it; a plain XML file is its own content.
+    const std::string impronta = aperto.dati == aperto.xml ? aperto.impronta
+                                 : aperto.dati             ? ImprontaSha256(*aperto.dati)
+                                                           : std::string();
     for (std::size_t i = 0; i < aperto.documenti.size(); ++i) {
         RigaElenco riga;
         riga.impronta = impronta;
+        riga.improntaContenuto = aperto.impronta;
         riga.file = file.nome;
         riga.percorso = file.percorso;
         riga.documento = static_cast<int>(i + 1);
@@ -209,7 +213,48 @@ std::vector<RigaElenco> LeggiRighe(Esploratore& esploratore,
     for (auto& gruppo : perFile)
         for (auto& r : gruppo)
             righe.push_back(std::move(r));
+    UnisciDoppioni(righe);
     return righe;
+}
+
+std::string ChiaveDocumento(const RigaElenco& riga) {
+    if (riga.improntaContenuto.empty() || riga.documento <= 0 || !riga.errore.empty())
+        return {};
+    return riga.improntaContenuto + "#" + std::to_string(riga.documento);
+}
+
+void UnisciDoppione(RigaElenco& riga, RigaElenco doppione) {
+    const auto firmata = [](const RigaElenco& r) {
+        return r.firma && *r.firma != EsitoFirma::Assente;
+    };
+    if (firmata(doppione) && !firmata(riga))
+        std::swap(riga, doppione);
+    // The row kept lists every other place, those the other had noted included.
+    riga.altriPosti.push_back({doppione.file, doppione.impronta});
+    for (auto& p : doppione.altriPosti)
+        riga.altriPosti.push_back(std::move(p));
+    // A path given twice is one place.
+    std::set<std::string> visti = {riga.file};
+    std::erase_if(riga.altriPosti,
+                  [&](const AltroPosto& p) { return !visti.insert(p.file).second; });
+}
+
+void UnisciDoppioni(std::vector<RigaElenco>& righe) {
+    std::map<std::string, std::size_t> primi;
+    std::vector<RigaElenco> uniche;
+    uniche.reserve(righe.size());
+    for (auto& r : righe) {
+        const std::string chiave = ChiaveDocumento(r);
+        if (!chiave.empty()) {
+            const auto [it, nuova] = primi.emplace(chiave, uniche.size());
+            if (!nuova) {
+                UnisciDoppione(uniche[it->second], std::move(r));
+                continue;
+            }
+        }
+        uniche.push_back(std::move(r));
+    }
+    righe = std::move(uniche);
 }
 
 void AbbinaMessaggiSdi(std::vector<RigaElenco>& righe) {
@@ -250,7 +295,11 @@ void AbbinaMessaggiSdi(std::vector<RigaElenco>& righe) {
             continue;
         r.storiaSdi.clear();
         r.statoSdi.clear();
+        // Every name the document was found under: a message names the file it was sent as.
         fatture[chiaveFile(r.file)].push_back(i);
+        for (const auto& altro : r.altriPosti)
+            if (auto& file = fatture[chiaveFile(altro.file)]; file.empty() || file.back() != i)
+                file.push_back(i);
     }
     const auto impronta = [](RigaElenco& r) -> const std::string& {
         if (r.impronta.empty() && !r.percorso.empty()) {
@@ -293,7 +342,9 @@ void AbbinaMessaggiSdi(std::vector<RigaElenco>& righe) {
             continue;
         std::set<std::string> file;
         for (const std::size_t i : trovate->second)
-            if (hash.empty() || impronta(righe[i]) == hash)
+            if (hash.empty() || impronta(righe[i]) == hash ||
+                std::any_of(righe[i].altriPosti.begin(), righe[i].altriPosti.end(),
+                            [&](const AltroPosto& p) { return p.impronta == hash; }))
                 file.insert(righe[i].file);
         if (file.size() > 1) {
             riga.statoSdi = AbbinamentoAmbiguo;

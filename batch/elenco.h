@@ -24,6 +24,12 @@ struct EventoSdi {
     std::string nota;    // why it does not make the state, "" when it does
 };
 
+// Another place the same document was found in (UnisciDoppione).
+struct AltroPosto {
+    std::string file;     // as the user knows it
+    std::string impronta; // the SHA-256 of that file, as RigaElenco::impronta
+};
+
 // One row of the list of many invoices: a document of an invoice file, an SdI message, or an
 // entry that could not be read (with the reason).
 struct RigaElenco {
@@ -44,6 +50,11 @@ struct RigaElenco {
     // messages found about it, oldest first.
     std::string impronta;
     std::vector<EventoSdi> storiaSdi;
+    // The SHA-256 of the invoice's XML, the signed content of an envelope: the same document
+    // reached twice (an envelope and its XML, two paths, two archives) has the same.
+    std::string improntaContenuto;
+    // The same document found in other places too, in the order found (UnisciDoppioni).
+    std::vector<AltroPosto> altriPosti;
 };
 
 // Reads one file found into its rows: one per document, or one for an SdI message, or one
@@ -53,7 +64,8 @@ struct RigaElenco {
 std::vector<RigaElenco> LeggiRigheFile(const FileTrovato& file, const Fiducia& fiducia,
                                        const std::atomic<bool>* annulla = nullptr);
 
-// The rows of every file the explorer finds in the paths, in the order found. The files are
+// The rows of every file the explorer finds in the paths, in the order found, each document
+// once (UnisciDoppioni). The files are
 // read on as many threads as the machine has cores while the explorer, on a thread of its
 // own, goes on finding them (taking a ZIP archive's entries out overlaps reading those already
 // out, the bytes of entries in memory waiting for a reader kept within a bound; the reading of
@@ -66,6 +78,21 @@ std::vector<RigaElenco> LeggiRighe(Esploratore& esploratore,
                                    const std::vector<std::string>& percorsi, const Fiducia& fiducia,
                                    const std::function<void(std::size_t, std::size_t)>& letti = {},
                                    const std::atomic<bool>* annulla = nullptr);
+
+// What tells a document from any other, whatever path it was reached by: its content's hash
+// (for an envelope, the signed content's) and its place in the file. "" for a row that was not
+// read.
+std::string ChiaveDocumento(const RigaElenco& riga);
+
+// The same document found again (the same ChiaveDocumento): one row stays, the one whose file
+// carries a signature (the envelope rather than the XML taken out of it), else `riga`; the
+// other's place goes to its altriPosti.
+void UnisciDoppione(RigaElenco& riga, RigaElenco doppione);
+
+// Each document once, in the place it was first found: rows of the same document are merged
+// (UnisciDoppione), so that an envelope and its XML, a file reached by two paths or in two
+// archives are one row and are summed once.
+void UnisciDoppioni(std::vector<RigaElenco>& righe);
 
 // The sums of the documents of one currency, credit notes counted against the invoices
 // (ImportoConSegno). Amounts exact, with a dot.

@@ -1,7 +1,7 @@
 #include "esploratore.h"
+#include "envelopepath.h"
 #include "errors.h"
 #include "files.h"
-#include "envelopepath.h"
 #include "fileutil.h"
 #include "text.h"
 
@@ -48,6 +48,15 @@ std::string inMegabyte(std::uint64_t byte) {
 
 } // namespace
 
+std::string UltimoNome(const std::string& file) {
+    const auto freccia = file.rfind(SeparatoreArchivio);
+    const std::string voce =
+        freccia == std::string::npos
+            ? file
+            : file.substr(freccia + std::string_view(SeparatoreArchivio).size());
+    return voce.substr(voce.find_last_of("/\\") + 1);
+}
+
 bool EArchivioZip(std::string_view inizio) {
     return inizio.starts_with("PK\x03\x04") || inizio.starts_with("PK\x05\x06");
 }
@@ -78,8 +87,8 @@ std::string MotivoNomeNonSicuro(const std::string& nome) {
     std::size_t inizio = 0;
     while (inizio <= nome.size()) {
         const auto fine = nome.find_first_of("/\\", inizio);
-        const auto passo = nome.substr(inizio, fine == std::string::npos ? std::string::npos
-                                                                       : fine - inizio);
+        const auto passo =
+            nome.substr(inizio, fine == std::string::npos ? std::string::npos : fine - inizio);
         if (passo == "..")
             return "nome con \"..\" nell'archivio, non sicuro";
         if (fine == std::string::npos)
@@ -107,7 +116,8 @@ std::string Esploratore::postoCopia(const std::string& nome) {
     std::vector<std::string> nomi = {MinuscoleAscii(nome)};
     if (IsEnvelope(nome))
         nomi.push_back(MinuscoleAscii(PercorsoXmlDaP7m(nome)));
-    if (std::none_of(nomi.begin(), nomi.end(), [&](const auto& n) { return m_nomiUsati.count(n); })) {
+    if (std::none_of(nomi.begin(), nomi.end(),
+                     [&](const auto& n) { return m_nomiUsati.count(n); })) {
         m_nomiUsati.insert(nomi.begin(), nomi.end());
         return m_privata.percorso() + "/" + nome;
     }
@@ -144,8 +154,8 @@ void Esploratore::esplora(const std::vector<std::string>& percorsi,
     }
 }
 
-void Esploratore::esploraFile(const std::string& percorso, const std::string& nome,
-                              int profondita, const std::function<void(FileTrovato)>& trovato,
+void Esploratore::esploraFile(const std::string& percorso, const std::string& nome, int profondita,
+                              const std::function<void(FileTrovato)>& trovato,
                               const std::atomic<bool>* annulla) {
     if (FileArchivioZip(percorso))
         esploraArchivio(percorso, nome, profondita, trovato, annulla);
@@ -188,15 +198,16 @@ void Esploratore::esploraArchivio(const std::string& percorso, const std::string
             break;
         }
         if (++voci > m_limiti.vociMassime) {
-            trovato({nome, "", "l'archivio ha più di " + std::to_string(m_limiti.vociMassime) +
-                                   " voci: le altre non sono lette"});
+            trovato({nome, "",
+                     "l'archivio ha più di " + std::to_string(m_limiti.vociMassime) +
+                         " voci: le altre non sono lette"});
             break;
         }
         const char* nomeGrezzo = archive_entry_pathname_utf8(voce);
         if (!nomeGrezzo)
             nomeGrezzo = archive_entry_pathname(voce);
         const std::string nomeVoce = nomeGrezzo ? nomeGrezzo : "";
-        const std::string mostrato = nome + "/" + nomeVoce;
+        const std::string mostrato = nome + SeparatoreArchivio + nomeVoce;
         const auto tipo = archive_entry_filetype(voce);
         if (tipo == AE_IFDIR)
             continue; // a folder holds nothing of its own
@@ -214,8 +225,9 @@ void Esploratore::esploraArchivio(const std::string& percorso, const std::string
         }
         if (archive_entry_size_is_set(voce) &&
             static_cast<std::uint64_t>(archive_entry_size(voce)) > m_limiti.dimensioneMassima) {
-            trovato({mostrato, "", "voce di oltre " + inMegabyte(m_limiti.dimensioneMassima) +
-                                       " una volta estratta"});
+            trovato({mostrato, "",
+                     "voce di oltre " + inMegabyte(m_limiti.dimensioneMassima) +
+                         " una volta estratta"});
             continue;
         }
 
@@ -233,7 +245,7 @@ void Esploratore::esploraArchivio(const std::string& percorso, const std::string
         std::string errore;
         std::string inizio; // the first bytes, to tell an archive inside from other files
         try {
-            if (m_modoVoci == VociArchivio::Copiate || IsEnvelope(nomeVoce))
+            if (m_modoVoci == VociArchivio::Copiate)
                 versaInCopia();
             const std::int64_t compressiInizio = archive_filter_bytes(a.get(), -1);
             std::uint64_t estratti = 0;

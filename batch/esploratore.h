@@ -12,10 +12,18 @@
 
 namespace ondivo {
 
+// Between an archive and the name of an entry in it, as the user is shown an entry:
+// "mese.zip › sotto/f.xml".
+inline constexpr const char* SeparatoreArchivio = " \u203A ";
+
+// The last name of a file as the user knows it: "f.xml" of "/a/f.xml" and of
+// "/a/mese.zip › sotto/f.xml".
+std::string UltimoNome(const std::string& file);
+
 // One file among those the user opened at once: a file given, a file of a folder given, or an
 // entry of a ZIP archive.
 struct FileTrovato {
-    std::string nome;     // as the user knows it: the path, or "archivio.zip/cartella/f.xml"
+    std::string nome;     // as the user knows it: the path, or "archivio.zip › cartella/f.xml"
     std::string percorso; // where it can be read: the file itself, or a copy of the entry in
                           // the explorer's private folder; empty when the entry is refused or
                           // kept in memory
@@ -35,8 +43,8 @@ struct LimitiArchivio {
 // What becomes of an archive's entries: copies in the private folder, which can be opened again
 // by path as long as the explorer lives (a window's list), or bytes in memory handed over with
 // the entry, for a reader that reads each once (a listing on the command line): making a file
-// costs far more than reading a small invoice. Envelopes, whose XML is written beside them,
-// archives inside archives and entries over LimitiArchivio::inMemoriaMassima are copied anyway.
+// costs far more than reading a small invoice. Archives inside archives and entries over
+// LimitiArchivio::inMemoriaMassima are copied anyway.
 enum class VociArchivio { Copiate, InMemoria };
 
 // Finds the files of many paths, one by one, in order: a file is itself (a ZIP archive, by

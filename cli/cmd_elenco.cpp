@@ -56,6 +56,9 @@ void stampaJson(const std::vector<RigaElenco>& righe) {
                       << ", \"file\": " << JsonValore(e.file)
                       << ", \"nota\": " << JsonValore(oNull(e.nota)) << "}";
         }
+        std::cout << "], \"altri_file\": [";
+        for (std::size_t i = 0; i < r.altriPosti.size(); ++i)
+            std::cout << (i ? ", " : "") << JsonValore(r.altriPosti[i].file);
         std::cout << "]}";
         separatore = ",\n";
     }

@@ -86,17 +86,24 @@ ContenutoPdf PreparaContenutoPdf(const DocumentoAperto& documento, const std::st
     contenuto.metadati.autore = primo(documento.fornitore);
     contenuto.metadati.soggetto = primo(documento.tipoDocumento);
 
-    const bool busta = IsEnvelope(scelto);
-    contenuto.file.push_back(
-        {NomeFileSicuro(NomeFile(busta ? PercorsoXmlDaP7m(scelto) : documento.fileXml)),
-         platform::LeggiFile(documento.fileXml), "application/xml", "La fattura elettronica"});
+    // The bytes the page was made from, not the files read again.
+    const bool busta = IsEnvelope(scelto) && (documento.dati ? documento.dati != documento.xml
+                                                             : documento.fileXml != scelto);
+    const auto leggi = [](const std::shared_ptr<const std::string>& dati, const std::string& file) {
+        return dati ? *dati : platform::LeggiFile(file);
+    };
+    contenuto.file.push_back({NomeFileSicuro(NomeFile(busta ? PercorsoXmlDaP7m(scelto) : scelto)),
+                              leggi(documento.xml, documento.fileXml), "application/xml",
+                              "La fattura elettronica"});
     if (busta)
-        contenuto.file.push_back({NomeFileSicuro(NomeFile(scelto)), platform::LeggiFile(scelto),
+        contenuto.file.push_back({NomeFileSicuro(NomeFile(scelto)), leggi(documento.dati, scelto),
                                   "application/pkcs7-mime",
                                   "La fattura elettronica nella sua busta firmata"});
     for (const auto& voce : documento.allegati)
         contenuto.file.push_back(allegato(*voce));
-    contenuto.origini = {scelto, documento.fileXml};
+    contenuto.origini = {scelto};
+    if (!documento.fileXml.empty() && documento.fileXml != scelto)
+        contenuto.origini.push_back(documento.fileXml);
     return contenuto;
 }
 

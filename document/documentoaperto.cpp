@@ -6,7 +6,11 @@
 #include "envelopepath.h"
 #include "errors.h"
 #include "executablepath.h"
+#include "files.h"
+#include "fileutil.h"
+#include "formabusta.h"
 #include "headerfields.h"
+#include "impronta.h"
 #include "lctv.h"
 #include "localloader.h"
 #include "messages.h"
@@ -64,21 +68,39 @@ void intestazioneMessaggio(const MessaggioSdI& messaggio, DocumentoAperto& docum
 
 DocumentoAperto ApriDocumento(const std::string& scelto, const std::string& foglioStile,
                               const PartiDocumento& parti, const std::atomic<bool>* annulla,
-                              const std::string* contenuto) {
+                              std::shared_ptr<const std::string> contenuto) {
     DocumentoAperto documento;
-    if (contenuto && IsEnvelope(scelto))
-        throw OndivoError("Impossibile aprire la busta " + scelto +
-                          " senza una sua copia su disco");
-    try {
-        // The signature tool may run for up to its time-out: a withdrawn open ends it at once.
-        documento.fileXml =
-            contenuto ? scelto
-                      : XmlPathToOpen(scelto, AppDir() + DirOssl, annulla, parti.estraiAccanto);
-    } catch (const EAnnullata&) {
-        return soloAnnullato();
+    // The file is read once: its page, its signatures' verdict and its identity come from the
+    // same bytes, whatever happens to the file meanwhile. A file that cannot be read is left
+    // to the XML loader, whose message names the fault as the open always did.
+    if (!contenuto && IsEnvelope(scelto) && !FileEsiste(scelto))
+        throw OndivoError("File non trovato: " + scelto);
+    if (!contenuto && FileEsiste(scelto)) {
+        try {
+            contenuto = std::make_shared<const std::string>(platform::LeggiFile(scelto));
+        } catch (const platform::EFileStreamError&) {
+            if (IsEnvelope(scelto))
+                throw;
+        }
+    }
+    documento.dati = contenuto;
+    documento.fileXml = scelto;
+    documento.xml = contenuto;
+    if (contenuto && IsEnvelope(scelto) && !EXmlSemplice(*contenuto)) {
+        try {
+            // The signature tool may run for up to its time-out: a withdrawn open ends it at once.
+            documento.xml = std::make_shared<const std::string>(ContenutoBusta(
+                *contenuto, scelto, AppDir() + DirOssl, AttesaMassimaOpenSsl, annulla));
+            documento.fileXml =
+                parti.estraiAccanto ? CollocaXmlEstratto(scelto, *documento.xml) : std::string();
+        } catch (const EAnnullata&) {
+            return soloAnnullato();
+        }
     }
     if (annullata(annulla))
         return soloAnnullato();
+    if (parti.datiDocumenti && documento.xml)
+        documento.impronta = ImprontaSha256(*documento.xml);
 
     // libxslt reports through a process-wide handler: opens that make a page run one at a
     // time from here, whichever thread asks (the window's open, a batch). Opens that only read
@@ -91,7 +113,8 @@ DocumentoAperto ApriDocumento(const std::string& scelto, const std::string& fogl
     if (annullata(annulla))
         return soloAnnullato();
     Messaggi messaggi(documento.messaggi);
-    XmlDocPtr fattura = CaricaPerQuery(documento.fileXml, messaggi, contenuto);
+    XmlDocPtr fattura = CaricaPerQuery(documento.fileXml.empty() ? scelto : documento.fileXml,
+                                       messaggi, documento.xml.get());
     std::vector<std::string> formato;
     if (fattura && LeggiValoriDoc(fattura.get(), PercorsoFormato, formato)) {
         documento.formato = UnisciValori(formato);
@@ -120,8 +143,9 @@ DocumentoAperto ApriDocumento(const std::string& scelto, const std::string& fogl
         documento.documenti = LeggiDatiDocumenti(fattura.get());
     if (parti.fiducia) {
         try {
-            documento.firme = contenuto ? VerificaFirmeDati(*contenuto, scelto, *parti.fiducia)
-                                        : VerificaFirmeFile(scelto, *parti.fiducia);
+            documento.firme = documento.dati
+                                  ? VerificaFirmeDati(*documento.dati, scelto, *parti.fiducia)
+                                  : VerificaFirmeFile(scelto, *parti.fiducia);
         } catch (const std::exception& e) {
             documento.erroreFirme = e.what();
         }

@@ -6,6 +6,7 @@
 #include "verificafirma.h"
 
 #include <atomic>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -20,8 +21,9 @@ struct PartiDocumento {
     bool datiDocumenti = false; // what a list of many invoices shows of each document
     // The authorities to verify the file's signatures against; no verification when null.
     const Fiducia* fiducia = nullptr;
-    // An envelope's XML may go beside it, as the viewer's open command puts it; whatever only
-    // reads (a listing, the command line's info and html, a PDF) keeps it in the user's cache.
+    // An envelope's XML goes beside it (or to the cache when it cannot), as the viewer's open
+    // command puts it; whatever only reads (a listing, opening from a list, the command line's
+    // info and html, a PDF) keeps it in memory and writes nothing.
     bool estraiAccanto = true;
 };
 
@@ -40,7 +42,17 @@ struct DocumentoAperto {
     // The open was cancelled before its end: nothing of it is to be shown.
     bool annullato = false;
 
-    std::string fileXml;     // the file read: the chosen one, or the XML taken out of an envelope
+    // The file read: the chosen one, or the XML taken out of an envelope where it was placed
+    // (beside it, or in the cache); empty when the envelope's XML stayed in memory only.
+    std::string fileXml;
+    // The bytes of the chosen file as read, once, and the invoice's XML among them (the same
+    // bytes, or an envelope's content): what was shown is what a PDF embeds and what the
+    // signatures were verified on. Null when the file could not be read.
+    std::shared_ptr<const std::string> dati;
+    std::shared_ptr<const std::string> xml;
+    // The SHA-256 of `xml` (datiDocumenti): the same invoice, signed or not, reached by any
+    // path, has the same.
+    std::string impronta;
     std::string formato;     // the joined text of the format query (ANSI)
     std::string foglioStile; // the stylesheet chosen for the format (the given one if unknown)
     std::string pagina;      // the page the view shows, Windows-1252 bytes
@@ -71,13 +83,14 @@ struct DocumentoAperto {
 // With `annulla` set (from any thread) the open stops before its next step and comes back
 // marked annullato. May be called from several threads: past the envelope, opens run one at a
 // time, since libxslt reports errors through one process-wide handler.
+// The chosen file is read once, and everything comes from those bytes (DocumentoAperto::dati).
 // With `contenuto`, the file's bytes are those, already read (an entry of an archive kept in
-// memory), and `scelto` only names it; an envelope is always opened from its file, beside which
-// its XML is written.
+// memory), and `scelto` only names it. An envelope is unwrapped in memory (ContenutoBusta); its
+// XML is placed beside it, or in the cache, only with PartiDocumento::estraiAccanto.
 DocumentoAperto ApriDocumento(const std::string& scelto, const std::string& foglioStile,
                               const PartiDocumento& parti = {},
                               const std::atomic<bool>* annulla = nullptr,
-                              const std::string* contenuto = nullptr);
+                              std::shared_ptr<const std::string> contenuto = nullptr);
 
 // Makes the XML libraries ready for opens on other threads; call once on the main thread
 // before the first.

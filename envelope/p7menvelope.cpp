@@ -65,42 +65,37 @@ void eseguiStrumento(const std::string& cartella, const std::string& strumento,
 
 } // namespace
 
-bool EstraiXmlDaP7m(const std::string& p7m, std::string& xml, const std::string& cartellaStrumento,
-                    std::chrono::milliseconds attesaMassima, const std::atomic<bool>* annulla,
-                    bool accanto) {
+std::string ContenutoBusta(std::string_view busta, const std::string& p7m,
+                           const std::string& cartellaStrumento,
+                           std::chrono::milliseconds attesaMassima,
+                           const std::atomic<bool>* annulla) {
     const std::string strumento = cartellaStrumento + platform::NomeEseguibile("openssl");
-    xml = PercorsoXmlDaP7m(p7m);
-    if (!FileEsiste(p7m))
-        throw OndivoError("File non trovato: " + p7m);
+    const std::string xml = PercorsoXmlDaP7m(p7m);
     controllaAnnullamento(annulla);
-    std::string busta = platform::LeggiFile(p7m);
-    if (EXmlSemplice(busta)) {
-        xml = p7m;
-        return true;
-    }
+    if (EXmlSemplice(busta))
+        return std::string(busta);
     if (!FileEsiste(strumento))
         throw OndivoError("OpenSSL non trovato: " + strumento);
     // Without an extension to drop, the content would take the envelope's own name.
     if (xml == p7m)
         throw OndivoError("Output non creato: " + xml);
 
-    // Everything the tool reads and writes, but the envelope itself, stays in this folder;
-    // only a complete content leaves it.
+    // Everything the tool reads and writes stays in this folder: the tool reads the bytes
+    // already read, never the user's file again, so the content and the signatures' verdict
+    // come from the same bytes.
     platform::CartellaTemporanea lavoro; // removed, with everything in it, at the end
     std::string errore;
     if (!lavoro.crea("ondivo-p7m-", errore))
         throw OndivoError("Cannot create file \"" + lavoro.percorso() + "\". " + errore);
 
-    std::string ingresso = assoluto(p7m);
+    std::string ingresso = lavoro.percorso() + "/busta-1";
     // DER goes to the tool as it is (0x30, a SEQUENCE, starts every DER envelope); text is
     // decoded first.
-    if (busta.empty() || busta[0] != 0x30) {
-        if (const auto der = DerDaTesto(busta)) {
-            ingresso = lavoro.percorso() + "/busta-1";
-            platform::ScriviFile(ingresso, *der);
-        }
-    }
-    std::string().swap(busta); // the tool reads the file itself: no need to hold it meanwhile
+    std::optional<std::string> der;
+    if (busta.empty() || busta[0] != 0x30)
+        der = DerDaTesto(busta);
+    platform::ScriviFile(ingresso, der ? std::string_view(*der) : busta);
+    der.reset();
     std::string contenuto;
     for (int livello = 1;; ++livello) {
         const std::string uscita = lavoro.percorso() + "/contenuto-" + std::to_string(livello);
@@ -119,6 +114,23 @@ bool EstraiXmlDaP7m(const std::string& p7m, std::string& xml, const std::string&
         platform::ScriviFile(ingresso, *interna);
     }
     controllaAnnullamento(annulla);
+    return contenuto;
+}
+
+bool EstraiXmlDaP7m(const std::string& p7m, std::string& xml, const std::string& cartellaStrumento,
+                    std::chrono::milliseconds attesaMassima, const std::atomic<bool>* annulla,
+                    bool accanto) {
+    xml = PercorsoXmlDaP7m(p7m);
+    if (!FileEsiste(p7m))
+        throw OndivoError("File non trovato: " + p7m);
+    controllaAnnullamento(annulla);
+    const std::string busta = platform::LeggiFile(p7m);
+    if (EXmlSemplice(busta)) {
+        xml = p7m;
+        return true;
+    }
+    const std::string contenuto =
+        ContenutoBusta(busta, p7m, cartellaStrumento, attesaMassima, annulla);
     xml = CollocaXmlEstratto(p7m, contenuto, accanto);
     return true;
 }

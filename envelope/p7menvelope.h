@@ -13,6 +13,16 @@ inline constexpr std::chrono::milliseconds AttesaMassimaOpenSsl = std::chrono::s
 // Envelopes found inside envelopes are unwrapped up to this depth, the outer one included.
 inline constexpr int LivelliMassimiBuste = 3;
 
+// The content of an envelope already read (`busta`, the bytes of the file `p7m`), unwrapped
+// with the OpenSSL tool in cartellaStrumento, in memory: the tool works on a private copy, and
+// nothing is written anywhere else. The forms, the nesting, the exit codes, the time-out and the
+// cancellation are those of EstraiXmlDaP7m, with its messages; a ".p7m" that is plain XML is
+// its own content.
+std::string ContenutoBusta(std::string_view busta, const std::string& p7m,
+                           const std::string& cartellaStrumento,
+                           std::chrono::milliseconds attesaMassima = AttesaMassimaOpenSsl,
+                           const std::atomic<bool>* annulla = nullptr);
+
 // Unwraps a signed envelope with the OpenSSL tool in cartellaStrumento (a folder path ending in
 // "/", where the tool also runs) and sets xml to
 // the file that holds its content, the invoice's XML. Returns true, with a file at xml, or

@@ -78,9 +78,15 @@ public:
     DescrittoreLettura& operator=(const DescrittoreLettura&) = delete;
 
     int fd() const { return m_fd; }
+    // Up to `quanti` bytes from `posizione` into `dove`, fewer only at the end of the file; the
+    // descriptor's own position is left where it was. Throws EFileStreamError.
+    std::size_t LeggiDa(std::uint64_t posizione, char* dove, std::size_t quanti) const;
+    // The size of the file now.
+    std::uint64_t Dimensione() const;
 
 private:
     int m_fd = -1;
+    std::string m_percorso;
 };
 
 // The whole file, read until its end, with TFileLettura's rules.

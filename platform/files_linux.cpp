@@ -213,9 +213,33 @@ TFileLettura::~TFileLettura() {
         ::close(static_cast<int>(m_fd));
 }
 
-DescrittoreLettura::DescrittoreLettura(const std::string& percorso) {
+DescrittoreLettura::DescrittoreLettura(const std::string& percorso) : m_percorso(percorso) {
     std::uint64_t dimensione = 0;
     m_fd = apriRegolare(percorso, dimensione);
+}
+
+std::size_t DescrittoreLettura::LeggiDa(std::uint64_t posizione, char* dove,
+                                        std::size_t quanti) const {
+    std::size_t letti = 0;
+    while (letti < quanti) {
+        const ssize_t n = ::pread(m_fd, dove + letti, quanti - letti,
+                                  static_cast<off_t>(posizione + letti));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            erroreFile("Cannot open file", m_percorso, errno);
+        if (n == 0)
+            break;
+        letti += static_cast<std::size_t>(n);
+    }
+    return letti;
+}
+
+std::uint64_t DescrittoreLettura::Dimensione() const {
+    struct stat info {};
+    if (::fstat(m_fd, &info) != 0)
+        erroreFile("Cannot open file", m_percorso, errno);
+    return static_cast<std::uint64_t>(info.st_size);
 }
 
 DescrittoreLettura::~DescrittoreLettura() {

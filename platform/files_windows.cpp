@@ -263,7 +263,7 @@ void TFileLettura::Riavvolgi() {
         erroreFile("Cannot open file", m_percorso, GetLastError());
 }
 
-DescrittoreLettura::DescrittoreLettura(const std::string& percorso) {
+DescrittoreLettura::DescrittoreLettura(const std::string& percorso) : m_percorso(percorso) {
     std::uint64_t dimensione = 0;
     UniqueHandle file = apriRegolare(percorso, dimensione);
     // The C library's descriptor takes the handle over, and closes it with itself.
@@ -276,6 +276,44 @@ DescrittoreLettura::DescrittoreLettura(const std::string& percorso) {
 DescrittoreLettura::~DescrittoreLettura() {
     if (m_fd >= 0)
         _close(m_fd);
+}
+
+std::size_t DescrittoreLettura::LeggiDa(std::uint64_t posizione, char* dove,
+                                        std::size_t quanti) const {
+    HANDLE file = reinterpret_cast<HANDLE>(_get_osfhandle(m_fd));
+    // A read at an offset moves the handle's position: it is put back where it was.
+    LARGE_INTEGER prima{};
+    if (!SetFilePointerEx(file, LARGE_INTEGER{}, &prima, FILE_CURRENT))
+        erroreFile("Cannot open file", m_percorso, GetLastError());
+    std::size_t letti = 0;
+    while (letti < quanti) {
+        OVERLAPPED dove_{};
+        const std::uint64_t da = posizione + letti;
+        dove_.Offset = static_cast<DWORD>(da);
+        dove_.OffsetHigh = static_cast<DWORD>(da >> 32);
+        DWORD n = 0;
+        const DWORD chiesti =
+            static_cast<DWORD>(std::min<std::size_t>(quanti - letti, 1u << 30));
+        if (!ReadFile(file, dove + letti, chiesti, &n, &dove_)) {
+            const DWORD errore = GetLastError();
+            if (errore == ERROR_HANDLE_EOF)
+                break;
+            SetFilePointerEx(file, prima, nullptr, FILE_BEGIN);
+            erroreFile("Cannot open file", m_percorso, errore);
+        }
+        if (n == 0)
+            break;
+        letti += n;
+    }
+    SetFilePointerEx(file, prima, nullptr, FILE_BEGIN);
+    return letti;
+}
+
+std::uint64_t DescrittoreLettura::Dimensione() const {
+    LARGE_INTEGER dimensione{};
+    if (!GetFileSizeEx(reinterpret_cast<HANDLE>(_get_osfhandle(m_fd)), &dimensione))
+        erroreFile("Cannot open file", m_percorso, GetLastError());
+    return static_cast<std::uint64_t>(dimensione.QuadPart);
 }
 
 TFileScrittura::TFileScrittura(const std::string& percorso) : m_percorso(percorso) {

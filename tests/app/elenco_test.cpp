@@ -1,4 +1,5 @@
 #include "cartellaprogramma.h"
+#include "esploratore.h"
 #include "fakeprompts.h"
 #include "filtroelenco.h"
 #include "finestraelenco.h"
@@ -89,6 +90,23 @@ std::map<std::string, std::string> allegatiDelXml(const fs::path& fattura) {
     return allegati;
 }
 
+// Every file under a folder, by its path there, with its bytes.
+std::map<std::string, std::string> albero(const fs::path& cartella) {
+    std::map<std::string, std::string> file;
+    for (const auto& voce : fs::recursive_directory_iterator(cartella))
+        file[fs::relative(voce.path(), cartella).string()] =
+            voce.is_regular_file() ? leggi(voce.path()) : std::string("<cartella>");
+    return file;
+}
+
+// The openssl tool on arguments, in `cartella`.
+bool openssl(const QStringList& argomenti, const fs::path& cartella) {
+    QProcess p;
+    p.setWorkingDirectory(QString::fromStdString(cartella.string()));
+    p.start(QStringLiteral(ONDIVO_OPENSSL), argomenti);
+    return p.waitForFinished(60000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+}
+
 std::vector<std::string> nomiIn(const fs::path& cartella) {
     std::vector<std::string> nomi;
     for (const auto& voce : fs::directory_iterator(cartella))
@@ -167,7 +185,7 @@ private:
         std::map<std::string, std::string> righe;
         for (const auto& r : e.m_modello->righe())
             if (!r.errore.empty())
-                righe[r.file.substr(r.file.find_last_of('/') + 1)] = r.errore;
+                righe[UltimoNome(r.file)] = r.errore;
         return righe;
     }
 
@@ -274,8 +292,9 @@ private slots:
         QCOMPARE(w->m_elenco->m_modello->rowCount(), quanti);
         // The first row is chosen and shown in the main window.
         QCOMPARE(w->m_elenco->m_tabella->selectionModel()->selectedRows().size(), 1);
+        // Named as the list names it: an archive's entry by the archive, not by its copy.
         QTRY_COMPARE_WITH_TIMEOUT(w->StFileXML->text(),
-                                  QString::fromStdString(rigaMostrata(*w->m_elenco, 0).percorso),
+                                  QString::fromStdString(rigaMostrata(*w->m_elenco, 0).file),
                                   30000);
         QCOMPARE(w->StFornitore->text(), QStringLiteral("Nordest Software S.r.l."));
     }
@@ -332,7 +351,7 @@ private slots:
         for (const auto& r : e.m_modello->righe())
             if (r.errore.empty()) {
                 numeri.insert(r.dati.numero);
-                file.insert(r.file.substr(r.file.find_last_of('/') + 1));
+                file.insert(UltimoNome(r.file));
                 QVERIFY(fs::exists(r.percorso));
             }
         QCOMPARE(numeri, (std::multiset<std::string>{"PA-2024/011", "PA-2024/012", "2024/S-118",
@@ -490,6 +509,84 @@ private slots:
         QTest::keyClick(e.m_tabella, Qt::Key_Up);
         QTRY_COMPARE_WITH_TIMEOUT(w->STNumDoc->text(), QStringLiteral("FT 2024/0093"), 30000);
         QVERIFY(prompts.shown.empty());
+    }
+
+    // A list only reads: choosing each of its rows, an envelope among them, writes nothing in
+    // the user's folder, and an archive's entry is named by its archive. Closed, the list lets
+    // its rows go, but the invoice shown keeps what it was read from (its PDF is still made);
+    // the list's private copies go once another invoice takes its place.
+    void rowsOnlyReadAndKeepWhatTheyNeed() {
+        const fs::path cartella = m_fatture->path() / "mese";
+        copiaCampioni(cartella, 0, 2);
+        const fs::path chiavi = m_fatture->path() / "chiavi";
+        fs::create_directories(chiavi);
+        QVERIFY(openssl({"req", "-x509", "-newkey", "ec", "-pkeyopt",
+                         "ec_paramgen_curve:prime256v1", "-nodes", "-keyout", "k.pem", "-out",
+                         "c.pem", "-days", "2", "-subj", "/CN=Test"},
+                        chiavi));
+        const std::string busta = (cartella / (std::string(kCampioni[2]) + ".p7m")).string();
+        QVERIFY(openssl({"cms", "-sign", "-nodetach", "-binary", "-outform", "DER", "-in",
+                         QString::fromStdString(campione(kCampioni[2]).string()), "-signer",
+                         "c.pem", "-inkey", "k.pem", "-out", QString::fromStdString(busta)},
+                        chiavi));
+        QVERIFY(zip(cartella / "archivio.zip",
+                    {{std::string("sotto/") + kCampioni[3], campione(kCampioni[3])}}));
+        const auto prima = albero(cartella);
+
+        test::FakePrompts prompts;
+        auto w = finestra(prompts);
+        w->apriPercorsi({cartella.string()});
+        QVERIFY(w->m_elenco);
+        FinestraElenco& e = *w->m_elenco;
+        QVERIFY(letta(e));
+        const auto mostra = [&](int i) {
+            e.m_tabella->setCurrentIndex(e.m_filtro->index(i, ModelloElenco::Numero));
+            return QTest::qWaitFor(
+                [&] {
+                    return !w->aperturaInCorso() &&
+                           w->StFileXML->text() == QString::fromStdString(rigaMostrata(e, i).file);
+                },
+                30000);
+        };
+        int voce = -1;
+        bool bustaVista = false;
+        for (int i = 0; i < e.m_filtro->rowCount(); ++i) {
+            if (rigaMostrata(e, i).percorso.empty())
+                continue;
+            QVERIFY2(mostra(i), rigaMostrata(e, i).file.c_str());
+            bustaVista = bustaVista || rigaMostrata(e, i).file == busta;
+            if (rigaMostrata(e, i).file.find(SeparatoreArchivio) != std::string::npos)
+                voce = i;
+        }
+        QVERIFY(bustaVista);
+        QVERIFY(voce >= 0);
+        QCOMPARE(QString::fromStdString(rigaMostrata(e, voce).file),
+                 QString::fromStdString((cartella / "archivio.zip").string()) +
+                     QStringLiteral(" \u203A sotto/") + QLatin1String(kCampioni[3]));
+        QVERIFY(albero(cartella) == prima);
+
+        QVERIFY(mostra(voce));
+        const std::string copia = rigaMostrata(e, voce).percorso;
+        QVERIFY(fs::exists(copia));
+        e.close();
+        QCOMPARE(e.m_modello->rowCount(), 0);
+        QVERIFY(fs::exists(copia));
+        const fs::path pdf = m_fatture->path() / "pdf" / "voce.pdf";
+        fs::create_directories(pdf.parent_path());
+        prompts.answers.push_back(pdf.string());
+        w->eseguiComando([&w] { w->esportaPdfClick(); });
+        QVERIFY(QTest::qWaitFor([&w] { return w->m_esportazioniInCorso == 0; }, 60000));
+        QVERIFY2(prompts.shown.empty(), prompts.shown.empty() ? "" : prompts.shown[0].c_str());
+        QVERIFY(leggi(pdf).starts_with("%PDF-"));
+        // The save dialog starts where the archive is, not in the private copy's folder.
+        QCOMPARE(prompts.dialogs.back().cartellaIniziale, cartella.string());
+
+        w->ApriFattura((cartella / kCampioni[0]).string());
+        QTRY_VERIFY_WITH_TIMEOUT(!w->aperturaInCorso(), 30000);
+        QCOMPARE(w->StFileXML->text(), QString::fromStdString((cartella / kCampioni[0]).string()));
+        QVERIFY(!fs::exists(copia));
+        QVERIFY(!fs::exists(fs::path(copia).parent_path()));
+        QVERIFY(albero(cartella) == prima);
     }
 
     // Cancelling stops the reading within the file being read: a signature tool that would

@@ -91,18 +91,19 @@ TEST(Esploratore, JudgesEachEntryOfAnArchive) {
         trovati = Esplora(e, {zip});
         // The first copy lies straight in the private folder.
         folder =
-            std::filesystem::path(trovati.at(zip + "/a/uno.xml").percorso).parent_path().string();
-        for (const char* nome : {"a/uno.xml", "b/uno.xml", "interno.zip/dentro/b.xml"}) {
-            const auto& f = trovati.at(zip + "/" + nome);
+            std::filesystem::path(trovati.at(zip + " › a/uno.xml").percorso).parent_path().string();
+        for (const char* nome : {"a/uno.xml", "b/uno.xml", "interno.zip › dentro/b.xml"}) {
+            const auto& f = trovati.at(zip + " › " + nome);
             EXPECT_TRUE(f.errore.empty()) << nome << ": " << f.errore;
             EXPECT_TRUE(std::filesystem::exists(f.percorso)) << nome;
             EXPECT_EQ(f.percorso.rfind(folder + "/", 0), 0u) << f.percorso;
         }
-        EXPECT_NE(trovati.at(zip + "/a/uno.xml").percorso, trovati.at(zip + "/b/uno.xml").percorso);
-        EXPECT_NE(trovati.at(zip + "/../fuori.xml").errore.find("non sicuro"), std::string::npos);
-        EXPECT_NE(trovati.at(zip + "/grande.xml").errore.find("oltre 2 MB"), std::string::npos);
-        EXPECT_NE(trovati.at(zip + "/zeri.xml").errore.find("oltre"), std::string::npos);
-        EXPECT_NE(trovati.at(zip + "/interno.zip/terzo.zip").errore.find("annidato"),
+        EXPECT_NE(trovati.at(zip + " › a/uno.xml").percorso,
+                  trovati.at(zip + " › b/uno.xml").percorso);
+        EXPECT_NE(trovati.at(zip + " › ../fuori.xml").errore.find("non sicuro"), std::string::npos);
+        EXPECT_NE(trovati.at(zip + " › grande.xml").errore.find("oltre 2 MB"), std::string::npos);
+        EXPECT_NE(trovati.at(zip + " › zeri.xml").errore.find("oltre"), std::string::npos);
+        EXPECT_NE(trovati.at(zip + " › interno.zip › terzo.zip").errore.find("annidato"),
                   std::string::npos);
         EXPECT_EQ(trovati.size(), 8u);
         EXPECT_FALSE(std::filesystem::exists(dir.path() / "fuori.xml"));
@@ -127,9 +128,9 @@ TEST(Esploratore, CopiesOfTheSameNameNeverMeet) {
     ASSERT_EQ(trovati.size(), voci.size());
     std::set<std::string> copie;
     const std::string privata =
-        std::filesystem::path(trovati.at(zip + "/a/x.xml").percorso).parent_path().string();
+        std::filesystem::path(trovati.at(zip + " › a/x.xml").percorso).parent_path().string();
     for (const auto& [nome, dati] : voci) {
-        const auto& f = trovati.at(zip + "/" + nome);
+        const auto& f = trovati.at(zip + " › " + nome);
         ASSERT_TRUE(f.errore.empty()) << nome << ": " << f.errore;
         EXPECT_EQ(platform::LeggiFile(f.percorso), dati) << nome;
         EXPECT_EQ(NomeFile(f.percorso), NomeFile(nome));
@@ -143,8 +144,8 @@ TEST(Esploratore, CopiesOfTheSameNameNeverMeet) {
 }
 
 // Entries read in memory: the same entries, refusals and bytes as with copies, and no file for
-// those that may stay in memory; an envelope, an archive inside and an entry over the memory
-// limit, declared or found as it comes out, still get their copy.
+// those that may stay in memory, envelopes included; an archive inside and an entry over the
+// memory limit, declared or found as it comes out, still get their copy.
 TEST(Esploratore, EntriesInMemoryMatchTheCopies) {
     TempDir dir;
     const std::string medio(300u << 10, 'm');
@@ -168,14 +169,14 @@ TEST(Esploratore, EntriesInMemoryMatchTheCopies) {
     const auto conCopie = Esplora(copie, archivi);
     const auto inMemoria = Esplora(memoria, archivi);
     ASSERT_EQ(conCopie.size(), inMemoria.size());
-    const std::set<std::string> restanoInMemoria = {"a/uno.xml", "b/uno.xml",
-                                                    "interno.zip/dentro/b.xml"};
+    const std::set<std::string> restanoInMemoria = {"a/uno.xml", "b/uno.xml", "busta.xml.p7m",
+                                                    "interno.zip › dentro/b.xml"};
     for (const auto& zip : archivi) {
         for (const auto& nome :
              {"a/uno.xml", "b/uno.xml", "../fuori.xml", "medio.xml", "busta.xml.p7m", "zeri.xml",
-              "grande.xml", "interno.zip/dentro/b.xml"}) {
-            const auto& c = conCopie.at(zip + "/" + nome);
-            const auto& m = inMemoria.at(zip + "/" + nome);
+              "grande.xml", "interno.zip › dentro/b.xml"}) {
+            const auto& c = conCopie.at(zip + " › " + nome);
+            const auto& m = inMemoria.at(zip + " › " + nome);
             EXPECT_EQ(m.errore, c.errore) << zip << " " << nome;
             if (!c.errore.empty())
                 continue;
@@ -187,7 +188,7 @@ TEST(Esploratore, EntriesInMemoryMatchTheCopies) {
                 << zip << " " << nome;
         }
     }
-    EXPECT_EQ(platform::LeggiFile(inMemoria.at(archivi[1] + "/medio.xml").percorso), medio);
+    EXPECT_EQ(platform::LeggiFile(inMemoria.at(archivi[1] + " › medio.xml").percorso), medio);
 }
 
 TEST(Esploratore, RefusesACompressionBomb) {
@@ -197,8 +198,8 @@ TEST(Esploratore, RefusesACompressionBomb) {
     for (const auto voci : {VociArchivio::Copiate, VociArchivio::InMemoria}) {
         Esploratore e({}, voci);
         const auto trovati = Esplora(e, {zip});
-        EXPECT_NE(trovati.at(zip + "/zeri.xml").errore.find("compressione"), std::string::npos);
-        EXPECT_TRUE(trovati.at(zip + "/dopo.xml").errore.empty());
+        EXPECT_NE(trovati.at(zip + " › zeri.xml").errore.find("compressione"), std::string::npos);
+        EXPECT_TRUE(trovati.at(zip + " › dopo.xml").errore.empty());
     }
 }
 
@@ -410,16 +411,19 @@ TEST(CsvElenco, QuotesAndWritesItalianNumbers) {
     nota.dati.totale = "122.00";
     nota.dati.netto = "122.00";
     nota.dati.divisa = "USD";
+    nota.altriPosti = {{"a.zip › n.xml", ""}, {"c/n.xml", ""}};
     const std::string csv = CsvElenco({r, rotta, nota});
     EXPECT_EQ(csv.substr(0, 3), "\xEF\xBB\xBF");
     EXPECT_NE(csv.find("TD01;;14/03/2024;\"Riga\nnuova\";;;;;-1234,50;;integra;;\"a;b "
-                       "\"\"c\"\".xml\";2;;;\r\n"),
+                       "\"\"c\"\".xml\";2;;;;\r\n"),
               std::string::npos)
         << csv;
-    EXPECT_NE(csv.find(";;;;;;;;;;;;x.txt;;Documento xml non gestito;;\r\n"), std::string::npos)
+    EXPECT_NE(csv.find(";;;;;;;;;;;;x.txt;;Documento xml non gestito;;;\r\n"), std::string::npos)
         << csv;
-    EXPECT_NE(csv.find("TD04;;;;;;-100,00;-22,00;-122,00;;;;n.xml;1;;USD;-122,00\r\n"),
-              std::string::npos)
+    EXPECT_NE(
+        csv.find(
+            "TD04;;;;;;-100,00;-22,00;-122,00;;;;n.xml;1;;USD;-122,00;a.zip › n.xml | c/n.xml\r\n"),
+        std::string::npos)
         << csv;
 }
 

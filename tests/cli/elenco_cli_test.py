@@ -32,7 +32,7 @@ CORPUS = pathlib.Path(sys.argv[4]) if len(sys.argv) > 4 else None
 KEYS = ["file", "documento", "formato", "tipo_documento", "numero", "data", "fornitore",
         "piva_fornitore", "cliente", "imponibile", "imposta", "totale", "scadenza", "firma",
         "stato_sdi", "errore", "divisa", "netto", "scadenza_calcolata", "file_base64",
-        "storia_sdi"]
+        "storia_sdi", "altri_file"]
 
 
 def local(tag):
@@ -168,8 +168,12 @@ with tempfile.TemporaryDirectory() as tmp:
     before = {p.name: p.read_bytes() for p in envelopes.iterdir()}
     res = elenco(envelopes, "--json", env=env)
     listed = rows_of(res) or []
-    check(res.returncode == 0 and len(listed) == 2 * len(expected(ordinary[0]))
-          and all(r["firma"] == "integra" and r["errore"] is None for r in listed),
+    # The same signed content in two forms is one document, listed once with its other place.
+    check(res.returncode == 0 and len(listed) == len(expected(ordinary[0]))
+          and all(r["firma"] == "integra" and r["errore"] is None
+                  and sorted([r["file"]] + r["altri_file"])
+                  == [str(envelopes / "firmata.xml.p7m"), str(envelopes / "testo.xml.p7m")]
+                  for r in listed),
           "envelopes: listed", repr((listed, res.stderr)))
     check({p.name: p.read_bytes() for p in envelopes.iterdir()} == before,
           "envelopes: the folder is left as it was", repr(sorted(p.name for p in envelopes.iterdir())))
@@ -195,21 +199,27 @@ with tempfile.TemporaryDirectory() as tmp:
     rows = rows_of(res) or []
     by_name = {}
     for r in rows:
-        by_name.setdefault(r["file"][len(str(archive)) + 1:], []).append(r)
+        by_name.setdefault(r["file"][len(str(archive) + " › "):], []).append(r)
     ok = lambda n: n in by_name and by_name[n][0]["errore"] is None  # noqa: E731
     refused = lambda n, word: (n in by_name and by_name[n][0]["errore"]  # noqa: E731
                                and word in by_name[n][0]["errore"])
     check(res.returncode == 1, "zip: status 1", repr(res.stderr))
-    check(ok("a/" + ordinary[0].name) and ok("b/" + ordinary[0].name),
+    # Two entries of one name and an envelope of the same invoice: one document, listed by the
+    # signed one, with the other two places.
+    check(ok("c/firmata.xml.p7m") and "a/" + ordinary[0].name not in by_name
+          and "b/" + ordinary[0].name not in by_name
+          and all(sorted(r["altri_file"]) == [str(archive) + " › a/" + ordinary[0].name,
+                                              str(archive) + " › b/" + ordinary[0].name]
+                  for r in by_name["c/firmata.xml.p7m"]),
           "zip: two entries of one name", repr(sorted(by_name)))
     check(ok("c/firmata.xml.p7m") and by_name["c/firmata.xml.p7m"][0]["firma"] == "integra",
           "zip: a Base64 envelope", repr(by_name.get("c/firmata.xml.p7m")))
     check(refused("../fuori.xml", "non sicuro") and refused("/assoluto.xml", "non sicuro"),
           "zip: unsafe names refused", repr([by_name.get("../fuori.xml"), by_name.get("/assoluto.xml")]))
     check(refused("bomba.xml", "compressione"), "zip: a bomb refused", repr(by_name.get("bomba.xml")))
-    check(ok("dentro.zip/interno/" + ordinary[1].name), "zip: an archive inside", repr(sorted(by_name)))
-    check(refused("dentro.zip/ancora.zip", "annidato"), "zip: three deep refused",
-          repr(by_name.get("dentro.zip/ancora.zip")))
+    check(ok("dentro.zip › interno/" + ordinary[1].name), "zip: an archive inside", repr(sorted(by_name)))
+    check(refused("dentro.zip › ancora.zip", "annidato"), "zip: three deep refused",
+          repr(by_name.get("dentro.zip › ancora.zip")))
     check(refused("note.txt", "non gestito"), "zip: a note listed with its reason",
           repr(by_name.get("note.txt")))
     check(not (work.parent / "fuori.xml").exists() and not pathlib.Path("/assoluto.xml").exists(),
@@ -301,7 +311,9 @@ with tempfile.TemporaryDirectory() as tmp:
                          env=dict(env, XDG_CACHE_HOME=str(work / "cache-nobody")),
                          preexec_fn=limited, **extra)
     rows = rows_of(res) or []
-    names = sorted({pathlib.Path(r["file"]).name for r in rows if not r["errore"]})
+    # One invoice in three places: one row, with the other two.
+    names = sorted(pathlib.Path(f).name for r in rows if not r["errore"]
+                   for f in [r["file"]] + r["altri_file"] if r["documento"] == 1)
     refused = [r for r in rows if r["errore"]]
     check(names == ["a.xml", "c.xml", "z.xml"] and len(refused) == 1
           and refused[0]["file"] == str(closed)

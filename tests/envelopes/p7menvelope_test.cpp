@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <sstream>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -435,9 +436,9 @@ INSTANTIATE_TEST_SUITE_P(
                                   "Impossibile scrivere {copy}: è un collegamento simbolico"}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(EstraiXmlDaP7m, RunsTheToolInItsOwnFolderWithAbsolutePaths) {
+TEST(EstraiXmlDaP7m, RunsTheToolInItsOwnFolderOnAPrivateCopyOfTheBytesRead) {
     ProgramFolder app;
-    app.fakeTool(kFakeArgs + "{ pwd -P; echo \"$in\"; } > \"$out\"\n");
+    app.fakeTool(kFakeArgs + "{ pwd -P; echo \"$in\"; cat \"$in\"; } > \"$out\"\n");
     const auto p7m = app.dir().write("sub/f.p7m", kSomeDer);
 
     const auto prima = fs::current_path();
@@ -448,9 +449,17 @@ TEST(EstraiXmlDaP7m, RunsTheToolInItsOwnFolderWithAbsolutePaths) {
 
     EXPECT_EQ(messaggio, "");
     EXPECT_EQ(xml, "sub/f");
-    EXPECT_EQ(LeggiFile(app.dir().path() / "sub/f"),
-              fs::canonical(app.tool()).parent_path().string() + "\n" +
-                  (fs::canonical(app.dir().path()) / "sub/f.p7m").string() + "\n");
+    // The tool runs in its folder, on an absolute path that is not the user's file (which
+    // could change between the reading and the tool's run) but holds the same bytes.
+    std::istringstream righe(LeggiFile(app.dir().path() / "sub/f"));
+    std::string cartella, ingresso, dati;
+    std::getline(righe, cartella);
+    std::getline(righe, ingresso);
+    std::getline(righe, dati, '\0');
+    EXPECT_EQ(cartella, fs::canonical(app.tool()).parent_path().string());
+    EXPECT_TRUE(fs::path(ingresso).is_absolute()) << ingresso;
+    EXPECT_NE(fs::weakly_canonical(ingresso), fs::canonical(p7m));
+    EXPECT_EQ(dati, kSomeDer);
 }
 
 TEST(EstraiXmlDaP7m, RefusesToWriteOverAnEnvelopeWithoutExtension) {
