@@ -1,9 +1,11 @@
 #include "esploratore.h"
+#include "dimensioneleggibile.h"
 #include "envelopepath.h"
 #include "errors.h"
 #include "files.h"
 #include "fileutil.h"
 #include "text.h"
+#include "vocisovrapposte.h"
 
 #include <archive.h>
 #include <archive_entry.h>
@@ -167,7 +169,7 @@ void Esploratore::esploraFile(const std::string& percorso, const std::string& no
 
 void Esploratore::esploraArchivio(const std::string& percorso, const std::string& nome,
                                   int profondita, const std::function<void(FileTrovato)>& trovato,
-                                  const std::atomic<bool>* annulla) {
+                                  const std::atomic<bool>* annulla, Bilancio* bilancio) {
     if (profondita > 1) {
         trovato({nome, "", "archivio dentro un archivio annidato: non letto"});
         return;
@@ -180,6 +182,31 @@ void Esploratore::esploraArchivio(const std::string& percorso, const std::string
         trovato({nome, "", std::string("archivio ZIP illeggibile: ") + e.what()});
         return;
     }
+    try {
+        if (const std::string motivo = MotivoVociSovrapposte(*file); !motivo.empty()) {
+            trovato({nome, "", motivo});
+            return;
+        }
+    } catch (const platform::EFileStreamError& e) {
+        trovato({nome, "", std::string("archivio ZIP illeggibile: ") + e.what()});
+        return;
+    }
+    // The archive given sets what it and the archives inside it may unpack to.
+    Bilancio proprio;
+    if (!bilancio) {
+        const double limite =
+            std::min(static_cast<double>(m_limiti.estrattiMassimi),
+                     static_cast<double>(std::max<std::uint64_t>(file->Dimensione(), 1)) *
+                         m_limiti.rapportoArchivio);
+        proprio.totale = proprio.residuo = static_cast<std::uint64_t>(limite);
+        bilancio = &proprio;
+    }
+    const auto oltreIlBilancio = [&] {
+        return "l'archivio darebbe più di " + platform::DimensioneLeggibile(bilancio->totale) +
+               " una volta estratto (al massimo " +
+               std::to_string(static_cast<int>(m_limiti.rapportoArchivio)) +
+               " volte la sua dimensione): voce non letta";
+    };
     ArchivioPtr a(archive_read_new());
     archive_read_support_format_zip(a.get());
     if (archive_read_open_fd(a.get(), file->fd(), 1 << 16) != ARCHIVE_OK) {
@@ -230,6 +257,12 @@ void Esploratore::esploraArchivio(const std::string& percorso, const std::string
                          " una volta estratta"});
             continue;
         }
+        if (bilancio->residuo == 0 ||
+            (archive_entry_size_is_set(voce) &&
+             static_cast<std::uint64_t>(archive_entry_size(voce)) > bilancio->residuo)) {
+            trovato({mostrato, "", oltreIlBilancio()});
+            continue;
+        }
 
         // The entry, checked as it comes out: the sizes an archive declares may lie. It stays
         // in memory while it may, and goes to a copy once it grows past that.
@@ -258,6 +291,13 @@ void Esploratore::esploraArchivio(const std::string& percorso, const std::string
                     break;
                 }
                 estratti += static_cast<std::uint64_t>(n);
+                // What came out counts, whether the entry is kept or not.
+                if (static_cast<std::uint64_t>(n) > bilancio->residuo) {
+                    bilancio->residuo = 0;
+                    errore = oltreIlBilancio();
+                    break;
+                }
+                bilancio->residuo -= static_cast<std::uint64_t>(n);
                 if (estratti > m_limiti.dimensioneMassima) {
                     errore = "voce di oltre " + inMegabyte(m_limiti.dimensioneMassima) +
                              " una volta estratta";
@@ -296,9 +336,11 @@ void Esploratore::esploraArchivio(const std::string& percorso, const std::string
         scrittura.reset();
         if (!errore.empty())
             trovato({mostrato, "", errore});
-        else if (EArchivioZip(inizio))
-            esploraArchivio(copia, mostrato, profondita + 1, trovato, annulla);
-        else if (!copia.empty())
+        else if (EArchivioZip(inizio)) {
+            esploraArchivio(copia, mostrato, profondita + 1, trovato, annulla, bilancio);
+            // Its entries have their own copies: the archive inside is needed no more.
+            platform::RimuoviFile(copia);
+        } else if (!copia.empty())
             trovato({mostrato, copia, ""});
         else
             trovato({mostrato, "", "", std::make_shared<const std::string>(std::move(dati))});

@@ -32,12 +32,18 @@ struct FileTrovato {
     std::shared_ptr<const std::string> contenuto = nullptr;
 };
 
-// The limits an archive entry must keep, against archives made to fill the disk or memory.
+// The limits an archive and its entries must keep, against archives made to fill the disk or
+// memory.
 struct LimitiArchivio {
     std::uint64_t dimensioneMassima = 1ull << 30; // uncompressed bytes of one entry
     double rapportoMassimo = 100;                 // uncompressed to compressed, for one entry
     std::size_t vociMassime = 100000;             // entries of one archive
     std::uint64_t inMemoriaMassima = 16u << 20;   // bytes of an entry that may stay in memory
+    // All the bytes one archive given may unpack to, in memory and on disk together, those of
+    // the archives inside it included: this many times its own size, and never more than
+    // estrattiMassimi.
+    double rapportoArchivio = 100;
+    std::uint64_t estrattiMassimi = 2ull << 30;
 };
 
 // What becomes of an archive's entries: copies in the private folder, which can be opened again
@@ -53,6 +59,8 @@ enum class VociArchivio { Copiate, InMemoria };
 // a private temporary folder that lives as long as the explorer, so they can be opened by
 // path, or kept in memory (VociArchivio); nothing is ever written anywhere else. Unsafe
 // entries (absolute names, "..", links, over the limits) are refused one by one, with the
+// reason; an archive whose entries share their data is refused whole, and once an archive has
+// unpacked all it may (LimitiArchivio::rapportoArchivio), each entry left is refused with the
 // reason.
 class Esploratore {
 public:
@@ -70,9 +78,14 @@ private:
     void esploraFile(const std::string& percorso, const std::string& nome, int profondita,
                      const std::function<void(FileTrovato)>& trovato,
                      const std::atomic<bool>* annulla);
+    // What an archive given may still unpack to (LimitiArchivio::rapportoArchivio).
+    struct Bilancio {
+        std::uint64_t totale = 0;
+        std::uint64_t residuo = 0;
+    };
     void esploraArchivio(const std::string& percorso, const std::string& nome, int profondita,
                          const std::function<void(FileTrovato)>& trovato,
-                         const std::atomic<bool>* annulla);
+                         const std::atomic<bool>* annulla, Bilancio* bilancio = nullptr);
     // Where the copy of an entry goes, under the entry's own name: straight in the private
     // folder while that name is free there, else in a new folder of its own.
     std::string postoCopia(const std::string& nome);

@@ -139,6 +139,9 @@ bool StessiByte(const std::string& a, const std::string& b);
 // not exist afterwards.
 bool CreaCartella(const std::string& percorso, std::string& motivo);
 
+// Removes a file of our own; false when it could not be (it may be gone already).
+bool RimuoviFile(const std::string& percorso);
+
 // True when the folder exists (or can be created) and new files can be made in it.
 bool CartellaScrivibile(const std::string& percorso);
 

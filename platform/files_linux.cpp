@@ -222,8 +222,8 @@ std::size_t DescrittoreLettura::LeggiDa(std::uint64_t posizione, char* dove,
                                         std::size_t quanti) const {
     std::size_t letti = 0;
     while (letti < quanti) {
-        const ssize_t n = ::pread(m_fd, dove + letti, quanti - letti,
-                                  static_cast<off_t>(posizione + letti));
+        const ssize_t n =
+            ::pread(m_fd, dove + letti, quanti - letti, static_cast<off_t>(posizione + letti));
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
@@ -449,6 +449,10 @@ std::string CartellaDatiUtente() {
 
 std::string CartellaCacheUtente() {
     return cartellaUtente("XDG_CACHE_HOME", "/.cache");
+}
+
+bool RimuoviFile(const std::string& percorso) {
+    return ::unlink(percorso.c_str()) == 0;
 }
 
 } // namespace ondivo::platform

@@ -287,14 +287,13 @@ std::size_t DescrittoreLettura::LeggiDa(std::uint64_t posizione, char* dove,
         erroreFile("Cannot open file", m_percorso, GetLastError());
     std::size_t letti = 0;
     while (letti < quanti) {
-        OVERLAPPED dove_{};
+        OVERLAPPED daDove{};
         const std::uint64_t da = posizione + letti;
-        dove_.Offset = static_cast<DWORD>(da);
-        dove_.OffsetHigh = static_cast<DWORD>(da >> 32);
+        daDove.Offset = static_cast<DWORD>(da);
+        daDove.OffsetHigh = static_cast<DWORD>(da >> 32);
         DWORD n = 0;
-        const DWORD chiesti =
-            static_cast<DWORD>(std::min<std::size_t>(quanti - letti, 1u << 30));
-        if (!ReadFile(file, dove + letti, chiesti, &n, &dove_)) {
+        const DWORD chiesti = static_cast<DWORD>(std::min<std::size_t>(quanti - letti, 1u << 30));
+        if (!ReadFile(file, dove + letti, chiesti, &n, &daDove)) {
             const DWORD errore = GetLastError();
             if (errore == ERROR_HANDLE_EOF)
                 break;
@@ -511,6 +510,10 @@ std::string CartellaDatiUtente() {
 
 std::string CartellaCacheUtente() {
     return cartellaUtente("cache\\");
+}
+
+bool RimuoviFile(const std::string& percorso) {
+    return DeleteFileW(Largo(percorso).c_str()) != 0;
 }
 
 } // namespace ondivo::platform

@@ -18,6 +18,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <set>
@@ -191,17 +192,165 @@ TEST(Esploratore, EntriesInMemoryMatchTheCopies) {
     EXPECT_EQ(platform::LeggiFile(inMemoria.at(archivi[1] + " › medio.xml").percorso), medio);
 }
 
-TEST(Esploratore, RefusesACompressionBomb) {
+// The same archive with every entry listed twice in its directory: two entries of one data.
+std::string ConVociCondivise(const std::string& zip) {
+    const auto intero = [&](std::size_t dove, int byte) {
+        std::uint64_t v = 0;
+        for (int i = byte - 1; i >= 0; --i)
+            v = (v << 8) | static_cast<unsigned char>(zip[dove + static_cast<std::size_t>(i)]);
+        return v;
+    };
+    const auto scrivi = [](std::string& dove, std::size_t da, std::uint64_t v, int byte) {
+        for (int i = 0; i < byte; ++i)
+            dove[da + static_cast<std::size_t>(i)] = static_cast<char>((v >> (8 * i)) & 0xFF);
+    };
+    const std::size_t fine = zip.size() - 22;
+    EXPECT_EQ(zip.substr(fine, 4), std::string("PK\x05\x06", 4));
+    const std::size_t inizio = intero(fine + 16, 4);
+    const std::size_t dimensione = intero(fine + 12, 4);
+    const std::string directory = zip.substr(inizio, dimensione);
+    std::string doppia = zip.substr(0, inizio) + directory + directory + zip.substr(fine);
+    const std::size_t nuovaFine = doppia.size() - 22;
+    scrivi(doppia, nuovaFine + 8, intero(fine + 8, 2) * 2, 2);
+    scrivi(doppia, nuovaFine + 10, intero(fine + 10, 2) * 2, 2);
+    scrivi(doppia, nuovaFine + 12, dimensione * 2, 4);
+    return doppia;
+}
+
+// What one archive may unpack to, all its entries and those of the archives inside it
+// together: past that, every entry left is a row with the reason, and entries that share
+// their data refuse the archive whole. Archives within the bounds are read whole.
+struct BilancioCase {
+    const char* name;
+    std::function<std::string()> archivio;
+    LimitiArchivio limiti;
+    // Entry (after "archivio.zip › "): the word its reason holds, "" for an entry read.
+    std::map<std::string, std::string> attese;
+};
+
+class BilancioArchivioTest : public testing::TestWithParam<BilancioCase> {};
+
+TEST_P(BilancioArchivioTest, EveryEntryHasItsRow) {
+    const auto& c = GetParam();
     TempDir dir;
-    const std::string zip = dir.write(
-        "bomba.zip", Zip({{"zeri.xml", std::string(40u << 20, '\0')}, {"dopo.xml", "<ok/>"}}));
+    const std::string zip = dir.write("archivio.zip", c.archivio());
     for (const auto voci : {VociArchivio::Copiate, VociArchivio::InMemoria}) {
-        Esploratore e({}, voci);
+        Esploratore e(c.limiti, voci);
         const auto trovati = Esplora(e, {zip});
-        EXPECT_NE(trovati.at(zip + " › zeri.xml").errore.find("compressione"), std::string::npos);
-        EXPECT_TRUE(trovati.at(zip + " › dopo.xml").errore.empty());
+        std::map<std::string, std::string> visti;
+        for (const auto& [nome, f] : trovati) {
+            const std::string voce = nome == zip ? "" : nome.substr(zip.size() + 5);
+            std::string parola;
+            for (const auto& [v, attesa] : c.attese)
+                if (v == voce)
+                    parola = attesa;
+            visti[voce] = !f.errore.empty() && f.errore.find(parola) != std::string::npos ? parola
+                          : f.errore.empty() ? std::string()
+                                             : f.errore;
+        }
+        EXPECT_EQ(visti, c.attese) << (voci == VociArchivio::Copiate ? "copiate" : "in memoria");
     }
 }
+
+std::string Testo(std::size_t byte, char seme) {
+    std::string t;
+    std::uint32_t x = static_cast<unsigned char>(seme);
+    while (t.size() < byte) {
+        x = x * 1103515245u + 12345u;
+        t += "<Riga>" + std::to_string(x % 1000) + "</Riga>\n";
+    }
+    t.resize(byte);
+    return t;
+}
+
+// Entries each small enough, together too much: those read add up to no more than the budget,
+// and every one after it is a row with the reason.
+TEST(Esploratore, ManySmallEntriesShareOneBudget) {
+    TempDir dir;
+    std::vector<std::pair<std::string, std::string>> voci;
+    for (int i = 10; i < 40; ++i)
+        voci.emplace_back("z" + std::to_string(i) + ".xml", std::string(100u << 10, '\0'));
+    const std::string zip = dir.write("zeri.zip", Zip(voci));
+    const std::uint64_t bilancio = 100 * std::filesystem::file_size(zip);
+    for (const auto modo : {VociArchivio::Copiate, VociArchivio::InMemoria}) {
+        Esploratore e({}, modo);
+        std::vector<FileTrovato> trovati;
+        e.esplora({zip}, [&](FileTrovato f) { trovati.push_back(std::move(f)); });
+        ASSERT_EQ(trovati.size(), voci.size());
+        std::uint64_t letti = 0;
+        std::size_t primoRifiutato = trovati.size();
+        for (std::size_t i = 0; i < trovati.size(); ++i) {
+            if (trovati[i].errore.empty()) {
+                EXPECT_LT(i, primoRifiutato) << trovati[i].nome;
+                letti += voci[i].second.size();
+            } else {
+                primoRifiutato = std::min(primoRifiutato, i);
+                EXPECT_NE(trovati[i].errore.find("volte la sua dimensione"), std::string::npos)
+                    << trovati[i].errore;
+            }
+        }
+        EXPECT_GT(letti, 0u);
+        EXPECT_LE(letti, bilancio);
+        EXPECT_LT(primoRifiutato, trovati.size());
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Archivi, BilancioArchivioTest,
+    testing::Values(
+        BilancioCase{
+            "aBombThenAnInvoice",
+            [] {
+                return Zip({{"zeri.xml", std::string(40u << 20, '\0')}, {"dopo.xml", "<ok/>"}});
+            },
+            {},
+            {{"zeri.xml", "volte la sua dimensione"}, {"dopo.xml", ""}}},
+        BilancioCase{"invoicesBeforeABombStayRead",
+                     [] {
+                         return Zip({{"a.xml", Testo(50000, 'a')},
+                                     {"b.xml", Testo(50000, 'b')},
+                                     {"zeri.xml", std::string(40u << 20, '\0')}});
+                     },
+                     {},
+                     {{"a.xml", ""}, {"b.xml", ""}, {"zeri.xml", "volte la sua dimensione"}}},
+        BilancioCase{
+            "archivesInsideShareTheBudget",
+            [] {
+                const std::string interno = Zip({{"dentro.xml", std::string(3u << 20, ' ')}});
+                return Zip({{"interno.zip", interno}, {"fuori.xml", "<ok/>"}}, false);
+            },
+            {},
+            {{"interno.zip › dentro.xml", "volte la sua dimensione"}, {"fuori.xml", ""}}},
+        BilancioCase{"aFixedCapWhateverTheRatio",
+                     [] {
+                         return Zip({{"a.xml", Testo(40000, 'a')},
+                                     {"b.xml", Testo(40000, 'b')},
+                                     {"c.xml", Testo(40000, 'c')}},
+                                    false);
+                     },
+                     LimitiArchivio{.estrattiMassimi = 100000},
+                     {{"a.xml", ""}, {"b.xml", ""}, {"c.xml", "0,1 MB"}}},
+        BilancioCase{"entriesSharingTheirData",
+                     [] {
+                         return ConVociCondivise(Zip({{"a.xml", Testo(30000, 'a')}}));
+                     },
+                     {},
+                     {{"", "condividono"}}},
+        BilancioCase{"anOrdinaryArchiveIsReadWhole",
+                     [] {
+                         std::vector<std::pair<std::string, std::string>> voci;
+                         for (char c = 'a'; c <= 't'; ++c)
+                             voci.emplace_back(std::string(1, c) + ".xml", Testo(20000, c));
+                         return Zip(voci);
+                     },
+                     {},
+                     [] {
+                         std::map<std::string, std::string> tutte;
+                         for (char c = 'a'; c <= 't'; ++c)
+                             tutte[std::string(1, c) + ".xml"] = "";
+                         return tutte;
+                     }()}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Esploratore, StopsAtTheEntryLimitAndSaysSo) {
     TempDir dir;

@@ -7,7 +7,8 @@ A copy of the corpus (invoices, envelopes, receipts) stands for a month's folder
 the shared corpus safe should a reading ever write. Its tree (names, sizes, SHA-256, times of
 change) is taken before and after `elenco` in its three forms on the whole folder, and `info`,
 `info --json`, `html` and `firma` on each file; with --pdf, also `pdf -d` of the envelopes into
-a folder elsewhere. Any file made, changed or removed in the folder is a failure.
+a folder elsewhere. Any file made, changed or removed in the folder is a failure, and so is a
+file of the program's own cache: envelopes are unwrapped in memory.
 """
 import hashlib
 import os
@@ -75,6 +76,10 @@ def main():
             if not check(not (made or gone or changed), "reading writes nothing: " + label,
                          repr((made[:5], gone[:5], changed[:5]))):
                 before = tree(folder)  # one failure per command, not one per later step
+        # Envelopes are unwrapped in memory: not even the program's own cache gets a file.
+        ours = pathlib.Path(tmp) / "cache" / "ondivo"
+        written = sorted(str(p) for p in ours.rglob("*") if p.is_file()) if ours.exists() else []
+        check(not written, "reading writes nothing in the cache either", repr(written[:5]))
     finish()
 
 
