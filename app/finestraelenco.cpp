@@ -27,6 +27,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <iterator>
 
 namespace ondivo {
 
@@ -137,8 +138,10 @@ void FinestraElenco::creaControlli() {
     orizzontale->setStretchLastSection(true);
     orizzontale->setHighlightSections(false);
     orizzontale->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    const int larghezze[ModelloElenco::NumeroColonne] = {46, 100, 78, 180, 106, 140, 84,
-                                                         70, 84,  78, 62,  84,  160};
+    // One width per column, in the columns' order: a column added without its width would
+    // shift the others and be left with none.
+    const int larghezze[] = {46, 100, 78, 180, 106, 140, 84, 70, 84, 44, 84, 78, 62, 84, 160};
+    static_assert(std::size(larghezze) == ModelloElenco::NumeroColonne);
     for (int c = 0; c < ModelloElenco::NumeroColonne; ++c)
         m_tabella->setColumnWidth(c, larghezze[c]);
     // The rows as read until a column is chosen.

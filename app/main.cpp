@@ -2,6 +2,7 @@
 #include "htmlview.h"
 #include "qtprompts.h"
 #include "scaricamentoelenco.h"
+#include "segnali.h"
 #include "tfondivo.h"
 
 #include <QApplication>
@@ -58,9 +59,18 @@ int main(int argc, char** argv) {
         return ondivo::EsportaPdfSenzaFinestra(lavori);
     }
     const QStringList argomenti = QApplication::arguments();
+    // Ended by the user or the system (Ctrl+C, SIGTERM, the session closing), the program
+    // leaves as when its window is closed: the list's private copies go with it.
+    const ondivo::platform::Interruzione interruzione;
     ondivo::QtPrompts prompts;
     ondivo::TFONDIVO finestra(prompts);
     finestra.showMaximized();
+    QTimer sorveglianza;
+    QObject::connect(&sorveglianza, &QTimer::timeout, &app, [&interruzione] {
+        if (interruzione.richiesta()->load())
+            QApplication::quit();
+    });
+    sorveglianza.start(200);
     // A file named on the command line opens as if chosen in the dialog; several files, a
     // folder or an archive open the list.
     std::vector<std::string> percorsi;
@@ -69,5 +79,6 @@ int main(int argc, char** argv) {
     if (!percorsi.empty())
         QTimer::singleShot(0, &finestra,
                            [&finestra, percorsi] { finestra.apriPercorsi(percorsi); });
-    return app.exec();
+    const int codice = app.exec();
+    return interruzione.richiesta()->load() ? interruzione.codiceUscita() : codice;
 }
