@@ -21,6 +21,7 @@
 #include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTableView>
 #include <QTimer>
 #include <QToolButton>
@@ -133,6 +134,8 @@ void FinestraElenco::creaControlli() {
     verticale->setVisible(false);
     verticale->setSectionResizeMode(QHeaderView::Fixed);
     verticale->setDefaultSectionSize(fontMetrics().height() + 8);
+    // Esc closes the list, wherever the focus is in it.
+    new QShortcut(QKeySequence(Qt::Key_Escape), this, this, &QWidget::close, Qt::WindowShortcut);
     QHeaderView* orizzontale = m_tabella->horizontalHeader();
     orizzontale->setSectionResizeMode(QHeaderView::Interactive);
     orizzontale->setStretchLastSection(true);

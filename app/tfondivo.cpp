@@ -76,6 +76,7 @@ void TFONDIVO::collegaComandi() {
     collega(azioneTrovaPrecedente, &QAction::triggered, &TFONDIVO::trovaPrecedenteClick);
     collega(azioneStampa, &QAction::triggered, &TFONDIVO::stampaClick);
     collega(azioneEsportaPdf, &QAction::triggered, &TFONDIVO::esportaPdfClick);
+    collega(azioneApri, &QAction::triggered, &TFONDIVO::btnSelFileClick);
     collega(azioneZoomAvanti, &QAction::triggered, &TFONDIVO::zoomAvantiClick);
     collega(azioneZoomIndietro, &QAction::triggered, &TFONDIVO::zoomIndietroClick);
     collega(azioneZoomNormale, &QAction::triggered, &TFONDIVO::zoomNormaleClick);
@@ -160,17 +161,43 @@ void TFONDIVO::apriFile(const std::string& percorso) {
     eseguiComando([this, percorso] { ApriFattura(percorso); });
 }
 
-void TFONDIVO::dragEnterEvent(QDragEnterEvent* evento) {
+namespace {
+
+// Files dropped are only read: the drop is taken as a copy, or a link, never as a move, which
+// a file manager would finish by deleting the source. False when neither is offered.
+bool soloCopia(QDropEvent* evento) {
     const auto urls = evento->mimeData()->urls();
-    if (!urls.isEmpty() && urls.first().isLocalFile())
-        evento->acceptProposedAction();
+    if (urls.isEmpty() || !urls.first().isLocalFile())
+        return false;
+    const Qt::DropActions possibili = evento->possibleActions();
+    if (possibili & Qt::CopyAction)
+        evento->setDropAction(Qt::CopyAction);
+    else if (possibili & Qt::LinkAction)
+        evento->setDropAction(Qt::LinkAction);
+    else
+        return false;
+    evento->accept();
+    return true;
+}
+
+} // namespace
+
+void TFONDIVO::dragEnterEvent(QDragEnterEvent* evento) {
+    if (!soloCopia(evento))
+        evento->ignore();
+}
+
+void TFONDIVO::dragMoveEvent(QDragMoveEvent* evento) {
+    if (!soloCopia(evento))
+        evento->ignore();
 }
 
 void TFONDIVO::dropEvent(QDropEvent* evento) {
-    const auto urls = evento->mimeData()->urls();
-    if (urls.isEmpty() || !urls.first().isLocalFile())
+    if (!soloCopia(evento)) {
+        evento->ignore();
         return;
-    evento->acceptProposedAction();
+    }
+    const auto urls = evento->mimeData()->urls();
     std::vector<std::string> percorsi;
     for (const QUrl& url : urls)
         if (url.isLocalFile())

@@ -88,6 +88,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* oggetto, QEvent* evento) override;
     void dragEnterEvent(QDragEnterEvent* evento) override;
+    void dragMoveEvent(QDragMoveEvent* evento) override;
     void dropEvent(QDropEvent* evento) override;
 
 private:
@@ -257,6 +258,7 @@ private:
     QAction* azioneTrovaPrecedente;
     QAction* azioneStampa;
     QAction* azioneEsportaPdf;
+    QAction* azioneApri;
     QAction* azioneZoomAvanti;
     QAction* azioneZoomIndietro;
     QAction* azioneZoomNormale;

@@ -47,12 +47,14 @@ void TFONDIVO::creaAzioni() {
     azioneStampa = azione("azioneStampa", {QKeySequence(ctrl | Qt::Key_P)});
     azioneEsportaPdf = azione("azioneEsportaPdf", {QKeySequence(ctrl | Qt::Key_S)});
     // Ctrl and the key marked "+", wherever the keyboard puts it: unshifted (Italian), over
-    // "=" (US, with or without Shift held), on the keypad.
-    azioneZoomAvanti = azione(
-        "azioneZoomAvanti", {QKeySequence(ctrl | Qt::Key_Plus), QKeySequence(ctrl | Qt::Key_Equal),
-                             QKeySequence(ctrl | Qt::ShiftModifier | Qt::Key_Plus),
-                             QKeySequence(ctrl | Qt::ShiftModifier | Qt::Key_Equal),
-                             QKeySequence(tastierino | Qt::Key_Plus)});
+    // "=" (US, with or without Shift held), on the keypad. Shift is never part of a sequence:
+    // the system also offers Ctrl+Shift+"=" as Ctrl++, and two sequences of one key press
+    // make the shortcut ambiguous, which then fires nothing.
+    azioneZoomAvanti = azione("azioneZoomAvanti", {QKeySequence(ctrl | Qt::Key_Plus),
+                                                   QKeySequence(ctrl | Qt::Key_Equal),
+                                                   QKeySequence(tastierino | Qt::Key_Plus)});
+    // Ctrl+O: the open command, as the "Seleziona" button gives it.
+    azioneApri = azione("azioneApri", {QKeySequence(ctrl | Qt::Key_O)});
     azioneZoomIndietro = azione("azioneZoomIndietro", {QKeySequence(ctrl | Qt::Key_Minus),
                                                        QKeySequence(tastierino | Qt::Key_Minus)});
     azioneZoomNormale = azione("azioneZoomNormale", {QKeySequence(ctrl | Qt::Key_0),

@@ -210,6 +210,58 @@ private slots:
         m_datiUtente.reset();
     }
 
+    // A drop is only ever taken as a copy or a link: a file manager finishes a move by deleting
+    // the source. A drop that offers nothing but a move is refused and opens nothing.
+    void dropsAreCopiesNeverMoves_data() {
+        QTest::addColumn<int>("possibili");
+        QTest::addColumn<int>("proposta");
+        QTest::addColumn<int>("attesa"); // the action taken; 0: refused
+        QTest::newRow("copyOrMoveProposingMove")
+            << int(Qt::CopyAction | Qt::MoveAction) << int(Qt::MoveAction) << int(Qt::CopyAction);
+        QTest::newRow("linkOrMove")
+            << int(Qt::LinkAction | Qt::MoveAction) << int(Qt::MoveAction) << int(Qt::LinkAction);
+        QTest::newRow("moveOnly") << int(Qt::MoveAction) << int(Qt::MoveAction) << 0;
+        QTest::newRow("copyOnly") << int(Qt::CopyAction) << int(Qt::CopyAction)
+                                  << int(Qt::CopyAction);
+    }
+
+    void dropsAreCopiesNeverMoves() {
+        QFETCH(int, possibili);
+        QFETCH(int, proposta);
+        QFETCH(int, attesa);
+        const fs::path file = m_fatture->path() / kCampioni[5];
+        fs::create_directories(file.parent_path());
+        fs::copy_file(campione(kCampioni[5]), file);
+        test::FakePrompts prompts;
+        auto w = finestra(prompts);
+        QMimeData dati;
+        dati.setUrls({QUrl::fromLocalFile(QString::fromStdString(file.string()))});
+        const auto azioni = static_cast<Qt::DropActions>(possibili);
+        QDragEnterEvent entra(QPoint(10, 10), azioni, &dati, Qt::LeftButton, Qt::NoModifier);
+        entra.setDropAction(static_cast<Qt::DropAction>(proposta));
+        w->dragEnterEvent(&entra);
+        QDragMoveEvent muovi(QPoint(12, 12), azioni, &dati, Qt::LeftButton, Qt::NoModifier);
+        muovi.setDropAction(static_cast<Qt::DropAction>(proposta));
+        w->dragMoveEvent(&muovi);
+        QDropEvent lascia(QPointF(12, 12), azioni, &dati, Qt::LeftButton, Qt::NoModifier);
+        lascia.setDropAction(static_cast<Qt::DropAction>(proposta));
+        w->dropEvent(&lascia);
+        for (const QDropEvent* e :
+             {static_cast<const QDropEvent*>(&entra), static_cast<const QDropEvent*>(&muovi),
+              static_cast<const QDropEvent*>(&lascia)}) {
+            QCOMPARE(e->isAccepted(), attesa != 0);
+            if (attesa != 0)
+                QCOMPARE(int(e->dropAction()), attesa);
+        }
+        if (attesa != 0)
+            QTRY_COMPARE_WITH_TIMEOUT(w->StFileXML->text(), QString::fromStdString(file.string()),
+                                      30000);
+        else
+            QVERIFY(!w->aperturaInCorso() && w->StFileXML->text().isEmpty());
+        QVERIFY(fs::exists(file));
+        QVERIFY(prompts.shown.empty());
+    }
+
     // One file opens in the main window as always; several files, a folder or an archive
     // open the list, whichever way they come.
     void whatOpensTheList_data() {
@@ -587,6 +639,25 @@ private slots:
         QVERIFY(!fs::exists(copia));
         QVERIFY(!fs::exists(fs::path(copia).parent_path()));
         QVERIFY(albero(cartella) == prima);
+    }
+
+    // Esc closes the list wherever the focus is in it, the filter field included.
+    void escClosesTheList() {
+        test::FakePrompts prompts;
+        auto w = elencoCampioni(prompts);
+        QVERIFY(w);
+        FinestraElenco& e = *w->m_elenco;
+        for (QWidget* dove :
+             {static_cast<QWidget*>(e.m_tabella), static_cast<QWidget*>(e.m_campoFiltro)}) {
+            e.show();
+            e.activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(&e));
+            dove->setFocus();
+            QVERIFY(e.isVisible());
+            QTest::keyClick(dove, Qt::Key_Escape);
+            QTRY_VERIFY(!e.isVisible());
+        }
+        QVERIFY(w->isVisible());
     }
 
     // Cancelling stops the reading within the file being read: a signature tool that would

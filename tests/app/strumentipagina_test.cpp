@@ -28,6 +28,8 @@
 #include <QTimer>
 #include <QWebEnginePage>
 
+#include <map>
+
 namespace ondivo {
 
 namespace {
@@ -211,6 +213,29 @@ private slots:
         QVERIFY(a->isEnabled());
     }
 
+    // No key press reaches two sequences: the system offers a press with Shift on a symbol
+    // also without Shift (Ctrl+Shift+"=" comes as Ctrl++ too), and a press matching two
+    // sequences is ambiguous and fires nothing. So Shift is held only with function keys, and
+    // no two sequences of the window are the same.
+    void shortcutsAreNeverAmbiguous() {
+        test::FakePrompts prompts;
+        auto w = finestra(prompts);
+        QVERIFY(w);
+        std::map<QString, QString> viste;
+        for (QAction* a : w->findChildren<QAction*>()) {
+            for (const QKeySequence& k : a->shortcuts()) {
+                const QKeyCombination c = k[0];
+                const bool funzione = c.key() >= Qt::Key_F1 && c.key() <= Qt::Key_F35;
+                QVERIFY2(!(c.keyboardModifiers() & Qt::ShiftModifier) || funzione,
+                         qPrintable(a->objectName() + QLatin1Char(' ') + k.toString()));
+                const auto [dove, nuova] = viste.emplace(k.toString(), a->objectName());
+                QVERIFY2(nuova, qPrintable(k.toString() + QStringLiteral(": ") + dove->second +
+                                           QStringLiteral(", ") + a->objectName()));
+            }
+        }
+        QVERIFY(viste.count(QStringLiteral("Ctrl++")));
+    }
+
     // Every shortcut fires its command wherever the focus is in the window, the page included.
     void shortcutsReachTheirCommands_data() {
         QTest::addColumn<QString>("nomeAzione");
@@ -224,13 +249,12 @@ private slots:
             {"azioneEsportaPdf", "Ctrl+S"},
             {"azioneZoomAvanti", "Ctrl++"},
             {"azioneZoomAvanti", "Ctrl+="},
-            {"azioneZoomAvanti", "Ctrl+Shift++"},
-            {"azioneZoomAvanti", "Ctrl+Shift+="},
             {"azioneZoomAvanti", "Ctrl+Num++"},
             {"azioneZoomIndietro", "Ctrl+-"},
             {"azioneZoomIndietro", "Ctrl+Num+-"},
             {"azioneZoomNormale", "Ctrl+0"},
             {"azioneZoomNormale", "Ctrl+Num+0"},
+            {"azioneApri", "Ctrl+O"},
         };
         for (const auto& [nome, tasto] : tasti)
             for (const char* dove : {"pagina", "elenco", "campo"})
