@@ -39,7 +39,7 @@ cmake --build "$build/ondivo" -j"$(nproc)"
 # trusted list's signer known in the XDG data folder (cli_firma_oracolo). The Windows
 # forms of those cases are in tests/cli/windows_cli_test.py and tests/platform/windows_test.cpp.
 solo_linux='^(layout|stylesheets_.*|html_corpus|html_cli|attachments_oracle|hostile_cli|hostile_envelope'
-solo_linux+='|cli_(p7m_corpus|attachments_corpus|info_corpus|attachments|elenco|firma_oracolo|conti_oracolo|sola_lettura)'
+solo_linux+='|cli_(p7m_corpus|attachments_corpus|info_corpus|attachments|elenco|firma_oracolo|conti_oracolo|sola_lettura|stesso_documento)'
 solo_linux+='|FileToBase64\.FileThatCannotBeReadRaisesTheStreamError'
 solo_linux+='|SalvaAllegati\.(UnreadableFileGivesTheOpenMessageAndNoFolder|FolderThatCannotBeMadeGivesTheCreateMessage|SymbolicLinkInTheFolderIsNotFollowed)'
 solo_linux+='|SalvaAllegato\.MissingFolderRaisesTheCreateError'
