@@ -219,20 +219,24 @@ bool FinestraElenco::letturaInCorso() const {
 void FinestraElenco::apri(std::vector<std::string> percorsi) {
     m_cronometro.start();
     m_primeRigheMostrate = false;
-    if (m_lavoro) {
-        m_lavoro->annulla();
-        m_lavoro.reset();
-    }
-    m_lettura.reset();
     m_cartellaBase = percorsi.empty() ? std::string() : cartellaDi(percorsi.front());
-    m_modello->svuota(m_cartellaBase);
-    m_aperto.clear();
+    lasciaRighe(m_cartellaBase);
     m_campoFiltro->clear();
     m_lettura = std::make_unique<LetturaElenco>(*m_modello);
     connect(m_lettura.get(), &LetturaElenco::progresso, this, [this] { aggiornaAvanzamento(); });
     connect(m_lettura.get(), &LetturaElenco::finita, this, [this] { fineLettura(); });
     m_lettura->avvia(std::move(percorsi));
     aggiornaAvanzamento();
+}
+
+void FinestraElenco::lasciaRighe(const std::string& cartella) {
+    if (m_lavoro) {
+        m_lavoro->annulla();
+        m_lavoro.reset();
+    }
+    m_lettura.reset(); // stops the reading, and lets the private copies go
+    m_modello->svuota(cartella);
+    m_aperto.clear();
 }
 
 void FinestraElenco::fineLettura() {
@@ -382,14 +386,7 @@ void FinestraElenco::closeEvent(QCloseEvent* evento) {
     // A closed list reads no further and works no further, and lets its rows go: the private
     // copies of archives' entries are removed, but for the one the invoice shown was read
     // from, kept by the main window until another takes its place.
-    annullaClick();
-    if (m_lavoro) {
-        m_lavoro->annulla();
-        m_lavoro.reset();
-    }
-    m_lettura.reset();
-    m_modello->svuota();
-    m_aperto.clear();
+    lasciaRighe({});
     aggiornaAvanzamento();
     aggiornaTotali();
     QWidget::closeEvent(evento);

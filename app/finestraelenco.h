@@ -75,6 +75,9 @@ private:
     void fineLavoro();
     void annullaClick();
     void fineLettura();
+    // The work and the reading stopped, the rows and the reading's private copies let go; the
+    // model waits for rows of `cartella`.
+    void lasciaRighe(const std::string& cartella);
 
     Prompts& m_prompts;
     std::function<void(const std::function<void()>&)> m_esegui;

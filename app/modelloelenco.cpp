@@ -89,23 +89,17 @@ void ModelloElenco::aggiungi(std::vector<RigaElenco> righe) {
     // comes in.
     std::vector<RigaElenco> nuove;
     for (auto& r : righe) {
-        const std::string chiave = ChiaveDocumento(r);
-        if (!chiave.empty()) {
-            const auto [it, nuovo] = m_documenti.emplace(chiave, m_righe.size() + nuove.size());
-            if (!nuovo) {
-                const std::size_t i = it->second;
-                if (i >= m_righe.size()) {
-                    UnisciDoppione(nuove[i - m_righe.size()], std::move(r));
-                    continue;
-                }
-                UnisciDoppione(m_righe[i], std::move(r));
-                m_ricerca[i] = testoRicerca(m_righe[i]);
-                const int n = static_cast<int>(i);
-                emit dataChanged(index(n, 0), index(n, columnCount() - 1));
-                continue;
-            }
+        const auto posto = m_documenti.trova(r, m_righe.size() + nuove.size());
+        if (!posto) {
+            nuove.push_back(std::move(r));
+        } else if (*posto >= m_righe.size()) {
+            UnisciDoppione(nuove[*posto - m_righe.size()], std::move(r));
+        } else {
+            UnisciDoppione(m_righe[*posto], std::move(r));
+            m_ricerca[*posto] = testoRicerca(m_righe[*posto]);
+            const int n = static_cast<int>(*posto);
+            emit dataChanged(index(n, 0), index(n, columnCount() - 1));
         }
-        nuove.push_back(std::move(r));
     }
     if (nuove.empty())
         return;
@@ -125,7 +119,7 @@ void ModelloElenco::svuota(const std::string& cartella) {
         m_cartella += '/';
     m_righe.clear();
     m_ricerca.clear();
-    m_documenti.clear();
+    m_documenti.svuota();
     endResetModel();
 }
 

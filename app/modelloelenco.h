@@ -5,7 +5,6 @@
 #include <QAbstractTableModel>
 #include <QString>
 
-#include <unordered_map>
 #include <vector>
 
 namespace ondivo {
@@ -67,8 +66,8 @@ private:
 
     std::string m_cartella; // ends in "/"; empty for none
     std::vector<RigaElenco> m_righe;
-    std::vector<QString> m_ricerca;                           // per row, see RuoloRicerca
-    std::unordered_map<std::string, std::size_t> m_documenti; // ChiaveDocumento: its row
+    std::vector<QString> m_ricerca; // per row, see RuoloRicerca
+    IndiceDocumenti m_documenti;
 };
 
 } // namespace ondivo

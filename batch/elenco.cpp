@@ -2,7 +2,6 @@
 #include "ansicodec.h"
 #include "documentoaperto.h"
 #include "envelopepath.h"
-#include "files.h"
 #include "impronta.h"
 #include "stylesheetchoice.h"
 #include "text.h"
@@ -239,20 +238,23 @@ void UnisciDoppione(RigaElenco& riga, RigaElenco doppione) {
                   [&](const AltroPosto& p) { return !visti.insert(p.file).second; });
 }
 
+std::optional<std::size_t> IndiceDocumenti::trova(const RigaElenco& riga, std::size_t posto) {
+    const std::string chiave = ChiaveDocumento(riga);
+    if (chiave.empty())
+        return std::nullopt;
+    const auto [it, nuova] = m_posti.emplace(chiave, posto);
+    return nuova ? std::nullopt : std::optional<std::size_t>(it->second);
+}
+
 void UnisciDoppioni(std::vector<RigaElenco>& righe) {
-    std::map<std::string, std::size_t> primi;
+    IndiceDocumenti indice;
     std::vector<RigaElenco> uniche;
     uniche.reserve(righe.size());
     for (auto& r : righe) {
-        const std::string chiave = ChiaveDocumento(r);
-        if (!chiave.empty()) {
-            const auto [it, nuova] = primi.emplace(chiave, uniche.size());
-            if (!nuova) {
-                UnisciDoppione(uniche[it->second], std::move(r));
-                continue;
-            }
-        }
-        uniche.push_back(std::move(r));
+        if (const auto posto = indice.trova(r, uniche.size()))
+            UnisciDoppione(uniche[*posto], std::move(r));
+        else
+            uniche.push_back(std::move(r));
     }
     righe = std::move(uniche);
 }
@@ -301,16 +303,6 @@ void AbbinaMessaggiSdi(std::vector<RigaElenco>& righe) {
             if (auto& file = fatture[chiaveFile(altro.file)]; file.empty() || file.back() != i)
                 file.push_back(i);
     }
-    const auto impronta = [](RigaElenco& r) -> const std::string& {
-        if (r.impronta.empty() && !r.percorso.empty()) {
-            try {
-                r.impronta = ImprontaSha256(platform::LeggiFile(r.percorso));
-            } catch (const std::exception&) {
-                // A file gone since it was read has no hash: no message can name it by one.
-            }
-        }
-        return r.impronta;
-    };
 
     struct Evento {
         std::size_t messaggio;
@@ -342,7 +334,7 @@ void AbbinaMessaggiSdi(std::vector<RigaElenco>& righe) {
             continue;
         std::set<std::string> file;
         for (const std::size_t i : trovate->second)
-            if (hash.empty() || impronta(righe[i]) == hash ||
+            if (hash.empty() || righe[i].impronta == hash ||
                 std::any_of(righe[i].altriPosti.begin(), righe[i].altriPosti.end(),
                             [&](const AltroPosto& p) { return p.impronta == hash; }))
                 file.insert(righe[i].file);

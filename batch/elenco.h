@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace ondivo {
@@ -45,9 +46,8 @@ struct RigaElenco {
     std::string identificativoSdi;
     std::string nomeFileSdi;
     std::shared_ptr<const MessaggioSdI> messaggio; // shared: rows are many and mostly invoices
-    // For invoices: the SHA-256 of the file as read, small hexadecimal letters, once known
-    // (AbbinaMessaggiSdi works it out when a message names the file by its hash), and the
-    // messages found about it, oldest first.
+    // For invoices: the SHA-256 of the file as read, small hexadecimal letters (for the
+    // messages that name the file by its hash), and the messages found about it, oldest first.
     std::string impronta;
     std::vector<EventoSdi> storiaSdi;
     // The SHA-256 of the invoice's XML, the signed content of an envelope: the same document
@@ -88,6 +88,19 @@ std::string ChiaveDocumento(const RigaElenco& riga);
 // carries a signature (the envelope rather than the XML taken out of it), else `riga`; the
 // other's place goes to its altriPosti.
 void UnisciDoppione(RigaElenco& riga, RigaElenco doppione);
+
+// Where each document already listed is, by ChiaveDocumento, for rows that come a few at a
+// time: the same document found again merges into its row (UnisciDoppione).
+class IndiceDocumenti {
+public:
+    // The place of the row `riga` is the same document as, or nullopt after noting `riga` at
+    // `posto` (it is new, or not a document read).
+    std::optional<std::size_t> trova(const RigaElenco& riga, std::size_t posto);
+    void svuota() { m_posti.clear(); }
+
+private:
+    std::unordered_map<std::string, std::size_t> m_posti;
+};
 
 // Each document once, in the place it was first found: rows of the same document are merged
 // (UnisciDoppione), so that an envelope and its XML, a file reached by two paths or in two

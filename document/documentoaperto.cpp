@@ -73,9 +73,10 @@ DocumentoAperto ApriDocumento(const std::string& scelto, const std::string& fogl
     // The file is read once: its page, its signatures' verdict and its identity come from the
     // same bytes, whatever happens to the file meanwhile. A file that cannot be read is left
     // to the XML loader, whose message names the fault as the open always did.
-    if (!contenuto && IsEnvelope(scelto) && !FileEsiste(scelto))
-        throw OndivoError("File non trovato: " + scelto);
-    if (!contenuto && FileEsiste(scelto)) {
+    if (!contenuto && !FileEsiste(scelto)) {
+        if (IsEnvelope(scelto))
+            throw OndivoError("File non trovato: " + scelto);
+    } else if (!contenuto) {
         try {
             contenuto = std::make_shared<const std::string>(platform::LeggiFile(scelto));
         } catch (const platform::EFileStreamError&) {

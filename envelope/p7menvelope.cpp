@@ -118,8 +118,7 @@ std::string ContenutoBusta(std::string_view busta, const std::string& p7m,
 }
 
 bool EstraiXmlDaP7m(const std::string& p7m, std::string& xml, const std::string& cartellaStrumento,
-                    std::chrono::milliseconds attesaMassima, const std::atomic<bool>* annulla,
-                    bool accanto) {
+                    std::chrono::milliseconds attesaMassima, const std::atomic<bool>* annulla) {
     xml = PercorsoXmlDaP7m(p7m);
     if (!FileEsiste(p7m))
         throw OndivoError("File non trovato: " + p7m);
@@ -131,15 +130,15 @@ bool EstraiXmlDaP7m(const std::string& p7m, std::string& xml, const std::string&
     }
     const std::string contenuto =
         ContenutoBusta(busta, p7m, cartellaStrumento, attesaMassima, annulla);
-    xml = CollocaXmlEstratto(p7m, contenuto, accanto);
+    xml = CollocaXmlEstratto(p7m, contenuto);
     return true;
 }
 
-std::string CollocaXmlEstratto(const std::string& p7m, std::string_view contenuto, bool vicino) {
+std::string CollocaXmlEstratto(const std::string& p7m, std::string_view contenuto) {
     const std::string accanto = PercorsoXmlDaP7m(p7m);
     std::exception_ptr erroreAccanto;
     std::string motivo = "la cartella non accetta nuovi file";
-    if (vicino && platform::CartellaScrivibile(CartellaDi(accanto))) {
+    if (platform::CartellaScrivibile(CartellaDi(accanto))) {
         try {
             platform::TFileScrittura file(accanto);
             file.Scrivi(contenuto);
@@ -167,15 +166,6 @@ std::string CollocaXmlEstratto(const std::string& p7m, std::string_view contenut
     // The cache copy is ours: replaced whole, never left half written.
     platform::ScriviFile(copia, contenuto);
     return copia;
-}
-
-std::string XmlPathToOpen(const std::string& scelto, const std::string& cartellaStrumento,
-                          const std::atomic<bool>* annulla, bool accanto) {
-    if (!IsEnvelope(scelto))
-        return scelto;
-    std::string xml;
-    EstraiXmlDaP7m(scelto, xml, cartellaStrumento, AttesaMassimaOpenSsl, annulla, accanto);
-    return xml;
 }
 
 } // namespace ondivo

@@ -42,22 +42,15 @@ std::string ContenutoBusta(std::string_view busta, const std::string& p7m,
 // the content is placed, so that the messages can name it.
 //
 // When annulla is given and becomes true (from another thread) the tool is ended and
-// EAnnullata is raised.
-// With `accanto` false the content goes to PercorsoXmlInCache(p7m) only: the envelope's
-// folder is left as it is (a listing reads, it writes nothing among the user's files).
+// EAnnullata is raised. The file is read once, its content taken out of those bytes
+// (ContenutoBusta) and placed (CollocaXmlEstratto).
 bool EstraiXmlDaP7m(const std::string& p7m, std::string& xml, const std::string& cartellaStrumento,
                     std::chrono::milliseconds attesaMassima = AttesaMassimaOpenSsl,
-                    const std::atomic<bool>* annulla = nullptr, bool accanto = true);
+                    const std::atomic<bool>* annulla = nullptr);
 
 // Puts the content extracted from the envelope p7m where EstraiXmlDaP7m says and returns that
 // path. Errors: the file layer's (EFileStreamError) when the cache copy cannot be written, an
 // OndivoError when the cache folder cannot be made or the user has none.
-std::string CollocaXmlEstratto(const std::string& p7m, std::string_view contenuto,
-                               bool accanto = true);
-
-// The XML file that opening the chosen file reads: the file itself, or for an envelope
-// (IsEnvelope) what EstraiXmlDaP7m gives, whose errors pass unchanged.
-std::string XmlPathToOpen(const std::string& scelto, const std::string& cartellaStrumento,
-                          const std::atomic<bool>* annulla = nullptr, bool accanto = true);
+std::string CollocaXmlEstratto(const std::string& p7m, std::string_view contenuto);
 
 } // namespace ondivo

@@ -874,7 +874,7 @@ struct CancelCase {
     const char* name;
     std::string script; // after kFakeArgs; {ready}: the FIFO, {dir}: the test's folder
     bool setBeforeTheCall;
-    bool throughXmlPathToOpen;
+    bool inMemoria; // through ContenutoBusta, as an open unwraps the bytes it read
 };
 
 void PrintTo(const CancelCase& c, std::ostream* os) {
@@ -906,8 +906,8 @@ TEST_P(CancelTest, RaisesEAnnullataAndPlacesNothing) {
     std::string messaggio = "no error";
     try {
         std::string xml;
-        if (c.throughXmlPathToOpen)
-            XmlPathToOpen(p7m, app.toolDir(), &annulla.flag);
+        if (c.inMemoria)
+            ContenutoBusta(LeggiFile(p7m), p7m, app.toolDir(), AttesaMassimaOpenSsl, &annulla.flag);
         else
             EstraiXmlDaP7m(p7m, xml, app.toolDir(), AttesaMassimaOpenSsl, &annulla.flag);
     } catch (const EAnnullata& e) {
@@ -932,7 +932,7 @@ INSTANTIATE_TEST_SUITE_P(
     Flags, CancelTest,
     testing::Values(
         CancelCase{"whileTheToolHangs", kHangs, false, false},
-        CancelCase{"whileTheToolHangsOpening", kHangs, false, true},
+        CancelCase{"whileTheToolHangsInMemory", kHangs, false, true},
         // The first run gives an inner envelope; the second hangs.
         CancelCase{"whileTheInnerEnvelopeIsUnwrapped",
                    "case \"$in\" in *.p7m) printf "
@@ -941,38 +941,8 @@ INSTANTIATE_TEST_SUITE_P(
                        kHangs,
                    false, false},
         CancelCase{"beforeTheCall", "touch {dir}/started\nprintf x > \"$out\"\n", true, false},
-        CancelCase{"beforeTheCallOpening", "touch {dir}/started\nprintf x > \"$out\"\n", true,
+        CancelCase{"beforeTheCallInMemory", "touch {dir}/started\nprintf x > \"$out\"\n", true,
                    true}),
     [](const auto& info) { return std::string(info.param.name); });
-
-// ---------------------------------------------------------------------------------------------
-// The open command's rule: which file gets read.
-
-TEST(XmlPathToOpen, LeavesOtherFilesAlone) {
-    ProgramFolder app; // no tool: nothing may be run
-    for (const std::string nome : {"missing.xml", "fattura.p7m.xml", "fattura.p7mx", "p7m"})
-        EXPECT_EQ(XmlPathToOpen(nome, app.toolDir()), nome);
-}
-
-TEST(XmlPathToOpen, UnwrapsEnvelopesInAnyCase) {
-    ProgramFolder app;
-    app.linkRealTool();
-    const auto in = app.dir().write("payload", kInvoice);
-    const auto p7m = app.dir().write("FATTURA.XML.P7M", Firmatario::get().firma(in));
-    const auto xml = XmlPathToOpen(p7m, app.toolDir());
-    EXPECT_EQ(xml, (app.dir().path() / "FATTURA.XML").string());
-    EXPECT_EQ(LeggiFile(xml), kInvoice);
-}
-
-TEST(XmlPathToOpen, PassesTheExtractionErrorOn) {
-    ProgramFolder app;
-    const auto p7m = (app.dir().path() / "x.P7m").string();
-    try {
-        XmlPathToOpen(p7m, app.toolDir());
-        ADD_FAILURE() << "no error";
-    } catch (const OndivoError& e) {
-        EXPECT_EQ(std::string(e.what()), "File non trovato: " + p7m);
-    }
-}
 
 } // namespace
