@@ -166,4 +166,9 @@ bool StessoFile(const std::string& a, const std::string& b);
 std::string CartellaDatiUtente();
 std::string CartellaCacheUtente();
 
+// The user's own folder for the program's settings (the stylesheets chosen, the recent
+// files), ending in a folder separator: $XDG_CONFIG_HOME/ondivo/ (else ~/.config/ondivo/); on
+// Windows %APPDATA%\ondivo\. Empty when the user has no such folder. Never the program's.
+std::string CartellaConfigurazioneUtente();
+
 } // namespace ondivo::platform

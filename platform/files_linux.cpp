@@ -451,6 +451,10 @@ std::string CartellaCacheUtente() {
     return cartellaUtente("XDG_CACHE_HOME", "/.cache");
 }
 
+std::string CartellaConfigurazioneUtente() {
+    return cartellaUtente("XDG_CONFIG_HOME", "/.config");
+}
+
 bool RimuoviFile(const std::string& percorso) {
     return ::unlink(percorso.c_str()) == 0;
 }

@@ -98,8 +98,8 @@ std::string variabile(const wchar_t* nome) {
 }
 
 // The user's local application-data folder joined with the program's, ending in "\".
-std::string cartellaUtente(const char* sotto) {
-    std::string base = variabile(L"LOCALAPPDATA");
+std::string cartellaUtente(const char* sotto, const wchar_t* radice = L"LOCALAPPDATA") {
+    std::string base = variabile(radice);
     if (base.empty())
         return {};
     if (base.back() != '\\' && base.back() != '/')
@@ -510,6 +510,10 @@ std::string CartellaDatiUtente() {
 
 std::string CartellaCacheUtente() {
     return cartellaUtente("cache\\");
+}
+
+std::string CartellaConfigurazioneUtente() {
+    return cartellaUtente("", L"APPDATA");
 }
 
 bool RimuoviFile(const std::string& percorso) {

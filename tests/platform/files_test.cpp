@@ -262,14 +262,18 @@ TEST(CartelleUtente, FollowTheXdgVariablesWhenAbsolute) {
     const std::string casa = std::getenv("HOME") ? std::getenv("HOME") : "";
     ::setenv("XDG_DATA_HOME", "/tmp/dati", 1);
     ::setenv("XDG_CACHE_HOME", "relativa/ignorata", 1);
+    ::setenv("XDG_CONFIG_HOME", "/tmp/conf/", 1);
     EXPECT_EQ(CartellaDatiUtente(), "/tmp/dati/ondivo/");
+    EXPECT_EQ(CartellaConfigurazioneUtente(), "/tmp/conf/ondivo/");
     if (!casa.empty()) {
         EXPECT_EQ(CartellaCacheUtente(), casa + "/.cache/ondivo/");
     }
     ::unsetenv("XDG_DATA_HOME");
     ::unsetenv("XDG_CACHE_HOME");
+    ::unsetenv("XDG_CONFIG_HOME");
     if (!casa.empty()) {
         EXPECT_EQ(CartellaDatiUtente(), casa + "/.local/share/ondivo/");
+        EXPECT_EQ(CartellaConfigurazioneUtente(), casa + "/.config/ondivo/");
     }
 }
 

@@ -55,8 +55,8 @@ class Argomenti : public testing::TestWithParam<CasoArgomenti> {};
 TEST_P(Argomenti, ArriveAsTheyWereGiven) {
     TempDir dir;
     const std::string uscita = utf8(dir) + "\\argomenti.txt";
-    const auto esito =
-        EseguiProgramma(elenco({figlio(), "argomenti", uscita}, GetParam().argomenti), utf8(dir), 30s);
+    const auto esito = EseguiProgramma(
+        elenco({figlio(), "argomenti", uscita}, GetParam().argomenti), utf8(dir), 30s);
     ASSERT_EQ(esito.fine, Fine::Terminato);
     ASSERT_EQ(esito.codiceUscita, 0u);
     std::string atteso;
@@ -67,15 +67,15 @@ TEST_P(Argomenti, ArriveAsTheyWereGiven) {
 
 INSTANTIATE_TEST_SUITE_P(
     Quoting, Argomenti,
-    testing::Values(
-        CasoArgomenti{"blanks", {"a b", "c", " iniziale", "finale "}},
-        CasoArgomenti{"empty", {"", "x", ""}},
-        CasoArgomenti{"quotes", {"dice \"ciao\"", "\"", "\"\""}},
-        CasoArgomenti{"backslashes",
-                      {"C:\\cartella\\", "a\\\\b", "\\\"", "fine\\", "C:\\con spazio\\"}},
-        CasoArgomenti{"accents", {"fattura è € ù.xml", "Società Cooperativa", "日本"}},
-        CasoArgomenti{"tabs", {"a\tb", "\t"}},
-        CasoArgomenti{"shellCharacters", {"a&b|c>d", "%PATH%", "^", "(x)", "!y!"}}),
+    testing::Values(CasoArgomenti{"blanks", {"a b", "c", " iniziale", "finale "}},
+                    CasoArgomenti{"empty", {"", "x", ""}},
+                    CasoArgomenti{"quotes", {"dice \"ciao\"", "\"", "\"\""}},
+                    CasoArgomenti{
+                        "backslashes",
+                        {"C:\\cartella\\", "a\\\\b", "\\\"", "fine\\", "C:\\con spazio\\"}},
+                    CasoArgomenti{"accents", {"fattura è € ù.xml", "Società Cooperativa", "日本"}},
+                    CasoArgomenti{"tabs", {"a\tb", "\t"}},
+                    CasoArgomenti{"shellCharacters", {"a&b|c>d", "%PATH%", "^", "(x)", "!y!"}}),
     [](const auto& info) { return std::string(info.param.nome); });
 
 // ---------------------------------------------------------------------------------------------
@@ -83,8 +83,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(EseguiProgramma, ReportsTheExitCode) {
     for (const std::uint32_t codice : {0u, 3u, 255u, 70000u}) {
-        const auto esito =
-            EseguiProgramma({figlio(), "esci", std::to_string(codice)}, ".", 30s);
+        const auto esito = EseguiProgramma({figlio(), "esci", std::to_string(codice)}, ".", 30s);
         EXPECT_EQ(esito.fine, Fine::Terminato) << codice;
         EXPECT_EQ(esito.codiceUscita, codice);
     }
@@ -120,8 +119,8 @@ TEST(EseguiProgramma, PassesTheEnvironment) {
     EXPECT_EQ(LeggiFile(uscita), "valore con è");
 
     // A variable given anew replaces the caller's, whatever the case of its name.
-    const auto collegato = EseguiProgrammaCollegato(
-        {figlio(), "ambiente", "ONDIVO_PROVA", uscita}, {"ondivo_prova=nuovo"});
+    const auto collegato = EseguiProgrammaCollegato({figlio(), "ambiente", "ONDIVO_PROVA", uscita},
+                                                    {"ondivo_prova=nuovo"});
     EXPECT_EQ(collegato.fine, Fine::Terminato);
     EXPECT_EQ(LeggiFile(uscita), "nuovo");
     _wputenv_s(L"ONDIVO_PROVA", L"");
@@ -229,8 +228,8 @@ TEST_P(Rifiuti, NameTheFileAndTheReason) {
         LeggiFile(percorso);
         ADD_FAILURE() << "read";
     } catch (const EFileStreamError& e) {
-        EXPECT_EQ(std::string(e.what()), "Cannot open file \"" + PercorsoCompleto(percorso) +
-                                             "\". " + GetParam().motivo);
+        EXPECT_EQ(std::string(e.what()),
+                  "Cannot open file \"" + PercorsoCompleto(percorso) + "\". " + GetParam().motivo);
     }
 }
 
@@ -239,8 +238,7 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         CasoRifiuto{"missing", [](const TempDir& d) { return utf8(d) + "\\assente è.xml"; },
                     "file o cartella inesistente"},
-        CasoRifiuto{"missingFolder",
-                    [](const TempDir& d) { return utf8(d) + "\\nessuna\\f.xml"; },
+        CasoRifiuto{"missingFolder", [](const TempDir& d) { return utf8(d) + "\\nessuna\\f.xml"; },
                     "file o cartella inesistente"},
         CasoRifiuto{"folder", [](const TempDir& d) { return utf8(d); }, "è una cartella"},
         CasoRifiuto{"device", [](const TempDir&) { return std::string("NUL"); },
@@ -276,6 +274,12 @@ TEST(Cartelle, TheUserFoldersLiveUnderLocalAppData) {
     EXPECT_EQ(CartellaDatiUtente(), "C:\\Utenti\\Mario Rossi\\AppData\\Local\\ondivo\\");
     EXPECT_EQ(CartellaCacheUtente(), "C:\\Utenti\\Mario Rossi\\AppData\\Local\\ondivo\\cache\\");
     _wputenv_s(L"LOCALAPPDATA", salvata.c_str());
+    const wchar_t* roaming = _wgetenv(L"APPDATA");
+    const std::wstring salvataRoaming = roaming ? roaming : L"";
+    ASSERT_EQ(_wputenv_s(L"APPDATA", L"C:\\Utenti\\Mario Rossi\\AppData\\Roaming"), 0);
+    EXPECT_EQ(CartellaConfigurazioneUtente(),
+              "C:\\Utenti\\Mario Rossi\\AppData\\Roaming\\ondivo\\");
+    _wputenv_s(L"APPDATA", salvataRoaming.c_str());
 }
 
 TEST(Cartelle, TemporaryOnesAreRemovedWithEverythingInThem) {
@@ -321,13 +325,14 @@ TEST_P(Percorsi, SplitAtEitherSlashAndAfterTheDrive) {
 
 INSTANTIATE_TEST_SUITE_P(
     Forme, Percorsi,
-    testing::Values(CasoPercorso{"C:\\Fatture\\IT01_A.XML.P7M", "IT01_A.XML.P7M", "C:\\Fatture", ".p7m"},
-                    CasoPercorso{"C:\\a.xml", "a.xml", "C:\\", ".xml"},
-                    CasoPercorso{"C:a.xml", "a.xml", "C:", ".xml"},
-                    CasoPercorso{"Z:/misto\\cartella.d/file", "file", "Z:/misto\\cartella.d", ""},
-                    CasoPercorso{"\\\\server\\condivisa\\f.xml", "f.xml", "\\\\server\\condivisa", ".xml"},
-                    CasoPercorso{"relativo\\è.xml", "è.xml", "relativo", ".xml"},
-                    CasoPercorso{"solo.xml", "solo.xml", ".", ".xml"}));
+    testing::Values(
+        CasoPercorso{"C:\\Fatture\\IT01_A.XML.P7M", "IT01_A.XML.P7M", "C:\\Fatture", ".p7m"},
+        CasoPercorso{"C:\\a.xml", "a.xml", "C:\\", ".xml"},
+        CasoPercorso{"C:a.xml", "a.xml", "C:", ".xml"},
+        CasoPercorso{"Z:/misto\\cartella.d/file", "file", "Z:/misto\\cartella.d", ""},
+        CasoPercorso{"\\\\server\\condivisa\\f.xml", "f.xml", "\\\\server\\condivisa", ".xml"},
+        CasoPercorso{"relativo\\è.xml", "è.xml", "relativo", ".xml"},
+        CasoPercorso{"solo.xml", "solo.xml", ".", ".xml"}));
 
 TEST(Percorsi, AreMadeFullAndNormal) {
     TempDir dir;
