@@ -5,10 +5,10 @@
 
 #include <QBuffer>
 #include <QEventLoop>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QPdfDocument>
 #include <QPrinter>
-#include <QScopeGuard>
 #include <QWebEnginePage>
 
 #include <memory>
@@ -16,6 +16,9 @@
 namespace ondivo {
 
 namespace {
+
+// More pages than any invoice prints: a range "1-" ends here.
+constexpr int kPagineMassime = 100000;
 
 // The page as the engine prints it to PDF, waited for: the engine answers asynchronously.
 QByteArray paginaInPdf(QWebEnginePage& pagina, const QPageLayout& layout,
@@ -48,9 +51,18 @@ QByteArray paginaInPdf(QWebEnginePage& pagina, const QPageLayout& layout,
                       "\" ha rifiutato la pagina");
 }
 
+// The pages chosen in the print dialog, 1-based; empty for all.
+std::vector<int> pagineScelte(const QPrinter& stampante) {
+    std::vector<int> pagine;
+    for (const QPageRanges::Range& r : stampante.pageRanges().toRangeList())
+        for (int n = r.from; n <= r.to && n <= kPagineMassime; ++n)
+            pagine.push_back(n);
+    return pagine;
+}
+
 } // namespace
 
-void StampaPagina(QWebEnginePage& pagina, QPrinter& stampante) {
+void StampaPagina(QWebEnginePage& pagina, QPrinter& stampante, const ScritturaPdf& scriviPdf) {
     const auto nonImpaginata = [] {
         throw OndivoError("Stampa non riuscita: la pagina non si è potuta impaginare");
     };
@@ -59,6 +71,15 @@ void StampaPagina(QWebEnginePage& pagina, QPrinter& stampante) {
     const QByteArray stampato = paginaInPdf(pagina, stampante.pageLayout(), {});
     if (stampato.isEmpty())
         nonImpaginata();
+    // The preview records what is drawn on a picture of its own, whatever the output format.
+    const bool anteprima =
+        stampante.paintEngine() && stampante.paintEngine()->type() == QPaintEngine::Picture;
+    if (!anteprima && stampante.outputFormat() == QPrinter::PdfFormat &&
+        !stampante.outputFileName().isEmpty()) {
+        scriviPdf(std::string(stampato.constData(), static_cast<std::size_t>(stampato.size())),
+                  stampante.outputFileName().toStdString(), pagineScelte(stampante));
+        return;
+    }
     QByteArray pdf;
     try {
         const std::string numerato = CompletaPdf(
@@ -74,13 +95,18 @@ void StampaPagina(QWebEnginePage& pagina, QPrinter& stampante) {
     if (documento.status() != QPdfDocument::Status::Ready)
         nonImpaginata();
 
-    // The PDF sheets carry the margins: each is drawn from the corner of the paper.
-    const bool pienaPrima = stampante.fullPage();
-    stampante.setFullPage(true);
-    const auto ripristina = qScopeGuard([&] { stampante.setFullPage(pienaPrima); });
+    // The PDF sheets carry the margins: each is drawn from the corner of the paper. The
+    // painter's origin is the corner of the printable area unless the printer prints the full
+    // page, so the sheet starts that far up and left of it. (Switching the printer to the full
+    // page for the drawing instead would shift the preview, which places what was drawn at the
+    // printable area's corner as the printer is set when it shows it.)
     QPainter pittore;
     if (!pittore.begin(&stampante))
         rifiutata(stampante);
+    const QPoint angolo =
+        stampante.fullPage()
+            ? QPoint(0, 0)
+            : -stampante.pageLayout().paintRectPixels(stampante.resolution()).topLeft();
     const qreal pixelPerPunto = stampante.resolution() / 72.0;
     const QSizeF carta = stampante.pageLayout().fullRectPixels(stampante.resolution()).size();
     const QPageRanges intervalli = stampante.pageRanges();
@@ -96,7 +122,7 @@ void StampaPagina(QWebEnginePage& pagina, QPrinter& stampante) {
         if (misura.width() > carta.width() + 1 || misura.height() > carta.height() + 1)
             misura.scale(carta, Qt::KeepAspectRatio);
         const QSize pixel = misura.toSize();
-        pittore.drawImage(QRect(QPoint(0, 0), pixel), documento.render(i, pixel));
+        pittore.drawImage(QRect(angolo, pixel), documento.render(i, pixel));
     }
     if (!pittore.end() || stampante.printerState() == QPrinter::Error)
         rifiutata(stampante);

@@ -1,5 +1,6 @@
 // The main window's page tools: find in the page, print, zoom, and their shortcuts.
 #include "barraricerca.h"
+#include "contenutopdf.h"
 #include "errors.h"
 #include "htmlview.h"
 #include "layoutstampa.h"
@@ -104,7 +105,22 @@ void TFONDIVO::stampaPagina(QPrinter& stampante) {
         throw OndivoError("Stampa già in corso: attendere che finisca");
     m_stampaInCorso = true;
     const auto fine = qScopeGuard([this] { m_stampaInCorso = false; });
-    StampaPagina(*WebBrowser1->page(), stampante);
+    // Printed to a PDF file, the page is the exported PDF: the same vector pages, numbered,
+    // with the invoice's files inside.
+    const std::shared_ptr<const DocumentoAperto> documento = m_mostrato;
+    const std::string scelto = m_sceltoMostrato;
+    StampaPagina(
+        *WebBrowser1->page(), stampante,
+        [&](const std::string& stampato, const std::string& file, const std::vector<int>& pagine) {
+            if (!documento)
+                throw OndivoError("Stampa non riuscita: nessuna fattura mostrata");
+            try {
+                ScriviPdf(stampato, PreparaContenutoPdf(*documento, scelto), file, pagine);
+            } catch (const std::exception& e) {
+                // The reason comes from the layer below; the command is named here.
+                throw OndivoError(std::string("Stampa non riuscita: ") + e.what());
+            }
+        });
 }
 
 void TFONDIVO::zoomAvantiClick() {

@@ -119,13 +119,14 @@ std::string NomePdfProposto(const DocumentoAperto& documento, const std::string&
 }
 
 void ScriviPdf(const std::string& stampato, const ContenutoPdf& contenuto,
-               const std::string& destinazione) {
+               const std::string& destinazione, const std::vector<int>& pagine) {
     for (const std::string& origine : contenuto.origini)
         if (!origine.empty() &&
             (origine == destinazione || platform::StessoFile(origine, destinazione)))
             throw OndivoError("Il PDF non pu\xC3\xB2 sostituire il file della fattura " + origine +
                               ": scegliere un altro nome");
-    platform::ScriviFile(destinazione, CompletaPdf(stampato, contenuto.metadati, contenuto.file));
+    platform::ScriviFile(destinazione,
+                         CompletaPdf(stampato, contenuto.metadati, contenuto.file, pagine));
 }
 
 } // namespace ondivo

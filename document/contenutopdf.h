@@ -32,9 +32,10 @@ ContenutoPdf PreparaContenutoPdf(const DocumentoAperto& documento, const std::st
 std::string NomePdfProposto(const DocumentoAperto& documento, const std::string& scelto);
 
 // The engine's PDF (`stampato`) completed with `contenuto` and written to `destinazione`,
-// which is replaced only by a whole file. Throws OndivoError with the file's name, and, before
-// writing anything, when `destinazione` is one of the files the content was read from.
+// which is replaced only by a whole file; with `pagine` (1-based), only those pages
+// (CompletaPdf). Throws OndivoError with the file's name, and, before writing anything, when
+// `destinazione` is one of the files the content was read from.
 void ScriviPdf(const std::string& stampato, const ContenutoPdf& contenuto,
-               const std::string& destinazione);
+               const std::string& destinazione, const std::vector<int>& pagine = {});
 
 } // namespace ondivo

@@ -8,8 +8,10 @@
 #include <qpdf/QPDFEFStreamObjectHelper.hh>
 #include <qpdf/QPDFEmbeddedFileDocumentHelper.hh>
 #include <qpdf/QPDFFileSpecObjectHelper.hh>
+#include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QPDFWriter.hh>
 
+#include <algorithm>
 #include <exception>
 #include <set>
 
@@ -44,8 +46,9 @@ void impostaInformazioni(QPDF& pdf, const MetadatiPdf& metadati) {
         info = pdf.makeIndirectObject(QPDFObjectHandle::newDictionary());
         trailer.replaceKey("/Info", info);
     }
-    const std::pair<const char*, const std::string*> voci[] = {
-        {"/Title", &metadati.titolo}, {"/Author", &metadati.autore}, {"/Subject", &metadati.soggetto}};
+    const std::pair<const char*, const std::string*> voci[] = {{"/Title", &metadati.titolo},
+                                                               {"/Author", &metadati.autore},
+                                                               {"/Subject", &metadati.soggetto}};
     for (const auto& [chiave, valore] : voci) {
         if (valore->empty())
             info.removeKey(chiave);
@@ -75,16 +78,36 @@ void incorpora(QPDF& pdf, const std::vector<FileIncorporato>& file) {
     }
 }
 
+// Removes every page whose number (1-based) `pagine` does not hold.
+void tieniPagine(QPDF& pdf, const std::vector<int>& pagine) {
+    QPDFPageDocumentHelper documento(pdf);
+    const std::vector<QPDFPageObjectHelper> tutte = documento.getAllPages();
+    const auto tenuta = [&](std::size_t i) {
+        return std::find(pagine.begin(), pagine.end(), static_cast<int>(i + 1)) != pagine.end();
+    };
+    std::size_t tenute = 0;
+    for (std::size_t i = 0; i < tutte.size(); ++i)
+        tenute += tenuta(i) ? 1 : 0;
+    if (tenute == 0)
+        throw OndivoError("nessuna delle pagine scelte esiste (il documento ne ha " +
+                          std::to_string(tutte.size()) + ")");
+    for (std::size_t i = 0; i < tutte.size(); ++i)
+        if (!tenuta(i))
+            documento.removePage(tutte[i]);
+}
+
 } // namespace
 
 std::string CompletaPdf(const std::string& stampato, const MetadatiPdf& metadati,
-                        const std::vector<FileIncorporato>& file) {
+                        const std::vector<FileIncorporato>& file, const std::vector<int>& pagine) {
     try {
         QPDF pdf;
         pdf.setSuppressWarnings(true);
         pdf.processMemoryFile("pagina stampata", stampato.data(), stampato.size());
         impostaInformazioni(pdf, metadati);
         NumeraPagine(pdf);
+        if (!pagine.empty())
+            tieniPagine(pdf, pagine);
         incorpora(pdf, file);
         QPDFWriter scrittore(pdf);
         scrittore.setOutputMemory();

@@ -12,10 +12,14 @@
 
 #include <QAction>
 #include <QFile>
+#include <QGraphicsItem>
+#include <QGraphicsScene>
+#include <QGraphicsView>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPainter>
 #include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
 #include <QPrinter>
@@ -50,6 +54,8 @@ public:
     bool vista = false;
     int pagine = 0;
     QPageLayout layout;
+    // The first sheet as the preview draws it, at 144 dpi: a pixel is half a point.
+    QImage foglio;
 
 private:
     // Polled rather than waited for: the preview asks for its pages before it shows, from
@@ -61,7 +67,31 @@ private:
         vista = true;
         pagine = anteprima->findChild<QPrintPreviewWidget*>()->pageCount();
         layout = anteprima->printer()->pageLayout();
+        foglio = primoFoglio(*anteprima);
         anteprima->reject();
+    }
+
+    // The preview's scene holds one item per sheet, its origin at the paper's corner.
+    static QImage primoFoglio(QPrintPreviewDialog& anteprima) {
+        auto* vista = anteprima.findChild<QGraphicsView*>();
+        if (!vista || !vista->scene())
+            return {};
+        QGraphicsItem* primo = nullptr;
+        for (QGraphicsItem* voce : vista->scene()->items())
+            if (!voce->parentItem() && (!primo || voce->scenePos().y() < primo->scenePos().y()))
+                primo = voce;
+        if (!primo)
+            return {};
+        const QPrinter& stampante = *anteprima.printer();
+        const QSizeF carta = stampante.pageLayout().fullRectPixels(stampante.resolution()).size();
+        const QSize pixel = stampante.pageLayout().fullRectPoints().size() * 2;
+        QImage immagine(pixel, QImage::Format_RGB32);
+        immagine.fill(Qt::white);
+        QPainter pittore(&immagine);
+        pittore.setRenderHint(QPainter::SmoothPixmapTransform);
+        vista->scene()->render(&pittore, QRectF(QPointF(0, 0), QSizeF(pixel)),
+                               QRectF(primo->scenePos(), carta));
+        return immagine;
     }
 
     QTimer m_sonda;
@@ -131,6 +161,8 @@ private:
         DocumentoAperto documento;
         documento.gestito = true;
         documento.pagina = html.toStdString();
+        documento.dati = documento.xml = std::make_shared<const std::string>(
+            "<p:FatturaElettronica xmlns:p=\"x\">pomodori</p:FatturaElettronica>");
         w.mostraDocumento("/fatture/pomodori.xml", documento);
         return caricata.wait(20000) && caricata.last().at(0).toBool();
     }
@@ -566,6 +598,114 @@ private slots:
         QCOMPARE(chiudi.layout.margins(QPageLayout::Millimeter), QMarginsF(18, 12, 12, 14));
     }
 
+    // The preview shows each sheet as the printer gets it: the total at the right of an
+    // invoice and the "pagina 1 di 1" at its foot are inside the sheet, where the PDF printed
+    // from the same page has them (poppler finds them there: an oracle of its own).
+    void previewShowsTheSheetAsPrinted() {
+        test::FakePrompts prompts;
+        auto w = finestra(prompts,
+                          "<html><head><style>body{margin:0;font:14pt sans-serif}"
+                          "table{width:100%;border-collapse:collapse}td{border:1px solid #000}"
+                          "td.n{text-align:right}</style></head><body><h1>Fattura 7</h1>"
+                          "<table><tr><td>Descrizione</td><td>Quantit&agrave;</td>"
+                          "<td class=n>Importo</td></tr><tr><td>Consulenza</td><td>1</td>"
+                          "<td class=n>1.011,94</td></tr><tr><td colspan=2>Totale documento</td>"
+                          "<td class=n>8.765,43</td></tr></table><p>pagina 0123456789 di prova</p>"
+                          "</body></html>");
+        QVERIFY(w);
+        test::TempDir cartella;
+        const QString pdf = QString::fromStdString((cartella.path() / "stampa.pdf").string());
+        QVERIFY(stampaSuPdf(*w, pdf));
+        QCOMPARE(prompts.shown, std::vector<std::string>());
+        QByteArray parole;
+        if (!poppler(QStringLiteral("pdftotext"), {"-bbox", pdf, "-"}, &parole))
+            QSKIP("pdftotext (poppler-utils) is not installed");
+        const QString radice = QString::fromStdString((cartella.path() / "foglio").string());
+        QVERIFY(poppler(QStringLiteral("pdftoppm"), {"-r", "144", "-gray", pdf, radice}));
+        const QImage stampato(radice + QStringLiteral("-1.pgm"));
+        QCOMPARE(stampato.size(), QSize(1190, 1684));
+
+        ChiudiAnteprima chiudi;
+        QTest::mouseClick(w->btnStampa, Qt::LeftButton);
+        QVERIFY(chiudi.vista);
+        QCOMPARE(prompts.shown, std::vector<std::string>());
+        QCOMPARE(chiudi.foglio.size(), QSize(1190, 1684));
+        chiudi.foglio.save(QString::fromStdString((cartella.path() / "anteprima.png").string()));
+
+        // Dark pixels inside a box of points.
+        const auto inchiostro = [](const QImage& img, const QRectF& box) {
+            int n = 0;
+            const QRect r = QRectF(box.topLeft() * 2, box.bottomRight() * 2)
+                                .adjusted(-2, -2, 2, 2)
+                                .toAlignedRect() &
+                            img.rect();
+            for (int y = r.top(); y <= r.bottom(); ++y)
+                for (int x = r.left(); x <= r.right(); ++x)
+                    n += qGray(img.pixel(x, y)) < 220 ? 1 : 0;
+            return n;
+        };
+        const QRegularExpression parola(
+            QStringLiteral("<word xMin=\"([\\d.]+)\" yMin=\"([\\d.]+)\" xMax=\"([\\d.]+)\" "
+                           "yMax=\"([\\d.]+)\">([^<]*)</word>"));
+        QStringList trovate;
+        for (auto m = parola.globalMatch(QString::fromUtf8(parole)); m.hasNext();) {
+            const auto p = m.next();
+            const QString testo = p.captured(5);
+            if (testo != QLatin1String("8.765,43") && testo != QLatin1String("pagina") &&
+                testo != QLatin1String("di"))
+                continue;
+            trovate << testo;
+            const QRectF box(QPointF(p.captured(1).toDouble(), p.captured(2).toDouble()),
+                             QPointF(p.captured(3).toDouble(), p.captured(4).toDouble()));
+            const int atteso = inchiostro(stampato, box);
+            const int visto = inchiostro(chiudi.foglio, box);
+            QVERIFY2(atteso > 0 && visto * 2 >= atteso && visto <= atteso * 2,
+                     qPrintable(QStringLiteral("%1 at (%2, %3): %4 dark pixels in the preview, "
+                                               "%5 on the printed sheet")
+                                    .arg(testo)
+                                    .arg(box.left())
+                                    .arg(box.top())
+                                    .arg(visto)
+                                    .arg(atteso)));
+        }
+        QVERIFY2(trovate.contains(QLatin1String("8.765,43")) &&
+                     trovate.contains(QLatin1String("pagina")) &&
+                     trovate.contains(QLatin1String("di")),
+                 qPrintable(trovate.join(u',')));
+        // Sheet against sheet: a shift of the margins' width would differ nearly everywhere
+        // there is ink.
+        int diversi = 0;
+        for (int y = 0; y < stampato.height(); ++y)
+            for (int x = 0; x < stampato.width(); ++x)
+                diversi +=
+                    qAbs(qGray(stampato.pixel(x, y)) - qGray(chiudi.foglio.pixel(x, y))) > 128 ? 1
+                                                                                               : 0;
+        QVERIFY2(diversi < stampato.width() * stampato.height() / 200,
+                 qPrintable(QStringLiteral("%1 pixels differ").arg(diversi)));
+    }
+
+    // Printed to a PDF file from the print dialog, the page is the exported PDF: text that a
+    // reader finds, the foot's numbers, the invoice inside, and no sheet-sized pictures.
+    void printToPdfFileGivesTheVectorPdf() {
+        test::FakePrompts prompts;
+        auto w = finestra(prompts, "<html><body><p>Un bel Pomodoro rosso</p>"
+                                   "<p>pagina 0123456789 di prova</p></body></html>");
+        QVERIFY(w);
+        test::TempDir cartella;
+        const QString pdf = QString::fromStdString((cartella.path() / "stampa.pdf").string());
+        QVERIFY(stampaSuPdf(*w, pdf));
+        QCOMPARE(prompts.shown, std::vector<std::string>());
+        QByteArray testo, allegati, immagini;
+        if (!poppler(QStringLiteral("pdftotext"), {pdf, "-"}, &testo))
+            QSKIP("pdftotext (poppler-utils) is not installed");
+        QVERIFY2(testo.contains("Un bel Pomodoro rosso"), testo.constData());
+        QVERIFY2(testo.contains("pagina 1 di 1"), testo.constData());
+        QVERIFY(poppler(QStringLiteral("pdfdetach"), {"-list", pdf}, &allegati));
+        QVERIFY2(allegati.contains("pomodori.xml"), allegati.constData());
+        QVERIFY(poppler(QStringLiteral("pdfimages"), {"-list", pdf}, &immagini));
+        QCOMPARE(immagini.count('\n'), 2); // the header lines only
+    }
+
     // What the preview prints, printed to a PDF file: an A4 sheet whose ink begins and ends
     // where the margins do, whatever @page says. The page is a black block as wide as it can
     // be and 60 mm high.
@@ -672,9 +812,11 @@ private slots:
         stampante.setOutputFormat(QPrinter::PdfFormat);
         stampante.setOutputFileName(QString::fromStdString(pdf));
         w->eseguiComando([&] { w->stampaPagina(stampante); });
-        QCOMPARE(prompts.shown,
-                 std::vector<std::string>{"error: Stampa non riuscita: la stampante \"" + pdf +
-                                          "\" ha rifiutato la pagina."});
+        // A PDF printer's file stands for the printer: the message names it.
+        QCOMPARE(prompts.shown.size(), std::size_t(1));
+        QVERIFY2(prompts.shown[0].rfind("error: Stampa non riuscita: ", 0) == 0 &&
+                     prompts.shown[0].find(pdf) != std::string::npos,
+                 prompts.shown[0].c_str());
         // The view is free again for the next print.
         prompts.shown.clear();
         stampante.setOutputFileName(QString::fromStdString((cartella.path() / "x.pdf").string()));

@@ -2,8 +2,8 @@
 #include "pdfcompleto.h"
 
 #include <gtest/gtest.h>
-#include <qpdf/QPDF.hh>
 #include <qpdf/Pl_Buffer.hh>
+#include <qpdf/QPDF.hh>
 #include <qpdf/QPDFEmbeddedFileDocumentHelper.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QPDFPageObjectHelper.hh>
@@ -22,8 +22,8 @@ const std::string kMappaCompleta =
     "1 beginbfrange\n<0010> <0019> <0030>\nendbfrange\n";
 
 std::string flusso(const std::string& dizionario, const std::string& dati) {
-    return "<< " + dizionario + " /Length " + std::to_string(dati.size()) + " >>\nstream\n" +
-           dati + "\nendstream";
+    return "<< " + dizionario + " /Length " + std::to_string(dati.size()) + " >>\nstream\n" + dati +
+           "\nendstream";
 }
 
 // A PDF as a printing engine leaves it, with a title of its own and XMP metadata, of `pagine`
@@ -88,9 +88,9 @@ Letto leggi(const std::string& byte) {
     }
     for (const auto& [nome, voce] : QPDFEmbeddedFileDocumentHelper(pdf).getEmbeddedFiles()) {
         const auto dati = voce->getEmbeddedFileStream().getStreamData(qpdf_dl_all);
-        l.file.emplace_back(voce->getFilename(),
-                            std::string(reinterpret_cast<const char*>(dati->getBuffer()),
-                                        dati->getSize()));
+        l.file.emplace_back(
+            voce->getFilename(),
+            std::string(reinterpret_cast<const char*>(dati->getBuffer()), dati->getSize()));
     }
     l.xmp = pdf.getRoot().hasKey("/Metadata");
     l.pagine = static_cast<int>(pdf.getAllPages().size());
@@ -140,19 +140,22 @@ INSTANTIATE_TEST_SUITE_P(
                   {"contratto.pdf", kBinario, "", ""}},
                  {{"contratto.pdf", kBinario}, {"fattura.xml", "<a>è</a>"}}},
         CasoFile{"accentedAndSpacedNames",
-                 {{"Relazione Città € 2024.pdf", "x", "", ""}, {"(parentesi) [quadre].txt", "y", "", ""}},
+                 {{"Relazione Città € 2024.pdf", "x", "", ""},
+                  {"(parentesi) [quadre].txt", "y", "", ""}},
                  {{"(parentesi) [quadre].txt", "y"}, {"Relazione Città € 2024.pdf", "x"}}},
         CasoFile{"sameNameNumbered",
                  {{"a.txt", "1", "", ""}, {"a.txt", "2", "", ""}, {"a.txt", "3", "", ""}},
                  {{"a (2).txt", "2"}, {"a (3).txt", "3"}, {"a.txt", "1"}}},
-        CasoFile{"emptyAndLarge",
-                 {{"vuoto.bin", "", "", ""}, {"grande.bin", kGrande, "application/octet-stream", ""}},
-                 {{"grande.bin", kGrande}, {"vuoto.bin", ""}}}),
+        CasoFile{
+            "emptyAndLarge",
+            {{"vuoto.bin", "", "", ""}, {"grande.bin", kGrande, "application/octet-stream", ""}},
+            {{"grande.bin", kGrande}, {"vuoto.bin", ""}}}),
     [](const auto& info) { return std::string(info.param.nome); });
 
 TEST(Metadati, SetAsGivenAndEngineCopyDropped) {
     const Letto l = leggi(CompletaPdf(
-        pdfStampato(), {"Fattura n. 12/A del 02/04/2024", "Società Caffè «Sì» S.r.l.", "TD01 fattura"}, {}));
+        pdfStampato(),
+        {"Fattura n. 12/A del 02/04/2024", "Società Caffè «Sì» S.r.l.", "TD01 fattura"}, {}));
     EXPECT_EQ(l.info.at("/Title"), "Fattura n. 12/A del 02/04/2024");
     EXPECT_EQ(l.info.at("/Author"), "Società Caffè «Sì» S.r.l.");
     EXPECT_EQ(l.info.at("/Subject"), "TD01 fattura");
@@ -218,7 +221,8 @@ TEST(NumeriPagina, EveryPageNumberedOfTheWholeInTheDocumentsFont) {
             const std::string& c = pagina[static_cast<std::size_t>(i)];
             const auto [codici, larghezza] = codiciNumero(i + 1, pagine);
             char atteso[256];
-            std::snprintf(atteso, sizeof atteso, "BT /OndivoNumeroPagina 7.5 Tf 0.333 g %.2f 16.00 Td <%s> Tj ET",
+            std::snprintf(atteso, sizeof atteso,
+                          "BT /OndivoNumeroPagina 7.5 Tf 0.333 g %.2f 16.00 Td <%s> Tj ET",
                           595.28 - 12 / 25.4 * 72 - larghezza, codici.c_str());
             const auto scritto = c.find(atteso);
             ASSERT_NE(scritto, std::string::npos) << atteso << "\n" << c;
@@ -250,26 +254,63 @@ TEST(NumeriPagina, NoneWhenTheFontsLackACharacter) {
         {"notHexadecimal", 1, "1 beginbfchar\n<zz> <0070>\nendbfchar\n", false},
     };
     for (const auto& caso : casi) {
-        const auto pagina = contenuti(CompletaPdf(pdfStampato(caso.pagine, caso.mappa), {"T", "A", "S"}, {}));
+        const auto pagina =
+            contenuti(CompletaPdf(pdfStampato(caso.pagine, caso.mappa), {"T", "A", "S"}, {}));
         ASSERT_EQ(static_cast<int>(pagina.size()), caso.pagine) << caso.nome;
         for (const auto& c : pagina)
             EXPECT_EQ(c.find("OndivoNumeroPagina") != std::string::npos, caso.numerate)
                 << caso.nome << ": " << c;
     }
     // A bold face alone still serves.
-    const auto grassetto = contenuti(
-        CompletaPdf(pdfStampato(1, kMappaCompleta, "BAAAAA+LiberationSans-Bold"), {"T", "A", "S"}, {}));
+    const auto grassetto = contenuti(CompletaPdf(
+        pdfStampato(1, kMappaCompleta, "BAAAAA+LiberationSans-Bold"), {"T", "A", "S"}, {}));
     EXPECT_NE(grassetto.at(0).find("OndivoNumeroPagina"), std::string::npos);
 }
 
+// The pages chosen are kept in order, each with the number it has in the whole; pages that do
+// not exist are ignored, and a choice of none that exists is refused.
+TEST(PagineScelte, KeptWithTheirNumberInTheWhole) {
+    const struct {
+        const char* nome;
+        std::vector<int> pagine;
+        std::vector<int> tenute; // their numbers in the whole; empty when refused
+    } casi[] = {
+        {"all", {}, {1, 2, 3, 4}},  {"secondAndThird", {2, 3}, {2, 3}},
+        {"lastOnly", {4}, {4}},     {"pastTheEndIgnored", {3, 4, 5, 6}, {3, 4}},
+        {"noneExists", {5, 9}, {}}, {"zeroAndNegative", {0, -1}, {}},
+    };
+    for (const auto& caso : casi) {
+        if (caso.tenute.empty()) {
+            try {
+                CompletaPdf(pdfStampato(4), {"T", "A", "S"}, {}, caso.pagine);
+                ADD_FAILURE() << caso.nome << ": accepted";
+            } catch (const OndivoError& e) {
+                EXPECT_EQ(std::string(e.what()),
+                          "Impossibile preparare il PDF: nessuna delle pagine scelte esiste (il "
+                          "documento ne ha 4)")
+                    << caso.nome;
+            }
+            continue;
+        }
+        const auto pagina =
+            contenuti(CompletaPdf(pdfStampato(4), {"T", "A", "S"}, {}, caso.pagine));
+        ASSERT_EQ(pagina.size(), caso.tenute.size()) << caso.nome;
+        for (std::size_t i = 0; i < pagina.size(); ++i)
+            EXPECT_NE(pagina[i].find("<" + codiciNumero(caso.tenute[i], 4).first + ">"),
+                      std::string::npos)
+                << caso.nome << " page " << i;
+    }
+}
+
 TEST(PdfIllegibile, RefusedWithItsMessage) {
-    for (const std::string& rotto : {std::string(), std::string("non è un PDF"),
-                                     pdfStampato().substr(0, 40)}) {
+    for (const std::string& rotto :
+         {std::string(), std::string("non è un PDF"), pdfStampato().substr(0, 40)}) {
         try {
             CompletaPdf(rotto, {"T", "A", "S"}, {});
             ADD_FAILURE() << "accepted: " << rotto;
         } catch (const OndivoError& e) {
-            EXPECT_EQ(std::string(e.what()).rfind("Impossibile preparare il PDF: ", 0), 0u) << e.what();
+            EXPECT_EQ(std::string(e.what()).rfind("Impossibile preparare il PDF: ", 0), 0u)
+                << e.what();
         }
     }
 }
