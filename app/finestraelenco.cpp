@@ -16,6 +16,7 @@
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -257,6 +258,22 @@ void FinestraElenco::rigaCorrente(const QModelIndex& indice) {
         return;
     m_aperto = riga.percorso;
     emit fileScelto(riga.percorso, riga.file, m_lettura ? m_lettura->esploratore() : nullptr);
+}
+
+void FinestraElenco::segnaMostrato(const std::string& percorso) {
+    m_aperto = percorso;
+    QItemSelectionModel* selezione = m_tabella->selectionModel();
+    for (int i = 0; !percorso.empty() && i < m_filtro->rowCount(); ++i) {
+        const QModelIndex indice = m_filtro->index(i, 0);
+        if (m_modello->riga(m_filtro->mapToSource(indice).row()).percorso != percorso)
+            continue;
+        if (m_tabella->currentIndex().row() != i)
+            selezione->setCurrentIndex(indice, QItemSelectionModel::ClearAndSelect |
+                                                   QItemSelectionModel::Rows);
+        return;
+    }
+    selezione->clearSelection();
+    selezione->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
 }
 
 void FinestraElenco::aggiornaTotali() {

@@ -42,6 +42,12 @@ public:
     // A new list of the paths: what was read before and the work under way are dropped.
     void apri(std::vector<std::string> percorsi);
 
+    // The main window shows `percorso` (empty: a file not of this list, or nothing): the
+    // current row becomes its row, without showing it again, or none. After a failed open the
+    // list so points at what is shown, not at the row that failed, which opens again if
+    // chosen again.
+    void segnaMostrato(const std::string& percorso);
+
     bool letturaInCorso() const;
     bool lavoroInCorso() const { return m_lavoro != nullptr; }
 

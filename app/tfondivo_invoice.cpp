@@ -7,6 +7,7 @@
 #include "esploratore.h"
 #include "files.h"
 #include "fileutil.h"
+#include "finestraelenco.h"
 #include "lctv.h"
 #include "p7menvelope.h"
 #include "text.h"
@@ -126,6 +127,9 @@ void TFONDIVO::fineApertura(const std::string& nome,
                 }
             },
             nome);
+        // Shown or not, the list points at the invoice the window shows.
+        if (m_elenco)
+            m_elenco->segnaMostrato(m_provenienzaMostrata.dallElenco ? m_sceltoMostrato : "");
     }
     emit aperturaConclusa();
 }

@@ -7,6 +7,7 @@
 #include "lctv.h"
 #include "letturaelenco.h"
 #include "modelloelenco.h"
+#include "riquadrofirma.h"
 #include "tempdir.h"
 #include "testmain.h"
 #include "tfondivo.h"
@@ -561,6 +562,51 @@ private slots:
         QTest::keyClick(e.m_tabella, Qt::Key_Up);
         QTRY_COMPARE_WITH_TIMEOUT(w->STNumDoc->text(), QStringLiteral("FT 2024/0093"), 30000);
         QVERIFY(prompts.shown.empty());
+    }
+
+    // A row whose open fails leaves the window on the invoice it shows, and the list points at
+    // that invoice's row again, so the labels, the badge, the page and the list agree; the row
+    // that failed opens again when chosen again. An invoice opened from elsewhere leaves the
+    // list with no row chosen.
+    void aFailedRowLeavesTheListOnTheInvoiceShown() {
+        test::FakePrompts prompts;
+        auto w = elencoCampioni(prompts);
+        QVERIFY(w);
+        FinestraElenco& e = *w->m_elenco;
+        e.m_tabella->sortByColumn(ModelloElenco::Totale, Qt::AscendingOrder);
+        e.m_tabella->setFocus();
+        e.m_tabella->setCurrentIndex(e.m_filtro->index(1, ModelloElenco::Numero));
+        QTRY_COMPARE_WITH_TIMEOUT(w->STNumDoc->text(), QStringLiteral("FT 2024/0093"), 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(w->StFirma->esito() != QStringLiteral("Verifica della firma…"),
+                                 30000);
+        const QString esito = w->StFirma->esito();
+        const QString file = w->StFileXML->text();
+        const fs::path guasto = rigaMostrata(e, 2).percorso;
+        scrivi(guasto, "<a><b></a>");
+
+        for (int volta = 0; volta < 2; ++volta) {
+            prompts.shown.clear();
+            QSignalSpy conclusa(w.get(), &TFONDIVO::aperturaConclusa);
+            QTest::keyClick(e.m_tabella, Qt::Key_Down);
+            QVERIFY(conclusa.wait(30000));
+            QVERIFY2(!prompts.shown.empty(), "no box for the row that failed");
+            QCOMPARE(w->StFileXML->text(), file);
+            QCOMPARE(w->STNumDoc->text(), QStringLiteral("FT 2024/0093"));
+            QCOMPARE(w->StFirma->esito(), esito);
+            QCOMPARE(e.m_tabella->currentIndex().row(), 1);
+            QCOMPARE(e.m_tabella->selectionModel()->selectedRows().size(), 1);
+            QCOMPARE(e.m_tabella->selectionModel()->selectedRows().front().row(), 1);
+        }
+
+        const auto sola = m_fatture->path() / "sola" / kCampioni[5];
+        fs::create_directories(sola.parent_path());
+        fs::copy_file(campione(kCampioni[5]), sola);
+        QSignalSpy conclusa(w.get(), &TFONDIVO::aperturaConclusa);
+        w->apriFile(sola.string());
+        QVERIFY(conclusa.wait(30000));
+        QCOMPARE(w->StFileXML->text(), QString::fromStdString(sola.string()));
+        QVERIFY(!e.m_tabella->currentIndex().isValid());
+        QVERIFY(e.m_tabella->selectionModel()->selectedRows().isEmpty());
     }
 
     // A list only reads: choosing each of its rows, an envelope among them, writes nothing in
