@@ -52,8 +52,13 @@ public:
 
     // The dialog that names a file to write, starting in the given folder with the proposed
     // name; it asks before an existing file is replaced. Returns the path, or nothing on cancel.
-    virtual std::optional<std::string> ScegliFileDaSalvare(const ConfigurazioneDialogo& configurazione,
-                                                           const std::string& nomeProposto) = 0;
+    virtual std::optional<std::string>
+    ScegliFileDaSalvare(const ConfigurazioneDialogo& configurazione,
+                        const std::string& nomeProposto) = 0;
+
+    // A warning box that asks before a risky step: the text, the button that goes ahead
+    // (`procedi`) and "Annulla", which is the default. True when the user goes ahead.
+    virtual bool Chiedi(const std::string& testo, const std::string& procedi) = 0;
 
     // A file to read that is not an invoice (a trusted list): a dialog of its own, so the
     // invoice dialog's filter and last name stay as they were. Only an existing file is

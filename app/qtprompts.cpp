@@ -151,6 +151,17 @@ std::optional<std::string> QtPrompts::ScegliCartella(const ConfigurazioneDialogo
     return primaScelta(d);
 }
 
+bool QtPrompts::Chiedi(const std::string& testo, const std::string& procedi) {
+    const auto box = CreaBox(QMessageBox::Warning, testo);
+    box->setStandardButtons(QMessageBox::NoButton);
+    QPushButton* avanti = box->addButton(QString::fromStdString(procedi), QMessageBox::AcceptRole);
+    QPushButton* annulla = box->addButton(QStringLiteral("Annulla"), QMessageBox::RejectRole);
+    box->setDefaultButton(annulla);
+    box->setEscapeButton(annulla);
+    box->exec();
+    return box->clickedButton() == avanti;
+}
+
 void QtPrompts::ShowRiepilogo(const std::string& testo, const std::vector<std::string>& motivi) {
     const auto box =
         CreaBox(motivi.empty() ? QMessageBox::Information : QMessageBox::Warning, testo);

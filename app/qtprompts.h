@@ -43,6 +43,7 @@ public:
                                                    const std::string& nomeProposto) override;
     std::optional<std::string>
     ScegliFileDaImportare(const ConfigurazioneDialogo& configurazione) override;
+    bool Chiedi(const std::string& testo, const std::string& procedi) override;
 
 private:
     // OpenDialog1, made the first time.

@@ -10,6 +10,7 @@
 #include "messages.h"
 #include "riquadrofirma.h"
 #include "stylesheetchoice.h"
+#include "tempfile.h"
 #include "text.h"
 #include "vendor.h"
 
@@ -43,7 +44,9 @@ TFONDIVO::TFONDIVO(Prompts& prompts, QWidget* parent)
     m_aperture->setStackSize(8u << 20);
     creaControlli();
     creaAzioni();
+    creaAzioniAllegati();
     collegaComandi();
+    collegaComandiAllegati();
     qApp->installEventFilter(this);
     setAcceptDrops(true);
     FormCreate();

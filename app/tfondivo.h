@@ -35,6 +35,10 @@ class QWidget;
 
 namespace ondivo {
 
+namespace platform {
+class CartellaTemporanea;
+}
+
 class BarraRicerca;
 class ClickableLabel;
 class DialogoFirme;
@@ -126,6 +130,17 @@ private:
     void mostraOccupato();
     void ButtonSaveClick();
     void ButtonOpenClick();
+    // Beside the designed save: the attachment chosen opened with the system's application
+    // (double-click, Enter, the context menu's "Apri") from a private copy, after a warning
+    // for the types that can run code (TipoEseguibile); or saved under a name chosen in a save
+    // dialog ("Salva con nome…"), written whole or not at all.
+    void creaAzioniAllegati();
+    void collegaComandiAllegati();
+    const TAllegatoItem* allegatoScelto() const;
+    void apriAllegatoClick();
+    void salvaAllegatoComeClick();
+    // The folder of the invoice shown as the user keeps it (an archive's entry: the archive's).
+    std::string cartellaFatturaMostrata() const;
     // The folder attachments are saved in (created when missing); the first time it is the
     // user's own folder, a box says so. Throws when no folder can be made.
     std::string cartellaAllegati();
@@ -262,6 +277,9 @@ private:
     QAction* azioneZoomAvanti;
     QAction* azioneZoomIndietro;
     QAction* azioneZoomNormale;
+    QAction* azioneApriAllegato;
+    QAction* azioneSalvaAllegatoCome;
+    QAction* azioneSalvaAllegato;
     int m_rotella = 0;            // Ctrl+wheel turned since the last zoom step, in 1/8 degree
     bool m_stampaInCorso = false; // a print waits for the page, in an event loop of its own
 
@@ -281,7 +299,10 @@ private:
     std::shared_ptr<const DocumentoAperto> m_mostrato;
     std::string m_sceltoMostrato;
     ProvenienzaApertura m_provenienzaMostrata;
-    std::string m_cartellaPdf;                   // where the last PDF of this run went
+    std::string m_cartellaPdf;       // where the last PDF of this run went
+    std::string m_cartellaSalvaCome; // where the last "Salva con nome…" went
+    // The copies of the attachments opened, removed with the window.
+    std::unique_ptr<platform::CartellaTemporanea> m_copieAllegati;
     std::unique_ptr<QThreadPool> m_esportazioni; // PDFs are completed and written here
     int m_esportazioniInCorso = 0;
 

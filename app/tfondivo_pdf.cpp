@@ -21,14 +21,7 @@ void TFONDIVO::esportaPdfClick() {
         return;
     const std::shared_ptr<const DocumentoAperto> documento = m_mostrato;
     const std::string scelto = m_sceltoMostrato;
-    // The invoice's folder is where the user keeps it: an archive's entry is in the archive's.
-    std::string origine = m_provenienzaMostrata.nome.empty() ? scelto : m_provenienzaMostrata.nome;
-    if (const auto freccia = origine.find(SeparatoreArchivio); freccia != std::string::npos)
-        origine.resize(freccia);
-    const std::string cartella =
-        !m_cartellaPdf.empty()
-            ? m_cartellaPdf
-            : QFileInfo(QString::fromStdString(origine)).absolutePath().toStdString();
+    const std::string cartella = !m_cartellaPdf.empty() ? m_cartellaPdf : cartellaFatturaMostrata();
     const auto destinazione = m_prompts.ScegliFileDaSalvare(
         {cartella, "*.pdf", "documenti PDF (.pdf)|*.pdf", "Esporta PDF"},
         NomePdfProposto(*documento, scelto));

@@ -44,6 +44,11 @@ using NomiUsati = std::set<std::string>;
 std::string SalvaAllegato(const TAllegatoItem& allegato, const std::string& cartella,
                           NomiUsati* usati = nullptr);
 
+// Decodes one attachment into the file `destinazione`, chosen by the user: a file there is
+// replaced, only by the whole attachment (never left half written). Throws EErroreCodifica
+// before any file is made, or platform::EFileStreamError.
+void SalvaAllegatoCome(const TAllegatoItem& allegato, const std::string& destinazione);
+
 // Saves every attachment of the invoice file into `cartella` (created with its parents), each
 // in a file of its own, and returns how many were saved. The first failure ends the work: its
 // message goes to `messaggio`, the files saved before it stay and nothing partial is left.

@@ -15,20 +15,18 @@ namespace {
 // More files of one name than anyone keeps; past it the save fails rather than search on.
 constexpr int kNumeriMassimi = 10000;
 
-} // namespace
-
-std::string SalvaAllegato(const TAllegatoItem& allegato, const std::string& cartella,
-                          NomiUsati* usati) {
-    std::string copia;
+// The attachment's text as it decodes; the only decoding error, an uneven length, is raised
+// here, before any file is made.
+std::string_view testoDaDecodificare(const TAllegatoItem& allegato, std::string& copia) {
     const std::string_view base64 = DatiDaDecodificare(allegato.DatiBase64, copia);
-    // The only decoding error, an uneven length, comes before any file is made.
     if (base64.size() % 4 != 0)
         throw EErroreCodifica(MsgDimensioneDecodifica);
+    return base64;
+}
 
-    const std::string nome = NomeFileSicuro(allegato.NomeFile);
-    // Decoded in blocks straight into the file, so a large attachment never stands whole in
-    // memory beside its text.
-    platform::TFileScrittura file(PercorsoAllegato(cartella, nome));
+// Decoded in blocks straight into the file, so a large attachment never stands whole in
+// memory beside its text.
+void scriviDecodificato(std::string_view base64, platform::TFileScrittura& file) {
     const TDecodificatoreMIME decodificatore;
     constexpr std::size_t kBloccoTesto = std::size_t{1} << 20; // whole groups of four
     std::string byte;
@@ -37,6 +35,25 @@ std::string SalvaAllegato(const TAllegatoItem& allegato, const std::string& cart
         decodificatore.DecodeToStream(base64.substr(da, kBloccoTesto), byte);
         file.Scrivi(byte);
     }
+}
+
+} // namespace
+
+void SalvaAllegatoCome(const TAllegatoItem& allegato, const std::string& destinazione) {
+    std::string copia;
+    const std::string_view base64 = testoDaDecodificare(allegato, copia);
+    platform::TFileScrittura file(destinazione);
+    scriviDecodificato(base64, file);
+    file.Conferma();
+}
+
+std::string SalvaAllegato(const TAllegatoItem& allegato, const std::string& cartella,
+                          NomiUsati* usati) {
+    std::string copia;
+    const std::string_view base64 = testoDaDecodificare(allegato, copia);
+    const std::string nome = NomeFileSicuro(allegato.NomeFile);
+    platform::TFileScrittura file(PercorsoAllegato(cartella, nome));
+    scriviDecodificato(base64, file);
 
     for (int n = 1; n <= kNumeriMassimi; ++n) {
         const std::string candidato = n == 1 ? nome : NomeNumerato(nome, n);

@@ -59,7 +59,18 @@ public:
         return ScegliFile(c);
     }
 
+    // Recorded as "question: …"; answered from `conferme` in order, no once it is empty.
+    bool Chiedi(const std::string& testo, const std::string& procedi) override {
+        shown.push_back("question: " + testo + " [" + procedi + "]");
+        if (conferme.empty())
+            return false;
+        const bool si = conferme.front();
+        conferme.erase(conferme.begin());
+        return si;
+    }
+
     std::vector<std::string> shown;
+    std::vector<bool> conferme;
     std::vector<ConfigurazioneDialogo> dialogs;
     std::vector<std::string> proposed;
     std::vector<std::optional<std::string>> answers;

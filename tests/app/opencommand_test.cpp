@@ -1,23 +1,27 @@
 #include "allegati.h"
+#include "cartellaprogramma.h"
 #include "fakeprompts.h"
 #include "htmlview.h"
 #include "lctv.h"
-#include "cartellaprogramma.h"
 #include "tempdir.h"
 #include "testmain.h"
 #include "tfondivo.h"
 
+#include <QApplication>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QListWidget>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QStatusBar>
+#include <QTimer>
 #include <QWebEnginePage>
 
 #include <filesystem>
@@ -211,12 +215,168 @@ private slots:
         m_datiUtente.reset();
     }
 
+    // An attachment opens with the system's application by double-click, Enter or the
+    // context menu's "Apri": from a private copy holding its decoded bytes, never from
+    // ALLEGATI (nothing is written there), the copy going with the window.
+    void attachmentsOpenFromAPrivateCopy_data() {
+        QTest::addColumn<QString>("come");
+        QTest::newRow("doubleClick") << "doppioClic";
+        QTest::newRow("enter") << "invio";
+        QTest::newRow("menu") << "menu";
+    }
+
+    void attachmentsOpenFromAPrivateCopy() {
+        QFETCH(QString, come);
+        const QByteArray contenuto("%PDF-1.4 prova\x00\xff", 16);
+        const auto file =
+            scrivi("f.xml", fattura("FPR12", "1", {{"a.txt", "A"}, {"b.pdf", contenuto}}));
+        ApriCartelle sistema;
+        QDesktopServices::setUrlHandler(QStringLiteral("file"), &sistema, "apri");
+        const auto ripristina =
+            qScopeGuard([] { QDesktopServices::unsetUrlHandler(QStringLiteral("file")); });
+        test::FakePrompts prompts;
+        auto w = finestra(prompts);
+        QVERIFY(apri(*w, prompts, file));
+        QListWidgetItem* voce =
+            w->LBAlleg->findItems(QStringLiteral("b.pdf"), Qt::MatchExactly).value(0);
+        QVERIFY(voce);
+        w->LBAlleg->setCurrentItem(voce);
+        const QRect riquadro = w->LBAlleg->visualItemRect(voce);
+        if (come == QLatin1String("doppioClic")) {
+            // As the system sends it: a click, then the second press as a double-click.
+            QTest::mouseClick(w->LBAlleg->viewport(), Qt::LeftButton, {}, riquadro.center());
+            QTest::mouseDClick(w->LBAlleg->viewport(), Qt::LeftButton, {}, riquadro.center());
+        } else if (come == QLatin1String("invio")) {
+            w->LBAlleg->setFocus();
+            QTest::keyClick(w->LBAlleg, Qt::Key_Return);
+        } else {
+            w->azioneApriAllegato->trigger();
+        }
+        QCOMPARE(prompts.shown, std::vector<std::string>());
+        QCOMPARE(sistema.aperte.size(), 1);
+        const std::string copia = sistema.aperte.front().toLocalFile().toStdString();
+        QCOMPARE(fs::path(copia).filename().string(), std::string("b.pdf"));
+        QCOMPARE(QByteArray::fromStdString(leggi(copia)), contenuto);
+        QVERIFY(!fs::exists(allegati()));
+        QVERIFY(!fs::exists(allegatiUtente()));
+        QVERIFY(copia.rfind(m_dir->path().string(), 0) != 0);
+        w.reset();
+        QVERIFY(!fs::exists(copia));
+    }
+
+    // Types that can run code ask first, "Annulla" being the default: no means nothing is
+    // written or opened. Other types open at once.
+    void riskyTypesAskFirst_data() {
+        QTest::addColumn<QString>("nome");
+        QTest::addColumn<bool>("chiede");
+        QTest::addColumn<bool>("risposta");
+        QTest::newRow("exeRefused") << "setup.exe" << true << false;
+        QTest::newRow("exeAccepted") << "setup.exe" << true << true;
+        QTest::newRow("hiddenBehindPdf") << "fattura.pdf.exe" << true << false;
+        QTest::newRow("macroWorkbook") << "conti.XLSM" << true << false;
+        QTest::newRow("script") << "avvia.vbs" << true << true;
+        QTest::newRow("pdf") << "fattura.pdf" << false << false;
+        QTest::newRow("plainWorkbook") << "conti.xlsx" << false << false;
+    }
+
+    void riskyTypesAskFirst() {
+        QFETCH(QString, nome);
+        QFETCH(bool, chiede);
+        QFETCH(bool, risposta);
+        const auto file = scrivi("f.xml", fattura("FPR12", "1", {{nome.toStdString(), "MZ"}}));
+        ApriCartelle sistema;
+        QDesktopServices::setUrlHandler(QStringLiteral("file"), &sistema, "apri");
+        const auto ripristina =
+            qScopeGuard([] { QDesktopServices::unsetUrlHandler(QStringLiteral("file")); });
+        test::FakePrompts prompts;
+        auto w = finestra(prompts);
+        QVERIFY(apri(*w, prompts, file));
+        prompts.conferme = {risposta};
+        w->eseguiComando([&] { w->apriAllegatoClick(); });
+        QCOMPARE(prompts.shown.size(), std::size_t(chiede ? 1 : 0));
+        if (chiede) {
+            QVERIFY2(prompts.shown[0].rfind("question: L'allegato \"" + nome.toStdString() + "\"",
+                                            0) == 0,
+                     prompts.shown[0].c_str());
+            QVERIFY2(prompts.shown[0].find("[Apri comunque]") != std::string::npos,
+                     prompts.shown[0].c_str());
+        }
+        const bool aperto = !chiede || risposta;
+        QCOMPARE(sistema.aperte.size(), aperto ? 1 : 0);
+        if (aperto)
+            QCOMPARE(sistema.aperte.front().fileName(), nome);
+    }
+
+    // "Salva con nome…": the dialog proposes the attachment's safe name in the invoice's
+    // folder, then the folder used last; the file holds the decoded bytes; the invoice itself
+    // (or its envelope's XML) is never replaced; a cancel writes nothing.
+    void saveAsWritesTheWholeAttachmentElsewhere() {
+        const QByteArray contenuto("dati\x00\x01\x02", 7);
+        const auto file = scrivi("f.xml", fattura("FPR12", "1", {{"../su/b.bin", contenuto}}));
+        test::FakePrompts prompts;
+        auto w = finestra(prompts);
+        QVERIFY(apri(*w, prompts, file));
+        w->LBAlleg->setCurrentRow(0);
+
+        const std::string scelto = m_dir->write("altrove/copia.bin", "vecchio");
+        prompts.answers.push_back(scelto);
+        w->eseguiComando([&] { w->salvaAllegatoComeClick(); });
+        QCOMPARE(prompts.shown, std::vector<std::string>());
+        QCOMPARE(prompts.proposed, std::vector<std::string>{"b.bin"});
+        QCOMPARE(prompts.dialogs.back().cartellaIniziale, (m_dir->path() / "FATTURE").string());
+        QCOMPARE(QByteArray::fromStdString(leggi(scelto)), contenuto);
+        QVERIFY(!fs::exists(allegati()));
+
+        prompts.answers.push_back(file);
+        w->eseguiComando([&] { w->salvaAllegatoComeClick(); });
+        QCOMPARE(prompts.dialogs.back().cartellaIniziale, (m_dir->path() / "altrove").string());
+        QCOMPARE(prompts.shown.size(), std::size_t(1));
+        QVERIFY2(prompts.shown[0].find("non può sostituire il file della fattura") !=
+                     std::string::npos,
+                 prompts.shown[0].c_str());
+        QCOMPARE(leggi(file), fattura("FPR12", "1", {{"../su/b.bin", contenuto}}));
+
+        prompts.shown.clear();
+        prompts.answers.push_back(std::nullopt);
+        w->eseguiComando([&] { w->salvaAllegatoComeClick(); });
+        QCOMPARE(prompts.shown, std::vector<std::string>());
+    }
+
+    // The list's context menu: "Apri", "Salva con nome…" and the designed "Salva allegato",
+    // on the attachment under the pointer.
+    void attachmentsContextMenu() {
+        const auto file = scrivi("f.xml", fattura("FPR12", "1", {{"a.txt", "A"}, {"b.pdf", "B"}}));
+        test::FakePrompts prompts;
+        auto w = finestra(prompts);
+        QVERIFY(apri(*w, prompts, file));
+        QStringList voci;
+        bool abilitate = false;
+        QTimer::singleShot(0, w.get(), [&] {
+            QTRY_VERIFY(qobject_cast<QMenu*>(QApplication::activePopupWidget()));
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            abilitate = true;
+            for (QAction* a : menu->actions()) {
+                voci << a->text();
+                abilitate = abilitate && a->isEnabled();
+            }
+            menu->close();
+        });
+        QListWidgetItem* b =
+            w->LBAlleg->findItems(QStringLiteral("b.pdf"), Qt::MatchExactly).value(0);
+        QVERIFY(b);
+        emit w->LBAlleg->customContextMenuRequested(w->LBAlleg->visualItemRect(b).center());
+        QCOMPARE(voci, (QStringList{"Apri", "Salva con nome…", "Salva allegato"}));
+        QVERIFY(abilitate);
+        QCOMPARE(w->LBAlleg->currentItem(), b);
+    }
+
     // The PDF of the invoice shown: the proposed name from the header, the invoice's folder
     // first and the folder used last after; a whole file carrying the invoice and its
     // attachments; a failure named in a box, leaving no file; a cancel doing nothing.
     void exportsThePdfOfTheInvoiceShown() {
         const QByteArray a("contenuto\x00\xff", 11);
-        const auto file = scrivi("f.xml", fattura("FPR12", "FT 7/2024", {{"a.pdf", a}, {"b.txt", "B"}}));
+        const auto file =
+            scrivi("f.xml", fattura("FPR12", "FT 7/2024", {{"a.pdf", a}, {"b.txt", "B"}}));
         test::FakePrompts prompts;
         auto w = finestra(prompts);
         QSignalSpy caricata(w->WebBrowser1, &QWebEngineView::loadFinished);
@@ -235,7 +395,8 @@ private slots:
         QVERIFY2(prompts.shown.empty(), prompts.shown.empty() ? "" : prompts.shown[0].c_str());
         QVERIFY(fs::exists(pdf));
         const QString info = poppler("pdfinfo", {QString::fromStdString(pdf)});
-        QVERIFY2(info.contains(QStringLiteral("Fattura n. FT 7/2024 del 31/05/2024")), qPrintable(info));
+        QVERIFY2(info.contains(QStringLiteral("Fattura n. FT 7/2024 del 31/05/2024")),
+                 qPrintable(info));
         QVERIFY(info.contains(QStringLiteral("Rossi S.r.l.")));
         QVERIFY(info.contains(QStringLiteral("(A4)")));
         const fs::path staccati = uscite.path() / "staccati";

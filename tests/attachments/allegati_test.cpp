@@ -22,6 +22,14 @@ namespace {
 
 using namespace std::string_literals;
 
+// The Base64 text as coreutils' base64 takes it: no data-URL header, no line breaks.
+std::string DatiPerOracolo(std::string testo) {
+    if (const auto virgola = testo.find("base64,"); virgola != std::string::npos)
+        testo.erase(0, virgola + 7);
+    std::erase_if(testo, [](char c) { return c == '\r' || c == '\n'; });
+    return testo;
+}
+
 std::string allegato(const std::string& nome, const std::string& dati) {
     return "    <Allegati>\n      <NomeAttachment>" + nome +
            "</NomeAttachment>\n      <FormatoAttachment>PDF</FormatoAttachment>\n"
@@ -530,6 +538,51 @@ TEST(SalvaAllegato, MissingFolderRaisesTheCreateError) {
         EXPECT_EQ(std::string(e.what()), "Cannot create file \"" + cartella + "/a.pdf\". " +
                                              ondivo::platform::MotivoErrore(ENOENT));
     }
+}
+
+// "Salva con nome…": the bytes decoded (the base64 tool of coreutils is the oracle), a file of
+// the user's at the target replaced only by the whole attachment; an attachment that does not
+// decode, or a target that cannot be written, leaves the file there as it was.
+TEST(SalvaAllegatoCome, ReplacesOnlyWithTheWholeAttachment) {
+    TempDir dir;
+    const auto destinazione = (dir.path() / "scelto.pdf").string();
+    struct Caso {
+        const char* nome;
+        std::string base64;
+        bool salvato;
+    };
+    std::string grande(3 * (std::size_t{1} << 20) + 8, 'A');
+    for (std::size_t k = 0; k < grande.size(); k += 991)
+        grande[k] = "+/9z"[k % 4];
+    const Caso casi[] = {
+        {"plain", "QUJD", true},
+        {"brokenIntoLines", "QU\r\nJD\nRA==", true},
+        {"dataUrl", "data:application/pdf;base64,QUJD", true},
+        {"largerThanABlock", grande, true},
+        {"uneven", "QUJDR", false},
+    };
+    for (const auto& caso : casi) {
+        std::ofstream(destinazione, std::ios::binary) << "del cliente";
+        const TAllegatoItem item{"a.pdf", caso.base64};
+        if (caso.salvato) {
+            SalvaAllegatoCome(item, destinazione);
+            std::ofstream(dir.path() / "testo.b64", std::ios::binary)
+                << DatiPerOracolo(caso.base64);
+            const std::string oracolo = "base64 -d '" + (dir.path() / "testo.b64").string() +
+                                        "' > '" + (dir.path() / "oracolo").string() + "'";
+            ASSERT_EQ(std::system(oracolo.c_str()), 0) << caso.nome;
+            EXPECT_EQ(leggi(destinazione), leggi(dir.path() / "oracolo")) << caso.nome;
+        } else {
+            EXPECT_ANY_THROW(SalvaAllegatoCome(item, destinazione)) << caso.nome;
+            EXPECT_EQ(leggi(destinazione), "del cliente") << caso.nome;
+        }
+        // Nothing but the target and the oracle's files: no pending file left behind.
+        for (const auto& voce : fs::directory_iterator(dir.path()))
+            EXPECT_TRUE(voce.path().filename().string()[0] != '.') << voce.path();
+    }
+    EXPECT_THROW(SalvaAllegatoCome(TAllegatoItem{"a.pdf", "QUJD"},
+                                   (dir.path() / "manca" / "a.pdf").string()),
+                 platform::EFileStreamError);
 }
 
 } // namespace
