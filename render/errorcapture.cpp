@@ -14,12 +14,18 @@ namespace {
 // A stylesheet full of errors would otherwise fill the error box without end.
 constexpr std::size_t kMaxChars = 4000;
 
+std::mutex& turnoCatture() {
+    static std::mutex turno;
+    return turno;
+}
+
 } // namespace
 
 ErrorCapture::ErrorCapture()
-    : m_xsltGeneric(xsltGenericError), m_xsltGenericContext(xsltGenericErrorContext),
-      m_xmlGeneric(xmlGenericError), m_xmlGenericContext(xmlGenericErrorContext),
-      m_xmlStructured(xmlStructuredError), m_xmlStructuredContext(xmlStructuredErrorContext) {
+    : m_turno(turnoCatture()), m_xsltGeneric(xsltGenericError),
+      m_xsltGenericContext(xsltGenericErrorContext), m_xmlGeneric(xmlGenericError),
+      m_xmlGenericContext(xmlGenericErrorContext), m_xmlStructured(xmlStructuredError),
+      m_xmlStructuredContext(xmlStructuredErrorContext) {
     xsltSetGenericErrorFunc(this, collectGeneric);
     xmlSetGenericErrorFunc(this, collectGeneric);
     xmlSetStructuredErrorFunc(this, collectStructured);

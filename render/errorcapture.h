@@ -3,6 +3,7 @@
 #include <libxml/xmlerror.h>
 #include <libxslt/xsltInternals.h>
 
+#include <mutex>
 #include <string>
 
 namespace ondivo {
@@ -11,7 +12,8 @@ namespace ondivo {
 // standard error, so that a failed transformation can be described with the processor's own
 // words. libxslt reports stylesheet compilation errors only through its process-wide handler:
 // the handlers are swapped in by the constructor and restored by the destructor, so only one
-// capture may be alive at a time in the process.
+// capture is alive at a time in the process: a second one, on another thread, waits for the
+// first to go. Never nest two on one thread.
 class ErrorCapture {
 public:
     ErrorCapture();
@@ -30,6 +32,8 @@ private:
     static void collectStructured(void* self, xmlErrorPtr error);
     void append(const char* text);
 
+    // Taken before the handlers are swapped in, released after they are restored.
+    std::unique_lock<std::mutex> m_turno;
     std::string m_text;
     xmlGenericErrorFunc m_xsltGeneric;
     void* m_xsltGenericContext;

@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <optional>
 #include <set>
+#include <thread>
 
 using namespace ondivo;
 using ondivo::test::TcpListener;
@@ -378,6 +379,45 @@ TEST(TrasformaXml, AnEmptyResultGivesAnEmptyText) {
                      html);
         EXPECT_EQ(html, "") << metodo;
     }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Checking a stylesheet (the user's own, before it is remembered or used).
+
+// libxslt reports compilation errors through one handler for the whole process: a check on the
+// window's thread while an open transforms on another must not take the other's words.
+TEST(VerificaFoglioStile, ChecksOnTwoThreadsEachGetTheirOwnReason) {
+    TempDir dir;
+    const std::string primo =
+        dir.write("primo.xsl", paginaHtml("<xsl:value-of select=\"concat((funzionePrimo\"/>"));
+    const std::string secondo =
+        dir.write("secondo.xsl", paginaHtml("<xsl:value-of select=\"concat((funzioneSecondo\"/>"));
+    const auto verifica = [](const std::string& xsl, const std::string& mia,
+                             const std::string& altrui, int& sbagliati) {
+        for (int i = 0; i < 200; ++i) {
+            try {
+                VerificaFoglioStile(xsl);
+                ++sbagliati;
+            } catch (const EFoglioStile& e) {
+                if (e.motivo().find(mia) == std::string::npos ||
+                    e.motivo().find(altrui) != std::string::npos)
+                    ++sbagliati;
+            }
+        }
+    };
+    int sbagliatiPrimo = 0;
+    int sbagliatiSecondo = 0;
+    std::thread altro(verifica, secondo, "funzioneSecondo", "funzionePrimo",
+                      std::ref(sbagliatiSecondo));
+    verifica(primo, "funzionePrimo", "funzioneSecondo", sbagliatiPrimo);
+    altro.join();
+    EXPECT_EQ(sbagliatiPrimo, 0);
+    EXPECT_EQ(sbagliatiSecondo, 0);
+}
+
+TEST(VerificaFoglioStile, AcceptsWhatTrasformaXmlCompiles) {
+    TempDir dir;
+    EXPECT_NO_THROW(VerificaFoglioStile(dir.write("foglio.xsl", paginaHtml(kDescrizione))));
 }
 
 } // namespace
