@@ -64,6 +64,34 @@ void intestazioneMessaggio(const MessaggioSdI& messaggio, DocumentoAperto& docum
     documento.fornitore = seScritto(messaggio.nomeFile);
 }
 
+// The user's stylesheet for the invoice's format: its own entry, else the one for every format.
+std::string foglioPersonaleDi(const PartiDocumento& parti, const std::string& formato) {
+    if (!parti.fogliPersonali)
+        return {};
+    for (const std::string& chiave : {formato, std::string(OgniFormato)}) {
+        const auto voce = parti.fogliPersonali->find(chiave);
+        if (voce != parti.fogliPersonali->end() && !voce->second.empty())
+            return voce->second;
+    }
+    return {};
+}
+
+// Makes the page with the user's stylesheet, taking the invoice. False, with the warning set
+// and the tree gone, when the stylesheet cannot make it.
+bool paginaPersonale(XmlDocPtr fattura, const std::string& foglio, std::string& html,
+                     DocumentoAperto& documento) {
+    try {
+        TrasformaConFoglioPersonale(std::move(fattura), foglio, html);
+        documento.foglioPersonale = foglio;
+        return true;
+    } catch (const EFoglioStile& e) {
+        documento.avvisoFoglio = "Il foglio di stile «" + NomeFile(foglio) +
+                                 "» non si è potuto usare (" + e.motivo() +
+                                 "): la fattura è mostrata con il foglio di Ondivo.";
+        return false;
+    }
+}
+
 } // namespace
 
 DocumentoAperto ApriDocumento(const std::string& scelto, const std::string& foglioStile,
@@ -114,8 +142,8 @@ DocumentoAperto ApriDocumento(const std::string& scelto, const std::string& fogl
     if (annullata(annulla))
         return soloAnnullato();
     Messaggi messaggi(documento.messaggi);
-    XmlDocPtr fattura = CaricaPerQuery(documento.fileXml.empty() ? scelto : documento.fileXml,
-                                       messaggi, documento.xml.get());
+    const std::string& letto = documento.fileXml.empty() ? scelto : documento.fileXml;
+    XmlDocPtr fattura = CaricaPerQuery(letto, messaggi, documento.xml.get());
     std::vector<std::string> formato;
     if (fattura && LeggiValoriDoc(fattura.get(), PercorsoFormato, formato)) {
         documento.formato = UnisciValori(formato);
@@ -166,7 +194,26 @@ DocumentoAperto ApriDocumento(const std::string& scelto, const std::string& fogl
     }
     if (parti.pagina) {
         std::string html;
-        TrasformaXml(std::move(fattura), documento.foglioStile, html);
+        const std::string personale =
+            documento.messaggioSdI ? std::string() : foglioPersonaleDi(parti, documento.formato);
+        bool fatta = false;
+        if (!personale.empty()) {
+            // The user's stylesheet takes the tree, which may have changed by the time it
+            // fails (xsl:strip-space works on it in place): ours gets the same bytes afresh,
+            // their messages already given.
+            fatta = paginaPersonale(std::move(fattura), personale, html, documento);
+            if (!fatta) {
+                if (annullata(annulla))
+                    return soloAnnullato();
+                std::vector<std::string> giaDati;
+                Messaggi ripetuti(giaDati);
+                fattura = CaricaPerQuery(letto, ripetuti, documento.xml.get());
+                if (!fattura)
+                    throw OndivoError("Errore nel caricamento XML: " + letto);
+            }
+        }
+        if (!fatta)
+            TrasformaXml(std::move(fattura), documento.foglioStile, html);
         documento.pagina = Utf8ToAnsi(PiegaAccenti(std::move(html)));
         if (annullata(annulla))
             return soloAnnullato();

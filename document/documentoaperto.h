@@ -6,6 +6,7 @@
 #include "verificafirma.h"
 
 #include <atomic>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -25,7 +26,16 @@ struct PartiDocumento {
     // command puts it; whatever only reads (a listing, opening from a list, the command line's
     // info and html, a PDF) keeps it in memory and writes nothing.
     bool estraiAccanto = true;
+    // The user's own stylesheets: format → path (LeggiFogliPersonali), and under OgniFormato
+    // one for every invoice without an entry of its own (the command line's --foglio). An
+    // invoice whose format has one is shown with it; Ondivo's is used when it cannot make the
+    // page (DocumentoAperto::avvisoFoglio says so). Never applied to the exchange system's
+    // messages. Null: Ondivo's stylesheets only.
+    const std::map<std::string, std::string>* fogliPersonali = nullptr;
 };
+
+// The key of PartiDocumento::fogliPersonali that stands for every invoice format.
+inline constexpr const char* OgniFormato = "*";
 
 // The format an open gives a receipt or notice of the exchange system, which has none of its own.
 inline constexpr const char* FormatoMessaggiSdI = "SDI";
@@ -54,9 +64,17 @@ struct DocumentoAperto {
     // path, has the same.
     std::string impronta;
     std::string formato;     // the joined text of the format query (ANSI)
-    std::string foglioStile; // the stylesheet chosen for the format (the given one if unknown)
+    std::string foglioStile; // Ondivo's stylesheet for the format (the given one if unknown)
     std::string pagina;      // the page the view shows, Windows-1252 bytes
-    ListaAllegati allegati;  // document order
+    // The user's stylesheet the page was made with; empty when it was made with `foglioStile`
+    // (none chosen for the format, or the one chosen failed).
+    std::string foglioPersonale;
+    // Set when the user's stylesheet for the format could not make the page, which was then
+    // made with Ondivo's: the sentence to show (UTF-8), naming the file and why, e.g. "Il
+    // foglio di stile «mio.xsl» non si è potuto usare (il file non esiste): la fattura è
+    // mostrata con il foglio di Ondivo."
+    std::string avvisoFoglio;
+    ListaAllegati allegati; // document order
     // The header values (ANSI); nothing where the invoice lacks the element.
     std::optional<std::string> fornitore;
     std::optional<std::string> tipoDocumento;
@@ -74,8 +92,9 @@ struct DocumentoAperto {
 
 // Opens the chosen file as the open command does, in its order: an envelope (IsEnvelope) is
 // unwrapped, the XML is loaded once, the format query decides whether it is shown, the
-// stylesheet is chosen from the format starting from `foglioStile`, the page is made, then the
-// attachment list and the header values are read, each only when `parti` asks for it.
+// stylesheet is chosen from the format starting from `foglioStile`, the page is made (with the
+// user's stylesheet for the format when `parti` gives one), then the attachment list and the
+// header values are read, each only when `parti` asks for it.
 // A file without a format that is a message of the exchange system (LeggiMessaggioSdI) is
 // shown too, with the messages' stylesheet whatever `foglioStile` is.
 // A load error and the refusal come back as messages; the errors of the steps (the envelope,
