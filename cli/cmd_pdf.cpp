@@ -43,27 +43,34 @@ int ComandoPdf(const Argomenti& argomenti) {
     std::vector<std::string> fatture;
     std::string uscita;
     std::string cartella;
+    std::string foglio;
     bool sovrascrivi = false;
     for (std::size_t i = 0; i < argomenti.size(); ++i) {
         const std::string& a = argomenti[i];
         if (a == "--sovrascrivi" && !sovrascrivi) {
             sovrascrivi = true;
-        } else if ((a == "-o" || a == "-d") && i + 1 < argomenti.size() &&
+        } else if ((a == "-o" || a == "-d" || a == OpzioneFoglio) && i + 1 < argomenti.size() &&
                    !argomenti[i + 1].empty()) {
-            std::string& dove = a == "-o" ? uscita : cartella;
+            std::string& dove = a == "-o" ? uscita : a == "-d" ? cartella : foglio;
             if (!dove.empty())
                 return EsitoUso;
             dove = argomenti[++i];
-        } else if (a != "-o" && a != "-d" && a != "--sovrascrivi" && !Trim(a).empty()) {
+        } else if (a != "-o" && a != "-d" && a != OpzioneFoglio && a != "--sovrascrivi" &&
+                   !Trim(a).empty()) {
             fatture.push_back(a);
         } else {
             return EsitoUso;
         }
     }
-    if (fatture.empty() || (!uscita.empty() && (fatture.size() != 1 || !cartella.empty())))
+    if (fatture.empty() || (!uscita.empty() && (fatture.size() != 1 || !cartella.empty())) ||
+        (!foglio.empty() && !FoglioDato(foglio)))
         return EsitoUso;
 
     std::vector<std::string> comando{AppDir() + "ondivo", "--pdf"};
+    // One word, so that a viewer that does not know it refuses the call (an odd count of
+    // paths) rather than taking the stylesheet for an invoice.
+    if (!foglio.empty())
+        comando.push_back(std::string(OpzioneFoglio) + "=" + platform::PercorsoCompleto(foglio));
     if (sovrascrivi)
         comando.push_back("--sovrascrivi");
     if (!uscita.empty()) {

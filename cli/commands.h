@@ -23,6 +23,14 @@ struct Comando {
 // nullopt for anything else (no file, a blank one, a second file).
 std::optional<std::string> FileEJson(const Argomenti& argomenti, bool& json);
 
+// The option of html and pdf that names the user's own stylesheet.
+inline constexpr const char* OpzioneFoglio = "--foglio";
+
+// True when the stylesheet given with OpzioneFoglio is a file; otherwise says so on standard
+// error: a missing file is a wrong argument, while a file that is no usable stylesheet only
+// leaves the page to Ondivo's.
+bool FoglioDato(const std::string& foglio);
+
 int ComandoInfo(const Argomenti& argomenti);
 int ComandoP7m(const Argomenti& argomenti);
 int ComandoHtml(const Argomenti& argomenti);

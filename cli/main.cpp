@@ -18,8 +18,9 @@ namespace {
 constexpr std::array kComandi = {
     Comando{"info", "info FILE [--json]", ComandoInfo},
     Comando{"p7m", "p7m FILE.p7m", ComandoP7m},
-    Comando{"html", "html FILE [-o OUT]", ComandoHtml},
-    Comando{"pdf", "pdf FILE... [-o OUT.pdf | -d DIR] [--sovrascrivi]", ComandoPdf},
+    Comando{"html", "html FILE [-o OUT] [--foglio FOGLIO.xsl]", ComandoHtml},
+    Comando{"pdf", "pdf FILE... [-o OUT.pdf | -d DIR] [--sovrascrivi] [--foglio FOGLIO.xsl]",
+            ComandoPdf},
     Comando{"allegati", "allegati FILE", ComandoAllegati},
     Comando{"estrai", "estrai FILE [DIR]", ComandoEstrai},
     Comando{"base64", "base64 FILE", ComandoBase64},
