@@ -1,5 +1,6 @@
 #include "dialogofirme.h"
 
+#include "fiducia.h"
 #include "riquadrofirma.h"
 
 #include <QDialogButtonBox>
@@ -117,6 +118,29 @@ DialogoFirme::DialogoFirme(QWidget* genitore) : QDialog(genitore) {
     m_riepilogo->setFocusPolicy(Qt::NoFocus);
     m_riepilogo->setAttribute(Qt::WA_TransparentForMouseEvents);
     m_riepilogo->setFixedHeight(m_riepilogo->sizeHint().height());
+    m_consiglio = etichetta("StConsiglioFirme", this);
+    m_azione = new QPushButton(this);
+    m_azione->setObjectName(QStringLiteral("btnAzioneFirme"));
+    m_azione->setAutoDefault(false);
+    connect(m_azione, &QPushButton::clicked, this, [this] {
+        switch (m_azioneConsigliata) {
+        case ConsiglioFirme::Azione::ScaricaElenco:
+        case ConsiglioFirme::Azione::AggiornaElenco:
+            // From the address kept (the official one until the user sets another).
+            if (m_indirizzo->text().trimmed().isEmpty())
+                m_indirizzo->setText(QString::fromStdString(IndirizzoElencoFiducia()));
+            emit aggiornaRichiesto();
+            break;
+        case ConsiglioFirme::Azione::RevocheInRete:
+            emit revocheRichieste();
+            break;
+        case ConsiglioFirme::Azione::Nessuna:
+            break;
+        }
+    });
+    auto* rigaConsiglio = new QHBoxLayout;
+    rigaConsiglio->addWidget(m_consiglio, 1);
+    rigaConsiglio->addWidget(m_azione, 0, Qt::AlignTop);
     m_file = etichetta("StFileFirmato", this);
 
     m_albero = new QTreeWidget(this);
@@ -177,6 +201,7 @@ DialogoFirme::DialogoFirme(QWidget* genitore) : QDialog(genitore) {
 
     auto* colonna = new QVBoxLayout(this);
     colonna->addWidget(m_riepilogo);
+    colonna->addLayout(rigaConsiglio);
     colonna->addWidget(m_file);
     colonna->addWidget(m_albero, 1);
     colonna->addLayout(rigaRevoche);
@@ -184,8 +209,14 @@ DialogoFirme::DialogoFirme(QWidget* genitore) : QDialog(genitore) {
     colonna->addWidget(pulsanti);
 }
 
-void DialogoFirme::mostraFirme(const QString& file, const StatoFirme& stato) {
+void DialogoFirme::mostraFirme(const QString& file, const StatoFirme& stato,
+                               const ConsiglioFirme& consiglio) {
     m_riepilogo->mostra(stato);
+    m_consiglio->setText(consiglio.frase);
+    m_consiglio->setVisible(!consiglio.frase.isEmpty());
+    m_azioneConsigliata = consiglio.azione;
+    m_azione->setText(consiglio.comando);
+    m_azione->setVisible(consiglio.azione != ConsiglioFirme::Azione::Nessuna);
     m_revoche->setEnabled(stato.fase == StatoFirme::Fase::Conclusa &&
                           !stato.firme.firmatari.empty());
     m_file->setText(file.isEmpty() ? QStringLiteral("Nessuna fattura aperta")
@@ -229,6 +260,7 @@ void DialogoFirme::mostraElenco(const QString& riga, const QString& indirizzo) {
 void DialogoFirme::mostraAggiornamento(bool inCorso, const QString& messaggio) {
     m_importa->setEnabled(!inCorso);
     m_aggiorna->setEnabled(!inCorso);
+    m_azione->setEnabled(!inCorso);
     m_indirizzo->setReadOnly(inCorso);
     m_aggiornamento->setText(messaggio);
     m_aggiornamento->setVisible(!messaggio.isEmpty());

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "consigliofirme.h"
 #include "statofirme.h"
 
 #include <QDialog>
@@ -23,8 +24,10 @@ class DialogoFirme : public QDialog {
 public:
     explicit DialogoFirme(QWidget* genitore = nullptr);
 
-    // The file and the state of its signatures.
-    void mostraFirme(const QString& file, const StatoFirme& stato);
+    // The file, the state of its signatures and, under the verdict, why it is amber with the
+    // command that mends it (ConsiglioPerFirme).
+    void mostraFirme(const QString& file, const StatoFirme& stato,
+                     const ConsiglioFirme& consiglio = {});
     // Which list is kept (RigaElencoSalvato) and the address updates come from.
     void mostraElenco(const QString& riga, const QString& indirizzo);
     // While an update runs its buttons are disabled and `messaggio` says so.
@@ -40,6 +43,9 @@ signals:
 
 private:
     RiquadroFirma* m_riepilogo;
+    QLabel* m_consiglio;
+    QPushButton* m_azione; // the advice's command
+    ConsiglioFirme::Azione m_azioneConsigliata = ConsiglioFirme::Azione::Nessuna;
     QLabel* m_file;
     QTreeWidget* m_albero;
     QPushButton* m_revoche;

@@ -23,35 +23,56 @@ constexpr qint64 kDimensioneMassima = qint64{64} << 20;
 // No answer for this long ends the download.
 constexpr int kAttesaMassimaMs = 120000;
 
+// Why the download failed and what to try, in words a user can act on.
 std::string motivo(QNetworkReply& risposta, bool troppoGrande) {
     if (troppoGrande)
-        return "il file è troppo grande per essere un elenco di fiducia";
+        return "il file è troppo grande per essere un elenco di fiducia: controllare l'indirizzo";
     const QVariant stato = risposta.attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    if (stato.isValid() && stato.toInt() >= 500)
+        return "il server ha risposto con l'errore HTTP " + std::to_string(stato.toInt()) +
+               " (un suo guasto): riprovare più tardi";
     if (stato.isValid() && stato.toInt() >= 400)
-        return "il server ha risposto con l'errore HTTP " + std::to_string(stato.toInt());
+        return "il server ha risposto con l'errore HTTP " + std::to_string(stato.toInt()) +
+               ": l'elenco non è a questo indirizzo, che può essere cambiato; controllarlo sul "
+               "sito dell'AgID";
     switch (risposta.error()) {
     case QNetworkReply::ConnectionRefusedError:
-        return "connessione rifiutata";
+        return "connessione rifiutata: il server non accetta collegamenti ora; riprovare più "
+               "tardi e controllare l'indirizzo";
     case QNetworkReply::HostNotFoundError:
-        return "server non trovato";
+        return "server non trovato: il computer non è collegato a internet, oppure il nome del "
+               "server nell'indirizzo è sbagliato";
     case QNetworkReply::TimeoutError:
     case QNetworkReply::OperationCanceledError:
-        return "il server non ha risposto in tempo";
+        return "il server non ha risposto in tempo: riprovare più tardi";
     case QNetworkReply::RemoteHostClosedError:
-        return "il server ha chiuso la connessione";
+        return "il server ha chiuso la connessione: riprovare più tardi";
     case QNetworkReply::SslHandshakeFailedError:
-        return "connessione sicura non riuscita";
+    case QNetworkReply::InsecureRedirectError:
+        return "il certificato del server non è stato accettato, quindi non si può essere certi "
+               "di parlare con il server vero: controllare che data e ora del computer siano "
+               "giuste, e se un proxy o un antivirus della rete intercetta le connessioni sicure";
+    case QNetworkReply::ProxyConnectionRefusedError:
+    case QNetworkReply::ProxyConnectionClosedError:
+    case QNetworkReply::ProxyNotFoundError:
+    case QNetworkReply::ProxyTimeoutError:
+    case QNetworkReply::ProxyAuthenticationRequiredError:
+        return "il proxy della rete non ha lasciato passare la richiesta: controllare le "
+               "impostazioni del proxy o chiedere a chi gestisce la rete";
     case QNetworkReply::TemporaryNetworkFailureError:
     case QNetworkReply::NetworkSessionFailedError:
     case QNetworkReply::UnknownNetworkError:
-        return "rete non disponibile";
+        return "rete non disponibile: controllare il collegamento a internet";
     default:
         return risposta.errorString().toStdString();
     }
 }
 
+// The failure, with the way round it when this computer cannot reach the address.
 std::string erroreScaricamento(const std::string& indirizzo, const std::string& perche) {
-    return "Impossibile scaricare l'elenco di fiducia da " + indirizzo + ": " + perche;
+    return "Impossibile scaricare l'elenco di fiducia da " + indirizzo + ": " + perche +
+           ".\nIn alternativa, scaricare il file da quell'indirizzo con il browser, anche da un "
+           "altro computer, e prenderlo con \"Importa elenco di fiducia…\".";
 }
 
 // Calls `fine` with the error of `messaggio`, from the event loop: never before the caller of

@@ -185,6 +185,8 @@ private:
     void mostraFirmeAttese();
     // The badge and the details dialog show m_statoFirme.
     void mostraStatoFirme();
+    // The details dialog, when made, shows m_statoFirme and the advice for it.
+    void mostraDettagliFirme();
     // The trusted authorities, loaded the first time they are needed.
     const std::shared_ptr<const Fiducia>& fiducia();
     // The details dialog, with the trusted list.

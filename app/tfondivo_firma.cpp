@@ -85,10 +85,15 @@ void TFONDIVO::mostraFirmeAttese() {
 
 void TFONDIVO::mostraStatoFirme() {
     StFirma->mostra(m_statoFirme);
+    mostraDettagliFirme();
+    emit firmeMostrate();
+}
+
+void TFONDIVO::mostraDettagliFirme() {
     if (m_dialogoFirme)
         m_dialogoFirme->mostraFirme(QString::fromStdString(m_provenienzaMostrata.nome),
-                                    m_statoFirme);
-    emit firmeMostrate();
+                                    m_statoFirme,
+                                    ConsiglioPerFirme(m_statoFirme, fiducia()->numero() > 0));
 }
 
 void TFONDIVO::riquadroFirmaClick() {
@@ -98,7 +103,7 @@ void TFONDIVO::riquadroFirmaClick() {
         collega(m_dialogoFirme, &DialogoFirme::aggiornaRichiesto, &TFONDIVO::aggiornaElencoClick);
         collega(m_dialogoFirme, &DialogoFirme::revocheRichieste, &TFONDIVO::revocheInReteClick);
     }
-    m_dialogoFirme->mostraFirme(QString::fromStdString(m_provenienzaMostrata.nome), m_statoFirme);
+    mostraDettagliFirme();
     aggiornaDialogoFirme();
     m_dialogoFirme->show();
     m_dialogoFirme->raise();

@@ -60,7 +60,8 @@ ElencoFiducia LeggiElencoFiducia(const std::string& xml) {
         rifiuta("non è un file XML");
     const xmlNode* radice = xmlDocGetRootElement(documento.get());
     if (!ElementoXml(radice, "TrustServiceStatusList", kNsElenco))
-        rifiuta("non è un elenco di fiducia (ETSI TS 119 612)");
+        rifiuta("non è un elenco di fiducia dei certificatori (il file XML che l'AgID pubblica, "
+                "TSL-IT.xml, nel formato europeo ETSI TS 119 612)");
 
     // Nothing of the list is read before its signature holds.
     const auto firme = FigliXml(radice, "Signature", NsFirmaXml);

@@ -1,4 +1,5 @@
 #include "cartellaprogramma.h"
+#include "consigliofirme.h"
 #include "dialogofirme.h"
 #include "errors.h"
 #include "fakeprompts.h"
@@ -125,8 +126,11 @@ private:
         const QString percorso = QString::fromLatin1(ricevuto.split(' ').value(1));
         richieste << percorso;
         const bool trovata = pagine.contains(percorso);
+        const bool guasto = percorso == QLatin1String("/guasto");
         const QByteArray corpo = trovata ? pagine.value(percorso) : QByteArray("non trovato");
-        s->write((trovata ? "HTTP/1.1 200 OK\r\n" : "HTTP/1.1 404 Not Found\r\n") +
+        s->write((trovata  ? "HTTP/1.1 200 OK\r\n"
+                  : guasto ? "HTTP/1.1 503 Service Unavailable\r\n"
+                           : "HTTP/1.1 404 Not Found\r\n") +
                  QByteArray("Content-Type: application/xml\r\nContent-Length: ") +
                  QByteArray::number(corpo.size()) + "\r\nConnection: close\r\n\r\n" + corpo);
         s->disconnectFromHost();
@@ -157,6 +161,50 @@ public:
 
 private:
     QTcpServer m_server;
+};
+
+// An https server on 127.0.0.1 (openssl s_server) whose certificate no authority vouches
+// for, as a network that intercepts secure connections shows itself.
+class ServerTls {
+public:
+    explicit ServerTls(const fs::path& cartella) {
+        QProcess chiave;
+        chiave.setWorkingDirectory(QString::fromStdString(cartella.string()));
+        chiave.start(QStringLiteral(ONDIVO_OPENSSL),
+                     {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", "tls.key", "-out",
+                      "tls.pem", "-subj", "/CN=127.0.0.1", "-days", "1"});
+        if (!chiave.waitForFinished(60000) || chiave.exitCode() != 0)
+            return;
+        QTcpServer libero;
+        libero.listen(QHostAddress::LocalHost);
+        m_porta = libero.serverPort();
+        libero.close();
+        m_server.setWorkingDirectory(QString::fromStdString(cartella.string()));
+        m_server.start(QStringLiteral(ONDIVO_OPENSSL),
+                       {"s_server", "-accept", QStringLiteral("127.0.0.1:%1").arg(m_porta), "-cert",
+                        "tls.pem", "-key", "tls.key", "-www", "-quiet"});
+        // Ready once it accepts a connection.
+        m_pronto = QTest::qWaitFor(
+            [this] {
+                QTcpSocket prova;
+                prova.connectToHost(QHostAddress::LocalHost, m_porta);
+                return prova.waitForConnected(200);
+            },
+            20000);
+    }
+    ~ServerTls() {
+        m_server.kill();
+        m_server.waitForFinished();
+    }
+    bool pronto() const { return m_pronto; }
+    QString indirizzo() const {
+        return QStringLiteral("https://127.0.0.1:%1/tsl.xml").arg(m_porta);
+    }
+
+private:
+    QProcess m_server;
+    quint16 m_porta = 0;
+    bool m_pronto = false;
 };
 
 // An address on this machine where nothing listens.
@@ -1092,6 +1140,107 @@ private slots:
         QVERIFY(!fs::is_empty(m_datiUtente->path() / "cache" / "ondivo" / "revoche"));
     }
 
+    // An amber verdict is explained in one plain sentence with the one command that mends
+    // it; green, red and grey verdicts need none.
+    void adviceExplainsAmberOnly_data() {
+        QTest::addColumn<int>("esito");
+        QTest::addColumn<QString>("sottoindicazione");
+        QTest::addColumn<bool>("integra");
+        QTest::addColumn<bool>("elencoPresente");
+        QTest::addColumn<int>("azione");
+        QTest::addColumn<QString>("frase"); // a part of the sentence; empty: no advice
+        using A = ConsiglioFirme::Azione;
+        const int integra = static_cast<int>(EsitoFirma::Integra);
+        QTest::newRow("firstRunNoList")
+            << integra << sotto::NoCertificateChainFound << true << false
+            << static_cast<int>(A::ScaricaElenco) << "non ha ancora l'elenco ufficiale";
+        QTest::newRow("firstRunChainOfItsOwn")
+            << integra << sotto::CertificateChainGeneralFailure << true << false
+            << static_cast<int>(A::ScaricaElenco) << "non ha ancora l'elenco ufficiale";
+        QTest::newRow("authorityNotInTheList")
+            << integra << sotto::NoCertificateChainFound << true << true
+            << static_cast<int>(A::AggiornaElenco) << "\"Autorità di prova\" non è nell'elenco";
+        QTest::newRow("revocationUnknown")
+            << integra << sotto::TryLater << true << true << static_cast<int>(A::RevocheInRete)
+            << "se il certificato del firmatario era stato revocato";
+        QTest::newRow("notWhollyChecked")
+            << static_cast<int>(EsitoFirma::NonVerificabile) << sotto::CryptoConstraintsFailure
+            << false << true << static_cast<int>(A::Nessuna)
+            << "La firma non si è potuta verificare del tutto: non si può dire valida: algoritmo "
+               "debole.";
+        QTest::newRow("valid") << static_cast<int>(EsitoFirma::Valida) << "" << true << true
+                               << static_cast<int>(A::Nessuna) << "";
+        QTest::newRow("revoked") << static_cast<int>(EsitoFirma::Revocata) << sotto::Revoked << true
+                                 << true << static_cast<int>(A::Nessuna) << "";
+        QTest::newRow("unsigned") << static_cast<int>(EsitoFirma::Assente) << "" << false << false
+                                  << static_cast<int>(A::Nessuna) << "";
+    }
+
+    void adviceExplainsAmberOnly() {
+        QFETCH(int, esito);
+        QFETCH(QString, sottoindicazione);
+        QFETCH(bool, integra);
+        QFETCH(bool, elencoPresente);
+        QFETCH(int, azione);
+        QFETCH(QString, frase);
+        StatoFirme stato;
+        stato.fase = StatoFirme::Fase::Conclusa;
+        stato.firme.esito = static_cast<EsitoFirma>(esito);
+        if (stato.firme.esito != EsitoFirma::Assente) {
+            Firmatario f;
+            f.esito = stato.firme.esito;
+            f.sottoindicazione = sottoindicazione.toStdString();
+            f.integra = integra;
+            f.attendibile = sottoindicazione == QLatin1String(sotto::TryLater);
+            f.emittente = "Autorità di prova";
+            f.motivo = "algoritmo debole.";
+            stato.firme.firmatari = {f};
+        }
+        const ConsiglioFirme c = ConsiglioPerFirme(stato, elencoPresente);
+        QCOMPARE(static_cast<int>(c.azione), azione);
+        QCOMPARE(c.comando.isEmpty(), azione == static_cast<int>(ConsiglioFirme::Azione::Nessuna));
+        if (frase.isEmpty()) {
+            QVERIFY2(c.frase.isEmpty(), qPrintable(c.frase));
+        } else {
+            QVERIFY2(c.frase.contains(frase), qPrintable(c.frase));
+            QVERIFY2(c.frase.endsWith(QLatin1Char('.')) && !c.frase.contains(QLatin1String("..")),
+                     qPrintable(c.frase));
+        }
+    }
+
+    // The first run: no list, so a genuine signature is amber; its details say why in one
+    // sentence and offer the download, which (from the address kept, here a local server)
+    // turns the badge green. Nothing is downloaded before the press.
+    void firstRunReachesValidWithOneCommand() {
+        if (!m_elenchi)
+            QSKIP("xmlsec1 is not installed: no trusted list to serve");
+        firmatarioNoto();
+        ServerHttp server;
+        server.pagine[QStringLiteral("/tsl.xml")] = elenco();
+        ImpostaIndirizzoElencoFiducia(server.indirizzo(QStringLiteral("/tsl.xml")).toStdString());
+        test::FakePrompts prompts;
+        auto w = finestra(prompts);
+        QVERIFY(apri(*w, prompts, fattura("firmata")));
+        QVERIFY(verificata(*w));
+        QCOMPARE(w->StFirma->esito(), kIntegra);
+        DialogoFirme* d = dettagli(*w);
+        QVERIFY(d);
+        QVERIFY(d->m_consiglio->isVisible());
+        QVERIFY2(d->m_consiglio->text().contains(QLatin1String("elenco ufficiale")),
+                 qPrintable(d->m_consiglio->text()));
+        QVERIFY(d->m_azione->isVisible());
+        QCOMPARE(d->m_azione->text(), QStringLiteral("Scarica l'elenco dei certificatori"));
+        QVERIFY(server.richieste.isEmpty());
+        QTest::mouseClick(d->m_azione, Qt::LeftButton);
+        QVERIFY(QTest::qWaitFor([&] { return w->StFirma->esito() == kValida; }, 60000));
+        QCOMPARE(server.richieste, QStringList{QStringLiteral("/tsl.xml")});
+        QCOMPARE(prompts.shown.size(), 1u);
+        QVERIFY2(prompts.shown[0].rfind("message: Elenco di fiducia aggiornato", 0) == 0,
+                 prompts.shown[0].c_str());
+        QVERIFY(!d->m_consiglio->isVisible());
+        QVERIFY(!d->m_azione->isVisible());
+    }
+
     // The list downloaded from the address in the dialog, which becomes the saved one: the
     // window goes on while it comes; a failure names the address and says why in Italian.
     void updatesTheListFromItsAddress_data() {
@@ -1113,6 +1262,16 @@ private slots:
             << kIntegra;
         QTest::newRow("changedAfterSigning") << "/manomesso.xml"
                                              << "error: Elenco di fiducia non valido: " << kIntegra;
+        QTest::newRow("serverFault")
+            << "/guasto"
+            << "error: Impossibile scaricare l'elenco di fiducia da {URL}: il server ha risposto "
+               "con l'errore HTTP 503 (un suo guasto): riprovare più tardi"
+            << kIntegra;
+        QTest::newRow("certificateRefused")
+            << "tls"
+            << "error: Impossibile scaricare l'elenco di fiducia da {URL}: il certificato del "
+               "server non è stato accettato"
+            << kIntegra;
     }
 
     void updatesTheListFromItsAddress() {
@@ -1125,8 +1284,15 @@ private slots:
         ServerHttp server;
         server.pagine[QStringLiteral("/tsl.xml")] = elenco();
         server.pagine[QStringLiteral("/manomesso.xml")] = elenco(true);
-        const QString url =
-            dove == QLatin1String("chiuso") ? indirizzoChiuso() : server.indirizzo(dove);
+        std::unique_ptr<ServerTls> tls;
+        if (dove == QLatin1String("tls")) {
+            tls = std::make_unique<ServerTls>(m_dir->path());
+            if (!tls->pronto())
+                QSKIP("openssl s_server did not start");
+        }
+        const QString url = dove == QLatin1String("chiuso") ? indirizzoChiuso()
+                            : tls                           ? tls->indirizzo()
+                                                            : server.indirizzo(dove);
         test::FakePrompts prompts;
         auto w = finestra(prompts);
         QVERIFY(apri(*w, prompts, fattura("firmata")));
@@ -1148,6 +1314,10 @@ private slots:
         QVERIFY2(box.startsWith(QString(mostrato).replace(QStringLiteral("{URL}"), url)),
                  qPrintable(box));
         QVERIFY2(box.contains(url), qPrintable(box));
+        // A failed download says what to do without this computer's network.
+        if (box.contains(QLatin1String("Impossibile scaricare")))
+            QVERIFY2(box.contains(QStringLiteral("\"Importa elenco di fiducia…\"")),
+                     qPrintable(box));
         QVERIFY(verificata(*w));
         QCOMPARE(w->StFirma->esito(), esito);
     }

@@ -475,10 +475,12 @@ const CasoRifiuto kRifiuti[] = {
          return firmato("<p:FatturaElettronica "
                         "xmlns:p=\"urn:fattura\"><Numero>1</Numero></p:FatturaElettronica>");
      },
-     "Elenco di fiducia non valido: non è un elenco di fiducia (ETSI TS 119 612)"},
+     "Elenco di fiducia non valido: non è un elenco di fiducia dei certificatori (il file XML "
+     "che l'AgID pubblica, TSL-IT.xml, nel formato europeo ETSI TS 119 612)"},
     {"list_of_another_namespace",
      [] { return firmato(elenco(serviziProva(), "http://uri.etsi.org/02231/v1#")); },
-     "Elenco di fiducia non valido: non è un elenco di fiducia (ETSI TS 119 612)"},
+     "Elenco di fiducia non valido: non è un elenco di fiducia dei certificatori (il file XML "
+     "che l'AgID pubblica, TSL-IT.xml, nel formato europeo ETSI TS 119 612)"},
     {"unsigned", [] { return elenco(serviziProva()); },
      "Elenco di fiducia non valido: l'elenco non è firmato"},
     {"authority_changed_after_signing",
