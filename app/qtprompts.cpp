@@ -2,6 +2,9 @@
 
 #include "messages.h"
 
+#include <QAbstractItemView>
+#include <QCompleter>
+#include <QEvent>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGridLayout>
@@ -51,6 +54,25 @@ std::optional<std::string> primaScelta(QFileDialog& d) {
     return d.selectedFiles().first().toStdString();
 }
 
+// Keeps a completion list of the file dialog from showing while the dialog is not on screen:
+// the list of a folder still being read comes when the folder is, which can be after Enter
+// has closed the dialog; it then stayed over the window and took the next click.
+class SoloConDialogo : public QObject {
+public:
+    SoloConDialogo(QWidget* dialogo, QObject* genitore) : QObject(genitore), m_dialogo(dialogo) {}
+
+protected:
+    bool eventFilter(QObject* oggetto, QEvent* evento) override {
+        if (evento->type() == QEvent::Show && !m_dialogo->isVisible())
+            if (auto* lista = qobject_cast<QWidget*>(oggetto))
+                QMetaObject::invokeMethod(lista, &QWidget::hide, Qt::QueuedConnection);
+        return false;
+    }
+
+private:
+    QWidget* m_dialogo;
+};
+
 } // namespace
 
 QtPrompts::QtPrompts() = default;
@@ -79,6 +101,8 @@ QFileDialog& QtPrompts::dialogo() {
             griglia->addWidget(m_cartellaIntera, griglia->rowCount(), 0, 1, griglia->columnCount(),
                                Qt::AlignRight);
         QFileDialog* dialogo = OpenDialog1.get();
+        for (QCompleter* completamento : dialogo->findChildren<QCompleter*>())
+            completamento->popup()->installEventFilter(new SoloConDialogo(dialogo, dialogo));
         QObject::connect(m_cartellaIntera, &QPushButton::clicked, dialogo, [this, dialogo] {
             m_sceltaCartella = true;
             static_cast<QDialog*>(dialogo)->done(QDialog::Accepted); // past accept()'s checks
@@ -102,7 +126,13 @@ QStringList QtPrompts::apriDialogo(const ConfigurazioneDialogo& c) {
     if (!m_nomeFile.isEmpty())
         d.selectFile(m_nomeFile);
     m_sceltaCartella = false;
-    if (d.exec() != QDialog::Accepted)
+    const int esito = d.exec();
+    // The dialog stays for the next command, and so would its completion list if open when
+    // Enter took the typed name (SoloConDialogo keeps it from coming back).
+    for (QCompleter* completamento : d.findChildren<QCompleter*>())
+        if (completamento->popup())
+            completamento->popup()->hide();
+    if (esito != QDialog::Accepted)
         return {};
     m_indiceFiltro = static_cast<int>(filtri.indexOf(d.selectedNameFilter()));
     if (m_indiceFiltro < 0)

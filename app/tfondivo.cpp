@@ -80,6 +80,7 @@ void TFONDIVO::collegaComandi() {
     collega(azioneStampa, &QAction::triggered, &TFONDIVO::stampaClick);
     collega(azioneEsportaPdf, &QAction::triggered, &TFONDIVO::esportaPdfClick);
     collega(azioneApri, &QAction::triggered, &TFONDIVO::btnSelFileClick);
+    collega(azioneGuida, &QAction::triggered, &TFONDIVO::btnGuidaClick);
     collega(azioneZoomAvanti, &QAction::triggered, &TFONDIVO::zoomAvantiClick);
     collega(azioneZoomIndietro, &QAction::triggered, &TFONDIVO::zoomIndietroClick);
     collega(azioneZoomNormale, &QAction::triggered, &TFONDIVO::zoomNormaleClick);

@@ -276,6 +276,7 @@ private:
     QAction* azioneStampa;
     QAction* azioneEsportaPdf;
     QAction* azioneApri;
+    QAction* azioneGuida;
     QAction* azioneZoomAvanti;
     QAction* azioneZoomIndietro;
     QAction* azioneZoomNormale;

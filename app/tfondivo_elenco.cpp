@@ -1,6 +1,7 @@
 // The main window's way to the list of many invoices.
 #include "esploratore.h"
 #include "finestraelenco.h"
+#include "posizioneelenco.h"
 #include "text.h"
 #include "tfondivo.h"
 
@@ -34,13 +35,12 @@ void TFONDIVO::apriScelti(std::vector<std::string> percorsi) {
                                     {.dallElenco = true, .nome = nome, .custode = custode});
                     });
                 });
-        // Over the lower part of the main window's page, where its header and attachment
-        // list stay in sight; as wide as the screen allows.
+        // Beside the main window, not over its page, where the screen allows.
         const QRect schermo = screen() ? screen()->availableGeometry() : QRect();
         if (schermo.isValid()) {
-            const QSize dimensione = m_elenco->size().boundedTo(schermo.size() - QSize(32, 120));
-            m_elenco->resize(dimensione);
-            m_elenco->move(schermo.left() + 16, schermo.bottom() - dimensione.height() - 60);
+            const QRect dove = PosizioneElenco(schermo, frameGeometry(), m_elenco->size());
+            m_elenco->resize(dove.size());
+            m_elenco->move(dove.topLeft());
         }
     }
     m_elenco->apri(std::move(percorsi));

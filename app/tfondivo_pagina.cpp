@@ -56,6 +56,8 @@ void TFONDIVO::creaAzioni() {
                                                    QKeySequence(tastierino | Qt::Key_Plus)});
     // Ctrl+O: the open command, as the "Seleziona" button gives it.
     azioneApri = azione("azioneApri", {QKeySequence(ctrl | Qt::Key_O)});
+    // F1: the guide, as the "Guida" button gives it.
+    azioneGuida = azione("azioneGuida", {QKeySequence(Qt::Key_F1)});
     azioneZoomIndietro = azione("azioneZoomIndietro", {QKeySequence(ctrl | Qt::Key_Minus),
                                                        QKeySequence(tastierino | Qt::Key_Minus)});
     azioneZoomNormale = azione("azioneZoomNormale", {QKeySequence(ctrl | Qt::Key_0),

@@ -7,6 +7,7 @@
 #include "lctv.h"
 #include "letturaelenco.h"
 #include "modelloelenco.h"
+#include "posizioneelenco.h"
 #include "riquadrofirma.h"
 #include "tempdir.h"
 #include "testmain.h"
@@ -562,6 +563,51 @@ private slots:
         QTest::keyClick(e.m_tabella, Qt::Key_Up);
         QTRY_COMPARE_WITH_TIMEOUT(w->STNumDoc->text(), QStringLiteral("FT 2024/0093"), 30000);
         QVERIFY(prompts.shown.empty());
+    }
+
+    // The list opens beside the main window, on the side with room, or under it, never over
+    // its page while the screen has room elsewhere; always inside the screen.
+    void listOpensBesideTheMainWindow_data() {
+        QTest::addColumn<QRect>("schermo");
+        QTest::addColumn<QRect>("principale");
+        QTest::addColumn<QString>("dove"); // destra, sinistra, sotto, sopra (over it)
+        const QRect largo(0, 0, 2560, 1400);
+        QTest::newRow("mainOnTheLeft") << largo << QRect(0, 0, 1200, 1000) << "destra";
+        QTest::newRow("mainOnTheRight") << largo << QRect(1360, 30, 1200, 1000) << "sinistra";
+        QTest::newRow("moreRoomLeft") << largo << QRect(1100, 0, 800, 1000) << "sinistra";
+        QTest::newRow("littleRoomRight") << largo << QRect(0, 0, 1900, 1000) << "destra";
+        QTest::newRow("secondScreen")
+            << QRect(1920, 0, 1920, 1080) << QRect(1920, 0, 1000, 700) << "destra";
+        QTest::newRow("roomOnlyUnder")
+            << QRect(0, 0, 1920, 1400) << QRect(400, 0, 1120, 900) << "sotto";
+        QTest::newRow("maximised") << QRect(0, 0, 1920, 1040) << QRect(0, 0, 1920, 1040) << "sopra";
+        QTest::newRow("smallScreen") << QRect(0, 0, 1024, 700) << QRect(0, 0, 1024, 700) << "sopra";
+    }
+
+    void listOpensBesideTheMainWindow() {
+        QFETCH(QRect, schermo);
+        QFETCH(QRect, principale);
+        QFETCH(QString, dove);
+        const QRect elenco = PosizioneElenco(schermo, principale, QSize(1260, 460));
+        QVERIFY2(schermo.contains(elenco), qPrintable(QStringLiteral("%1,%2 %3x%4")
+                                                          .arg(elenco.x())
+                                                          .arg(elenco.y())
+                                                          .arg(elenco.width())
+                                                          .arg(elenco.height())));
+        QVERIFY(elenco.width() >= 480 || dove == QLatin1String("sopra"));
+        QVERIFY(elenco.height() >= 260);
+        if (dove == QLatin1String("sopra")) {
+            // Over the lower part: the main window's header stays in sight.
+            QVERIFY(elenco.top() > principale.top() + 200);
+            return;
+        }
+        QVERIFY(!elenco.intersects(principale));
+        if (dove == QLatin1String("destra"))
+            QVERIFY(elenco.left() > principale.right());
+        else if (dove == QLatin1String("sinistra"))
+            QVERIFY(elenco.right() < principale.left());
+        else
+            QVERIFY(elenco.top() > principale.bottom());
     }
 
     // A row whose open fails leaves the window on the invoice it shows, and the list points at

@@ -11,6 +11,7 @@
 #include <algorithm>
 
 #include <QAction>
+#include <QDesktopServices>
 #include <QFile>
 #include <QGraphicsItem>
 #include <QGraphicsScene>
@@ -26,6 +27,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QStatusBar>
@@ -95,6 +97,14 @@ private:
     }
 
     QTimer m_sonda;
+};
+
+// Stands in for the system's browser, opening nothing.
+class NessunBrowser : public QObject {
+    Q_OBJECT
+
+public slots:
+    void apri(const QUrl&) {}
 };
 
 // A key as QKeySequence writes it ("Ctrl++", "Shift+F3", "Ctrl+Num++" on the keypad).
@@ -287,6 +297,7 @@ private slots:
             {"azioneZoomNormale", "Ctrl+0"},
             {"azioneZoomNormale", "Ctrl+Num+0"},
             {"azioneApri", "Ctrl+O"},
+            {"azioneGuida", "F1"},
         };
         for (const auto& [nome, tasto] : tasti)
             for (const char* dove : {"pagina", "elenco", "campo"})
@@ -304,6 +315,11 @@ private slots:
             w->barraRicerca->apri();
         QSignalSpy eseguita(azione(*w, nomeAzione), &QAction::triggered);
         ChiudiAnteprima chiudi;
+        // The guide goes to the system's browser: here, nowhere.
+        NessunBrowser guida;
+        QDesktopServices::setUrlHandler(QStringLiteral("file"), &guida, "apri");
+        const auto ripristina =
+            qScopeGuard([] { QDesktopServices::unsetUrlHandler(QStringLiteral("file")); });
         premi(fuoco(*w, dove), tasto);
         QCOMPARE(eseguita.count(), 1);
         QCOMPARE(chiudi.vista, nomeAzione == QLatin1String("azioneStampa"));
