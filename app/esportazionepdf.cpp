@@ -6,6 +6,7 @@
 #include "executablepath.h"
 #include "files.h"
 #include "fileutil.h"
+#include "foglipersonali.h"
 #include "htmlview.h"
 #include "layoutstampa.h"
 #include "lctv.h"
@@ -52,7 +53,8 @@ struct EsportazionePdf::Aperta {
 };
 
 EsportazionePdf::EsportazionePdf(std::vector<LavoroPdf> lavori, QObject* parent)
-    : QObject(parent), m_lavori(std::move(lavori)), m_lavoratore(std::make_unique<QThreadPool>()),
+    : QObject(parent), m_lavori(std::move(lavori)), m_fogliPersonali(LeggiFogliPersonali()),
+      m_lavoratore(std::make_unique<QThreadPool>()),
       m_annulla(std::make_shared<std::atomic<bool>>(false)) {
     m_lavoratore->setMaxThreadCount(1);
     // libxslt recurses with the stylesheet's templates: as much stack as the main thread has.
@@ -104,7 +106,8 @@ void EsportazionePdf::avviaProssimo(Posto& posto) {
         auto esito = std::make_shared<Aperta>();
         try {
             const DocumentoAperto documento = ApriDocumento(
-                lavoro.fattura, FoglioStilePredefinito(), {.estraiAccanto = false}, annulla.get());
+                lavoro.fattura, FoglioStilePredefinito(),
+                {.estraiAccanto = false, .fogliPersonali = &m_fogliPersonali}, annulla.get());
             if (documento.annullato) {
                 esito->annullata = true;
             } else if (!documento.gestito) {

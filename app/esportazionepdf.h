@@ -4,6 +4,7 @@
 
 #include <array>
 #include <atomic>
+#include <map>
 #include <memory>
 #include <optional>
 #include <set>
@@ -77,6 +78,8 @@ private:
     std::string destinazione(const LavoroPdf& lavoro, const std::string& nomeProposto);
 
     std::vector<LavoroPdf> m_lavori;
+    // The user's stylesheets per format, as the window shows the invoices with them.
+    std::map<std::string, std::string> m_fogliPersonali;
     std::array<Posto, 2> m_posti;
     std::unique_ptr<QThreadPool> m_lavoratore;
     std::shared_ptr<std::atomic<bool>> m_annulla;

@@ -43,10 +43,12 @@ TFONDIVO::TFONDIVO(Prompts& prompts, QWidget* parent)
     // libxslt recurses with the stylesheet's templates: as much stack as the main thread has.
     m_aperture->setStackSize(8u << 20);
     creaControlli();
+    creaAzioniVista();
     creaAzioni();
     creaAzioniAllegati();
     collegaComandi();
     collegaComandiAllegati();
+    collegaComandiVista();
     qApp->installEventFilter(this);
     setAcceptDrops(true);
     FormCreate();
@@ -117,6 +119,7 @@ void TFONDIVO::FormShow() {
         etichetta->clear();
     LBAlleg->clear();
     abilitaStrumentiPagina(false);
+    aggiornaFinestraXml();
     m_verificaMostrata = 0;
     m_statoFirme = {};
     mostraStatoFirme();

@@ -14,8 +14,10 @@
 #include <exception>
 #include <functional>
 #include <future>
+#include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -23,6 +25,7 @@ class QAction;
 class QFrame;
 class QLabel;
 class QListWidget;
+class QMenu;
 class QNetworkAccessManager;
 class QDragEnterEvent;
 class QDropEvent;
@@ -30,6 +33,7 @@ class QPlainTextEdit;
 class QPrinter;
 class QProgressBar;
 class QPushButton;
+class QToolButton;
 class QThreadPool;
 class QWidget;
 
@@ -45,6 +49,7 @@ class DialogoFirme;
 class Fiducia;
 struct EsitoAggiornamentoElenco;
 class FinestraElenco;
+class FinestraXml;
 class HtmlView;
 class RiquadroFirma;
 
@@ -203,6 +208,26 @@ private:
     // being opened, verified again.
     void elencoCambiato();
 
+    // "Mostra XML": the invoice shown as text, in a window of its own that follows the invoice
+    // shown (FinestraXml); an envelope's signed content with a note saying so.
+    void creaAzioniVista();
+    void collegaComandiVista();
+    void mostraXmlClick();
+    void aggiornaFinestraXml();
+    // "Foglio di stile": per format, Ondivo's stylesheet or one of the user's (remembered in
+    // the user's settings folder); the invoice shown is made again with the choice.
+    void preparaMenuFogli();
+    void scegliFoglioPersonale(const std::string& formato);
+    void tornaAlFoglioDiOndivo(const std::string& formato);
+    // The invoice shown opened again, as it was opened.
+    void riapriMostrata();
+    // The user's stylesheets for the next open; a settings file that cannot be read is said
+    // once, and Ondivo's stylesheets are used.
+    std::map<std::string, std::string> fogliPersonali();
+    // The menu of the files opened last (btnRecenti, and Seleziona's context menu).
+    void preparaMenuRecenti(QMenu* menu);
+    void ricordaAperto(const std::string& percorso);
+
     void btnEsciClick();
     void btnGuidaClick();
     void imgBannerClick();
@@ -251,6 +276,9 @@ private:
     QLabel* STAllegati;
     QListWidget* LBAlleg;
     QPushButton* btnSelFile;
+    QToolButton* btnRecenti;     // the files opened last, beside btnSelFile
+    QPushButton* btnMostraXml;   // the invoice's XML as text (FinestraXml)
+    QToolButton* btnFoglioStile; // Ondivo's stylesheets or the user's, per format
     QPushButton* btnEsci;
     QPushButton* btnTrova;
     QPushButton* btnStampa;
@@ -277,6 +305,7 @@ private:
     QAction* azioneEsportaPdf;
     QAction* azioneApri;
     QAction* azioneGuida;
+    QAction* azioneMostraXml;
     QAction* azioneZoomAvanti;
     QAction* azioneZoomIndietro;
     QAction* azioneZoomNormale;
@@ -323,7 +352,10 @@ private:
     DialogoFirme* m_dialogoFirme = nullptr;
     QNetworkAccessManager* m_rete = nullptr; // made at the first update of the trusted list
     bool m_aggiornamentoInCorso = false;
-    QPointer<FinestraElenco> m_elenco; // the list of many invoices, made when first needed
+    QPointer<FinestraElenco> m_elenco;         // the list of many invoices, made when first needed
+    QPointer<FinestraXml> m_finestraXml;       // "Mostra XML", made when first asked for
+    bool m_problemaFogliDetto = false;         // the unreadable settings file has been said
+    std::set<std::string> m_avvisiFoglioDetti; // a failing user stylesheet is boxed once
 
     bool m_cartellaUtenteDetta = false;
     // With ONDIVO_TEMPI set, how long an open takes until its page is shown goes to stderr.
@@ -336,6 +368,7 @@ private:
     friend class TestStrumentiPagina;
     friend class TestFirma;
     friend class TestElenco;
+    friend class TestVistaFattura;
 };
 
 } // namespace ondivo

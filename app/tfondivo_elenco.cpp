@@ -22,6 +22,9 @@ void TFONDIVO::apriScelti(std::vector<std::string> percorsi) {
         ApriFattura(percorsi.front());
         return;
     }
+    // A folder or an archive given alone is remembered, as an invoice opened is.
+    if (percorsi.size() == 1)
+        ricordaAperto(percorsi.front());
     if (!m_elenco) {
         m_elenco = new FinestraElenco(
             m_prompts, [this](const std::function<void()>& comando) { eseguiComando(comando); },

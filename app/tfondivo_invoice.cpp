@@ -88,13 +88,18 @@ void TFONDIVO::ApriFattura(const std::string& scelto, ProvenienzaApertura proven
     m_datiAttesi = dati;
     m_provenienzaAttesa = provenienza;
     m_statoAtteso.reset();
-    m_aperture->start([this, scelto, foglioStile = FFoglioStile, annulla, dati,
+    // The user's stylesheets as they are now; none chosen, the open is Ondivo's own.
+    auto fogli = std::make_shared<const std::map<std::string, std::string>>(fogliPersonali());
+    m_aperture->start([this, scelto, foglioStile = FFoglioStile, annulla, dati, fogli,
                        accanto = !provenienza.dallElenco, nome = provenienza.nome] {
         std::shared_ptr<const std::string> bytes = dati.get();
         auto esito = std::make_shared<EsitoApertura>();
         try {
-            esito->documento = ApriDocumento(scelto, foglioStile, {.estraiAccanto = accanto},
-                                             annulla.get(), std::move(bytes));
+            esito->documento =
+                ApriDocumento(scelto, foglioStile,
+                              {.estraiAccanto = accanto,
+                               .fogliPersonali = fogli->empty() ? nullptr : fogli.get()},
+                              annulla.get(), std::move(bytes));
         } catch (...) {
             // Carried to the user-interface thread, where eseguiComando shows it.
             esito->errore = std::current_exception();
@@ -124,6 +129,17 @@ void TFONDIVO::fineApertura(const std::string& nome,
                     mostraDocumento(m_sceltoAtteso, documento);
                     // Not superseded, so the latest open: its verification is the one awaited.
                     mostraFirmeAttese();
+                    if (!m_provenienzaMostrata.dallElenco)
+                        ricordaAperto(m_sceltoMostrato);
+                    // The user's stylesheet failed and ours made the page: said in a box the
+                    // first time, then in the status line.
+                    if (!documento.avvisoFoglio.empty()) {
+                        if (m_avvisiFoglioDetti.insert(documento.avvisoFoglio).second)
+                            m_prompts.ShowMessage(documento.avvisoFoglio);
+                        else
+                            statusBar()->showMessage(QString::fromStdString(documento.avvisoFoglio),
+                                                     10000);
+                    }
                 }
             },
             nome);
@@ -153,6 +169,8 @@ void TFONDIVO::mostraDocumento(const std::string& scelto, DocumentoAperto& docum
     mostrato->tipoDocumento = documento.tipoDocumento;
     mostrato->data = documento.data;
     mostrato->numero = documento.numero;
+    mostrato->formato = documento.formato;
+    mostrato->foglioPersonale = documento.foglioPersonale;
     for (const auto& voce : documento.allegati)
         mostrato->allegati.push_back(std::make_unique<TAllegatoItem>(*voce));
     m_mostrato = std::move(mostrato);
@@ -162,6 +180,7 @@ void TFONDIVO::mostraDocumento(const std::string& scelto, DocumentoAperto& docum
     abilitaStrumentiPagina(true);
     CaricaListaAllegati(std::move(documento.allegati));
     MostraDatiDocumento(documento);
+    aggiornaFinestraXml();
 }
 
 void TFONDIVO::mostraOccupato() {

@@ -12,10 +12,12 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 // Resources of a static library must be registered by hand.
@@ -112,7 +114,18 @@ void TFONDIVO::creaControlli() {
     griglia->setVerticalSpacing(0);
     griglia->addWidget(didascalia(QStringLiteral("Nome file"), panTop), 0, 0);
     griglia->addWidget(StFileXML, 1, 0, Qt::AlignLeft);
-    griglia->addWidget(btnSelFile, 1, 1);
+    // Beside "Seleziona", its menu of the files opened last.
+    btnRecenti = new QToolButton(panTop);
+    btnRecenti->setObjectName(QStringLiteral("btnRecenti"));
+    btnRecenti->setArrowType(Qt::DownArrow);
+    btnRecenti->setToolTip(QStringLiteral("Aperti di recente"));
+    btnRecenti->setPopupMode(QToolButton::InstantPopup);
+    btnRecenti->setMenu(new QMenu(btnRecenti));
+    auto* rigaSeleziona = new QHBoxLayout;
+    rigaSeleziona->setSpacing(0);
+    rigaSeleziona->addWidget(btnSelFile, 1);
+    rigaSeleziona->addWidget(btnRecenti);
+    griglia->addLayout(rigaSeleziona, 1, 1);
     griglia->addWidget(didascalia(QStringLiteral("Tipo documento"), panTop), 2, 0);
     griglia->addWidget(STTipoDoc, 3, 0, Qt::AlignLeft);
     griglia->addWidget(didascalia(QStringLiteral("Cedente/Prestatore"), panTop), 4, 0);
@@ -207,6 +220,21 @@ void TFONDIVO::creaControlli() {
     StFirma->setFixedHeight(StFirma->sizeHint().height());
     colDoc->addWidget(didascalia(QStringLiteral("Firma"), panDocumento));
     colDoc->addWidget(StFirma);
+    // The invoice as text, and the stylesheet its page is made with.
+    btnMostraXml = pulsante("btnMostraXml", QStringLiteral("Mostra XML"), panDocumento);
+    btnMostraXml->setToolTip(QStringLiteral("Il testo XML della fattura (Ctrl+U)"));
+    btnFoglioStile = new QToolButton(panDocumento);
+    btnFoglioStile->setObjectName(QStringLiteral("btnFoglioStile"));
+    btnFoglioStile->setText(QStringLiteral("Foglio di stile"));
+    btnFoglioStile->setFont(carattere(13));
+    btnFoglioStile->setPopupMode(QToolButton::InstantPopup);
+    btnFoglioStile->setMenu(new QMenu(btnFoglioStile));
+    auto* rigaVista = new QHBoxLayout;
+    rigaVista->setContentsMargins(0, 4, 0, 0);
+    rigaVista->setSpacing(4);
+    rigaVista->addWidget(btnMostraXml, 1);
+    rigaVista->addWidget(btnFoglioStile, 1);
+    colDoc->addLayout(rigaVista);
 
     panAllegati = pannello("panAllegati", PanRight);
     panAllegati->setFrameStyle(QFrame::Panel | QFrame::Raised);

@@ -66,10 +66,10 @@ void TFONDIVO::creaAzioni() {
 }
 
 void TFONDIVO::abilitaStrumentiPagina(bool abilita) {
-    for (QPushButton* b : {btnTrova, btnStampa, btnEsportaPdf})
+    for (QPushButton* b : {btnTrova, btnStampa, btnEsportaPdf, btnMostraXml})
         b->setEnabled(abilita);
     for (QAction* a : {azioneTrova, azioneTrovaSuccessivo, azioneTrovaPrecedente, azioneStampa,
-                       azioneEsportaPdf})
+                       azioneEsportaPdf, azioneMostraXml})
         a->setEnabled(abilita);
     if (!abilita)
         barraRicerca->chiudi();
