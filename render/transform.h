@@ -48,7 +48,8 @@ private:
 // read local files only, never the network) and transforms nothing. Throws EFoglioStile with
 // the reason: "il file non esiste", "è una cartella, non un file", "il file non si può
 // leggere", "non è XML ben formato: <parser's words>", "non è un foglio di stile XSLT valido:
-// <processor's words>". Runs on one thread at a time, as TrasformaXml.
+// <processor's words>". May be called while an open transforms on another thread (the
+// window's menu): the two take turns.
 void VerificaFoglioStile(const std::string& xslPath);
 
 // TrasformaXml, taking the invoice, with a stylesheet of the user's: checked first as
