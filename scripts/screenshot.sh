@@ -4,6 +4,7 @@
 # Usage: scripts/screenshot.sh [--trova TEXT | --firme | --elenco] [INVOICE] [OUT.png]
 #   --trova TEXT   open the find bar (Ctrl+F) and type TEXT before the picture is taken
 #   --firme        click the signature badge and take the details dialog with the window
+#   --xml          press Ctrl+U ("Mostra XML") and take the XML window with the main one
 #   --elenco       open INVOICE (default: the samples folder) as the list of invoices, wait for
 #                  it to be read and its first row shown, and save the screen as OUT.png and the
 #                  list window alone as OUT-elenco.png
@@ -16,12 +17,16 @@ if [ "${1:-}" = --inside ]; then
 fi
 trova=
 firme=false
+xml=false
 elenco=false
 if [ "${1:-}" = --trova ]; then
     trova=$2
     shift 2
 elif [ "${1:-}" = --firme ]; then
     firme=true
+    shift
+elif [ "${1:-}" = --xml ]; then
+    xml=true
     shift
 elif [ "${1:-}" = --elenco ]; then
     elenco=true
@@ -37,7 +42,7 @@ fi
 # A picture taker and a small window manager, so the window gets its title bar.
 command -v import >/dev/null || apt-get install -y -q imagemagick >/dev/null
 command -v openbox >/dev/null || apt-get install -y -q --no-install-recommends openbox >/dev/null
-if [ -n "$trova" ] || $firme || $elenco; then
+if [ -n "$trova" ] || $firme || $xml || $elenco; then
     command -v xdotool >/dev/null || apt-get install -y -q --no-install-recommends xdotool >/dev/null
 fi
 [ "$(id -u)" -ne 0 ] || export QTWEBENGINE_CHROMIUM_FLAGS="--no-sandbox --disable-gpu"
@@ -80,6 +85,10 @@ shoot() {
         xdotool mousemove 965 345 click 1
         sleep 1
     fi
+    if $xml; then
+        xdotool key ctrl+u
+        sleep 2
+    fi
     import -window root "$out"
     if $elenco; then
         import -window "$lista" "${out%.png}-elenco.png"
@@ -95,6 +104,6 @@ elif $elenco; then
     echo "$out ${out%.png}-elenco.png"
 else
     xvfb-run -a -s "-screen 0 1100x720x24" "$0" --inside ${trova:+--trova "$trova"} \
-        $($firme && echo --firme) "$invoice" "$out"
+        $($firme && echo --firme) $($xml && echo --xml) "$invoice" "$out"
     echo "$out"
 fi
