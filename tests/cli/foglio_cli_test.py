@@ -278,6 +278,11 @@ with tempfile.TemporaryDirectory() as tmp:
             got = run("pdf", invoices[fmt], "--foglio", sheet, "-o", out, exe=CLI)
             check(got.returncode == 0 and out.exists() and MARKER in pdf_text(out),
                   "pdf " + fmt, repr(got.stderr))
+        # Without --foglio, Ondivo's page, whatever the window remembers.
+        out = tmp / "nostro.pdf"
+        got = run("pdf", invoices["FPA12"], "-o", out, exe=CLI)
+        check(got.returncode == 0 and out.exists() and MARKER not in pdf_text(out)
+              and "FT 1/2024" in pdf_text(out), "pdf settingsNotApplied", repr(got.stderr))
         out = tmp / "fallito.pdf"
         failing = tmp / "falliti" / "stops.xsl"
         got = run("pdf", invoices["FPA12"], "-o", out, "--foglio", failing, exe=CLI)
