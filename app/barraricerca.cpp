@@ -14,51 +14,18 @@
 namespace ondivo {
 
 BarraRicerca::BarraRicerca(QWebEngineView* vista, QWidget* genitore)
-    : QFrame(genitore), m_vista(vista) {
+    : CampiRicerca(genitore), m_vista(vista) {
     setObjectName(QStringLiteral("barraRicerca"));
     setFrameStyle(QFrame::StyledPanel | QFrame::Raised);
-
-    auto* etichetta = new QLabel(QStringLiteral("Trova:"), this);
-    m_testo = new QLineEdit(this);
-    m_testo->setObjectName(QStringLiteral("testoRicerca"));
-    m_testo->setPlaceholderText(QStringLiteral("Testo da cercare"));
-    m_testo->setClearButtonEnabled(true);
-    m_testo->setFixedWidth(260);
-    etichetta->setBuddy(m_testo);
-    btnPrecedente = new QPushButton(QStringLiteral("Precedente"), this);
-    btnPrecedente->setObjectName(QStringLiteral("btnPrecedente"));
-    btnPrecedente->setToolTip(QStringLiteral("Risultato precedente (Maiusc+Invio, Maiusc+F3)"));
-    btnSuccessivo = new QPushButton(QStringLiteral("Successivo"), this);
-    btnSuccessivo->setObjectName(QStringLiteral("btnSuccessivo"));
-    btnSuccessivo->setToolTip(QStringLiteral("Risultato successivo (Invio, F3)"));
-    m_conteggio = new QLabel(this);
-    m_conteggio->setObjectName(QStringLiteral("conteggioRicerca"));
-    m_conteggio->setTextFormat(Qt::PlainText);
-    btnChiudi = new QPushButton(QStringLiteral("Chiudi"), this);
-    btnChiudi->setObjectName(QStringLiteral("btnChiudiRicerca"));
-    btnChiudi->setToolTip(QStringLiteral("Chiudi la ricerca (Esc)"));
-
-    auto* riga = new QHBoxLayout(this);
-    riga->setContentsMargins(6, 3, 6, 3);
-    riga->setSpacing(6);
-    riga->addWidget(etichetta);
-    riga->addWidget(m_testo);
-    riga->addWidget(btnPrecedente);
-    riga->addWidget(btnSuccessivo);
-    riga->addSpacing(6);
-    riga->addWidget(m_conteggio, 1);
-    riga->addWidget(btnChiudi);
-
-    connect(m_testo, &QLineEdit::textEdited, this, [this] { cerca(); });
-    connect(btnPrecedente, &QPushButton::clicked, this, &BarraRicerca::precedente);
-    connect(btnSuccessivo, &QPushButton::clicked, this, &BarraRicerca::successivo);
-    connect(btnChiudi, &QPushButton::clicked, this, &BarraRicerca::chiudi);
+    connect(this, &CampiRicerca::testoCambiato, this, [this] { cerca(); });
+    connect(this, &CampiRicerca::precedenteRichiesto, this, &BarraRicerca::precedente);
+    connect(this, &CampiRicerca::successivoRichiesto, this, &BarraRicerca::successivo);
+    connect(this, &CampiRicerca::chiusuraRichiesta, this, &BarraRicerca::chiudi);
     // Esc anywhere in the window while the bar shows, the page included: a shortcut of a
     // hidden widget does not fire.
     auto* esc = new QShortcut(QKeySequence(Qt::Key_Escape), this, this, &BarraRicerca::chiudi,
                               Qt::WindowShortcut);
     esc->setObjectName(QStringLiteral("escRicerca"));
-    m_testo->installEventFilter(this);
     connect(m_vista, &QWebEngineView::loadStarted, this, &BarraRicerca::paginaNuova);
     connect(m_vista, &QWebEngineView::loadFinished, this, &BarraRicerca::paginaCaricata);
     setVisible(false);
@@ -136,21 +103,6 @@ void BarraRicerca::paginaCaricata(bool riuscita) {
     if (!riuscita || !aperta())
         return;
     cerca();
-}
-
-bool BarraRicerca::eventFilter(QObject* oggetto, QEvent* evento) {
-    if (oggetto == m_testo && evento->type() == QEvent::KeyPress) {
-        const auto* tasto = static_cast<QKeyEvent*>(evento);
-        if (tasto->key() == Qt::Key_Return || tasto->key() == Qt::Key_Enter) {
-            // Taken here, so Enter never reaches a button of the window.
-            if (tasto->modifiers() & Qt::ShiftModifier)
-                precedente();
-            else
-                successivo();
-            return true;
-        }
-    }
-    return QFrame::eventFilter(oggetto, evento);
 }
 
 } // namespace ondivo

@@ -1,11 +1,9 @@
 #pragma once
 
-#include <QFrame>
+#include "campiricerca.h"
+
 #include <QWebEnginePage>
 
-class QLabel;
-class QLineEdit;
-class QPushButton;
 class QWebEngineFindTextResult;
 class QWebEngineView;
 
@@ -16,7 +14,7 @@ namespace ondivo {
 // opened; closing it (Esc) clears the highlight. Searching starts as the text is typed; Enter
 // goes to the next match, Shift+Enter to the previous one, both wrapping at the ends of the
 // page. While it is open, each page shown is searched anew for the same text.
-class BarraRicerca : public QFrame {
+class BarraRicerca : public CampiRicerca {
     Q_OBJECT
 
 public:
@@ -34,9 +32,6 @@ public:
     // Open, whether or not the window shows now.
     bool aperta() const { return !isHidden(); }
 
-protected:
-    bool eventFilter(QObject* oggetto, QEvent* evento) override;
-
 private:
     void cerca(QWebEnginePage::FindFlags verso = {});
     void mostraEsito(quint64 richiesta, const QWebEngineFindTextResult& esito);
@@ -45,11 +40,6 @@ private:
     void paginaCaricata(bool riuscita);
 
     QWebEngineView* m_vista;
-    QLineEdit* m_testo;
-    QPushButton* btnPrecedente;
-    QPushButton* btnSuccessivo;
-    QPushButton* btnChiudi;
-    QLabel* m_conteggio;
     // Numbers the searches: an answer to any but the latest one is dropped, since the engine
     // answers a search that a newer one superseded too.
     quint64 m_richiesta = 0;

@@ -1,6 +1,7 @@
 #include "vistaxml.h"
 
 #include "ansicodec.h"
+#include "campiricerca.h"
 
 #include <QContextMenuEvent>
 #include <QFontDatabase>
@@ -973,43 +974,9 @@ VistaXml::VistaXml(QWidget* genitore)
     m_area = new AreaXml(*m_mostrato, this);
     new ColoriXml(m_area->document(), *m_mostrato);
 
-    m_barra = new QFrame(this);
+    m_barra = new CampiRicerca(this);
     m_barra->setObjectName(QStringLiteral("barraTrovaXml"));
-    auto* etichetta = new QLabel(QStringLiteral("Trova:"), m_barra);
-    m_testoTrova = new QLineEdit(m_barra);
-    m_testoTrova->setObjectName(QStringLiteral("testoTrovaXml"));
-    m_testoTrova->setPlaceholderText(QStringLiteral("Testo da cercare"));
-    m_testoTrova->setClearButtonEnabled(true);
-    m_testoTrova->setFixedWidth(260);
-    etichetta->setBuddy(m_testoTrova);
-    btnPrecedente = new QPushButton(QStringLiteral("Precedente"), m_barra);
-    btnPrecedente->setObjectName(QStringLiteral("btnPrecedenteXml"));
-    btnPrecedente->setToolTip(QStringLiteral("Risultato precedente (Maiusc+Invio, Maiusc+F3)"));
-    btnSuccessivo = new QPushButton(QStringLiteral("Successivo"), m_barra);
-    btnSuccessivo->setObjectName(QStringLiteral("btnSuccessivoXml"));
-    btnSuccessivo->setToolTip(QStringLiteral("Risultato successivo (Invio, F3)"));
-    m_conteggio = new QLabel(m_barra);
-    m_conteggio->setObjectName(QStringLiteral("conteggioTrovaXml"));
-    m_conteggio->setTextFormat(Qt::PlainText);
-    m_escluse = new QLabel(QStringLiteral("Le parti Base64 ripiegate non sono cercate."), m_barra);
-    m_escluse->setObjectName(QStringLiteral("escluseTrovaXml"));
-    m_escluse->setTextFormat(Qt::PlainText);
-    m_escluse->setStyleSheet(QStringLiteral("color: #666666;"));
-    btnChiudi = new QPushButton(QStringLiteral("Chiudi"), m_barra);
-    btnChiudi->setObjectName(QStringLiteral("btnChiudiTrovaXml"));
-    btnChiudi->setToolTip(QStringLiteral("Chiudi la ricerca (Esc)"));
-    auto* riga = new QHBoxLayout(m_barra);
-    riga->setContentsMargins(6, 3, 6, 3);
-    riga->setSpacing(6);
-    riga->addWidget(etichetta);
-    riga->addWidget(m_testoTrova);
-    riga->addWidget(btnPrecedente);
-    riga->addWidget(btnSuccessivo);
-    riga->addSpacing(6);
-    riga->addWidget(m_conteggio);
-    riga->addSpacing(6);
-    riga->addWidget(m_escluse, 1);
-    riga->addWidget(btnChiudi);
+    m_barra->nota()->setText(QStringLiteral("Le parti Base64 ripiegate non sono cercate."));
     m_barra->setVisible(false);
 
     auto* colonna = new QVBoxLayout(this);
@@ -1019,11 +986,11 @@ VistaXml::VistaXml(QWidget* genitore)
     colonna->addWidget(m_area, 1);
     colonna->addWidget(m_barra);
 
-    connect(m_testoTrova, &QLineEdit::textEdited, this, [this] { cerca(true); });
-    connect(btnPrecedente, &QPushButton::clicked, this, &VistaXml::precedente);
-    connect(btnSuccessivo, &QPushButton::clicked, this, &VistaXml::successivo);
-    connect(btnChiudi, &QPushButton::clicked, this, &VistaXml::chiudiRicerca);
-    m_testoTrova->installEventFilter(this);
+    connect(m_barra, &CampiRicerca::testoCambiato, this, [this] { cerca(true); });
+    connect(m_barra, &CampiRicerca::precedenteRichiesto, this, &VistaXml::precedente);
+    connect(m_barra, &CampiRicerca::successivoRichiesto, this, &VistaXml::successivo);
+    connect(m_barra, &CampiRicerca::chiusuraRichiesta, this, &VistaXml::chiudiRicerca);
+    m_barra->campo()->installEventFilter(this);
     const auto scorciatoia = [this](const QKeySequence& tasti, void (VistaXml::*azione)()) {
         new QShortcut(tasti, this, this, azione, Qt::WidgetWithChildrenShortcut);
     };
@@ -1214,8 +1181,8 @@ void VistaXml::apriRicerca() {
         m_barra->setVisible(true);
         cerca(true);
     }
-    m_testoTrova->setFocus(Qt::ShortcutFocusReason);
-    m_testoTrova->selectAll();
+    m_barra->campo()->setFocus(Qt::ShortcutFocusReason);
+    m_barra->campo()->selectAll();
 }
 
 bool VistaXml::chiudiRicerca() {
@@ -1251,12 +1218,12 @@ void VistaXml::precedente() {
 void VistaXml::cerca(bool vaiAlPrimo) {
     m_risultati.clear();
     m_corrente = -1;
-    const QString cercato = m_testoTrova->text();
+    const QString cercato = m_barra->campo()->text();
     const TestoMostrato& m = *m_mostrato;
     bool ripiegate = false;
     for (const auto& p : m.pieghe)
         ripiegate = ripiegate || p.chiusa;
-    m_escluse->setVisible(ripiegate);
+    m_barra->nota()->setVisible(ripiegate);
     if (!cercato.isEmpty()) {
         const QString testo = m_area->document()->toPlainText();
         std::size_t k = 0;
@@ -1272,7 +1239,8 @@ void VistaXml::cerca(bool vaiAlPrimo) {
         }
     }
     if (m_risultati.isEmpty()) {
-        m_conteggio->setText(cercato.isEmpty() ? QString() : QStringLiteral("Nessun risultato"));
+        m_barra->conteggio()->setText(cercato.isEmpty() ? QString()
+                                                        : QStringLiteral("Nessun risultato"));
         evidenzia();
         return;
     }
@@ -1293,7 +1261,8 @@ void VistaXml::vaiA(int indice) {
     const int p = m_risultati[indice];
     QTextCursor cursore(m_area->document());
     cursore.setPosition(p);
-    cursore.setPosition(p + static_cast<int>(m_testoTrova->text().size()), QTextCursor::KeepAnchor);
+    cursore.setPosition(p + static_cast<int>(m_barra->campo()->text().size()),
+                        QTextCursor::KeepAnchor);
     m_area->setTextCursor(cursore);
     m_area->centerCursor();
     evidenzia();
@@ -1301,10 +1270,10 @@ void VistaXml::vaiA(int indice) {
 
 void VistaXml::evidenzia() {
     if (m_corrente >= 0)
-        m_conteggio->setText(
+        m_barra->conteggio()->setText(
             QStringLiteral("%1 di %2").arg(m_corrente + 1).arg(m_risultati.size()));
     QList<QTextEdit::ExtraSelection> evidenziati;
-    const int lunghezza = static_cast<int>(m_testoTrova->text().size());
+    const int lunghezza = static_cast<int>(m_barra->campo()->text().size());
     // Past a few thousand, highlighting every match only slows the view down.
     const int quanti = std::min(static_cast<int>(m_risultati.size()), 5000);
     for (int k = 0; k < quanti; ++k) {
@@ -1320,19 +1289,11 @@ void VistaXml::evidenzia() {
 }
 
 bool VistaXml::eventFilter(QObject* oggetto, QEvent* evento) {
-    if (oggetto == m_testoTrova && evento->type() == QEvent::KeyPress) {
-        const auto* tasto = static_cast<QKeyEvent*>(evento);
-        if (tasto->key() == Qt::Key_Escape) {
-            chiudiRicerca();
-            return true;
-        }
-        if (tasto->key() == Qt::Key_Return || tasto->key() == Qt::Key_Enter) {
-            if (tasto->modifiers() & Qt::ShiftModifier)
-                precedente();
-            else
-                successivo();
-            return true;
-        }
+    // Esc in the field closes the bar, not the window (Enter is the bar's own).
+    if (oggetto == m_barra->campo() && evento->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(evento)->key() == Qt::Key_Escape) {
+        chiudiRicerca();
+        return true;
     }
     return QWidget::eventFilter(oggetto, evento);
 }

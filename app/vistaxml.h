@@ -15,6 +15,8 @@ class QPushButton;
 
 namespace ondivo {
 
+class CampiRicerca;
+
 class AreaXml;
 struct TestoMostrato;
 
@@ -93,13 +95,7 @@ private:
     std::unique_ptr<TestoMostrato> m_mostrato;
     QLabel* m_nota;
     AreaXml* m_area;
-    QWidget* m_barra;
-    QLineEdit* m_testoTrova;
-    QPushButton* btnPrecedente;
-    QPushButton* btnSuccessivo;
-    QPushButton* btnChiudi;
-    QLabel* m_conteggio;
-    QLabel* m_escluse;
+    CampiRicerca* m_barra;
     QString m_notaCodifica;
     QString m_notaFirme;
     QString m_avviso;

@@ -188,8 +188,8 @@ private:
         return widget;
     }
 
-    static QLineEdit* campo(TFONDIVO& w) { return w.barraRicerca->m_testo; }
-    static QString conteggio(TFONDIVO& w) { return w.barraRicerca->m_conteggio->text(); }
+    static QLineEdit* campo(TFONDIVO& w) { return w.barraRicerca->campo(); }
+    static QString conteggio(TFONDIVO& w) { return w.barraRicerca->conteggio()->text(); }
     static QAction* azione(TFONDIVO& w, const QString& nome) { return w.findChild<QAction*>(nome); }
 
     // Opens the bar and types the text; true once the count shows `atteso`.

@@ -428,11 +428,11 @@ private slots:
             QVERIFY(vista.commutaPiega(
                 static_cast<int>(Documento(vista).indexOf(QStringLiteral("[Base64")))));
         Premi(vista.testo(), QStringLiteral("Ctrl+F"));
-        auto* testo = vista.findChild<QLineEdit*>(QStringLiteral("testoTrovaXml"));
+        auto* testo = vista.findChild<QLineEdit*>(QStringLiteral("testoRicerca"));
         QVERIFY(testo && testo->isVisible());
         QTest::keyClicks(testo, cercato);
-        QCOMPARE(vista.findChild<QLabel*>(QStringLiteral("conteggioTrovaXml"))->text(), conteggio);
-        QCOMPARE(vista.findChild<QLabel*>(QStringLiteral("escluseTrovaXml"))->isVisible(), escluse);
+        QCOMPARE(vista.findChild<QLabel*>(QStringLiteral("conteggioRicerca"))->text(), conteggio);
+        QCOMPARE(vista.findChild<QLabel*>(QStringLiteral("notaRicerca"))->isVisible(), escluse);
         if (conteggio != QStringLiteral("Nessun risultato"))
             QCOMPARE(vista.testo()->textCursor().selectedText().toLower(), cercato.toLower());
     }
@@ -470,11 +470,11 @@ private slots:
         QVERIFY(Attiva(vista));
         vista.mostra("<a>Fattura</a>\n<b>FATTURA</b>\n<c>fattura</c>\n");
         vista.apriRicerca();
-        auto* testo = vista.findChild<QLineEdit*>(QStringLiteral("testoTrovaXml"));
+        auto* testo = vista.findChild<QLineEdit*>(QStringLiteral("testoRicerca"));
         QTest::keyClicks(testo, QStringLiteral("fattura"));
         for (const QString& tasto : tasti.split(u',', Qt::SkipEmptyParts))
             Premi(testo, tasto);
-        QCOMPARE(vista.findChild<QLabel*>(QStringLiteral("conteggioTrovaXml"))->text(), conteggio);
+        QCOMPARE(vista.findChild<QLabel*>(QStringLiteral("conteggioRicerca"))->text(), conteggio);
         QCOMPARE(vista.testo()->textCursor().selectedText(), selezione);
         QCOMPARE(vista.testo()->extraSelections().size(), 3);
 
@@ -629,7 +629,7 @@ private slots:
         QCOMPARE(f->vista()->ricercaAperta(), barraAperta);
         if (barraAperta)
             QCOMPARE(QApplication::focusWidget(),
-                     f->findChild<QLineEdit*>(QStringLiteral("testoTrovaXml")));
+                     f->findChild<QLineEdit*>(QStringLiteral("testoRicerca")));
         delete f;
     }
 
