@@ -49,6 +49,7 @@ struct EsportazionePdf::Aperta {
     std::string pagina;
     std::string pdf;
     std::string errore;
+    std::string avvisoFoglio;
     bool annullata = false;
 };
 
@@ -108,6 +109,7 @@ void EsportazionePdf::avviaProssimo(Posto& posto) {
             const DocumentoAperto documento = ApriDocumento(
                 lavoro.fattura, FoglioStilePredefinito(),
                 {.estraiAccanto = false, .fogliPersonali = &m_fogliPersonali}, annulla.get());
+            esito->avvisoFoglio = documento.avvisoFoglio;
             if (documento.annullato) {
                 esito->annullata = true;
             } else if (!documento.gestito) {
@@ -167,6 +169,9 @@ void EsportazionePdf::aperta(Posto& posto, Aperta& esito) {
         concluso(posto, {}, false);
         return;
     }
+    if (!esito.avvisoFoglio.empty())
+        emit avvisoFoglio(static_cast<int>(posto.lavoro),
+                          QString::fromStdString(esito.avvisoFoglio));
     if (!esito.errore.empty()) {
         concluso(posto, esito.errore);
         return;
@@ -235,11 +240,14 @@ void TaciMessaggiQt() {
     qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
 }
 
-int EsportaPdfSenzaFinestra(const std::vector<LavoroPdf>& lavori) {
+int EsportaPdfSenzaFinestra(const std::vector<LavoroPdf>& lavori, const std::string& foglio) {
     ImpostaAppDir(CartellaProgramma(platform::PercorsoEseguibile()));
     PreparaAperture();
     const bool terminale = platform::ErroreStandardSuTerminale();
     EsportazionePdf esportazione(lavori);
+    esportazione.impostaFogliPersonali(
+        foglio.empty() ? std::map<std::string, std::string>()
+                       : std::map<std::string, std::string>{{OgniFormato, foglio}});
     std::size_t fatti = 0;
     QObject::connect(&esportazione, &EsportazionePdf::fileConcluso, &esportazione,
                      [&](int i, const QString&, const QString& errore) {
@@ -252,6 +260,12 @@ int EsportaPdfSenzaFinestra(const std::vector<LavoroPdf>& lavori) {
                          else if (terminale)
                              std::cerr << fatti << '/' << lavori.size() << ' ' << lavori[i].fattura
                                        << std::flush;
+                     });
+    QObject::connect(&esportazione, &EsportazionePdf::avvisoFoglio, &esportazione,
+                     [&](int, const QString& avviso) {
+                         if (terminale)
+                             std::cerr << "\r\033[K";
+                         std::cerr << avviso.toStdString() << '\n';
                      });
     QEventLoop ciclo;
     QObject::connect(&esportazione, &EsportazionePdf::finita, &ciclo, &QEventLoop::quit);

@@ -44,6 +44,12 @@ public:
     // Waits for the file being written: a PDF is either whole or not there.
     ~EsportazionePdf() override;
 
+    // The user's stylesheets the pages are made with, in place of those the window remembers
+    // (LeggiFogliPersonali): PartiDocumento::fogliPersonali. Before avvia().
+    void impostaFogliPersonali(std::map<std::string, std::string> fogli) {
+        m_fogliPersonali = std::move(fogli);
+    }
+
     // Starts the work; finita() follows the last file, from the event loop.
     void avvia();
     // No further file is begun and an open under way stops; the files being printed or written
@@ -58,6 +64,8 @@ signals:
     // One file done: the PDF written, or the reason it was not (`errore` not empty). Files
     // not begun because of annulla() are not reported.
     void fileConcluso(int indice, const QString& pdf, const QString& errore);
+    // The user's stylesheet could not make the page of a file, made with Ondivo's instead.
+    void avvisoFoglio(int indice, const QString& avviso);
     void finita();
 
 private:
@@ -95,8 +103,10 @@ private:
 
 // EsportazionePdf with a report on standard error: "n/tot nome" for each file when it is a
 // terminal, a line naming each failure and its reason, a summary at the end. Sets up the
-// program folder and the opens. Returns 0 when every PDF was written, 1 otherwise.
-int EsportaPdfSenzaFinestra(const std::vector<LavoroPdf>& lavori);
+// program folder and the opens. The pages are made with `foglio` for every invoice when it is
+// given (a failure said on standard error), with Ondivo's stylesheets otherwise: the choices
+// the window remembers do not apply. Returns 0 when every PDF was written, 1 otherwise.
+int EsportaPdfSenzaFinestra(const std::vector<LavoroPdf>& lavori, const std::string& foglio = {});
 
 // Drops Qt's and the engine's own notes (graphics, folders), so that standard error carries
 // only the lines above. Call before the QApplication is made.

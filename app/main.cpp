@@ -44,19 +44,28 @@ int main(int argc, char** argv) {
     QTranslator traduzioniQt;
     if (ondivo::CaricaTraduzioniQt(traduzioniQt))
         QApplication::installTranslator(&traduzioniQt);
-    // "--pdf [--sovrascrivi] FATTURA PDF [FATTURA PDF…]": the PDFs of ondivo-cli pdf, made
-    // without a window.
+    // "--pdf [--foglio=FOGLIO] [--sovrascrivi] FATTURA PDF [FATTURA PDF…]": the PDFs of
+    // ondivo-cli pdf, made without a window, with the user's stylesheet when given.
     // Paths as the bytes given, whatever their encoding; Qt has taken its own options out.
     if (soloPdf) {
-        // "--sovrascrivi" first lets the PDFs replace files already there.
-        const bool sovrascrivi = argc > 2 && std::string_view(argv[2]) == "--sovrascrivi";
-        const int primo = sovrascrivi ? 3 : 2;
+        int primo = 2;
+        constexpr std::string_view opzioneFoglio = "--foglio=";
+        std::string foglio;
+        if (argc > primo && std::string_view(argv[primo]).starts_with(opzioneFoglio)) {
+            foglio = std::string_view(argv[primo++]).substr(opzioneFoglio.size());
+            if (foglio.empty())
+                return 2;
+        }
+        // "--sovrascrivi" lets the PDFs replace files already there.
+        const bool sovrascrivi = argc > primo && std::string_view(argv[primo]) == "--sovrascrivi";
+        if (sovrascrivi)
+            ++primo;
         if ((argc - primo) % 2 != 0)
             return 2;
         std::vector<ondivo::LavoroPdf> lavori;
         for (int i = primo; i + 1 < argc; i += 2)
             lavori.push_back({argv[i], argv[i + 1], {}, sovrascrivi});
-        return ondivo::EsportaPdfSenzaFinestra(lavori);
+        return ondivo::EsportaPdfSenzaFinestra(lavori, foglio);
     }
     const QStringList argomenti = QApplication::arguments();
     // Ended by the user or the system (Ctrl+C, SIGTERM, the session closing), the program
