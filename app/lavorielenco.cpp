@@ -80,6 +80,14 @@ void PdfElenco::avvia() {
                     fallito(m_righeLavori[static_cast<std::size_t>(i)], errore.toStdString());
                 }
             });
+    // A PDF made with Ondivo's stylesheet because the user's failed is made, but not as the
+    // user asked: the summary counts it and its reasons say why.
+    connect(m_esportazione.get(), &EsportazionePdf::avvisoFoglio, this,
+            [this](int i, const QString& avviso) {
+                ++m_conFoglioDiOndivo;
+                m_motivi.push_back(m_righe[m_righeLavori[static_cast<std::size_t>(i)]].file + ": " +
+                                   avviso.toStdString());
+            });
     connect(m_esportazione.get(), &EsportazionePdf::finita, this, &LavoroElenco::finito);
     m_esportazione->avvia();
 }
@@ -95,6 +103,9 @@ std::string PdfElenco::riepilogo() const {
                         std::to_string(quanti()) + " in " + m_cartella;
     if (m_falliti > 0)
         testo += "; non riusciti: " + std::to_string(m_falliti);
+    if (m_conFoglioDiOndivo > 0)
+        testo += "; con il foglio di stile di Ondivo al posto del proprio: " +
+                 std::to_string(m_conFoglioDiOndivo);
     return testo + "." + nonFatti(quanti() - m_fatti);
 }
 

@@ -80,6 +80,7 @@ private:
     std::vector<std::size_t> m_righeLavori; // the row of each PDF job
     std::unique_ptr<EsportazionePdf> m_esportazione;
     int m_creati = 0;
+    int m_conFoglioDiOndivo = 0; // made with Ondivo's stylesheet, the user's having failed
 };
 
 // Every attachment of each file into a folder of its own under a base folder

@@ -3,6 +3,7 @@
 #include "fakeprompts.h"
 #include "filtroelenco.h"
 #include "finestraelenco.h"
+#include "foglipersonali.h"
 #include "lavorielenco.h"
 #include "lctv.h"
 #include "letturaelenco.h"
@@ -21,6 +22,7 @@
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTableView>
 #include <QToolButton>
@@ -839,6 +841,40 @@ private slots:
                                  "2024-04-02 Nordest Software S.r.l. FT 2024-0093 (2).pdf"})
             QVERIFY2(leggi(uscite / nome).starts_with("%PDF-"), nome);
         QVERIFY(!e.m_barra->isVisible());
+    }
+
+    // The list's PDFs are made with the stylesheet the window shows the invoices with; one of
+    // the user's that fails leaves them to Ondivo's, and the summary counts them and says why.
+    void pdfsFollowTheChosenStylesheet() {
+        const fs::path fogli = m_fatture->path() / "fogli";
+        scrivi(fogli / "ferma.xsl",
+               "<xsl:stylesheet version=\"1.0\" xmlns:xsl=\"http://www.w3.org/1999/XSL/Transform\">"
+               "<xsl:template match=\"/\"><xsl:message terminate=\"yes\">basta</xsl:message>"
+               "</xsl:template></xsl:stylesheet>");
+        ImpostaFoglioPersonale("FPR12", (fogli / "ferma.xsl").string());
+        const auto ripristina = qScopeGuard([] { RimuoviFoglioPersonale("FPR12"); });
+        test::FakePrompts prompts;
+        auto w = elencoCampioni(prompts);
+        QVERIFY(w);
+        FinestraElenco& e = *w->m_elenco;
+        e.m_tabella->sortByColumn(ModelloElenco::Totale, Qt::AscendingOrder);
+        e.m_tabella->selectRow(1);
+        QTest::keyClick(e.m_tabella, Qt::Key_Down, Qt::ShiftModifier);
+        const fs::path uscite = m_fatture->path() / "pdf";
+        fs::create_directories(uscite);
+        prompts.answers.push_back(uscite.string());
+        e.m_esegui([&e] { e.esportaPdf(FinestraElenco::Ambito::Selezionate); });
+        QVERIFY(lavoroFinito(e));
+        // The main window says it of the row it shows, in a box of its own.
+        std::erase_if(prompts.shown, [](const std::string& m) { return m.rfind("summary: ", 0); });
+        QCOMPARE(prompts.shown,
+                 std::vector<std::string>{"summary: PDF creati: 2 su 2 in " + uscite.string() +
+                                          "; con il foglio di stile di Ondivo al posto del "
+                                          "proprio: 2."});
+        QCOMPARE(prompts.motivi.size(), std::size_t(2));
+        for (const auto& motivo : prompts.motivi)
+            QVERIFY2(motivo.find("ferma.xsl") != std::string::npos, motivo.c_str());
+        QCOMPARE(nomiIn(uscite).size(), std::size_t(2));
     }
 
     // Cancelling a work begins no further file: with two files at most under way, most of the
