@@ -98,6 +98,16 @@ shoot() {
     rm -f "$log"
 }
 if $inside; then
+    # The viewer's own open of an envelope writes its XML beside it: a copy in a temporary
+    # folder is opened instead, so nothing is ever written where the envelope is kept.
+    case "$invoice" in
+    *.p7m | *.P7M)
+        copia=$(mktemp -d)
+        cp "$invoice" "$copia/"
+        invoice="$copia/$(basename "$invoice")"
+        trap 'rm -rf "$copia"' EXIT
+        ;;
+    esac
     shoot
 elif $elenco; then
     xvfb-run -a -s "-screen 0 1280x800x24" "$0" --inside --elenco "$invoice" "$out"
