@@ -242,18 +242,36 @@ private:
         return std::basic_string_view<C>::npos;
     }
 
-    std::string risolviNs(int indice, std::string_view prefisso) const {
+    // The namespace bound to `prefisso` where the scan stands: the declarations of the open
+    // elements are kept as a stack per name, so a lookup costs the same at any depth.
+    std::string risolviNs(std::string_view prefisso) const {
         if (prefisso == "xml")
             return std::string(kNsXml);
         const std::string dichiarazione =
             prefisso.empty() ? std::string("xmlns") : "xmlns:" + std::string(prefisso);
-        for (int e = indice; e >= 0; e = elementi[static_cast<std::size_t>(e)].genitore)
-            if (const Attributo* a = elementi[static_cast<std::size_t>(e)].attributo(dichiarazione))
-                return a->valore;
-        return {};
+        const auto legame = m_ambito.find(dichiarazione);
+        return legame == m_ambito.end() || legame->second.empty() ? std::string()
+                                                                  : legame->second.back();
+    }
+
+    static bool dichiarazione(const Attributo& a) {
+        return a.nome == "xmlns" || a.nome.rfind("xmlns:", 0) == 0;
+    }
+
+    // An element opened or closed: its declarations come into scope or leave it.
+    void apriAmbito(const Elemento& e) {
+        for (const auto& a : e.attributi)
+            if (dichiarazione(a))
+                m_ambito[a.nome].push_back(a.valore);
+    }
+    void chiudiAmbito(const Elemento& e) {
+        for (const auto& a : e.attributi)
+            if (dichiarazione(a))
+                m_ambito[a.nome].pop_back();
     }
 
     std::basic_string_view<C> m_s;
+    std::map<std::string, std::vector<std::string>> m_ambito;
 };
 
 template <typename C> bool Scansione<C>::esegui() {
@@ -299,6 +317,7 @@ template <typename C> bool Scansione<C>::esegui() {
                 return sbaglia(lt, "</" + nome + "> chiude <" + e.nome + ">");
             e.fineContenuto = lt;
             e.fine = i + 1;
+            chiudiAmbito(e);
             aperti.pop_back();
             ++i;
         } else {
@@ -354,11 +373,14 @@ template <typename C> bool Scansione<C>::esegui() {
             elementi.push_back(std::move(e));
             // The namespace is known once the element's own declarations are in place.
             Elemento& nuovo = elementi.back();
+            apriAmbito(nuovo);
             const auto dp = nuovo.nome.find(':');
-            nuovo.ns = risolviNs(indice, dp == std::string::npos
-                                             ? std::string_view()
-                                             : std::string_view(nuovo.nome).substr(0, dp));
-            if (!vuoto)
+            nuovo.ns =
+                risolviNs(dp == std::string::npos ? std::string_view()
+                                                  : std::string_view(nuovo.nome).substr(0, dp));
+            if (vuoto)
+                chiudiAmbito(nuovo);
+            else
                 aperti.push_back(indice);
         }
     }

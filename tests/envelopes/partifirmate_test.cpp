@@ -519,6 +519,17 @@ INSTANTIATE_TEST_SUITE_P(
                     1,
                     {"<Signature", "</Signature>"},
                     {{{{"<doc>", "<doc>"}, {"</doc>", "</doc>"}}}}},
+        // A binding leaves scope with its element, an empty one too: only the first
+        // signature below is in the XML signature namespace.
+        CasoScritto{
+            "legame_che_esce_con_il_suo_elemento",
+            "<doc xmlns:ds=\"urn:altro\"><a xmlns:ds=\"http://www.w3.org/2000/09/xmldsig#\">"
+            "<ds:Signature><ds:SignedInfo><ds:Reference URI=\"\"/></ds:SignedInfo>"
+            "</ds:Signature></a><b xmlns:ds=\"http://www.w3.org/2000/09/xmldsig#\"/>"
+            "<ds:Signature><ds:SignedInfo/></ds:Signature></doc>",
+            1,
+            {"<ds:Signature>", "</ds:Signature>"},
+            {{{{"<doc", "</doc>"}}}}},
         CasoScritto{"prefisso_ds_di_altro_namespace",
                     "<doc xmlns:ds=\"urn:altro\"><ds:Signature><ds:SignedInfo>"
                     "<ds:Reference URI=\"\"/></ds:SignedInfo></ds:Signature></doc>",
