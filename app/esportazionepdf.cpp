@@ -6,7 +6,6 @@
 #include "executablepath.h"
 #include "files.h"
 #include "fileutil.h"
-#include "foglipersonali.h"
 #include "htmlview.h"
 #include "layoutstampa.h"
 #include "lctv.h"
@@ -54,8 +53,7 @@ struct EsportazionePdf::Aperta {
 };
 
 EsportazionePdf::EsportazionePdf(std::vector<LavoroPdf> lavori, QObject* parent)
-    : QObject(parent), m_lavori(std::move(lavori)), m_fogliPersonali(LeggiFogliPersonali()),
-      m_lavoratore(std::make_unique<QThreadPool>()),
+    : QObject(parent), m_lavori(std::move(lavori)), m_lavoratore(std::make_unique<QThreadPool>()),
       m_annulla(std::make_shared<std::atomic<bool>>(false)) {
     m_lavoratore->setMaxThreadCount(1);
     // libxslt recurses with the stylesheet's templates: as much stack as the main thread has.

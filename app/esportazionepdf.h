@@ -44,8 +44,8 @@ public:
     // Waits for the file being written: a PDF is either whole or not there.
     ~EsportazionePdf() override;
 
-    // The user's stylesheets the pages are made with, in place of those the window remembers
-    // (LeggiFogliPersonali): PartiDocumento::fogliPersonali. Before avvia().
+    // The user's stylesheets the pages are made with (PartiDocumento::fogliPersonali); none
+    // set, Ondivo's. Before avvia().
     void impostaFogliPersonali(std::map<std::string, std::string> fogli) {
         m_fogliPersonali = std::move(fogli);
     }
@@ -86,7 +86,6 @@ private:
     std::string destinazione(const LavoroPdf& lavoro, const std::string& nomeProposto);
 
     std::vector<LavoroPdf> m_lavori;
-    // The user's stylesheets per format, as the window shows the invoices with them.
     std::map<std::string, std::string> m_fogliPersonali;
     std::array<Posto, 2> m_posti;
     std::unique_ptr<QThreadPool> m_lavoratore;

@@ -3,6 +3,7 @@
 #include "allegatielenco.h"
 #include "errors.h"
 #include "esportazionepdf.h"
+#include "foglipersonali.h"
 
 #include <QThreadPool>
 
@@ -71,6 +72,8 @@ void PdfElenco::avvia() {
         lavori.push_back({m_righe[i].percorso, {}, m_cartella});
     }
     m_esportazione = std::make_unique<EsportazionePdf>(std::move(lavori));
+    // The PDFs are made with the stylesheets the window shows the invoices with.
+    m_esportazione->impostaFogliPersonali(LeggiFogliPersonali());
     connect(m_esportazione.get(), &EsportazionePdf::fileConcluso, this,
             [this](int i, const QString&, const QString& errore) {
                 if (errore.isEmpty()) {

@@ -226,7 +226,6 @@ private:
     std::map<std::string, std::string> fogliPersonali();
     // The menu of the files opened last (btnRecenti, and Seleziona's context menu).
     void preparaMenuRecenti(QMenu* menu);
-    void ricordaAperto(const std::string& percorso);
 
     void btnEsciClick();
     void btnGuidaClick();

@@ -1,5 +1,6 @@
 // The main window's way to the list of many invoices.
 #include "esploratore.h"
+#include "filerecenti.h"
 #include "finestraelenco.h"
 #include "posizioneelenco.h"
 #include "text.h"
@@ -24,7 +25,7 @@ void TFONDIVO::apriScelti(std::vector<std::string> percorsi) {
     }
     // A folder or an archive given alone is remembered, as an invoice opened is.
     if (percorsi.size() == 1)
-        ricordaAperto(percorsi.front());
+        AggiungiFileRecente(percorsi.front());
     if (!m_elenco) {
         m_elenco = new FinestraElenco(
             m_prompts, [this](const std::function<void()>& comando) { eseguiComando(comando); },

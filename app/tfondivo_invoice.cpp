@@ -5,6 +5,7 @@
 #include "envelopepath.h"
 #include "errors.h"
 #include "esploratore.h"
+#include "filerecenti.h"
 #include "files.h"
 #include "fileutil.h"
 #include "finestraelenco.h"
@@ -130,7 +131,7 @@ void TFONDIVO::fineApertura(const std::string& nome,
                     // Not superseded, so the latest open: its verification is the one awaited.
                     mostraFirmeAttese();
                     if (!m_provenienzaMostrata.dallElenco)
-                        ricordaAperto(m_sceltoMostrato);
+                        AggiungiFileRecente(m_sceltoMostrato);
                     // The user's stylesheet failed and ours made the page: said in a box the
                     // first time, then in the status line.
                     if (!documento.avvisoFoglio.empty()) {

@@ -213,8 +213,4 @@ void TFONDIVO::preparaMenuRecenti(QMenu* menu) {
     connect(svuota, &QAction::triggered, this, [] { DimenticaFileRecenti(); });
 }
 
-void TFONDIVO::ricordaAperto(const std::string& percorso) {
-    AggiungiFileRecente(percorso);
-}
-
 } // namespace ondivo

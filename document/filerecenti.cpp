@@ -1,6 +1,5 @@
 #include "filerecenti.h"
 
-#include "files.h"
 #include "fileutil.h"
 
 #include <algorithm>
@@ -11,8 +10,7 @@ namespace ondivo {
 
 namespace {
 
-std::string fileElenco() {
-    const std::string cartella = platform::CartellaConfigurazioneUtente();
+std::string fileElenco(const std::string& cartella) {
     return cartella.empty() ? std::string() : cartella + FileFileRecenti;
 }
 
@@ -22,9 +20,9 @@ bool assoluto(const std::string& percorso) {
 
 } // namespace
 
-std::vector<std::string> LeggiFileRecenti() {
+std::vector<std::string> LeggiFileRecenti(const std::string& cartella) {
     std::vector<std::string> recenti;
-    const std::string file = fileElenco();
+    const std::string file = fileElenco(cartella);
     if (file.empty() || !FileEsiste(file))
         return recenti;
     std::string dati;
@@ -44,8 +42,8 @@ std::vector<std::string> LeggiFileRecenti() {
     return recenti;
 }
 
-bool AggiungiFileRecente(const std::string& percorso) {
-    const std::string file = fileElenco();
+bool AggiungiFileRecente(const std::string& percorso, const std::string& cartella) {
+    const std::string file = fileElenco(cartella);
     if (file.empty() || percorso.find_first_of("\r\n") != std::string::npos)
         return false;
     std::error_code ec;
@@ -53,7 +51,7 @@ bool AggiungiFileRecente(const std::string& percorso) {
         std::filesystem::absolute(percorso, ec).lexically_normal().string();
     if (ec || !assoluto(completo))
         return false;
-    std::vector<std::string> recenti = LeggiFileRecenti();
+    std::vector<std::string> recenti = LeggiFileRecenti(cartella);
     std::erase(recenti, completo);
     recenti.insert(recenti.begin(), completo);
     if (recenti.size() > FileRecentiMassimi)
@@ -63,7 +61,7 @@ bool AggiungiFileRecente(const std::string& percorso) {
         testo += r + "\n";
     try {
         std::string motivo;
-        if (!platform::CreaCartella(platform::CartellaConfigurazioneUtente(), motivo))
+        if (!platform::CreaCartella(cartella, motivo))
             return false;
         platform::ScriviFile(file, testo);
     } catch (const std::exception&) {
@@ -72,8 +70,8 @@ bool AggiungiFileRecente(const std::string& percorso) {
     return true;
 }
 
-bool DimenticaFileRecenti() {
-    const std::string file = fileElenco();
+bool DimenticaFileRecenti(const std::string& cartella) {
+    const std::string file = fileElenco(cartella);
     return file.empty() || !FileEsiste(file) || platform::RimuoviFile(file);
 }
 

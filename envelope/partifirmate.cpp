@@ -1,5 +1,6 @@
 #include "partifirmate.h"
 
+#include "ansicodec.h"
 #include "text.h"
 
 #include <algorithm>
@@ -102,23 +103,10 @@ std::string RisolviRiferimenti(const std::string& testo) {
             if (!valido || cp > 0x10FFFF)
                 cp = 0;
         }
-        if (cp == 0) {
+        if (cp == 0)
             esito.append(testo, amp, pv + 1 - amp);
-        } else if (cp < 0x80) {
-            esito += static_cast<char>(cp);
-        } else if (cp < 0x800) {
-            esito += static_cast<char>(0xC0 | (cp >> 6));
-            esito += static_cast<char>(0x80 | (cp & 0x3F));
-        } else if (cp < 0x10000) {
-            esito += static_cast<char>(0xE0 | (cp >> 12));
-            esito += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-            esito += static_cast<char>(0x80 | (cp & 0x3F));
-        } else {
-            esito += static_cast<char>(0xF0 | (cp >> 18));
-            esito += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-            esito += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-            esito += static_cast<char>(0x80 | (cp & 0x3F));
-        }
+        else
+            AppendUtf8(esito, cp);
         i = pv + 1;
     }
     return esito;
@@ -147,21 +135,7 @@ public:
                     cp = 0x10000 + ((cp - 0xD800) << 10) + (m_s[i + 1] - 0xDC00);
                     ++i;
                 }
-                if (cp < 0x80) {
-                    esito += static_cast<char>(cp);
-                } else if (cp < 0x800) {
-                    esito += static_cast<char>(0xC0 | (cp >> 6));
-                    esito += static_cast<char>(0x80 | (cp & 0x3F));
-                } else if (cp < 0x10000) {
-                    esito += static_cast<char>(0xE0 | (cp >> 12));
-                    esito += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-                    esito += static_cast<char>(0x80 | (cp & 0x3F));
-                } else {
-                    esito += static_cast<char>(0xF0 | (cp >> 18));
-                    esito += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-                    esito += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-                    esito += static_cast<char>(0x80 | (cp & 0x3F));
-                }
+                AppendUtf8(esito, cp);
             }
             return esito;
         }

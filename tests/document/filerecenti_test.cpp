@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -15,23 +14,15 @@ namespace fs = std::filesystem;
 namespace ondivo {
 namespace {
 
-// The user's settings folder pointed at a temporary one for each test.
+// The list kept in a temporary settings folder of each test's own.
 class FileRecentiTest : public testing::Test {
 protected:
-    void SetUp() override {
-#ifdef _WIN32
-        _putenv_s("APPDATA", m_dir.path().string().c_str());
-#else
-        ::setenv("XDG_CONFIG_HOME", m_dir.path().string().c_str(), 1);
-#endif
-    }
+    std::string cartella() const { return (m_dir.path() / "ondivo").string() + "/"; }
+    std::vector<std::string> leggi() const { return LeggiFileRecenti(cartella()); }
+    bool aggiungi(const std::string& p) const { return AggiungiFileRecente(p, cartella()); }
 
-    std::string percorso(const std::string& nome) const {
-        return (m_dir.path() / nome).string();
-    }
-    fs::path elenco() const {
-        return m_dir.path() / "ondivo" / FileFileRecenti;
-    }
+    std::string percorso(const std::string& nome) const { return (m_dir.path() / nome).string(); }
+    fs::path elenco() const { return m_dir.path() / "ondivo" / FileFileRecenti; }
 
     test::TempDir m_dir;
 };
@@ -53,29 +44,29 @@ TEST_F(FileRecentiTest, LatestFirstEachOnceTenAtMost) {
         {"folderAndArchive", {"mese", "mese.zip"}, {"mese.zip", "mese"}},
     };
     for (const auto& caso : casi) {
-        ASSERT_TRUE(DimenticaFileRecenti()) << caso.nome;
+        ASSERT_TRUE(DimenticaFileRecenti(cartella())) << caso.nome;
         for (const auto& a : caso.aperti)
-            ASSERT_TRUE(AggiungiFileRecente(percorso(a))) << caso.nome;
+            ASSERT_TRUE(aggiungi(percorso(a))) << caso.nome;
         std::vector<std::string> attesi;
         for (const auto& a : caso.attesi)
             attesi.push_back(percorso(a));
-        EXPECT_EQ(LeggiFileRecenti(), attesi) << caso.nome;
+        EXPECT_EQ(leggi(), attesi) << caso.nome;
     }
 }
 
 // A relative path is kept absolute; a path with a line break, which the file cannot hold, is
 // not kept and leaves the list as it was.
 TEST_F(FileRecentiTest, PathsKeptAbsoluteAndWhole) {
-    ASSERT_TRUE(AggiungiFileRecente(percorso("a.xml")));
-    EXPECT_FALSE(AggiungiFileRecente(percorso("riga\nnuova.xml")));
-    EXPECT_FALSE(AggiungiFileRecente(percorso("riga\rnuova.xml")));
-    EXPECT_EQ(LeggiFileRecenti(), std::vector<std::string>{percorso("a.xml")});
+    ASSERT_TRUE(aggiungi(percorso("a.xml")));
+    EXPECT_FALSE(aggiungi(percorso("riga\nnuova.xml")));
+    EXPECT_FALSE(aggiungi(percorso("riga\rnuova.xml")));
+    EXPECT_EQ(leggi(), std::vector<std::string>{percorso("a.xml")});
     const fs::path prima = fs::current_path();
     fs::current_path(m_dir.path());
-    const bool aggiunto = AggiungiFileRecente("relativo.xml");
+    const bool aggiunto = aggiungi("relativo.xml");
     fs::current_path(prima);
     ASSERT_TRUE(aggiunto);
-    EXPECT_EQ(LeggiFileRecenti().front(), percorso("relativo.xml"));
+    EXPECT_EQ(leggi().front(), percorso("relativo.xml"));
 }
 
 // A file edited by hand or damaged: only absolute paths count, each once, CR LF endings read.
@@ -85,15 +76,15 @@ TEST_F(FileRecentiTest, ReadsWhatIsUsableOfADamagedFile) {
                                               << percorso("a.xml") << "\n"
                                               << std::string("\0\xff", 2) << "\n"
                                               << percorso("b.xml");
-    EXPECT_EQ(LeggiFileRecenti(), (std::vector<std::string>{percorso("a.xml"), percorso("b.xml")}));
+    EXPECT_EQ(leggi(), (std::vector<std::string>{percorso("a.xml"), percorso("b.xml")}));
 }
 
 // No settings folder can be made (a file stands where it would go): nothing is thrown, the
 // open goes on.
 TEST_F(FileRecentiTest, AFolderThatCannotBeMadeThrowsNothing) {
     std::ofstream(m_dir.path() / "ondivo") << "un file";
-    EXPECT_FALSE(AggiungiFileRecente(percorso("a.xml")));
-    EXPECT_TRUE(LeggiFileRecenti().empty());
+    EXPECT_FALSE(aggiungi(percorso("a.xml")));
+    EXPECT_TRUE(leggi().empty());
 }
 
 } // namespace
